@@ -1,0 +1,67 @@
+#include "build/build_engine.h"
+
+#include "build/pour.h"
+#include "formats/file_reader.h"
+#include "formats/text_codec.h"
+#include "formats/text_file.h"
+
+namespace quillane {
+
+TemplatePageStatus readTemplatePage(const QString& templatePath, QString& page, QString& reason)
+{
+    QByteArray bytes;
+    FileError error;
+    if (!readFileBytes(templatePath, bytes, error)) {
+        reason = error.description;
+        return TemplatePageStatus::Unreadable;
+    }
+    LineReader lines(decodeText(bytes));
+    QString line;
+    if (!lines.readLine(line)) return TemplatePageStatus::Truncated;
+    if (line != kTemplateMagic) return TemplatePageStatus::Invalid;
+    QString marker;
+    if (!lines.readLine(line) || !lines.readLine(marker)) return TemplatePageStatus::Truncated;
+    if (marker != kDefaultHtmlMarker) return TemplatePageStatus::Invalid;
+    page.clear();
+    for (;;) {
+        if (!lines.readLine(line)) return TemplatePageStatus::Truncated;
+        if (line == kEndDefaultHtmlMarker) return TemplatePageStatus::Ok;
+        page += line;
+        page += kCrLf;
+    }
+}
+
+bool BuildPage(Session& s, const QString& outputPath, const QString& templatePath)
+{
+    auto fail = [&](const QString& text) {
+        s.tell(text, kBuildEngineTitle, MsgIcon::Exclamation);
+        return false;
+    };
+    QString page;
+    QString reason;
+    switch (readTemplatePage(templatePath, page, reason)) {
+    case TemplatePageStatus::Ok:
+        break;
+    case TemplatePageStatus::Invalid:
+        return fail(QStringLiteral("ERROR: Invalid template specified, cannot build!"));
+    case TemplatePageStatus::Unreadable:
+        return fail(QStringLiteral("ERROR: Cannot read the template '") + templatePath +
+                    QStringLiteral("': ") + reason + QStringLiteral(". Nothing was built."));
+    case TemplatePageStatus::Truncated:
+        return fail(QStringLiteral("ERROR: The template '") + templatePath +
+                    QStringLiteral("' ends before its default HTML is complete, cannot build!"));
+    }
+    if (outputPath.isEmpty())
+        return fail(QStringLiteral("ERROR: No output file is set, cannot build!"));
+
+    const QString title = s.htmlEditor ? s.htmlEditor->title() : QString();
+    QString built = pourPage(page, title, s.ws.SectionNames, s.ws.SectionHtml);
+    built += kCrLf;
+    FileError error;
+    if (!writeFileQuickly(outputPath, encodePage(built), error))
+        return fail(QStringLiteral("ERROR: Cannot write the page '") + outputPath +
+                    QStringLiteral("': ") + error.description + QStringLiteral(". Nothing was built."));
+    return true;
+}
+
+} // namespace quillane

@@ -1,0 +1,104 @@
+#pragma once
+
+#include <QString>
+
+// The small interfaces through which the shared routines reach the windows and the user.
+// The Qt windows implement them; the tests implement them with scripted fakes.
+
+namespace quillane {
+
+enum class MsgIcon { None, Critical, Exclamation, Question, Information };
+enum class MsgButtons { Ok, YesNo, YesNoCancel };
+enum class MsgAnswer { Ok, Yes, No, Cancel };
+
+struct Message {
+    QString text;
+    QString title;
+    MsgIcon icon = MsgIcon::None;
+    MsgButtons buttons = MsgButtons::Ok;
+    MsgAnswer defaultButton = MsgAnswer::Ok;
+};
+
+// Shows one modal message box and returns the button pressed.
+class Prompter {
+public:
+    virtual ~Prompter() = default;
+    virtual MsgAnswer show(const Message& message) = 0;
+};
+
+// The designer's controls that the shared routines touch. Setting a text behaves like the real
+// control: it raises the change handling, which marks the workspace changed.
+class DesignerPort {
+public:
+    virtual ~DesignerPort() = default;
+    virtual QString templateName() const = 0; // txtTemplate
+    virtual void setTemplateName(const QString& text) = 0;
+    virtual QString defaultHtml() const = 0; // rtxDefaultHTML
+    virtual void setDefaultHtml(const QString& text) = 0;
+    virtual void clearSectionList() = 0; // lstSections
+    virtual void addSectionListEntry(const QString& name) = 0;
+    // mnuFileSave_Click; true when the template was written.
+    virtual bool save() = 0;
+};
+
+// The HTML editor's controls that the shared routines, the reader and the engine touch.
+class HtmlEditorPort {
+public:
+    virtual ~HtmlEditorPort() = default;
+    virtual QString title() const = 0; // txtTitle
+    virtual void setTitle(const QString& text) = 0;
+    virtual QString output() const = 0; // txtOutput
+    virtual void setOutput(const QString& text) = 0;
+    virtual void setTemplateCaption(const QString& caption) = 0; // lblTemplate
+    virtual void clearSectionList() = 0;                         // lstSections
+    virtual void addSectionListEntry(const QString& name, int slot) = 0;
+    // mnuFileSave_Click; true when the document was written.
+    virtual bool save() = 0;
+};
+
+// The common file dialog. Settings persist between uses, so a use that does not set one keeps
+// what the previous use left. After a show, fileName is the chosen full path ("" = cancelled)
+// and fileTitle its name part.
+class FileDialogPort {
+public:
+    virtual ~FileDialogPort() = default;
+    QString dialogTitle;
+    QString filter;     // "Description|*.a;*.b"
+    QString fileName;   // preset before a show, the full path chosen after it
+    QString fileTitle;  // the chosen file's name without its folder
+    QString defaultExt; // ".qtf": added to a typed name without an extension
+    bool overwritePrompt = false;
+    bool pathMustExist = false;
+    bool hideReadOnly = true;
+    virtual void showOpen() = 0;
+    virtual void showSave() = 0;
+};
+
+// The few program-wide acts.
+class AppPort {
+public:
+    virtual ~AppPort() = default;
+    virtual void setBusy(bool busy) = 0; // hourglass over the whole program; calls nest
+    virtual void processEvents() = 0;    // give pending events a turn
+    virtual void quit() = 0;             // end the program at once, asking nothing
+};
+
+// Shows the busy pointer for as long as it lives.
+class BusyGuard {
+public:
+    explicit BusyGuard(AppPort* app) : m_app(app)
+    {
+        if (m_app) m_app->setBusy(true);
+    }
+    ~BusyGuard()
+    {
+        if (m_app) m_app->setBusy(false);
+    }
+    BusyGuard(const BusyGuard&) = delete;
+    BusyGuard& operator=(const BusyGuard&) = delete;
+
+private:
+    AppPort* m_app;
+};
+
+} // namespace quillane

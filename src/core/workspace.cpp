@@ -1,0 +1,121 @@
+#include "core/workspace.h"
+
+#include "core/version.h"
+
+#include <QDir>
+
+namespace quillane {
+
+void Workspace::newTable()
+{
+    SectionNames = QStringList{QString(), QString()};
+    SectionHtml = QStringList{QString(), QString()};
+    SectionEditable.assign(2, 0);
+}
+
+bool Workspace::growTable()
+{
+    if (lastSlot() >= kMaxSlot) return false;
+    SectionNames.append(QString());
+    SectionHtml.append(QString());
+    SectionEditable.push_back(0);
+    return true;
+}
+
+MsgAnswer Session::tell(const QString& text, const QString& title, MsgIcon icon,
+                        MsgButtons buttons, MsgAnswer defaultButton) const
+{
+    if (!prompter) {
+        // Without anyone to ask, take the default answer rather than guess another.
+        return defaultButton;
+    }
+    return prompter->show(Message{text, title, icon, buttons, defaultButton});
+}
+
+QString Session::defaultTemplatePath() const
+{
+    return QDir(programFolder).filePath(QStringLiteral("default.qtf"));
+}
+
+void FillSectionList(Session& s, int mode)
+{
+    const Workspace& ws = s.ws;
+    if (mode == EditorMode::Designer && s.designer) {
+        s.designer->clearSectionList();
+        for (int slot = 1; slot <= ws.lastSlot(); ++slot) {
+            if (!ws.SectionNames[slot].isEmpty()) s.designer->addSectionListEntry(ws.SectionNames[slot]);
+        }
+    } else if (mode == EditorMode::HtmlEditor && s.htmlEditor) {
+        s.htmlEditor->clearSectionList();
+        for (int slot = 1; slot <= ws.lastSlot(); ++slot) {
+            if (!ws.SectionNames[slot].isEmpty() && ws.SectionEditable[slot] == 1)
+                s.htmlEditor->addSectionListEntry(ws.SectionNames[slot], slot);
+        }
+    }
+}
+
+int AllocateSectionSlot(Session& s)
+{
+    Workspace& ws = s.ws;
+    const int last = std::min(ws.lastSlot(), kMaxSections);
+    for (int slot = 1; slot <= last; ++slot) {
+        if (ws.SectionNames[slot].isEmpty()) return slot;
+    }
+    if (ws.lastSlot() < kMaxSections && ws.growTable()) return ws.lastSlot();
+    s.tell(QStringLiteral("A template can hold at most %1 sections. Delete a section to make "
+                          "room for a new one.")
+               .arg(kMaxSections),
+           QString::fromLatin1(kAppTitle), MsgIcon::Exclamation);
+    return 0;
+}
+
+bool ConfirmSaveChanges(Session& s, int mode)
+{
+    QString name;
+    if (mode == EditorMode::Designer && s.designer) name = s.designer->templateName();
+    else if (mode == EditorMode::HtmlEditor && s.htmlEditor) name = s.htmlEditor->title();
+    const QString question = QStringLiteral("Do you want to save your changes to ") + name + u'?';
+
+    if (!s.ws.IsDirty) return true;
+
+    switch (s.tell(question, QString::fromLatin1(kAppTitle), MsgIcon::Question,
+                   MsgButtons::YesNoCancel, MsgAnswer::Yes)) {
+    case MsgAnswer::Yes: {
+        bool saved = false;
+        if (mode == EditorMode::Designer && s.designer) saved = s.designer->save();
+        else if (mode == EditorMode::HtmlEditor && s.htmlEditor) saved = s.htmlEditor->save();
+        // A save that wrote nothing (its dialog cancelled, or the write failed) must not let
+        // the caller go on and drop the edits.
+        if (!saved) {
+            s.ws.IsDirty = true;
+            return false;
+        }
+        s.ws.IsDirty = false;
+        return true;
+    }
+    case MsgAnswer::No:
+        s.ws.IsDirty = false;
+        return true;
+    case MsgAnswer::Ok:
+    case MsgAnswer::Cancel:
+        break;
+    }
+    return false;
+}
+
+void ResetEditor(Session& s, int mode)
+{
+    if (mode == EditorMode::Designer && s.designer) {
+        s.designer->setTemplateName(QString());
+        s.designer->clearSectionList();
+        s.designer->setDefaultHtml(QString());
+    } else if (mode == EditorMode::HtmlEditor && s.htmlEditor) {
+        s.htmlEditor->setOutput(QString());
+        s.htmlEditor->clearSectionList();
+        s.htmlEditor->setTitle(QString());
+    }
+    s.ws.newTable();
+    s.ws.IsDirty = false;
+}
+
+} // namespace quillane

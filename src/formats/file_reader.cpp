@@ -1,0 +1,222 @@
+#include "formats/file_reader.h"
+
+#include "formats/text_codec.h"
+#include "formats/text_file.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <cmath>
+
+namespace quillane {
+
+namespace {
+
+struct Rejected {};
+struct ReadError {
+    FileError error;
+};
+
+const QString kParseErrorTitle = QStringLiteral("Error parsing file!");
+
+// A file's lines, read as a whole up front; reading past the last line is a read error.
+class LineSource {
+public:
+    explicit LineSource(const QString& path)
+    {
+        QByteArray bytes;
+        FileError error;
+        if (!readFileBytes(path, bytes, error)) throw ReadError{error};
+        m_reader.emplace(decodeText(bytes));
+    }
+    QString next()
+    {
+        QString line;
+        if (!m_reader->readLine(line)) throw ReadError{{62, QStringLiteral("Input past end of file")}};
+        return line;
+    }
+    bool atEnd() const { return m_reader->atEnd(); }
+
+private:
+    std::optional<LineReader> m_reader;
+};
+
+void chopFinalCrLf(QString& text)
+{
+    if (text.endsWith(kCrLf)) text.chop(2);
+}
+
+// Lines up to the next section marker, or up to the end of the file; the line that ends the
+// block is not part of it either way.
+QString readBlock(LineSource& src)
+{
+    QString html;
+    for (;;) {
+        const QString line = src.next();
+        if (line == kSectionMarker || src.atEnd()) break;
+        html += line;
+        html += kCrLf;
+    }
+    chopFinalCrLf(html);
+    return html;
+}
+
+void reportReadError(Session& s, const QString& path, const FileError& e)
+{
+    s.tell(QStringLiteral("Error parsing file '") + path + QStringLiteral("':") + kCrLf +
+               e.description + QStringLiteral(" (") + QString::number(e.number) + u')',
+           kParseErrorTitle, MsgIcon::Exclamation);
+}
+
+quint8 parseFlag(const QString& line)
+{
+    const double v = flagValue(line);
+    if (!(v >= -0.5 && v < 255.5)) throw ReadError{{6, QStringLiteral("Overflow")}};
+    const double r = std::nearbyint(v); // the default rounding mode sends halves to even
+    return quint8(r);
+}
+
+bool readTemplate(Session& s, const QString& path, int mode)
+{
+    Workspace& ws = s.ws;
+    ws.newTable();
+    try {
+        LineSource src(path);
+        if (src.next() != kTemplateMagic) throw Rejected{};
+        const QString name = src.next();
+        if (src.next() != kDefaultHtmlMarker) throw Rejected{};
+        QString html;
+        for (;;) {
+            const QString line = src.next();
+            if (line == kEndDefaultHtmlMarker) break;
+            html += line;
+            html += kCrLf;
+        }
+        chopFinalCrLf(html);
+        if (mode == LoadMode::Designer && s.designer) s.designer->setDefaultHtml(html);
+
+        QString line = src.next();
+        for (;;) {
+            if (src.atEnd()) {
+                if (mode == LoadMode::Designer && s.designer) s.designer->setTemplateName(name);
+                else if (mode == LoadMode::TemplateForEditor && s.htmlEditor)
+                    s.htmlEditor->setTemplateCaption(QStringLiteral("Template used: ") + name);
+                break;
+            }
+            if (line.isEmpty()) break;
+            if (line != kSectionMarker) throw Rejected{};
+            const int slot = ws.lastSlot();
+            ws.SectionNames[slot] = src.next();
+            ws.SectionEditable[slot] = parseFlag(src.next());
+            ws.SectionHtml[slot] = readBlock(src);
+            line = kSectionMarker; // only its being a marker matters from here on
+            if (!ws.growTable())
+                throw ReadError{{6, QStringLiteral("Overflow: a template holds at most %1 sections")
+                                        .arg(kMaxSections)}};
+        }
+    } catch (const Rejected&) {
+        s.tell(QStringLiteral("This file is not a Quillane file!"),
+               QStringLiteral("Quillane template designer"), MsgIcon::Exclamation);
+        return false;
+    } catch (const ReadError& e) {
+        reportReadError(s, path, e.error);
+        return false;
+    }
+    FillSectionList(s, mode);
+    ws.IsDirty = false;
+    return true;
+}
+
+LoadResult readDocument(Session& s, const QString& path)
+{
+    Workspace& ws = s.ws;
+    ws.newTable();
+    try {
+        LineSource src(path);
+        if (src.next() != kDocumentMagic) throw Rejected{};
+        const QString title = src.next();
+        const QString templatePath = resolveStoredPath(src.next(), path);
+        const QString output = resolveStoredPath(src.next(), path);
+
+        readTemplate(s, templatePath, LoadMode::TemplateForEditor);
+
+        QString line = src.next();
+        int cursor = 0;
+        for (;;) {
+            if (src.atEnd()) {
+                if (s.htmlEditor) {
+                    s.htmlEditor->setTitle(title);
+                    s.htmlEditor->setOutput(output);
+                }
+                break;
+            }
+            do {
+                ++cursor;
+            } while (cursor <= ws.lastSlot() && ws.SectionEditable[cursor] != 1);
+            if (cursor > ws.lastSlot())
+                throw ReadError{{9, QStringLiteral("Subscript out of range: the document has more "
+                                                   "sections than its template can take")}};
+            if (line.isEmpty()) {
+                ws.IsDirty = false;
+                return {LoadResult::Kind::Empty, QString()};
+            }
+            if (line != kSectionMarker) throw Rejected{};
+            ws.SectionHtml[cursor] = readBlock(src);
+            line = kSectionMarker;
+        }
+        ws.IsDirty = false;
+        return {LoadResult::Kind::Loaded, templatePath};
+    } catch (const Rejected&) {
+        s.tell(QStringLiteral("This file is not a Quillane TEMPLATED-HTML file!"),
+               QStringLiteral("Quillane HTML Editor"), MsgIcon::Exclamation);
+    } catch (const ReadError& e) {
+        reportReadError(s, path, e.error);
+    }
+    return {};
+}
+
+} // namespace
+
+double flagValue(const QString& line)
+{
+    // Blanks anywhere are passed over; the number is the longest numeric start of the rest.
+    QString t;
+    t.reserve(line.size());
+    for (QChar c : line) {
+        if (c != u' ' && c != u'\t' && c != u'\n') t += c;
+    }
+    static const QRegularExpression numeric(
+        QStringLiteral("^[+-]?(\\d+\\.?\\d*|\\.\\d+)([eEdD][+-]?\\d+)?"));
+    const QRegularExpressionMatch m = numeric.match(t);
+    if (!m.hasMatch()) return 0;
+    QString number = m.captured(0);
+    number.replace(u'd', u'e').replace(u'D', u'e');
+    bool ok = false;
+    const double v = number.toDouble(&ok);
+    return ok ? v : 0;
+}
+
+QString resolveStoredPath(const QString& stored, const QString& documentPath)
+{
+    if (stored.isEmpty()) return stored;
+    static const QRegularExpression foreignAbsolute(QStringLiteral("^([A-Za-z]:[\\\\/]|\\\\\\\\)"));
+    if (QDir::isAbsolutePath(stored) || foreignAbsolute.match(stored).hasMatch()) return stored;
+    return QDir::cleanPath(QFileInfo(documentPath).absoluteDir().filePath(stored));
+}
+
+LoadResult LoadFile(Session& s, const QString& path, int mode)
+{
+    switch (mode) {
+    case LoadMode::Designer:
+    case LoadMode::TemplateForEditor:
+        return readTemplate(s, path, mode) ? LoadResult{LoadResult::Kind::Loaded, QString()}
+                                           : LoadResult{};
+    case LoadMode::Document:
+        return readDocument(s, path);
+    default:
+        s.ws.newTable();
+        return {LoadResult::Kind::Empty, QString()};
+    }
+}
+
+} // namespace quillane
