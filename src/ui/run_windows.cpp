@@ -1,14 +1,21 @@
 #include "ui/run_windows.h"
 
-#include <cstdio>
+#include "ui/main_routine.h"
+#include "ui/ui_session.h"
+
+#include <QApplication>
 
 namespace quillane {
 
-int runWindows(int& /*argc*/, char** /*argv*/, const QString& /*argumentText*/)
+int runWindows(int& argc, char** argv, const QString& argumentText)
 {
-    std::fputs("Quillane: the windows are not built yet; use /B:<folder> to build a folder.\n",
-               stderr);
-    return 1;
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Quillane"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("quillane"));
+    UiSession ui(QCoreApplication::applicationDirPath());
+    Main(ui, argumentText);
+    if (ui.ending()) return 0;
+    return QApplication::exec();
 }
 
 } // namespace quillane

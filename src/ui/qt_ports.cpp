@@ -1,0 +1,100 @@
+#include "ui/qt_ports.h"
+
+#include "ui/ui_session.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace quillane {
+
+namespace {
+
+QMessageBox::StandardButton toStandard(MsgAnswer a)
+{
+    switch (a) {
+    case MsgAnswer::Yes:
+        return QMessageBox::Yes;
+    case MsgAnswer::No:
+        return QMessageBox::No;
+    case MsgAnswer::Cancel:
+        return QMessageBox::Cancel;
+    case MsgAnswer::Ok:
+        break;
+    }
+    return QMessageBox::Ok;
+}
+
+} // namespace
+
+MsgAnswer QtPrompter::show(const Message& m)
+{
+    QMessageBox box(QApplication::activeWindow());
+    box.setWindowTitle(m.title);
+    box.setText(QString(m.text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    switch (m.icon) {
+    case MsgIcon::None:
+        box.setIcon(QMessageBox::NoIcon);
+        break;
+    case MsgIcon::Critical:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    case MsgIcon::Exclamation:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case MsgIcon::Question:
+        box.setIcon(QMessageBox::Question);
+        break;
+    case MsgIcon::Information:
+        box.setIcon(QMessageBox::Information);
+        break;
+    }
+    switch (m.buttons) {
+    case MsgButtons::Ok:
+        box.setStandardButtons(QMessageBox::Ok);
+        break;
+    case MsgButtons::YesNo:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        break;
+    case MsgButtons::YesNoCancel:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        break;
+    }
+    box.setDefaultButton(toStandard(m.defaultButton));
+    // A busy pointer must not hide the question.
+    const bool busy = QApplication::overrideCursor() != nullptr;
+    if (busy) QApplication::setOverrideCursor(Qt::ArrowCursor);
+    const int pressed = box.exec();
+    if (busy) QApplication::restoreOverrideCursor();
+    switch (pressed) {
+    case QMessageBox::Yes:
+        return MsgAnswer::Yes;
+    case QMessageBox::No:
+        return MsgAnswer::No;
+    case QMessageBox::Cancel:
+        return MsgAnswer::Cancel;
+    default:
+        break;
+    }
+    // Closed by the window manager: the safe answer.
+    return m.buttons == MsgButtons::Ok ? MsgAnswer::Ok
+           : m.buttons == MsgButtons::YesNo ? MsgAnswer::No
+                                            : MsgAnswer::Cancel;
+}
+
+void QtAppPort::setBusy(bool busy)
+{
+    if (busy) QApplication::setOverrideCursor(Qt::WaitCursor);
+    else QApplication::restoreOverrideCursor();
+}
+
+void QtAppPort::processEvents()
+{
+    QCoreApplication::processEvents();
+}
+
+void QtAppPort::quit()
+{
+    m_ui.endProgram();
+}
+
+} // namespace quillane

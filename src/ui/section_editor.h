@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QDialog>
+#include <array>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace quillane {
+
+class CodeEditor;
+class UiSession;
+
+// frmSections: edits one section (name, HTML, editable flag). A fresh instance for each use,
+// prepared by its caller, shown through UiSession::runModal, read back, then discarded.
+class frmSections : public QDialog {
+    Q_OBJECT
+public:
+    explicit frmSections(UiSession& ui, QWidget* parent = nullptr);
+
+    // Controls under the names the callers use. lblDescription[1] does not exist (null).
+    std::array<QLabel*, 3> lblDescription{};
+    QLineEdit* txtSectionName = nullptr;
+    CodeEditor* rtxDefaultHTML = nullptr;
+    QPushButton* cmdOk = nullptr;
+    QPushButton* cmdCancel = nullptr;
+    QCheckBox* chkSectEditable = nullptr;
+
+    // "cancel" after Cancel, otherwise empty.
+    QString result;
+
+    // The check box as 0 (not ticked), 1 (ticked) or 2 (greyed).
+    int editableState() const;
+    void setEditableState(int state);
+    QString sectionName() const;
+    QString html() const;
+    void setHtml(const QString& html);
+
+    void cmdOk_Click();
+    void cmdCancel_Click();
+
+private:
+    UiSession& m_ui;
+};
+
+} // namespace quillane
