@@ -1,0 +1,8 @@
+#include "ui/about_box.h"
+
+namespace quillane {
+
+// To be built: frmAbout.
+void showAboutBox(UiSession&, QWidget*) {}
+
+} // namespace quillane
