@@ -1,0 +1,106 @@
+#include "shell/file_association.h"
+
+#include "shell/desktop_association.h"
+#include "shell/program_paths.h"
+#include "shell/windows_registry.h"
+
+namespace quillane::shell {
+
+namespace {
+
+struct FileType {
+    const char* extension;
+    const char* description;
+    const char* option;
+};
+
+constexpr FileType kFileTypes[] = {
+    {kDocumentExtension, kDocumentDescription, "/H:"},
+    {kTemplateExtension, kTemplateDescription, "/T:"},
+};
+
+// Creates or opens `subKey` below `parent`; 0 when it could not (or the parent
+// itself is missing), so that nothing is written into a key that is not there.
+RegHandle createKey(RegistryPort& registry, RegHandle parent, const std::string& subKey)
+{
+    if (parent == 0) {
+        return 0;
+    }
+    RegHandle key = 0;
+    if (registry.createKeyEx(parent, subKey, kRegOptionNonVolatile, kKeyAllAccessMask, key) != kErrorSuccess) {
+        return 0;
+    }
+    return key;
+}
+
+void setDefaultValue(RegistryPort& registry, RegHandle key, const std::string& text)
+{
+    if (key != 0) {
+        registry.setValue(key, "", kRegSz, text);
+    }
+}
+
+void closeKey(RegistryPort& registry, RegHandle key)
+{
+    if (key != 0) {
+        registry.closeKey(key);
+    }
+}
+
+void registerFileType(RegistryPort& registry, const FileType& type, const std::string& program)
+{
+    RegHandle top = createKey(registry, kHkeyClassesRoot, type.extension);
+    setDefaultValue(registry, top, type.description);
+    closeKey(registry, top);
+
+    top = createKey(registry, kHkeyClassesRoot, type.description);
+    setDefaultValue(registry, top, type.description);
+
+    RegHandle second = createKey(registry, top, "DefaultIcon");
+    setDefaultValue(registry, second, program + ",0");
+    closeKey(registry, second);
+
+    second = createKey(registry, top, "Shell");
+    const RegHandle open = createKey(registry, second, "Open");
+    const RegHandle command = createKey(registry, open, "Command");
+    setDefaultValue(registry, command, "\"" + program + "\" " + type.option + "%1");
+
+    closeKey(registry, command);
+    closeKey(registry, open);
+    closeKey(registry, second);
+    closeKey(registry, top);
+}
+
+} // namespace
+
+void associateFilesInRegistry(RegistryPort& registry, const std::string& folder, const std::string& name)
+{
+    try {
+        const std::string program = folder + "\\" + name + ".exe";
+        for (const FileType& type : kFileTypes) {
+            registerFileType(registry, type, program);
+        }
+    } catch (...) {
+        // Registration is best effort; the caller reports completion regardless.
+    }
+}
+
+void AssociateFiles()
+{
+    try {
+        const std::string program = runningProgramPath();
+        if (program.empty()) {
+            return;
+        }
+#ifdef _WIN32
+        const WindowsProgramLocation location = splitWindowsProgramPath(program);
+        WindowsRegistry registry;
+        associateFilesInRegistry(registry, location.folder, location.name);
+#else
+        associateFilesWithDesktop(desktopPlacesFromEnvironment(), program);
+#endif
+    } catch (...) {
+    }
+}
+
+} // namespace quillane::shell
