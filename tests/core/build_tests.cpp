@@ -1,0 +1,363 @@
+// The build engine, against a literal oracle, and the batch build.
+
+#include "build/batch_build.h"
+#include "build/build_engine.h"
+#include "build/headless_build.h"
+#include "build/pour.h"
+#include "formats/file_reader.h"
+#include "support/fakes.h"
+
+#include <QRandomGenerator>
+#include <cstdio>
+#include <gtest/gtest.h>
+
+using namespace quillane;
+using namespace quillane::test;
+
+namespace {
+
+// The passes exactly as described: a plain replace for the title, then one per slot.
+QString literalReplace(const QString& page, const QString& find, const QString& with)
+{
+    QString out;
+    qsizetype from = 0;
+    for (;;) {
+        const qsizetype at = page.indexOf(find, from);
+        if (at < 0) break;
+        out += page.mid(from, at - from);
+        out += with;
+        from = at + find.size();
+    }
+    return out + page.mid(from);
+}
+
+QString oraclePour(QString page, const QString& title, const QStringList& names, const QStringList& html)
+{
+    page = literalReplace(page, "::title::", title);
+    for (int slot = 1; slot < names.size(); ++slot) page = literalReplace(page, "::" + names[slot], html[slot]);
+    return page;
+}
+
+const QByteArray kPlainPage = crlf({"#QT1#", "Plain page", "#DEFAULTHTML#", "<h1>::title::</h1>",
+                                    "::body::", "::footer::", "#ENDDEFAULTHTML#", "#STARTSECTION#",
+                                    "body", " 1 ", "<p>Text</p>", "#STARTSECTION#", "footer", " 0 ",
+                                    "<hr>", "<p>Contact</p>", "#STARTSECTION#"});
+
+} // namespace
+
+TEST(Pour, MatchesTheLiteralPassesOnGeneratedTemplates)
+{
+    QRandomGenerator rng(20260612);
+    // Few letters, so names are prefixes of each other and colons meet inserted text.
+    const QString alphabet = QStringLiteral("ab:::t");
+    auto word = [&](int maxLen) {
+        QString w;
+        const int n = int(rng.bounded(maxLen + 1));
+        for (int i = 0; i < n; ++i) w += alphabet[int(rng.bounded(int(alphabet.size())))];
+        return w;
+    };
+    for (int round = 0; round < 20000; ++round) {
+        const int slotCount = 1 + int(rng.bounded(6));
+        QStringList names{QString()}, html{QString()};
+        for (int s = 1; s <= slotCount; ++s) {
+            names << (rng.bounded(5) == 0 ? QString() : word(3));
+            html << word(6);
+        }
+        if (rng.bounded(2)) names.last().clear(); // usually a trailing free slot
+        QString page;
+        const int parts = int(rng.bounded(8));
+        for (int i = 0; i < parts; ++i) {
+            switch (rng.bounded(4)) {
+            case 0: page += "::" + names[1 + int(rng.bounded(slotCount))]; break;
+            case 1: page += "::title::"; break;
+            default: page += word(5);
+            }
+        }
+        const QString title = word(4);
+        const QString expected = oraclePour(page, title, names, html);
+        const QString got = pourPage(page, title, names, html);
+        if (got != expected) {
+            ADD_FAILURE() << "page '" << page.toStdString() << "' title '" << title.toStdString()
+                          << "' names " << names.join('|').toStdString() << " html "
+                          << html.join('|').toStdString() << "\n got      " << got.toStdString()
+                          << "\n expected " << expected.toStdString();
+            break;
+        }
+    }
+}
+
+TEST(Pour, MatchesTheLiteralPassesOnLargerPages)
+{
+    QRandomGenerator rng(7);
+    for (int round = 0; round < 200; ++round) {
+        QStringList names{QString()}, html{QString()};
+        const int slotCount = 2 + int(rng.bounded(40));
+        for (int s = 1; s <= slotCount; ++s) {
+            names << (s % 7 == 0 ? names[s / 2] + "x" : QStringLiteral("s%1").arg(rng.bounded(30)));
+            QString h = QStringLiteral("<b>%1</b>").arg(s);
+            if (rng.bounded(4) == 0) h += "::" + names[1 + int(rng.bounded(s))];
+            if (rng.bounded(6) == 0) h += ":";
+            html << h;
+        }
+        names << QString();
+        html << QString();
+        QString page;
+        for (int i = 0; i < 300; ++i) {
+            const int r = int(rng.bounded(10));
+            if (r < 4) page += "::" + names[1 + int(rng.bounded(slotCount))] + (r == 0 ? "::" : "");
+            else if (r == 4) page += ":";
+            else page += "text ";
+        }
+        ASSERT_EQ(pourPage(page, "T::", names, html), oraclePour(page, "T::", names, html)) << round;
+    }
+}
+
+TEST(Pour, EdgeCases)
+{
+    struct Case {
+        const char* what;
+        QString page, title;
+        QStringList names, html; // slot 0 unused
+        QString expected;
+    };
+    const Case cases[] = {
+        {"both colons", "[::body::]", "", {"", "body", ""}, {"", "B", ""}, "[B]"},
+        {"front colons only", "[::body]", "", {"", "body", ""}, {"", "B", ""}, "[B]"},
+        {"every :: goes", "a::before", "", {"", ""}, {"", ""}, "abefore"},
+        {"title colons go", "<t>::title::</t>", "A::B", {"", ""}, {"", ""}, "<t>AB</t>"},
+        {"title case matters", "::Title::", "x", {"", ""}, {"", ""}, "Title"},
+        {"title inside a section", "::s::", "x", {"", "s", ""}, {"", "::title::", ""}, "title"},
+        {"prefix clash", "::footer::", "", {"", "foot", "footer", ""}, {"", "F", "G", ""}, "Fer"},
+        {"later placeholder in HTML", "::a::", "", {"", "a", "b", ""}, {"", "<::b>", "B", ""}, "<B>"},
+        {"earlier placeholder in HTML", "::b::", "", {"", "a", "b", ""}, {"", "A", "<::a>", ""}, "<a>"},
+        {"own placeholder not again", "::a", "", {"", "a"}, {"", "x::a"}, "x::a"},
+        {"colons meet inserted text", ":::a", "", {"", "a", "b", ""}, {"", ":b", "B", ""}, "B"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(pourPage(c.page, c.title, c.names, c.html), c.expected);
+        EXPECT_EQ(oraclePour(c.page, c.title, c.names, c.html), c.expected);
+    }
+}
+
+namespace {
+
+struct BuildFixture : ::testing::Test {
+    QTemporaryDir dir;
+    FakeSession f;
+    QString put(const QString& name, const QByteArray& bytes) { return writeFile(dir, name, bytes); }
+};
+
+} // namespace
+
+TEST_F(BuildFixture, BuildsTheWorkedPage)
+{
+    const QString tpl = put("plain.qtf", kPlainPage);
+    const QString doc = put("index.qht", "#QH1#\r\nMy first page\r\n" + tpl.toUtf8() +
+                                             "\r\nindex.htm\r\n#STARTSECTION#\r\n<p>Hello</p>\r\n#STARTSECTION#\r\n");
+    const LoadResult r = LoadFile(f.s, doc, LoadMode::Document);
+    ASSERT_TRUE(r.loaded());
+    ASSERT_TRUE(BuildPage(f.s, f.editor.outputText, r.templatePath));
+    EXPECT_EQ(readBytes(dir.filePath("index.htm")),
+              crlf({"<h1>My first page</h1>", "<p>Hello</p>", "<hr>", "<p>Contact</p>", ""}));
+    EXPECT_TRUE(f.prompter.shown.empty());
+
+    // One empty line of default HTML gives two line ends; the name line is never read.
+    const QString blank = put("blank.qtf", crlf({"#QT1#", "#DEFAULTHTML#", "#DEFAULTHTML#", "",
+                                                 "#ENDDEFAULTHTML#", "#STARTSECTION#"}));
+    ASSERT_TRUE(BuildPage(f.s, dir.filePath("blank.htm"), blank));
+    EXPECT_EQ(readBytes(dir.filePath("blank.htm")), "\r\n\r\n");
+}
+
+TEST_F(BuildFixture, PagesAreWrittenInTheCharsetTheyDeclare)
+{
+    f.editor.titleText = QString::fromUtf8("Ωmega café");
+    const QString utf8 = put("u.qtf", crlf({"#QT1#", "n", "#DEFAULTHTML#", "<meta charset=\"utf-8\">::title::",
+                                            "#ENDDEFAULTHTML#", "#STARTSECTION#"}));
+    const QString plain = put("p.qtf", crlf({"#QT1#", "n", "#DEFAULTHTML#", "<p>::title::</p>",
+                                             "#ENDDEFAULTHTML#", "#STARTSECTION#"}));
+    ASSERT_TRUE(BuildPage(f.s, dir.filePath("u.htm"), utf8));
+    ASSERT_TRUE(BuildPage(f.s, dir.filePath("p.htm"), plain));
+    EXPECT_EQ(readBytes(dir.filePath("u.htm")), QString::fromUtf8("<meta charset=\"utf-8\">Ωmega café\r\n\r\n").toUtf8());
+    EXPECT_EQ(readBytes(dir.filePath("p.htm")), QByteArray("<p>&#937;mega caf\xE9</p>\r\n\r\n"));
+}
+
+TEST_F(BuildFixture, FailuresAreToldAndLeaveTheOldPage)
+{
+    const QString page = put("page.htm", "old page");
+    const QString good = put("good.qtf", kPlainPage);
+    struct Case {
+        QString templatePath, output, text;
+    };
+    const Case cases[] = {
+        {put("bad1.qtf", crlf({"#QT2#", "n", "#DEFAULTHTML#", "#ENDDEFAULTHTML#"})), page,
+         "ERROR: Invalid template specified, cannot build!"},
+        {put("bad3.qtf", crlf({"#QT1#", "n", "#DEFAULT#", "#ENDDEFAULTHTML#"})), page,
+         "ERROR: Invalid template specified, cannot build!"},
+        {dir.filePath("missing.qtf"), page,
+         "ERROR: Cannot read the template '" + dir.filePath("missing.qtf") + "': File not found. Nothing was built."},
+        {put("cut.qtf", crlf({"#QT1#", "n", "#DEFAULTHTML#", "<p>"})), page,
+         "ERROR: The template '" + dir.filePath("cut.qtf") + "' ends before its default HTML is complete, cannot build!"},
+        {put("short.qtf", crlf({"#QT1#", "n"})), page,
+         "ERROR: The template '" + dir.filePath("short.qtf") + "' ends before its default HTML is complete, cannot build!"},
+        {good, "", "ERROR: No output file is set, cannot build!"},
+        {good, dir.filePath("no folder/x.htm"),
+         "ERROR: Cannot write the page '" + dir.filePath("no folder/x.htm") + "': File not found. Nothing was built."},
+        {good, dir.path(),
+         "ERROR: Cannot write the page '" + dir.path() + "': Path/File access error: it is a folder. Nothing was built."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text.toStdString());
+        f.prompter.shown.clear();
+        EXPECT_FALSE(BuildPage(f.s, c.output, c.templatePath));
+        ASSERT_EQ(f.prompter.shown.size(), 1u);
+        EXPECT_EQ(f.prompter.last().text, c.text);
+        EXPECT_EQ(f.prompter.last().title, "Quillane BuildEngine");
+        EXPECT_EQ(f.prompter.last().icon, MsgIcon::Exclamation);
+        EXPECT_EQ(readBytes(page), "old page");
+    }
+    EXPECT_EQ(QDir(dir.path()).entryList(QStringList{"*.tmp"}, QDir::Files | QDir::Hidden), QStringList{})
+        << "no temporary file is left behind";
+}
+
+// --- Batch -----------------------------------------------------------------------------------
+
+namespace {
+
+struct Site : BuildFixture {
+    QString tpl;
+    void SetUp() override { tpl = put("site.qtf", kPlainPage); }
+    QString doc(const QString& name, const QString& title, const QString& output)
+    {
+        return put(name, "#QH1#\r\n" + title.toUtf8() + "\r\nsite.qtf\r\n" + output.toUtf8() +
+                             "\r\n#STARTSECTION#\r\n<p>" + title.toUtf8() + "</p>\r\n#STARTSECTION#\r\n");
+    }
+    struct Run {
+        int status;
+        QString out, err;
+    };
+    Run headless(const QString& folder)
+    {
+        std::FILE* out = std::tmpfile();
+        std::FILE* err = std::tmpfile();
+        Run r{runHeadlessBatch(folder, dir.path(), out, err), {}, {}};
+        auto slurp = [](std::FILE* fp) {
+            std::rewind(fp);
+            QByteArray b;
+            char buf[4096];
+            size_t n;
+            while ((n = std::fread(buf, 1, sizeof buf, fp)) > 0) b.append(buf, qsizetype(n));
+            std::fclose(fp);
+            return QString::fromUtf8(b);
+        };
+        r.out = slurp(out);
+        r.err = slurp(err);
+        return r;
+    }
+};
+
+} // namespace
+
+TEST_F(Site, TheFolderSelectionFollowsTheNameRules)
+{
+    doc("a.qht", "A", "a.htm");
+    doc("plainqht", "B", "b.htm");
+    doc("C.QHT", "C", "c.htm");
+    doc(".hidden.qht", "H", "h.htm");
+    doc("d.qht.bak", "D", "d.htm");
+    QDir(dir.path()).mkpath("sub.qht");
+    QDir(dir.path()).mkpath("inner");
+    put("inner/e.qht", "#QH1#\r\nE\r\n../site.qtf\r\ne.htm\r\n#STARTSECTION#\r\n");
+    QStringList names;
+    QString reason;
+    ASSERT_TRUE(listBatchDocuments(dir.path(), names, reason));
+    names.sort();
+    EXPECT_EQ(names, (QStringList{"a.qht", "plainqht"}));
+
+    EXPECT_FALSE(listBatchDocuments(dir.filePath("nope"), names, reason));
+    EXPECT_EQ(reason, "no such folder");
+    EXPECT_FALSE(listBatchDocuments(tpl, names, reason));
+    EXPECT_EQ(reason, "not a folder");
+
+    EXPECT_EQ(folderOfChoice("/site/docs/x.qht", "x.qht"), "/site/docs/");
+    EXPECT_EQ(folderOfChoice("/site/docs/", ""), "/site/docs/");
+}
+
+TEST_F(Site, HeadlessBuildGoesOnAfterBadDocumentsAndReportsEachOne)
+{
+    doc("one.qht", "One", "one.htm");
+    doc("two.qht", "Two", "two.htm");
+    put("rejected.qht", "#QT1#\r\nnot a document\r\n");
+    put("early.qht", "#QH1#\r\nT\r\nsite.qtf\r\nearly.htm\r\n\r\nx\r\n");
+    doc("unbuilt.qht", "U", "");
+
+    const Run r = headless(dir.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(readBytes(dir.filePath("one.htm")), crlf({"<h1>One</h1>", "<p>One</p>", "<hr>", "<p>Contact</p>", ""}));
+    EXPECT_TRUE(QFile::exists(dir.filePath("two.htm")));
+    EXPECT_TRUE(r.out.contains(dir.filePath("one.htm") + "\n"));
+    EXPECT_TRUE(r.out.contains(dir.filePath("two.htm") + "\n"));
+    EXPECT_TRUE(r.out.endsWith("5 templated documents found, 2 built.\n"));
+    EXPECT_TRUE(r.err.contains(dir.filePath("rejected.qht") +
+                               ": Quillane HTML Editor: This file is not a Quillane TEMPLATED-HTML file!\n"));
+    EXPECT_TRUE(r.err.contains(dir.filePath("early.qht") + ": not built: "));
+    EXPECT_TRUE(r.err.contains(dir.filePath("unbuilt.qht") +
+                               ": Quillane BuildEngine: ERROR: No output file is set, cannot build!\n"));
+    EXPECT_EQ(r.err.count('\n'), 3);
+}
+
+TEST_F(Site, HeadlessBuildExitStatuses)
+{
+    EXPECT_EQ(headless(dir.path()).status, 0) << "an empty folder builds nothing and fails nothing";
+    doc("one.qht", "One", "one.htm");
+    const Run ok = headless(dir.path());
+    EXPECT_EQ(ok.status, 0);
+    EXPECT_EQ(ok.out, dir.filePath("one.htm") + "\n1 templated document found, 1 built.\n");
+    EXPECT_TRUE(ok.err.isEmpty());
+
+    const Run missing = headless(dir.filePath("gone"));
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_EQ(missing.err, "Cannot list the folder '" + dir.filePath("gone") + "': no such folder\n");
+
+    // An empty folder text is the current folder.
+    const QString here = QDir::currentPath();
+    QDir::setCurrent(dir.path());
+    const Run current = headless("");
+    QDir::setCurrent(here);
+    EXPECT_EQ(current.status, 0);
+    EXPECT_TRUE(current.out.contains("one.htm\n"));
+}
+
+TEST_F(Site, TheWindowsBatchLeavesTheLastDocumentAndNeverAStaleFileName)
+{
+    doc("a.qht", "A", "same.htm");
+    doc("b.qht", "B", "same.htm");
+    QStringList names;
+    QString reason;
+    ASSERT_TRUE(listBatchDocuments(dir.path(), names, reason));
+    f.s.ws.CurrentFile = "/elsewhere/open-before.qht";
+    BatchObserver quiet;
+    const BatchSummary sum = BatchCompile(f.s, dir.path() + "/", names, quiet);
+    EXPECT_EQ(sum.built, 2);
+    EXPECT_EQ(f.app.eventTurns, 2);
+    const QString last = names.last();
+    // Two documents naming one page: the one listed later wins.
+    EXPECT_TRUE(readBytes(dir.filePath("same.htm")).contains("<p>" + last.left(1).toUpper().toUtf8() + "</p>"));
+    EXPECT_EQ(f.s.ws.CurrentFile, dir.path() + "/" + last) << "Save must not write over the old document";
+    EXPECT_EQ(f.s.ws.TemplatePath, tpl);
+    EXPECT_FALSE(f.s.ws.IsDirty);
+
+    // A failed last document leaves no file name for a Save to overwrite.
+    put("z.qht", "garbage");
+    names << "z.qht";
+    BatchCompile(f.s, dir.path() + "/", names, quiet);
+    EXPECT_TRUE(f.s.ws.CurrentFile.isEmpty());
+
+    // A stop after the current document.
+    struct StopAtOnce : BatchObserver {
+        bool stopRequested() override { return true; }
+    } stop;
+    const BatchSummary stopped = BatchCompile(f.s, dir.path() + "/", names, stop);
+    EXPECT_EQ(stopped.done, 1);
+    EXPECT_TRUE(stopped.stopped);
+}
