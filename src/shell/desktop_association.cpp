@@ -16,20 +16,18 @@ namespace {
 
 const char* const kDefaultSection = "[Default Applications]";
 
-std::string homeFolder()
-{
+std::string homeFolder() {
     if (const char* home = std::getenv("HOME"); home != nullptr && home[0] == '/') {
         return home;
     }
-    if (const passwd* entry = getpwuid(getuid()); entry != nullptr && entry->pw_dir != nullptr &&
-                                                  entry->pw_dir[0] == '/') {
+    if (const passwd* entry = getpwuid(getuid());
+        entry != nullptr && entry->pw_dir != nullptr && entry->pw_dir[0] == '/') {
         return entry->pw_dir;
     }
     return "";
 }
 
-std::string xdgFolder(const char* variable, const char* belowHome)
-{
+std::string xdgFolder(const char* variable, const char* belowHome) {
     if (const char* value = std::getenv(variable); value != nullptr && value[0] == '/') {
         return value;
     }
@@ -37,8 +35,7 @@ std::string xdgFolder(const char* variable, const char* belowHome)
     return home.empty() ? "" : home + "/" + belowHome;
 }
 
-std::string trimmed(const std::string& text)
-{
+std::string trimmed(const std::string& text) {
     const char* const blanks = " \t\r";
     const std::size_t first = text.find_first_not_of(blanks);
     if (first == std::string::npos) {
@@ -47,14 +44,12 @@ std::string trimmed(const std::string& text)
     return text.substr(first, text.find_last_not_of(blanks) - first + 1);
 }
 
-bool isSectionHeader(const std::string& line)
-{
+bool isSectionHeader(const std::string& line) {
     const std::string text = trimmed(line);
     return !text.empty() && text.front() == '[';
 }
 
-std::string keyOf(const std::string& line)
-{
+std::string keyOf(const std::string& line) {
     const std::string text = trimmed(line);
     const std::size_t equals = line.find('=');
     if (equals == std::string::npos || text.empty() || text.front() == '#') {
@@ -63,8 +58,7 @@ std::string keyOf(const std::string& line)
     return trimmed(line.substr(0, equals));
 }
 
-std::vector<std::string> splitLines(const std::string& text)
-{
+std::vector<std::string> splitLines(const std::string& text) {
     std::vector<std::string> lines;
     std::size_t start = 0;
     while (start < text.size()) {
@@ -78,33 +72,43 @@ std::vector<std::string> splitLines(const std::string& text)
     return lines;
 }
 
-// Matches the magic at the start of the file, with or without a UTF-8 byte-order mark.
-std::string magicXml(const std::string& marker)
-{
-    return "    <magic priority=\"50\">\n"
-           "      <match type=\"string\" offset=\"0\" value=\"" + marker + "\"/>\n"
-           "      <match type=\"big16\" offset=\"0\" value=\"0xefbb\">\n"
-           "        <match type=\"byte\" offset=\"2\" value=\"0xbf\">\n"
-           "          <match type=\"string\" offset=\"3\" value=\"" + marker + "\"/>\n"
-           "        </match>\n"
-           "      </match>\n"
-           "    </magic>\n";
+std::string replaced(std::string text, const std::string& placeholder, const std::string& value) {
+    for (std::size_t at = text.find(placeholder); at != std::string::npos;
+         at = text.find(placeholder, at + value.size())) {
+        text.replace(at, placeholder.size(), value);
+    }
+    return text;
 }
 
-std::string mimeTypeXml(const std::string& type, const std::string& comment, const std::string& glob,
-                        const std::string& marker)
-{
-    return "  <mime-type type=\"" + type + "\">\n"
-           "    <comment>" + comment + "</comment>\n"
-           "    <sub-class-of type=\"text/plain\"/>\n"
-           "    <icon name=\"" + std::string(kIconName) + "\"/>\n"
-           "    <glob pattern=\"" + glob + "\"/>\n" +
-           magicXml(marker) +
-           "  </mime-type>\n";
+// The magic matches at the start of the file, with or without a UTF-8
+// byte-order mark (our writers add one when a file needs UTF-8).
+const char* const kMimeTypeXml = R"(  <mime-type type="@TYPE@">
+    <comment>@COMMENT@</comment>
+    <sub-class-of type="text/plain"/>
+    <icon name="@ICON@"/>
+    <glob pattern="@GLOB@"/>
+    <magic priority="50">
+      <match type="string" offset="0" value="@MARKER@"/>
+      <match type="big16" offset="0" value="0xefbb">
+        <match type="byte" offset="2" value="0xbf">
+          <match type="string" offset="3" value="@MARKER@"/>
+        </match>
+      </match>
+    </magic>
+  </mime-type>
+)";
+
+std::string mimeTypeXml(const std::string& type, const std::string& comment,
+                        const std::string& glob, const std::string& marker) {
+    std::string xml = replaced(kMimeTypeXml, "@TYPE@", type);
+    xml = replaced(xml, "@COMMENT@", comment);
+    xml = replaced(xml, "@ICON@", kIconName);
+    xml = replaced(xml, "@GLOB@", glob);
+    return replaced(xml, "@MARKER@", marker);
 }
 
-void refreshDatabase(const std::string& tool, const std::string& folder, const std::string& searchPath)
-{
+void refreshDatabase(const std::string& tool, const std::string& folder,
+                     const std::string& searchPath) {
     const std::string program = findProgramOnPath(tool, searchPath);
     if (!program.empty()) {
         runQuietly(program, {folder});
@@ -113,8 +117,7 @@ void refreshDatabase(const std::string& tool, const std::string& folder, const s
 
 } // namespace
 
-DesktopPlaces desktopPlacesFromEnvironment()
-{
+DesktopPlaces desktopPlacesFromEnvironment() {
     DesktopPlaces places;
     places.dataHome = xdgFolder("XDG_DATA_HOME", ".local/share");
     places.configHome = xdgFolder("XDG_CONFIG_HOME", ".config");
@@ -123,8 +126,7 @@ DesktopPlaces desktopPlacesFromEnvironment()
     return places;
 }
 
-std::string mimePackageXml()
-{
+std::string mimePackageXml() {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
            "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n" +
            mimeTypeXml(kDocumentMimeType, kDocumentDescription, "*.qht", "#QH1#") +
@@ -132,8 +134,7 @@ std::string mimePackageXml()
            "</mime-info>\n";
 }
 
-std::string execArgument(const std::string& argument)
-{
+std::string execArgument(const std::string& argument) {
     std::string quoted = "\"";
     for (char c : argument) {
         if (c == '"' || c == '`' || c == '$' || c == '\\') {
@@ -168,23 +169,29 @@ std::string execArgument(const std::string& argument)
     return escaped;
 }
 
-std::string desktopEntry(const std::string& name, const std::string& comment, const std::string& mimeType,
-                         const std::string& programPath, const std::string& option)
-{
-    return "[Desktop Entry]\n"
-           "Type=Application\n"
-           "Name=" + name + "\n"
-           "Comment=" + comment + "\n"
-           "Icon=" + kIconName + "\n"
-           "Exec=" + execArgument(programPath) + " " + option + "%f\n"
-           "MimeType=" + mimeType + ";\n"
-           "NoDisplay=true\n"
-           "Terminal=false\n";
+std::string desktopEntry(const std::string& name, const std::string& comment,
+                         const std::string& mimeType, const std::string& programPath,
+                         const std::string& option) {
+    std::string entry = "[Desktop Entry]\n"
+                        "Type=Application\n"
+                        "Name=@NAME@\n"
+                        "Comment=@COMMENT@\n"
+                        "Icon=@ICON@\n"
+                        "Exec=@EXEC@\n"
+                        "MimeType=@TYPE@;\n"
+                        "NoDisplay=true\n"
+                        "Terminal=false\n";
+    // The Exec value goes in last so that nothing in the path is taken for a placeholder.
+    entry = replaced(entry, "@NAME@", name);
+    entry = replaced(entry, "@COMMENT@", comment);
+    entry = replaced(entry, "@ICON@", kIconName);
+    entry = replaced(entry, "@TYPE@", mimeType);
+    return replaced(entry, "@EXEC@", execArgument(programPath) + " " + option + "%f");
 }
 
-std::string withDefaultApplications(const std::string& existing,
-                                    const std::vector<std::pair<std::string, std::string>>& defaults)
-{
+std::string
+withDefaultApplications(const std::string& existing,
+                        const std::vector<std::pair<std::string, std::string>>& defaults) {
     std::vector<std::string> lines = splitLines(existing);
 
     for (const auto& [type, desktopFile] : defaults) {
@@ -233,8 +240,7 @@ std::string withDefaultApplications(const std::string& existing,
     return text;
 }
 
-bool associateFilesWithDesktop(const DesktopPlaces& places, const std::string& programPath)
-{
+bool associateFilesWithDesktop(const DesktopPlaces& places, const std::string& programPath) {
     bool complete = true;
     try {
         if (places.dataHome.empty()) {
@@ -246,14 +252,16 @@ bool associateFilesWithDesktop(const DesktopPlaces& places, const std::string& p
 
             const std::string applications = places.dataHome + "/applications";
             const bool haveApplications = makeFolders(applications);
-            complete &= haveApplications &&
-                        writeFileAtomically(applications + "/" + kDocumentDesktopFile,
-                                            desktopEntry("Quillane HTML editor", kDocumentDescription,
-                                                         kDocumentMimeType, programPath, "/H:"));
-            complete &= haveApplications &&
-                        writeFileAtomically(applications + "/" + kTemplateDesktopFile,
-                                            desktopEntry("Quillane template designer", kTemplateDescription,
-                                                         kTemplateMimeType, programPath, "/T:"));
+            complete &=
+                haveApplications &&
+                writeFileAtomically(applications + "/" + kDocumentDesktopFile,
+                                    desktopEntry("Quillane HTML editor", kDocumentDescription,
+                                                 kDocumentMimeType, programPath, "/H:"));
+            complete &=
+                haveApplications &&
+                writeFileAtomically(applications + "/" + kTemplateDesktopFile,
+                                    desktopEntry("Quillane template designer", kTemplateDescription,
+                                                 kTemplateMimeType, programPath, "/T:"));
         }
 
         if (places.configHome.empty() || !makeFolders(places.configHome)) {
@@ -266,14 +274,16 @@ bool associateFilesWithDesktop(const DesktopPlaces& places, const std::string& p
                 complete = false;
             } else {
                 complete &= writeFileAtomically(
-                    list, withDefaultApplications(existing, {{kDocumentMimeType, kDocumentDesktopFile},
-                                                             {kTemplateMimeType, kTemplateDesktopFile}}));
+                    list,
+                    withDefaultApplications(existing, {{kDocumentMimeType, kDocumentDesktopFile},
+                                                       {kTemplateMimeType, kTemplateDesktopFile}}));
             }
         }
 
         if (!places.dataHome.empty()) {
             refreshDatabase("update-mime-database", places.dataHome + "/mime", places.searchPath);
-            refreshDatabase("update-desktop-database", places.dataHome + "/applications", places.searchPath);
+            refreshDatabase("update-desktop-database", places.dataHome + "/applications",
+                            places.searchPath);
         }
     } catch (...) {
         complete = false;

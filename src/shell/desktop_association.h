@@ -36,8 +36,9 @@ bool associateFilesWithDesktop(const DesktopPlaces& places, const std::string& p
 std::string mimePackageXml();
 
 // The .desktop file that opens one type with the program; `option` is "/H:" or "/T:".
-std::string desktopEntry(const std::string& name, const std::string& comment, const std::string& mimeType,
-                         const std::string& programPath, const std::string& option);
+std::string desktopEntry(const std::string& name, const std::string& comment,
+                         const std::string& mimeType, const std::string& programPath,
+                         const std::string& option);
 
 // One argument of an Exec key written so that it reaches the program unchanged:
 // quoted with ", \, $ and ` escaped, % doubled, and then escaped once more as a
@@ -46,8 +47,9 @@ std::string execArgument(const std::string& argument);
 
 // `existing` mimeapps.list text with each type's default set in its
 // [Default Applications] section; every other line stays as it was.
-std::string withDefaultApplications(const std::string& existing,
-                                    const std::vector<std::pair<std::string, std::string>>& defaults);
+std::string
+withDefaultApplications(const std::string& existing,
+                        const std::vector<std::pair<std::string, std::string>>& defaults);
 #endif
 
 } // namespace quillane::shell

@@ -21,34 +21,31 @@ constexpr FileType kFileTypes[] = {
 
 // Creates or opens `subKey` below `parent`; 0 when it could not (or the parent
 // itself is missing), so that nothing is written into a key that is not there.
-RegHandle createKey(RegistryPort& registry, RegHandle parent, const std::string& subKey)
-{
+RegHandle createKey(RegistryPort& registry, RegHandle parent, const std::string& subKey) {
     if (parent == 0) {
         return 0;
     }
     RegHandle key = 0;
-    if (registry.createKeyEx(parent, subKey, kRegOptionNonVolatile, kKeyAllAccessMask, key) != kErrorSuccess) {
+    if (registry.createKeyEx(parent, subKey, kRegOptionNonVolatile, kKeyAllAccessMask, key) !=
+        kErrorSuccess) {
         return 0;
     }
     return key;
 }
 
-void setDefaultValue(RegistryPort& registry, RegHandle key, const std::string& text)
-{
+void setDefaultValue(RegistryPort& registry, RegHandle key, const std::string& text) {
     if (key != 0) {
         registry.setValue(key, "", kRegSz, text);
     }
 }
 
-void closeKey(RegistryPort& registry, RegHandle key)
-{
+void closeKey(RegistryPort& registry, RegHandle key) {
     if (key != 0) {
         registry.closeKey(key);
     }
 }
 
-void registerFileType(RegistryPort& registry, const FileType& type, const std::string& program)
-{
+void registerFileType(RegistryPort& registry, const FileType& type, const std::string& program) {
     RegHandle top = createKey(registry, kHkeyClassesRoot, type.extension);
     setDefaultValue(registry, top, type.description);
     closeKey(registry, top);
@@ -73,8 +70,8 @@ void registerFileType(RegistryPort& registry, const FileType& type, const std::s
 
 } // namespace
 
-void associateFilesInRegistry(RegistryPort& registry, const std::string& folder, const std::string& name)
-{
+void associateFilesInRegistry(RegistryPort& registry, const std::string& folder,
+                              const std::string& name) {
     try {
         const std::string program = folder + "\\" + name + ".exe";
         for (const FileType& type : kFileTypes) {
@@ -85,8 +82,7 @@ void associateFilesInRegistry(RegistryPort& registry, const std::string& folder,
     }
 }
 
-void AssociateFiles()
-{
+void AssociateFiles() {
     try {
         const std::string program = runningProgramPath();
         if (program.empty()) {

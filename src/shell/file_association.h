@@ -19,6 +19,7 @@ void AssociateFiles();
 // The registry back end: writes the extension and class keys under
 // HKEY_CLASSES_ROOT for the program `<folder>\<name>.exe`. Every failing step is
 // passed over; a step whose key could not be created writes nothing.
-void associateFilesInRegistry(RegistryPort& registry, const std::string& folder, const std::string& name);
+void associateFilesInRegistry(RegistryPort& registry, const std::string& folder,
+                              const std::string& name);
 
 } // namespace quillane::shell

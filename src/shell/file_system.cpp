@@ -17,8 +17,7 @@ namespace {
 class FileDescriptor {
 public:
     explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor()
-    {
+    ~FileDescriptor() {
         if (m_fd >= 0) {
             ::close(m_fd);
         }
@@ -26,8 +25,7 @@ public:
     FileDescriptor(const FileDescriptor&) = delete;
     FileDescriptor& operator=(const FileDescriptor&) = delete;
     int get() const { return m_fd; }
-    bool close()
-    {
+    bool close() {
         const int fd = m_fd;
         m_fd = -1;
         return ::close(fd) == 0;
@@ -37,8 +35,7 @@ private:
     int m_fd;
 };
 
-bool writeAll(int fd, const std::string& content)
-{
+bool writeAll(int fd, const std::string& content) {
     std::size_t done = 0;
     while (done < content.size()) {
         const ssize_t written = ::write(fd, content.data() + done, content.size() - done);
@@ -54,9 +51,8 @@ bool writeAll(int fd, const std::string& content)
 }
 
 // Where the bytes really go: the target of a symbolic link, else the path itself.
-std::string resolvedTarget(const std::string& path)
-{
-    struct stat info{};
+std::string resolvedTarget(const std::string& path) {
+    struct stat info {};
     if (lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
         char resolved[PATH_MAX];
         if (realpath(path.c_str(), resolved) != nullptr) {
@@ -68,8 +64,7 @@ std::string resolvedTarget(const std::string& path)
 
 } // namespace
 
-ReadOutcome readWholeFile(const std::string& path, std::string& content)
-{
+ReadOutcome readWholeFile(const std::string& path, std::string& content) {
     content.clear();
     FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (file.get() < 0) {
@@ -92,8 +87,7 @@ ReadOutcome readWholeFile(const std::string& path, std::string& content)
     }
 }
 
-bool makeFolders(const std::string& path)
-{
+bool makeFolders(const std::string& path) {
     if (path.empty()) {
         return false;
     }
@@ -109,12 +103,11 @@ bool makeFolders(const std::string& path)
         }
         position = slash + 1;
     }
-    struct stat info{};
+    struct stat info {};
     return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-bool writeFileAtomically(const std::string& path, const std::string& content)
-{
+bool writeFileAtomically(const std::string& path, const std::string& content) {
     const std::string target = resolvedTarget(path);
     std::string existing;
     if (readWholeFile(target, existing) == ReadOutcome::Read && existing == content) {
@@ -124,7 +117,7 @@ bool writeFileAtomically(const std::string& path, const std::string& content)
     // Reading the umask means changing it for a moment, which would race with
     // other threads creating files; desktop files are world-readable anyway.
     mode_t mode = 0644;
-    struct stat info{};
+    struct stat info {};
     if (::stat(target.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
         mode = info.st_mode & 07777;
     }

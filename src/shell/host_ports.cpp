@@ -10,8 +10,7 @@
 
 namespace quillane::shell {
 
-bool SystemFileProbe::fileExists(const std::string& path)
-{
+bool SystemFileProbe::fileExists(const std::string& path) {
     if (path.empty()) {
         return false;
     }
@@ -20,15 +19,15 @@ bool SystemFileProbe::fileExists(const std::string& path)
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         return false;
     }
-    return (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) == 0;
+    return (attributes &
+            (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) == 0;
 #else
-    struct stat info{};
+    struct stat info {};
     return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 #endif
 }
 
-bool DetachedLauncher::start(const std::string& programPath)
-{
+bool DetachedLauncher::start(const std::string& programPath) {
     return startDetached(programPath);
 }
 

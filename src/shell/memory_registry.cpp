@@ -8,24 +8,21 @@ namespace quillane::shell {
 
 namespace {
 
-std::string folded(std::string text)
-{
+std::string folded(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) {
         return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
     });
     return text;
 }
 
-std::string hex(std::uint32_t number)
-{
+std::string hex(std::uint32_t number) {
     char text[16];
     std::snprintf(text, sizeof text, "0x%X", static_cast<unsigned>(number));
     return text;
 }
 
 // Shows bytes readably: printable ASCII as is, everything else as \xNN.
-std::string printable(const std::string& bytes)
-{
+std::string printable(const std::string& bytes) {
     std::string out;
     for (unsigned char c : bytes) {
         if (c >= 0x20 && c < 0x7F && c != '\\' && c != '"') {
@@ -41,8 +38,7 @@ std::string printable(const std::string& bytes)
 
 } // namespace
 
-std::string rootKeyName(RegHandle root)
-{
+std::string rootKeyName(RegHandle root) {
     switch (root) {
     case kHkeyClassesRoot:
         return "HKEY_CLASSES_ROOT";
@@ -57,15 +53,13 @@ std::string rootKeyName(RegHandle root)
     }
 }
 
-MemoryRegistry::MemoryRegistry()
-{
+MemoryRegistry::MemoryRegistry() {
     for (RegHandle root : {kHkeyClassesRoot, kHkeyCurrentUser, kHkeyLocalMachine, kHkeyUsers}) {
         ensureKey(rootKeyName(root));
     }
 }
 
-std::optional<std::string> MemoryRegistry::pathOf(RegHandle handle) const
-{
+std::optional<std::string> MemoryRegistry::pathOf(RegHandle handle) const {
     if (const std::string root = rootKeyName(handle); !root.empty()) {
         return m_keys.at(folded(root)).path;
     }
@@ -80,8 +74,7 @@ std::optional<std::string> MemoryRegistry::pathOf(RegHandle handle) const
     return key->second.path;
 }
 
-std::string MemoryRegistry::ensureKey(const std::string& path)
-{
+std::string MemoryRegistry::ensureKey(const std::string& path) {
     // Creates every missing key along the path, keeping existing spellings.
     std::string built;
     std::size_t start = 0;
@@ -106,8 +99,7 @@ std::string MemoryRegistry::ensureKey(const std::string& path)
     return folded(built);
 }
 
-RegHandle MemoryRegistry::newHandle(const std::string& foldedPath, std::uint32_t access)
-{
+RegHandle MemoryRegistry::newHandle(const std::string& foldedPath, std::uint32_t access) {
     const RegHandle handle = m_nextHandle++;
     m_handles[handle] = OpenKey{foldedPath, access};
     return handle;
@@ -115,12 +107,13 @@ RegHandle MemoryRegistry::newHandle(const std::string& foldedPath, std::uint32_t
 
 RegStatus MemoryRegistry::createKeyEx(RegHandle parent, const std::string& subKey,
                                       std::uint32_t options, std::uint32_t access,
-                                      RegHandle& result)
-{
+                                      RegHandle& result) {
     result = 0;
     const auto parentPath = pathOf(parent);
-    const std::string path = parentPath ? (subKey.empty() ? *parentPath : *parentPath + "\\" + subKey) : subKey;
-    m_calls.push_back("create " + path + " options=" + std::to_string(options) + " access=" + hex(access));
+    const std::string path =
+        parentPath ? (subKey.empty() ? *parentPath : *parentPath + "\\" + subKey) : subKey;
+    m_calls.push_back("create " + path + " options=" + std::to_string(options) +
+                      " access=" + hex(access));
     if (!parentPath) {
         return kErrorInvalidHandle;
     }
@@ -134,10 +127,10 @@ RegStatus MemoryRegistry::createKeyEx(RegHandle parent, const std::string& subKe
 }
 
 RegStatus MemoryRegistry::setValue(RegHandle key, const std::string& subKey, std::uint32_t type,
-                                   const std::string& data)
-{
+                                   const std::string& data) {
     const auto keyPath = pathOf(key);
-    const std::string path = keyPath ? (subKey.empty() ? *keyPath : *keyPath + "\\" + subKey) : subKey;
+    const std::string path =
+        keyPath ? (subKey.empty() ? *keyPath : *keyPath + "\\" + subKey) : subKey;
     m_calls.push_back("set " + path + " = \"" + printable(data) + "\"");
     if (!keyPath) {
         return kErrorInvalidHandle;
@@ -157,12 +150,14 @@ RegStatus MemoryRegistry::setValue(RegHandle key, const std::string& subKey, std
 }
 
 RegStatus MemoryRegistry::openKeyEx(RegHandle parent, const std::string& subKey,
-                                    std::uint32_t options, std::uint32_t access, RegHandle& result)
-{
+                                    std::uint32_t options, std::uint32_t access,
+                                    RegHandle& result) {
     result = 0;
     const auto parentPath = pathOf(parent);
-    const std::string path = parentPath ? (subKey.empty() ? *parentPath : *parentPath + "\\" + subKey) : subKey;
-    m_calls.push_back("open " + path + " options=" + std::to_string(options) + " access=" + hex(access));
+    const std::string path =
+        parentPath ? (subKey.empty() ? *parentPath : *parentPath + "\\" + subKey) : subKey;
+    m_calls.push_back("open " + path + " options=" + std::to_string(options) +
+                      " access=" + hex(access));
     if (!parentPath) {
         return kErrorInvalidHandle;
     }
@@ -178,8 +173,7 @@ RegStatus MemoryRegistry::openKeyEx(RegHandle parent, const std::string& subKey,
 
 RegStatus MemoryRegistry::queryValueEx(RegHandle key, const std::string& valueName,
                                        std::uint32_t& type, unsigned char* data,
-                                       std::uint32_t& size)
-{
+                                       std::uint32_t& size) {
     const auto keyPath = pathOf(key);
     m_calls.push_back("query " + (keyPath ? *keyPath : std::string("?")) + " [" + valueName + "]");
     if (!keyPath) {
@@ -206,8 +200,7 @@ RegStatus MemoryRegistry::queryValueEx(RegHandle key, const std::string& valueNa
     return kErrorSuccess;
 }
 
-RegStatus MemoryRegistry::closeKey(RegHandle key)
-{
+RegStatus MemoryRegistry::closeKey(RegHandle key) {
     const auto keyPath = pathOf(key);
     m_calls.push_back("close " + (keyPath ? *keyPath : std::string("?")));
     if (m_handles.erase(key) == 0) {
@@ -216,14 +209,12 @@ RegStatus MemoryRegistry::closeKey(RegHandle key)
     return kErrorSuccess;
 }
 
-void MemoryRegistry::failCreationOf(const std::string& keyPath)
-{
+void MemoryRegistry::failCreationOf(const std::string& keyPath) {
     m_failCreation.insert(folded(keyPath));
 }
 
 void MemoryRegistry::putValue(const std::string& keyPath, const std::string& valueName,
-                              std::uint32_t type, const std::string& bytes)
-{
+                              std::uint32_t type, const std::string& bytes) {
     Key& key = m_keys[ensureKey(keyPath)];
     const std::string name = folded(valueName);
     if (key.valueNames.count(name) == 0) {
@@ -232,14 +223,12 @@ void MemoryRegistry::putValue(const std::string& keyPath, const std::string& val
     key.values[name] = Value{type, bytes};
 }
 
-bool MemoryRegistry::hasKey(const std::string& keyPath) const
-{
+bool MemoryRegistry::hasKey(const std::string& keyPath) const {
     return m_keys.count(folded(keyPath)) != 0;
 }
 
 std::optional<MemoryRegistry::Value> MemoryRegistry::value(const std::string& keyPath,
-                                                           const std::string& valueName) const
-{
+                                                           const std::string& valueName) const {
     const auto key = m_keys.find(folded(keyPath));
     if (key == m_keys.end()) {
         return std::nullopt;
@@ -251,8 +240,7 @@ std::optional<MemoryRegistry::Value> MemoryRegistry::value(const std::string& ke
     return found->second;
 }
 
-std::string MemoryRegistry::dump() const
-{
+std::string MemoryRegistry::dump() const {
     std::string out;
     for (const auto& [foldedPath, key] : m_keys) {
         out += key.path + "\n";

@@ -52,9 +52,9 @@ public:
 
 private:
     struct Key {
-        std::string path; // as first spelled
+        std::string path;                              // as first spelled
         std::map<std::string, std::string> valueNames; // folded name -> spelling
-        std::map<std::string, Value> values; // folded name -> value
+        std::map<std::string, Value> values;           // folded name -> value
     };
     struct OpenKey {
         std::string folded;

@@ -15,8 +15,7 @@ namespace quillane::shell {
 
 #ifdef _WIN32
 
-bool startDetached(const std::string& programPath)
-{
+bool startDetached(const std::string& programPath) {
     if (programPath.empty()) {
         return false;
     }
@@ -28,8 +27,8 @@ bool startDetached(const std::string& programPath)
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_SHOWNORMAL;
     PROCESS_INFORMATION process{};
-    if (!CreateProcessA(programPath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &process)) {
+    if (!CreateProcessA(programPath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
+                        nullptr, nullptr, &startup, &process)) {
         return false;
     }
     CloseHandle(process.hThread);
@@ -43,8 +42,7 @@ extern "C" char** environ;
 
 namespace {
 
-pid_t waitFor(pid_t child, int& status)
-{
+pid_t waitFor(pid_t child, int& status) {
     pid_t result;
     do {
         result = waitpid(child, &status, 0);
@@ -54,8 +52,7 @@ pid_t waitFor(pid_t child, int& status)
 
 // Between fork and exec only async-signal-safe calls are allowed: the program
 // that calls us (a Qt application) has other threads.
-[[noreturn]] void execInChild(const char* path, char* const argv[], int errorPipe)
-{
+[[noreturn]] void execInChild(const char* path, char* const argv[], int errorPipe) {
     sigset_t none;
     sigemptyset(&none);
     sigprocmask(SIG_SETMASK, &none, nullptr);
@@ -67,16 +64,15 @@ pid_t waitFor(pid_t child, int& status)
     _exit(127);
 }
 
-bool isExecutableFile(const std::string& path)
-{
-    struct stat info{};
-    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && access(path.c_str(), X_OK) == 0;
+bool isExecutableFile(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+           access(path.c_str(), X_OK) == 0;
 }
 
 } // namespace
 
-bool startDetached(const std::string& programPath)
-{
+bool startDetached(const std::string& programPath) {
     if (programPath.empty()) {
         return false;
     }
@@ -123,8 +119,7 @@ bool startDetached(const std::string& programPath)
     return got == 0;
 }
 
-bool runQuietly(const std::string& programPath, const std::vector<std::string>& arguments)
-{
+bool runQuietly(const std::string& programPath, const std::vector<std::string>& arguments) {
     std::vector<std::string> texts;
     texts.push_back(programPath);
     texts.insert(texts.end(), arguments.begin(), arguments.end());
@@ -157,8 +152,7 @@ bool runQuietly(const std::string& programPath, const std::vector<std::string>& 
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-std::string findProgramOnPath(const std::string& name, const std::string& searchPath)
-{
+std::string findProgramOnPath(const std::string& name, const std::string& searchPath) {
     if (name.empty() || name.find('/') != std::string::npos) {
         return "";
     }

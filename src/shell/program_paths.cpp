@@ -10,12 +10,12 @@
 
 namespace quillane::shell {
 
-std::string runningProgramPath()
-{
+std::string runningProgramPath() {
 #ifdef _WIN32
     std::vector<char> buffer(MAX_PATH);
     for (;;) {
-        const DWORD length = GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        const DWORD length =
+            GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
         if (length == 0) {
             return "";
         }
@@ -45,8 +45,7 @@ std::string runningProgramPath()
 #endif
 }
 
-WindowsProgramLocation splitWindowsProgramPath(const std::string& path)
-{
+WindowsProgramLocation splitWindowsProgramPath(const std::string& path) {
     const std::size_t slash = path.find_last_of("\\/");
     WindowsProgramLocation location;
     std::string file;

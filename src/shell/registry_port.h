@@ -44,8 +44,9 @@ public:
     virtual ~RegistryPort() = default;
 
     // RegCreateKeyExA(parent, subKey, 0, "", options, access, nullptr, &result, &disposition)
-    virtual RegStatus createKeyEx(RegHandle parent, const std::string& subKey, std::uint32_t options,
-                                  std::uint32_t access, RegHandle& result) = 0;
+    virtual RegStatus createKeyEx(RegHandle parent, const std::string& subKey,
+                                  std::uint32_t options, std::uint32_t access,
+                                  RegHandle& result) = 0;
     // RegSetValueA(key, subKey, type, data, size): sets the default value of key\subKey.
     virtual RegStatus setValue(RegHandle key, const std::string& subKey, std::uint32_t type,
                                const std::string& data) = 0;

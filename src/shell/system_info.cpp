@@ -25,8 +25,7 @@ private:
 
 // A DWORD shown as its unsigned decimal number, read little-endian from the data
 // the registry returned (shorter data counts as zero-padded).
-std::string dwordText(const unsigned char* data, std::uint32_t size)
-{
+std::string dwordText(const unsigned char* data, std::uint32_t size) {
     std::uint32_t number = 0;
     for (std::uint32_t i = 0; i < size && i < 4; ++i) {
         number |= static_cast<std::uint32_t>(data[i]) << (8 * i);
@@ -37,8 +36,7 @@ std::string dwordText(const unsigned char* data, std::uint32_t size)
 } // namespace
 
 KeyValueRead readKeyValue(RegistryPort& registry, RegHandle KeyRoot, const std::string& KeyName,
-                          const std::string& SubKeyRef, std::string& KeyVal)
-{
+                          const std::string& SubKeyRef, std::string& KeyVal) {
     RegHandle key = 0;
     if (registry.openKeyEx(KeyRoot, KeyName, 0, kKeyAllAccessMask, key) != kErrorSuccess) {
         KeyVal.clear();
@@ -72,14 +70,12 @@ KeyValueRead readKeyValue(RegistryPort& registry, RegHandle KeyRoot, const std::
 }
 
 bool GetKeyValue(RegistryPort& registry, RegHandle KeyRoot, const std::string& KeyName,
-                 const std::string& SubKeyRef, std::string& KeyVal)
-{
+                 const std::string& SubKeyRef, std::string& KeyVal) {
     return readKeyValue(registry, KeyRoot, KeyName, SubKeyRef, KeyVal) == KeyValueRead::Read;
 }
 
 bool GetKeyValue(RegHandle KeyRoot, const std::string& KeyName, const std::string& SubKeyRef,
-                 std::string& KeyVal)
-{
+                 std::string& KeyVal) {
 #ifdef _WIN32
     WindowsRegistry registry;
     return GetKeyValue(registry, KeyRoot, KeyName, SubKeyRef, KeyVal);
@@ -92,12 +88,12 @@ bool GetKeyValue(RegHandle KeyRoot, const std::string& KeyName, const std::strin
 #endif
 }
 
-bool StartSysInfo(RegistryPort& registry, FileProbe& files, ProgramLauncher& launcher)
-{
+bool StartSysInfo(RegistryPort& registry, FileProbe& files, ProgramLauncher& launcher) {
     // Any failure on the way, thrown or returned, ends in the one message.
     try {
         std::string toolPath;
-        KeyValueRead found = readKeyValue(registry, kHkeyLocalMachine, kMsinfoKey, kMsinfoPathValue, toolPath);
+        KeyValueRead found =
+            readKeyValue(registry, kHkeyLocalMachine, kMsinfoKey, kMsinfoPathValue, toolPath);
         if (found == KeyValueRead::Unterminated) {
             return false;
         }
@@ -119,8 +115,7 @@ bool StartSysInfo(RegistryPort& registry, FileProbe& files, ProgramLauncher& lau
     }
 }
 
-const std::vector<std::string>& sysInfoPrograms()
-{
+const std::vector<std::string>& sysInfoPrograms() {
     static const std::vector<std::string> programs = {
         "hardinfo2", "hardinfo", "kinfocenter", "gnome-system-monitor", "mate-system-monitor",
     };
@@ -128,8 +123,7 @@ const std::vector<std::string>& sysInfoPrograms()
 }
 
 #ifndef _WIN32
-bool StartSysInfo(const std::string& searchPath, ProgramLauncher& launcher)
-{
+bool StartSysInfo(const std::string& searchPath, ProgramLauncher& launcher) {
     try {
         for (const std::string& name : sysInfoPrograms()) {
             const std::string path = findProgramOnPath(name, searchPath);
@@ -143,8 +137,7 @@ bool StartSysInfo(const std::string& searchPath, ProgramLauncher& launcher)
 }
 #endif
 
-bool StartSysInfo()
-{
+bool StartSysInfo() {
 #ifdef _WIN32
     WindowsRegistry registry;
     SystemFileProbe files;

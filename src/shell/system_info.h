@@ -11,7 +11,8 @@ namespace quillane::shell {
 
 // The message the caller shows (OK, no icon, titled "Quillane") when
 // StartSysInfo returns false.
-inline constexpr const char* kSysInfoUnavailableMessage = "System Information Is Unavailable At This Time";
+inline constexpr const char* kSysInfoUnavailableMessage =
+    "System Information Is Unavailable At This Time";
 
 inline constexpr const char* kMsinfoKey = "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO";
 inline constexpr const char* kMsinfoPathValue = "PATH";

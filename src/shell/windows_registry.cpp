@@ -10,8 +10,7 @@ namespace {
 
 // The predefined roots are 32-bit values that Windows sign-extends into a
 // pointer-sized HKEY; every other handle is an HKEY we were given.
-HKEY toHkey(RegHandle handle)
-{
+HKEY toHkey(RegHandle handle) {
     if (handle >= 0x80000000u && handle <= 0x800000FFu) {
         return reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(
             static_cast<LONG_PTR>(static_cast<LONG>(static_cast<DWORD>(handle)))));
@@ -19,8 +18,7 @@ HKEY toHkey(RegHandle handle)
     return reinterpret_cast<HKEY>(handle);
 }
 
-RegHandle fromHkey(HKEY key)
-{
+RegHandle fromHkey(HKEY key) {
     return reinterpret_cast<RegHandle>(key);
 }
 
@@ -28,38 +26,36 @@ RegHandle fromHkey(HKEY key)
 
 RegStatus WindowsRegistry::createKeyEx(RegHandle parent, const std::string& subKey,
                                        std::uint32_t options, std::uint32_t access,
-                                       RegHandle& result)
-{
+                                       RegHandle& result) {
     HKEY opened = nullptr;
     DWORD disposition = 0;
     char noClass[] = "";
-    const LONG status = RegCreateKeyExA(toHkey(parent), subKey.c_str(), 0, noClass, options,
-                                        static_cast<REGSAM>(access), nullptr, &opened, &disposition);
+    const LONG status =
+        RegCreateKeyExA(toHkey(parent), subKey.c_str(), 0, noClass, options,
+                        static_cast<REGSAM>(access), nullptr, &opened, &disposition);
     result = status == ERROR_SUCCESS ? fromHkey(opened) : 0;
     return status;
 }
 
 RegStatus WindowsRegistry::setValue(RegHandle key, const std::string& subKey, std::uint32_t type,
-                                    const std::string& data)
-{
+                                    const std::string& data) {
     return RegSetValueA(toHkey(key), subKey.c_str(), type, data.c_str(),
                         static_cast<DWORD>(data.size()));
 }
 
 RegStatus WindowsRegistry::openKeyEx(RegHandle parent, const std::string& subKey,
-                                     std::uint32_t options, std::uint32_t access, RegHandle& result)
-{
+                                     std::uint32_t options, std::uint32_t access,
+                                     RegHandle& result) {
     HKEY opened = nullptr;
-    const LONG status =
-        RegOpenKeyExA(toHkey(parent), subKey.c_str(), options, static_cast<REGSAM>(access), &opened);
+    const LONG status = RegOpenKeyExA(toHkey(parent), subKey.c_str(), options,
+                                      static_cast<REGSAM>(access), &opened);
     result = status == ERROR_SUCCESS ? fromHkey(opened) : 0;
     return status;
 }
 
 RegStatus WindowsRegistry::queryValueEx(RegHandle key, const std::string& valueName,
                                         std::uint32_t& type, unsigned char* data,
-                                        std::uint32_t& size)
-{
+                                        std::uint32_t& size) {
     DWORD valueType = 0;
     DWORD valueSize = size;
     const LONG status =
@@ -69,8 +65,7 @@ RegStatus WindowsRegistry::queryValueEx(RegHandle key, const std::string& valueN
     return status;
 }
 
-RegStatus WindowsRegistry::closeKey(RegHandle key)
-{
+RegStatus WindowsRegistry::closeKey(RegHandle key) {
     return RegCloseKey(toHkey(key));
 }
 

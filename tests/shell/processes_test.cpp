@@ -2,9 +2,8 @@
 #include "shell/processes.h"
 #include "test_support.h"
 
-#include <gtest/gtest.h>
-
 #include <cerrno>
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 
 namespace quillane::shell {
@@ -15,12 +14,14 @@ using testing::TempFolder;
 using testing::waitForFile;
 using testing::writeText;
 
-TEST(StartDetached, StartsWithoutWaitingAndLeavesNoChildBehind)
-{
+TEST(StartDetached, StartsWithoutWaitingAndLeavesNoChildBehind) {
     TempFolder root;
     const std::string marker = root / "started";
     // The program outlives the call; it writes its session id when it runs.
-    writeText(root / "tool dir/sys info", "#!/bin/sh\nsleep 0.3\nread -r _ _ _ _ _ sid _ < /proc/$$/stat\necho $sid > '" + marker + "'\n", true);
+    writeText(root / "tool dir/sys info",
+              "#!/bin/sh\nsleep 0.3\nread -r _ _ _ _ _ sid _ < /proc/$$/stat\necho $sid > '" +
+                  marker + "'\n",
+              true);
 
     EXPECT_TRUE(DetachedLauncher().start(root / "tool dir/sys info"));
     EXPECT_FALSE(std::filesystem::exists(marker)) << "the call waited for the program";
@@ -33,23 +34,24 @@ TEST(StartDetached, StartsWithoutWaitingAndLeavesNoChildBehind)
     EXPECT_NE(std::stoi(readText(marker)), getsid(0));
 }
 
-TEST(StartDetached, ReportsWhatCannotBeStarted)
-{
+TEST(StartDetached, ReportsWhatCannotBeStarted) {
     TempFolder root;
     writeText(root / "plain", "#!/bin/sh\n", false);
     std::filesystem::create_directories(root / "folder");
-    for (const std::string& path : {root / "missing", root / "plain", root / "folder", std::string()}) {
+    for (const std::string& path :
+         {root / "missing", root / "plain", root / "folder", std::string()}) {
         EXPECT_FALSE(startDetached(path)) << path;
     }
     errno = 0;
     EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1);
 }
 
-TEST(RunQuietly, PassesArgumentsUnchangedAndReportsTheExitStatus)
-{
+TEST(RunQuietly, PassesArgumentsUnchangedAndReportsTheExitStatus) {
     TempFolder root;
     const std::string record = root / "arguments";
-    writeText(root / "tool", "#!/bin/sh\nprintf '%s|' \"$@\" > '" + record + "'\necho noise\nexit \"$EXIT\"\n", true);
+    writeText(root / "tool",
+              "#!/bin/sh\nprintf '%s|' \"$@\" > '" + record + "'\necho noise\nexit \"$EXIT\"\n",
+              true);
     setenv("EXIT", "0", 1);
     EXPECT_TRUE(runQuietly(root / "tool", {"a b", "$HOME", "'q'"}));
     EXPECT_EQ(readText(record), "a b|$HOME|'q'|");
@@ -59,14 +61,14 @@ TEST(RunQuietly, PassesArgumentsUnchangedAndReportsTheExitStatus)
     EXPECT_FALSE(runQuietly(root / "missing", {}));
 }
 
-TEST(FindProgramOnPath, SkipsRelativeEntriesFoldersAndFilesThatCannotRun)
-{
+TEST(FindProgramOnPath, SkipsRelativeEntriesFoldersAndFilesThatCannotRun) {
     TempFolder root;
     writeText(root / "a/tool", "x", false);
     std::filesystem::create_directories(root / "b/tool");
     writeText(root / "c/tool", "#!/bin/sh\n", true);
     writeText(root / "d/tool", "#!/bin/sh\n", true);
-    const std::string path = (root / "a") + ":.:" + (root / "b") + ":" + (root / "c") + "/:" + (root / "d");
+    const std::string path =
+        (root / "a") + ":.:" + (root / "b") + ":" + (root / "c") + "/:" + (root / "d");
     EXPECT_EQ(findProgramOnPath("tool", path), root / "c/tool");
     EXPECT_EQ(findProgramOnPath("c/tool", root.path()), "");
     EXPECT_EQ(findProgramOnPath("other", path), "");

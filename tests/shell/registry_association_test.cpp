@@ -2,17 +2,15 @@
 #include "shell/memory_registry.h"
 #include "shell/program_paths.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
+#include <gtest/gtest.h>
 
 namespace quillane::shell {
 namespace {
 
 const std::string kRoots = "HKEY_CURRENT_USER\nHKEY_LOCAL_MACHINE\nHKEY_USERS\n";
 
-std::string defaultText(const MemoryRegistry& registry, const std::string& key)
-{
+std::string defaultText(const MemoryRegistry& registry, const std::string& key) {
     const auto value = registry.value("HKEY_CLASSES_ROOT\\" + key, "");
     if (!value || value->type != kRegSz || value->bytes.empty() || value->bytes.back() != '\0') {
         return "<no text value>";
@@ -20,8 +18,7 @@ std::string defaultText(const MemoryRegistry& registry, const std::string& key)
     return value->bytes.substr(0, value->bytes.size() - 1);
 }
 
-TEST(RegistryAssociation, FreshRunWritesExactlyTheTwelveKeysAndClosesEveryHandle)
-{
+TEST(RegistryAssociation, FreshRunWritesExactlyTheTwelveKeysAndClosesEveryHandle) {
     MemoryRegistry registry;
     associateFilesInRegistry(registry, "C:\\Tools", "Quillane");
 
@@ -34,7 +31,8 @@ TEST(RegistryAssociation, FreshRunWritesExactlyTheTwelveKeysAndClosesEveryHandle
         "HKEY_CLASSES_ROOT\\Quillane HTML file\n"
         "HKEY_CLASSES_ROOT\\Quillane HTML file [] = 1:\"Quillane HTML file\\x00\"\n"
         "HKEY_CLASSES_ROOT\\Quillane HTML file\\DefaultIcon\n"
-        "HKEY_CLASSES_ROOT\\Quillane HTML file\\DefaultIcon [] = 1:\"C:\\x5CTools\\x5CQuillane.exe,0\\x00\"\n"
+        "HKEY_CLASSES_ROOT\\Quillane HTML file\\DefaultIcon [] = "
+        "1:\"C:\\x5CTools\\x5CQuillane.exe,0\\x00\"\n"
         "HKEY_CLASSES_ROOT\\Quillane HTML file\\Shell\n"
         "HKEY_CLASSES_ROOT\\Quillane HTML file\\Shell\\Open\n"
         "HKEY_CLASSES_ROOT\\Quillane HTML file\\Shell\\Open\\Command\n"
@@ -43,7 +41,8 @@ TEST(RegistryAssociation, FreshRunWritesExactlyTheTwelveKeysAndClosesEveryHandle
         "HKEY_CLASSES_ROOT\\Quillane template file\n"
         "HKEY_CLASSES_ROOT\\Quillane template file [] = 1:\"Quillane template file\\x00\"\n"
         "HKEY_CLASSES_ROOT\\Quillane template file\\DefaultIcon\n"
-        "HKEY_CLASSES_ROOT\\Quillane template file\\DefaultIcon [] = 1:\"C:\\x5CTools\\x5CQuillane.exe,0\\x00\"\n"
+        "HKEY_CLASSES_ROOT\\Quillane template file\\DefaultIcon [] = "
+        "1:\"C:\\x5CTools\\x5CQuillane.exe,0\\x00\"\n"
         "HKEY_CLASSES_ROOT\\Quillane template file\\Shell\n"
         "HKEY_CLASSES_ROOT\\Quillane template file\\Shell\\Open\n"
         "HKEY_CLASSES_ROOT\\Quillane template file\\Shell\\Open\\Command\n"
@@ -54,8 +53,7 @@ TEST(RegistryAssociation, FreshRunWritesExactlyTheTwelveKeysAndClosesEveryHandle
     EXPECT_EQ(registry.openHandleCount(), 0u);
 }
 
-TEST(RegistryAssociation, CallsFollowTheStepsAndCloseDeepestKeysFirst)
-{
+TEST(RegistryAssociation, CallsFollowTheStepsAndCloseDeepestKeysFirst) {
     MemoryRegistry registry;
     associateFilesInRegistry(registry, "C:\\Tools", "Quillane");
 
@@ -93,11 +91,10 @@ struct ProgramCase {
     const char* templateCommand;
 };
 
-TEST(RegistryAssociation, IconAndCommandsFollowTheProgramsFolderAndName)
-{
+TEST(RegistryAssociation, IconAndCommandsFollowTheProgramsFolderAndName) {
     const ProgramCase cases[] = {
-        {"C:\\My Tools", "Quillane", "C:\\My Tools\\Quillane.exe,0", "\"C:\\My Tools\\Quillane.exe\" /H:%1",
-         "\"C:\\My Tools\\Quillane.exe\" /T:%1"},
+        {"C:\\My Tools", "Quillane", "C:\\My Tools\\Quillane.exe,0",
+         "\"C:\\My Tools\\Quillane.exe\" /H:%1", "\"C:\\My Tools\\Quillane.exe\" /T:%1"},
         {"D:\\Apps", "qedit", "D:\\Apps\\qedit.exe,0", "\"D:\\Apps\\qedit.exe\" /H:%1",
          "\"D:\\Apps\\qedit.exe\" /T:%1"},
     };
@@ -107,16 +104,18 @@ TEST(RegistryAssociation, IconAndCommandsFollowTheProgramsFolderAndName)
         associateFilesInRegistry(registry, program.folder, program.name);
         EXPECT_EQ(defaultText(registry, "Quillane HTML file\\DefaultIcon"), program.icon);
         EXPECT_EQ(defaultText(registry, "Quillane template file\\DefaultIcon"), program.icon);
-        EXPECT_EQ(defaultText(registry, "Quillane HTML file\\Shell\\Open\\Command"), program.documentCommand);
-        EXPECT_EQ(defaultText(registry, "Quillane template file\\Shell\\Open\\Command"), program.templateCommand);
+        EXPECT_EQ(defaultText(registry, "Quillane HTML file\\Shell\\Open\\Command"),
+                  program.documentCommand);
+        EXPECT_EQ(defaultText(registry, "Quillane template file\\Shell\\Open\\Command"),
+                  program.templateCommand);
     }
 }
 
-TEST(RegistryAssociation, RunningAgainChangesNothingAndAMovedProgramIsRepaired)
-{
+TEST(RegistryAssociation, RunningAgainChangesNothingAndAMovedProgramIsRepaired) {
     MemoryRegistry registry;
     // Whatever else is registered for these types stays.
-    registry.putValue("HKEY_CLASSES_ROOT\\.qht", "Content Type", kRegSz, std::string("text/plain\0", 11));
+    registry.putValue("HKEY_CLASSES_ROOT\\.qht", "Content Type", kRegSz,
+                      std::string("text/plain\0", 11));
     registry.putValue("HKEY_CLASSES_ROOT\\Quillane HTML file\\Shell\\Edit\\Command", "", kRegSz,
                       std::string("notepad.exe %1\0", 15));
 
@@ -128,13 +127,14 @@ TEST(RegistryAssociation, RunningAgainChangesNothingAndAMovedProgramIsRepaired)
     EXPECT_TRUE(registry.value("HKEY_CLASSES_ROOT\\Quillane HTML file\\Shell\\Edit\\Command", ""));
 
     associateFilesInRegistry(registry, "E:\\Moved", "Quillane");
-    EXPECT_EQ(defaultText(registry, "Quillane template file\\DefaultIcon"), "E:\\Moved\\Quillane.exe,0");
-    EXPECT_EQ(defaultText(registry, "Quillane HTML file\\Shell\\Open\\Command"), "\"E:\\Moved\\Quillane.exe\" /H:%1");
+    EXPECT_EQ(defaultText(registry, "Quillane template file\\DefaultIcon"),
+              "E:\\Moved\\Quillane.exe,0");
+    EXPECT_EQ(defaultText(registry, "Quillane HTML file\\Shell\\Open\\Command"),
+              "\"E:\\Moved\\Quillane.exe\" /H:%1");
     EXPECT_EQ(registry.openHandleCount(), 0u);
 }
 
-TEST(RegistryAssociation, WithoutWriteAccessNothingIsWrittenAndItReturns)
-{
+TEST(RegistryAssociation, WithoutWriteAccessNothingIsWrittenAndItReturns) {
     MemoryRegistry registry;
     const std::string before = registry.dump();
     registry.setReadOnly(true);
@@ -143,18 +143,15 @@ TEST(RegistryAssociation, WithoutWriteAccessNothingIsWrittenAndItReturns)
     EXPECT_EQ(registry.openHandleCount(), 0u);
     // Only the two extension keys and the two class keys are tried; nothing below them.
     const auto& calls = registry.calls();
-    EXPECT_EQ(std::count_if(calls.begin(), calls.end(), [](const std::string& call) {
-                  return call.rfind("create", 0) == 0;
-              }),
+    EXPECT_EQ(std::count_if(calls.begin(), calls.end(),
+                            [](const std::string& call) { return call.rfind("create", 0) == 0; }),
               4);
-    EXPECT_EQ(std::count_if(calls.begin(), calls.end(), [](const std::string& call) {
-                  return call.rfind("create", 0) != 0;
-              }),
+    EXPECT_EQ(std::count_if(calls.begin(), calls.end(),
+                            [](const std::string& call) { return call.rfind("create", 0) != 0; }),
               0);
 }
 
-TEST(RegistryAssociation, AStepWhoseKeyWasNotCreatedWritesNothing)
-{
+TEST(RegistryAssociation, AStepWhoseKeyWasNotCreatedWritesNothing) {
     // The class key fails: nothing may land in another key instead, and the
     // other file type is still registered in full.
     MemoryRegistry registry;
@@ -164,22 +161,23 @@ TEST(RegistryAssociation, AStepWhoseKeyWasNotCreatedWritesNothing)
     EXPECT_FALSE(registry.hasKey("HKEY_CLASSES_ROOT\\Quillane HTML file"));
     EXPECT_FALSE(registry.hasKey("HKEY_CLASSES_ROOT\\DefaultIcon"));
     EXPECT_FALSE(registry.hasKey("HKEY_CLASSES_ROOT\\Shell"));
-    EXPECT_EQ(defaultText(registry, "Quillane template file\\Shell\\Open\\Command"), "\"C:\\Tools\\Quillane.exe\" /T:%1");
+    EXPECT_EQ(defaultText(registry, "Quillane template file\\Shell\\Open\\Command"),
+              "\"C:\\Tools\\Quillane.exe\" /T:%1");
     EXPECT_EQ(registry.openHandleCount(), 0u);
 
     // A missing Open key leaves Command out but keeps the icon.
     MemoryRegistry partial;
     partial.failCreationOf("HKEY_CLASSES_ROOT\\Quillane template file\\Shell\\Open");
     associateFilesInRegistry(partial, "C:\\Tools", "Quillane");
-    EXPECT_EQ(defaultText(partial, "Quillane template file\\DefaultIcon"), "C:\\Tools\\Quillane.exe,0");
+    EXPECT_EQ(defaultText(partial, "Quillane template file\\DefaultIcon"),
+              "C:\\Tools\\Quillane.exe,0");
     EXPECT_TRUE(partial.hasKey("HKEY_CLASSES_ROOT\\Quillane template file\\Shell"));
     EXPECT_FALSE(partial.hasKey("HKEY_CLASSES_ROOT\\Quillane template file\\Shell\\Open"));
     EXPECT_FALSE(partial.value("HKEY_CLASSES_ROOT\\Quillane template file\\Shell", ""));
     EXPECT_EQ(partial.openHandleCount(), 0u);
 }
 
-TEST(RegistryAssociation, ProgramPathSplitsIntoFolderAndNameWithoutExtension)
-{
+TEST(RegistryAssociation, ProgramPathSplitsIntoFolderAndNameWithoutExtension) {
     struct Case {
         const char* path;
         const char* folder;

@@ -3,7 +3,6 @@
 #include "test_support.h"
 
 #include <gtest/gtest.h>
-
 #include <set>
 #include <stdexcept>
 
@@ -23,11 +22,11 @@ struct ValueCase {
     const char* text; // KeyVal afterwards; it holds "on entry" before the call
 };
 
-TEST(GetKeyValue, ReadsTextUpToTheFirstZeroByteAndClosesTheKey)
-{
+TEST(GetKeyValue, ReadsTextUpToTheFirstZeroByteAndClosesTheKey) {
     const std::string full(1024, 'x');
     const std::vector<ValueCase> cases = {
-        {"plain text", kRegSz, std::string("C:\\Tools\\msinfo32.exe\0", 22), true, "C:\\Tools\\msinfo32.exe"},
+        {"plain text", kRegSz, std::string("C:\\Tools\\msinfo32.exe\0", 22), true,
+         "C:\\Tools\\msinfo32.exe"},
         {"text after an embedded zero", kRegSz, std::string("abc\0def\0", 8), true, "abc"},
         {"no terminating zero", kRegSz, "abc", true, "abc"},
         {"empty text", kRegSz, std::string("\0", 1), true, ""},
@@ -37,22 +36,24 @@ TEST(GetKeyValue, ReadsTextUpToTheFirstZeroByteAndClosesTheKey)
         {"DWORD", kRegDword, std::string("\x00\x01\x00\x00", 4), true, "256"},
         {"DWORD high bytes", kRegDword, "\x78\x56\x34\x12", true, "305419896"},
         {"binary keeps text on entry", kRegBinary, "xyz", true, "on entry"},
-        {"expandable text keeps text on entry", kRegExpandSz, std::string("%windir%\0", 9), true, "on entry"},
+        {"expandable text keeps text on entry", kRegExpandSz, std::string("%windir%\0", 9), true,
+         "on entry"},
     };
     for (const ValueCase& c : cases) {
         SCOPED_TRACE(c.what);
         MemoryRegistry registry;
         registry.putValue(kLocal + "SOFTWARE\\Test", "Name", c.type, c.bytes);
         std::string value = "on entry";
-        EXPECT_EQ(GetKeyValue(registry, kHkeyLocalMachine, "SOFTWARE\\Test", "Name", value), c.read);
+        EXPECT_EQ(GetKeyValue(registry, kHkeyLocalMachine, "SOFTWARE\\Test", "Name", value),
+                  c.read);
         EXPECT_EQ(value, c.text != nullptr ? std::string(c.text) : std::string(1023, 'y'));
         EXPECT_EQ(registry.openHandleCount(), 0u);
-        EXPECT_EQ(registry.calls().front(), "open HKEY_LOCAL_MACHINE\\SOFTWARE\\Test options=0 access=0x2003F");
+        EXPECT_EQ(registry.calls().front(),
+                  "open HKEY_LOCAL_MACHINE\\SOFTWARE\\Test options=0 access=0x2003F");
     }
 }
 
-TEST(GetKeyValue, MissingKeyOrValueEmptiesTheText)
-{
+TEST(GetKeyValue, MissingKeyOrValueEmptiesTheText) {
     MemoryRegistry registry;
     registry.putValue(kLocal + "SOFTWARE\\Test", "Other", kRegSz, std::string("x\0", 2));
     std::string value = "stale";
@@ -65,7 +66,8 @@ TEST(GetKeyValue, MissingKeyOrValueEmptiesTheText)
 
     std::string full(1024, 'x');
     registry.putValue(kLocal + "SOFTWARE\\Test", "Full", kRegSz, full);
-    EXPECT_EQ(readKeyValue(registry, kHkeyLocalMachine, "SOFTWARE\\Test", "Full", value), KeyValueRead::Unterminated);
+    EXPECT_EQ(readKeyValue(registry, kHkeyLocalMachine, "SOFTWARE\\Test", "Full", value),
+              KeyValueRead::Unterminated);
 }
 
 class FakeFiles : public FileProbe {
@@ -79,8 +81,7 @@ public:
     std::vector<std::string> started;
     std::set<std::string> startable; // empty: everything starts
     bool throws = false;
-    bool start(const std::string& path) override
-    {
+    bool start(const std::string& path) override {
         if (throws) {
             throw std::runtime_error("cannot start");
         }
@@ -92,21 +93,19 @@ public:
     }
 };
 
-const std::string kToolPath = "C:\\Program Files\\Common Files\\Microsoft Shared\\MSInfo\\msinfo32.exe";
+const std::string kToolPath =
+    "C:\\Program Files\\Common Files\\Microsoft Shared\\MSInfo\\msinfo32.exe";
 const std::string kToolFolder = "C:\\Program Files\\Common Files\\Microsoft Shared\\MSInfo";
 
 class StartSysInfoTest : public ::testing::Test {
 protected:
-    void putPath(const std::string& bytes, std::uint32_t type = kRegSz)
-    {
+    void putPath(const std::string& bytes, std::uint32_t type = kRegSz) {
         registry.putValue(kLocal + kMsinfoKey, "PATH", type, bytes);
     }
-    void putFolder(const std::string& folder)
-    {
+    void putFolder(const std::string& folder) {
         registry.putValue(kLocal + kSharedToolsLocationKey, "MSINFO", kRegSz, folder + '\0');
     }
-    bool locationConsulted() const
-    {
+    bool locationConsulted() const {
         for (const std::string& call : registry.calls()) {
             if (call.find("Shared Tools Location") != std::string::npos) {
                 return true;
@@ -121,8 +120,7 @@ protected:
     RecordingLauncher launcher;
 };
 
-TEST_F(StartSysInfoTest, PathValueWinsWithoutCheckingTheFolderLocation)
-{
+TEST_F(StartSysInfoTest, PathValueWinsWithoutCheckingTheFolderLocation) {
     putPath(kToolPath + '\0');
     putFolder("D:\\Elsewhere");
     files.existing.insert("D:\\Elsewhere\\MSINFO32.EXE");
@@ -132,8 +130,7 @@ TEST_F(StartSysInfoTest, PathValueWinsWithoutCheckingTheFolderLocation)
     EXPECT_EQ(registry.openHandleCount(), 0u);
 }
 
-TEST_F(StartSysInfoTest, FolderLocationIsUsedOnlyWhenTheProgramIsThere)
-{
+TEST_F(StartSysInfoTest, FolderLocationIsUsedOnlyWhenTheProgramIsThere) {
     putFolder(kToolFolder);
     EXPECT_FALSE(run());
     EXPECT_TRUE(launcher.started.empty());
@@ -143,8 +140,7 @@ TEST_F(StartSysInfoTest, FolderLocationIsUsedOnlyWhenTheProgramIsThere)
     EXPECT_EQ(launcher.started, std::vector<std::string>{kToolFolder + "\\MSINFO32.EXE"});
 }
 
-TEST_F(StartSysInfoTest, EveryFailureAsksForTheMessage)
-{
+TEST_F(StartSysInfoTest, EveryFailureAsksForTheMessage) {
     // Nothing registered.
     EXPECT_FALSE(run());
     // A PATH value naming a file that cannot be started.
@@ -159,8 +155,7 @@ TEST_F(StartSysInfoTest, EveryFailureAsksForTheMessage)
     EXPECT_EQ(registry.openHandleCount(), 0u);
 }
 
-TEST_F(StartSysInfoTest, UnterminatedPathValueFailsAtOnceWithoutTryingTheFolder)
-{
+TEST_F(StartSysInfoTest, UnterminatedPathValueFailsAtOnceWithoutTryingTheFolder) {
     putPath(std::string(1024, 'C'));
     putFolder(kToolFolder);
     files.existing.insert(kToolFolder + "\\MSINFO32.EXE");
@@ -170,15 +165,13 @@ TEST_F(StartSysInfoTest, UnterminatedPathValueFailsAtOnceWithoutTryingTheFolder)
     EXPECT_EQ(registry.openHandleCount(), 0u);
 }
 
-TEST_F(StartSysInfoTest, PathValueOfAnotherTypeGivesNothingToStart)
-{
+TEST_F(StartSysInfoTest, PathValueOfAnotherTypeGivesNothingToStart) {
     putPath("binary", kRegBinary);
     EXPECT_FALSE(run());
     EXPECT_TRUE(launcher.started.empty());
 }
 
-TEST(StartSysInfoOnPath, StartsTheFirstListedProgramFoundOnPath)
-{
+TEST(StartSysInfoOnPath, StartsTheFirstListedProgramFoundOnPath) {
     TempFolder root;
     writeText(root / "one/gnome-system-monitor", "#!/bin/sh\n", true);
     writeText(root / "two/hardinfo", "#!/bin/sh\n", true);

@@ -14,16 +14,15 @@ namespace quillane::shell::testing {
 // A fresh folder under the system's temporary folder, removed with everything in it.
 class TempFolder {
 public:
-    TempFolder()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "quillane-shell-XXXXXX").string();
+    TempFolder() {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "quillane-shell-XXXXXX").string();
         if (mkdtemp(pattern.data()) == nullptr) {
             std::abort();
         }
         m_path = pattern;
     }
-    ~TempFolder()
-    {
+    ~TempFolder() {
         std::error_code ignored;
         std::filesystem::remove_all(m_path, ignored);
     }
@@ -37,15 +36,13 @@ private:
     std::string m_path;
 };
 
-inline void writeText(const std::string& path, const std::string& text, bool executable = false)
-{
+inline void writeText(const std::string& path, const std::string& text, bool executable = false) {
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
     std::ofstream(path, std::ios::binary) << text;
     chmod(path.c_str(), executable ? 0755 : 0644);
 }
 
-inline std::string readText(const std::string& path)
-{
+inline std::string readText(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream content;
     content << in.rdbuf();
@@ -53,8 +50,7 @@ inline std::string readText(const std::string& path)
 }
 
 // Single quotes for sh, so any temporary path passes through unchanged.
-inline std::string shellQuoted(const std::string& text)
-{
+inline std::string shellQuoted(const std::string& text) {
     std::string quoted = "'";
     for (char c : text) {
         quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
@@ -63,8 +59,7 @@ inline std::string shellQuoted(const std::string& text)
 }
 
 // Runs a sh command line and returns what it printed (standard output only).
-inline std::string commandOutput(const std::string& command)
-{
+inline std::string commandOutput(const std::string& command) {
     std::string output;
     if (FILE* pipe = popen(command.c_str(), "r")) {
         char chunk[4096];
@@ -78,8 +73,7 @@ inline std::string commandOutput(const std::string& command)
 }
 
 // Polls for a file another process writes, for at most five seconds.
-inline bool waitForFile(const std::string& path)
-{
+inline bool waitForFile(const std::string& path) {
     for (int i = 0; i < 500; ++i) {
         if (std::filesystem::exists(path)) {
             usleep(20000); // let the writer finish its line

@@ -5,11 +5,10 @@
 #include "shell/system_info.h"
 #include "shell/windows_registry.h"
 
-#include <windows.h>
-
 #include <cstdio>
 #include <string>
 #include <vector>
+#include <windows.h>
 
 using namespace quillane::shell;
 
@@ -18,8 +17,7 @@ namespace {
 int g_failures = 0;
 int g_checks = 0;
 
-void check(bool ok, const std::string& what)
-{
+void check(bool ok, const std::string& what) {
     ++g_checks;
     if (!ok) {
         ++g_failures;
@@ -28,16 +26,17 @@ void check(bool ok, const std::string& what)
 }
 
 // The default value of HKEY_CLASSES_ROOT\<key>, or "<missing>".
-std::string classesDefault(const std::string& key, DWORD* typeOut = nullptr)
-{
+std::string classesDefault(const std::string& key, DWORD* typeOut = nullptr) {
     HKEY handle = nullptr;
-    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_QUERY_VALUE, &handle) != ERROR_SUCCESS) {
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_QUERY_VALUE, &handle) !=
+        ERROR_SUCCESS) {
         return "<missing>";
     }
     char buffer[2048] = {};
     DWORD size = sizeof buffer - 1;
     DWORD type = 0;
-    const LONG status = RegQueryValueExA(handle, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
+    const LONG status =
+        RegQueryValueExA(handle, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
     RegCloseKey(handle);
     if (typeOut != nullptr) {
         *typeOut = type;
@@ -45,21 +44,20 @@ std::string classesDefault(const std::string& key, DWORD* typeOut = nullptr)
     return status == ERROR_SUCCESS ? std::string(buffer) : "<no value>";
 }
 
-void putMachineValue(const char* key, const char* name, DWORD type, const std::string& bytes)
-{
+void putMachineValue(const char* key, const char* name, DWORD type, const std::string& bytes) {
     HKEY handle = nullptr;
-    RegCreateKeyExA(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle, nullptr);
-    RegSetValueExA(handle, name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()), static_cast<DWORD>(bytes.size()));
+    RegCreateKeyExA(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle,
+                    nullptr);
+    RegSetValueExA(handle, name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+                   static_cast<DWORD>(bytes.size()));
     RegCloseKey(handle);
 }
 
-void deleteMachineKey(const char* key)
-{
+void deleteMachineKey(const char* key) {
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, key);
 }
 
-bool waitForFile(const std::string& path)
-{
+bool waitForFile(const std::string& path) {
     for (int i = 0; i < 100; ++i) {
         if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
             return true;
@@ -71,8 +69,7 @@ bool waitForFile(const std::string& path)
 
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (argc < 2) {
         std::printf("usage: registry_check <path of the started-marker program>\n");
         return 2;
@@ -105,7 +102,8 @@ int main(int argc, char** argv)
         DWORD type = 0;
         const std::string found = classesDefault(entry.key, &type);
         if (entry.value.empty()) {
-            check(found == "<no value>", "key HKCR\\" + entry.key + " exists without a value (" + found + ")");
+            check(found == "<no value>",
+                  "key HKCR\\" + entry.key + " exists without a value (" + found + ")");
         } else {
             check(found == entry.value && type == REG_SZ, "HKCR\\" + entry.key + " = " + found);
         }
@@ -115,7 +113,8 @@ int main(int argc, char** argv)
     bool unchanged = true;
     for (const Expected& entry : table) {
         const std::string found = classesDefault(entry.key);
-        unchanged = unchanged && (entry.value.empty() ? found == "<no value>" : found == entry.value);
+        unchanged =
+            unchanged && (entry.value.empty() ? found == "<no value>" : found == entry.value);
     }
     check(unchanged, "a second run leaves the twelve keys as they were");
 
@@ -132,11 +131,15 @@ int main(int argc, char** argv)
     read = GetKeyValue(kHkeyLocalMachine, testKey, "Number", value);
     check(read && value == "256", "GetKeyValue renders a DWORD: " + value);
     WindowsRegistry registry;
-    check(readKeyValue(registry, kHkeyLocalMachine, testKey, "Full", value) == KeyValueRead::Unterminated && value.empty(),
+    check(readKeyValue(registry, kHkeyLocalMachine, testKey, "Full", value) ==
+                  KeyValueRead::Unterminated &&
+              value.empty(),
           "a value filling the buffer without a zero byte is told apart");
     value = "stale";
-    check(!GetKeyValue(kHkeyLocalMachine, testKey, "Missing", value) && value.empty(), "a missing value reads as empty");
-    check(!GetKeyValue(kHkeyLocalMachine, "SOFTWARE\\Quillane Missing", "Text", value) && value.empty(),
+    check(!GetKeyValue(kHkeyLocalMachine, testKey, "Missing", value) && value.empty(),
+          "a missing value reads as empty");
+    check(!GetKeyValue(kHkeyLocalMachine, "SOFTWARE\\Quillane Missing", "Text", value) &&
+              value.empty(),
           "a missing key reads as empty");
     deleteMachineKey(testKey);
 
