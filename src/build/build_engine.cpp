@@ -7,7 +7,48 @@
 
 namespace quillane {
 
+namespace {
+
+// A batch builds many pages from one template: keep its default HTML while the file stays
+// the same (same file, size and change times), instead of reading it again for every page.
+struct TemplateCache {
+    QString path;
+    FileSignature signature;
+    QString page;
+};
+
+TemplateCache& templateCache()
+{
+    static TemplateCache cache;
+    return cache;
+}
+
+TemplatePageStatus parseTemplatePage(const QString& templatePath, QString& page, QString& reason);
+
+} // namespace
+
 TemplatePageStatus readTemplatePage(const QString& templatePath, QString& page, QString& reason)
+{
+    FileSignature before;
+    const bool known = fileSignature(templatePath, before);
+    TemplateCache& cache = templateCache();
+    if (known && cache.path == templatePath && cache.signature == before) {
+        page = cache.page;
+        return TemplatePageStatus::Ok;
+    }
+    const TemplatePageStatus status = parseTemplatePage(templatePath, page, reason);
+    FileSignature after;
+    // Only what was read from a file that did not change meanwhile is kept.
+    if (status == TemplatePageStatus::Ok && known && fileSignature(templatePath, after) && after == before)
+        cache = {templatePath, after, page};
+    else
+        cache = {};
+    return status;
+}
+
+namespace {
+
+TemplatePageStatus parseTemplatePage(const QString& templatePath, QString& page, QString& reason)
 {
     QByteArray bytes;
     FileError error;
@@ -16,10 +57,10 @@ TemplatePageStatus readTemplatePage(const QString& templatePath, QString& page, 
         return TemplatePageStatus::Unreadable;
     }
     LineReader lines(decodeText(bytes));
-    QString line;
+    QStringView line;
     if (!lines.readLine(line)) return TemplatePageStatus::Truncated;
     if (line != kTemplateMagic) return TemplatePageStatus::Invalid;
-    QString marker;
+    QStringView marker;
     if (!lines.readLine(line) || !lines.readLine(marker)) return TemplatePageStatus::Truncated;
     if (marker != kDefaultHtmlMarker) return TemplatePageStatus::Invalid;
     page.clear();
@@ -30,6 +71,8 @@ TemplatePageStatus readTemplatePage(const QString& templatePath, QString& page, 
         page += kCrLf;
     }
 }
+
+} // namespace
 
 bool BuildPage(Session& s, const QString& outputPath, const QString& templatePath)
 {

@@ -105,8 +105,8 @@ private:
     {
         std::vector<qsizetype> at;
         const QChar* d = text.constData();
-        for (qsizetype i = 0; i + 1 < text.size(); ++i) {
-            if (d[i] == u':' && d[i + 1] == u':') at.push_back(i);
+        for (qsizetype i = text.indexOf(u':'); i >= 0 && i + 1 < text.size(); i = text.indexOf(u':', i + 1)) {
+            if (d[i + 1] == u':') at.push_back(i);
         }
         return at;
     }

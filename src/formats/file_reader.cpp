@@ -29,9 +29,9 @@ public:
         if (!readFileBytes(path, bytes, error)) throw ReadError{error};
         m_reader.emplace(decodeText(bytes));
     }
-    QString next()
+    QStringView next()
     {
-        QString line;
+        QStringView line;
         if (!m_reader->readLine(line)) throw ReadError{{62, QStringLiteral("Input past end of file")}};
         return line;
     }
@@ -52,7 +52,7 @@ QString readBlock(LineSource& src)
 {
     QString html;
     for (;;) {
-        const QString line = src.next();
+        const QStringView line = src.next();
         if (line == kSectionMarker || src.atEnd()) break;
         html += line;
         html += kCrLf;
@@ -68,7 +68,7 @@ void reportReadError(Session& s, const QString& path, const FileError& e)
            kParseErrorTitle, MsgIcon::Exclamation);
 }
 
-quint8 parseFlag(const QString& line)
+quint8 parseFlag(QStringView line)
 {
     const double v = flagValue(line);
     if (!(v >= -0.5 && v < 255.5)) throw ReadError{{6, QStringLiteral("Overflow")}};
@@ -83,19 +83,23 @@ bool readTemplate(Session& s, const QString& path, int mode)
     try {
         LineSource src(path);
         if (src.next() != kTemplateMagic) throw Rejected{};
-        const QString name = src.next();
+        const QString name = src.next().toString();
         if (src.next() != kDefaultHtmlMarker) throw Rejected{};
+        // The HTML editor does not use the default HTML: it is read past, not kept.
+        const bool keepHtml = mode == LoadMode::Designer;
         QString html;
         for (;;) {
-            const QString line = src.next();
+            const QStringView line = src.next();
             if (line == kEndDefaultHtmlMarker) break;
-            html += line;
-            html += kCrLf;
+            if (keepHtml) {
+                html += line;
+                html += kCrLf;
+            }
         }
         chopFinalCrLf(html);
         if (mode == LoadMode::Designer && s.designer) s.designer->setDefaultHtml(html);
 
-        QString line = src.next();
+        QStringView line = src.next();
         for (;;) {
             if (src.atEnd()) {
                 if (mode == LoadMode::Designer && s.designer) s.designer->setTemplateName(name);
@@ -106,7 +110,7 @@ bool readTemplate(Session& s, const QString& path, int mode)
             if (line.isEmpty()) break;
             if (line != kSectionMarker) throw Rejected{};
             const int slot = ws.lastSlot();
-            ws.SectionNames[slot] = src.next();
+            ws.SectionNames[slot] = src.next().toString();
             ws.SectionEditable[slot] = parseFlag(src.next());
             ws.SectionHtml[slot] = readBlock(src);
             line = kSectionMarker; // only its being a marker matters from here on
@@ -134,13 +138,13 @@ LoadResult readDocument(Session& s, const QString& path)
     try {
         LineSource src(path);
         if (src.next() != kDocumentMagic) throw Rejected{};
-        const QString title = src.next();
-        const QString templatePath = resolveStoredPath(src.next(), path);
-        const QString output = resolveStoredPath(src.next(), path);
+        const QString title = src.next().toString();
+        const QString templatePath = resolveStoredPath(src.next().toString(), path);
+        const QString output = resolveStoredPath(src.next().toString(), path);
 
         readTemplate(s, templatePath, LoadMode::TemplateForEditor);
 
-        QString line = src.next();
+        QStringView line = src.next();
         int cursor = 0;
         for (;;) {
             if (src.atEnd()) {
@@ -177,7 +181,7 @@ LoadResult readDocument(Session& s, const QString& path)
 
 } // namespace
 
-double flagValue(const QString& line)
+double flagValue(QStringView line)
 {
     // Blanks anywhere are passed over; the number is the longest numeric start of the rest.
     QString t;

@@ -33,7 +33,7 @@ QString resolveStoredPath(const QString& stored, const QString& documentPath);
 
 // The numeric value of a flag line: blanks ignored, non-numeric text 0, fractions to the
 // nearest whole number with halves to the even one. Out-of-range values come back as they are.
-double flagValue(const QString& line);
+double flagValue(QStringView line);
 
 inline const QString kTemplateMagic = QStringLiteral("#QT1#");
 inline const QString kDocumentMagic = QStringLiteral("#QH1#");

@@ -1,6 +1,7 @@
 #include "formats/text_codec.h"
 
 #include <array>
+#include <cstring>
 
 namespace quillane {
 
@@ -24,10 +25,17 @@ int cp1252Byte(char16_t c)
 
 bool isAscii(const QByteArray& bytes)
 {
-    for (char ch : bytes) {
-        if (static_cast<unsigned char>(ch) >= 0x80) return false;
+    const char* p = bytes.constData();
+    const qsizetype n = bytes.size();
+    qsizetype i = 0;
+    quint64 any = 0;
+    for (; i + 8 <= n; i += 8) {
+        quint64 w;
+        std::memcpy(&w, p + i, 8);
+        any |= w;
     }
-    return true;
+    for (; i < n; ++i) any |= quint64(static_cast<unsigned char>(p[i]));
+    return (any & 0x8080808080808080ULL) == 0;
 }
 
 bool isValidUtf8(const QByteArray& bytes)
@@ -161,18 +169,26 @@ QByteArray encodePage(const QString& page)
     return declaresUtf8(page) ? page.toUtf8() : encodeCp1252WithReferences(page);
 }
 
-bool LineReader::readLine(QString& line)
+bool LineReader::readLine(QStringView& line)
 {
     if (atEnd()) return false;
     const qsizetype cr = m_text.indexOf(u'\r', m_pos);
     if (cr < 0) {
-        line = m_text.mid(m_pos);
+        line = QStringView(m_text).mid(m_pos);
         m_pos = m_text.size();
         return true;
     }
-    line = m_text.mid(m_pos, cr - m_pos);
+    line = QStringView(m_text).mid(m_pos, cr - m_pos);
     m_pos = cr + 1;
     if (m_pos < m_text.size() && m_text[m_pos] == u'\n') ++m_pos;
+    return true;
+}
+
+bool LineReader::readLine(QString& line)
+{
+    QStringView view;
+    if (!readLine(view)) return false;
+    line = view.toString();
     return true;
 }
 

@@ -36,7 +36,8 @@ class LineReader {
 public:
     explicit LineReader(const QString& text) : m_text(text) {}
     bool atEnd() const { return m_pos >= m_text.size(); }
-    // False when there is no line left to read.
+    // False when there is no line left to read. The view stays valid while the reader lives.
+    bool readLine(QStringView& line);
     bool readLine(QString& line);
 
 private:

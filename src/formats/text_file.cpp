@@ -101,6 +101,25 @@ bool readFileBytes(const QString& path, QByteArray& bytes, FileError& error)
 #endif
 }
 
+bool fileSignature(const QString& path, FileSignature& sig)
+{
+#ifdef Q_OS_UNIX
+    struct stat st {};
+    if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    sig.device = quint64(st.st_dev);
+    sig.inode = quint64(st.st_ino);
+    sig.size = quint64(st.st_size);
+    sig.modifiedNs = qint64(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
+    sig.changedNs = qint64(st.st_ctim.tv_sec) * 1'000'000'000 + st.st_ctim.tv_nsec;
+    return true;
+#else
+    Q_UNUSED(path);
+    Q_UNUSED(sig);
+    return false;
+#endif
+}
+
 bool saveFileAtomically(const QString& path, const QByteArray& bytes, FileError& error)
 {
     if (path.isEmpty()) {

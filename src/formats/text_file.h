@@ -24,4 +24,14 @@ bool saveFileAtomically(const QString& path, const QByteArray& bytes, FileError&
 // built pages: a batch must not pay a flush per page.
 bool writeFileQuickly(const QString& path, const QByteArray& bytes, FileError& error);
 
+// What identifies one version of a file without reading it: where it is, its size and its
+// change times. Two equal signatures mean the content has not changed in between.
+struct FileSignature {
+    quint64 device = 0, inode = 0, size = 0;
+    qint64 modifiedNs = 0, changedNs = 0;
+    bool operator==(const FileSignature&) const = default;
+};
+// False where the file cannot be looked at (or the platform gives no such identity).
+bool fileSignature(const QString& path, FileSignature& signature);
+
 } // namespace quillane
