@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Builds the fuzz targets with clang and runs each for a bounded time.
+#   fuzz/run.sh [seconds per target, default 60]
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+seconds=${1:-60}
+build="$here/build-fuzz"
+CXX=clang++ cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DQUILLANE_FUZZ=ON -DQUILLANE_UI=OFF -DQUILLANE_TESTS=OFF -DQUILLANE_BENCH=OFF >/dev/null
+cmake --build "$build" -j2 >/dev/null
+status=0
+for target in template_reader document_reader build_engine; do
+    corpus="$here/fuzz/corpus-$target"
+    mkdir -p "$corpus"
+    cp -n "$here"/fuzz/seeds/"$target"/* "$corpus"/ 2>/dev/null || true
+    echo "== $target: ${seconds}s"
+    if ! "$build/fuzz/fuzz_$target" -max_total_time="$seconds" -max_len=65536 -timeout=10 \
+        -artifact_prefix="$here/fuzz/crash-$target-" "$corpus" 2>"$here/fuzz/$target.log"; then
+        status=1
+        echo "   FAILED: see fuzz/$target.log"
+    fi
+    grep -E '^#[0-9]+.*(DONE|pulse)' "$here/fuzz/$target.log" | tail -1 || true
+done
+exit $status
