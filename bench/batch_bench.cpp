@@ -15,19 +15,20 @@ using namespace quillane;
 namespace {
 
 // On a tmpfs where there is one, so the disk does not dominate.
-QString benchRoot()
-{
-    return QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm") : QDir::tempPath();
+QString benchRoot() {
+    return QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm")
+                                                     : QDir::tempPath();
 }
 
-void BM_HeadlessBatch(benchmark::State& state)
-{
+void BM_HeadlessBatch(benchmark::State& state) {
     const int count = int(state.range(0));
     QTemporaryDir dir(benchRoot() + QStringLiteral("/quillane-bench-XXXXXX"));
-    bench::generateSite(dir.filePath(QStringLiteral("site")), dir.filePath(QStringLiteral("out")), count);
+    bench::generateSite(dir.filePath(QStringLiteral("site")), dir.filePath(QStringLiteral("out")),
+                        count);
     std::FILE* sink = std::fopen("/dev/null", "w");
     for (auto _ : state) {
-        const int status = runHeadlessBatch(dir.filePath(QStringLiteral("site")), dir.path(), sink, sink);
+        const int status =
+            runHeadlessBatch(dir.filePath(QStringLiteral("site")), dir.path(), sink, sink);
         if (status != 0) state.SkipWithError("the batch did not build every page");
     }
     std::fclose(sink);

@@ -10,25 +10,25 @@
 
 namespace quillane::bench {
 
-inline void writeBytes(const QString& path, const QByteArray& bytes)
-{
+inline void writeBytes(const QString& path, const QByteArray& bytes) {
     QFile f(path);
     if (f.open(QIODevice::WriteOnly)) f.write(bytes);
 }
 
 // Returns the template's path. Pages go to outFolder (made if missing).
-inline QString generateSite(const QString& folder, const QString& outFolder, int count)
-{
+inline QString generateSite(const QString& folder, const QString& outFolder, int count) {
     QDir().mkpath(folder);
     QDir().mkpath(outFolder);
     QByteArray t = "#QT1#\r\nBenchmark template\r\n#DEFAULTHTML#\r\n";
     t += "<!DOCTYPE html>\r\n<html><head><meta charset=\"utf-8\"><title>::title::</title>\r\n";
     QByteArray filler;
     for (int i = 0; i < 60; ++i)
-        filler += "<p class=\"filler\">Lorem ipsum dolor sit amet, consectetur adipiscing elit.</p>\r\n";
+        filler +=
+            "<p class=\"filler\">Lorem ipsum dolor sit amet, consectetur adipiscing elit.</p>\r\n";
     t += "</head><body>\r\n";
     for (int s = 0; s < 10; ++s) {
-        t += "<div id=\"s" + QByteArray::number(s) + "\">::section" + QByteArray::number(s) + "::</div>\r\n";
+        t += "<div id=\"s" + QByteArray::number(s) + "\">::section" + QByteArray::number(s) +
+             "::</div>\r\n";
         if (s % 2 == 0) t += filler.left(filler.size() / 6);
     }
     t += "<footer>::title::</footer></body></html>\r\n#ENDDEFAULTHTML#\r\n#STARTSECTION#\r\n";
@@ -36,7 +36,8 @@ inline QString generateSite(const QString& folder, const QString& outFolder, int
         t += "section" + QByteArray::number(s) + "\r\n" + (s % 2 ? " 0 " : " 1 ") + "\r\n";
         t += "<p>Default text of section " + QByteArray::number(s) + ".</p>\r\n#STARTSECTION#\r\n";
     }
-    while (t.size() < 8000) t.insert(t.indexOf("</body>"), filler.left(80));
+    while (t.size() < 8000)
+        t.insert(t.indexOf("</body>"), filler.left(80));
     const QString templatePath = QDir(folder).filePath(QStringLiteral("site.qtf"));
     writeBytes(templatePath, t);
 

@@ -9,8 +9,7 @@ using namespace quillane;
 
 namespace {
 
-QString literalReplace(const QString& page, const QString& find, const QString& with)
-{
+QString literalReplace(const QString& page, const QString& find, const QString& with) {
     QString out;
     qsizetype from = 0;
     for (qsizetype at; (at = page.indexOf(find, from)) >= 0; from = at + find.size()) {
@@ -22,8 +21,7 @@ QString literalReplace(const QString& page, const QString& find, const QString& 
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Fields separated by 0x01: page, title, then name/HTML pairs.
     const QStringList fields =
         QString::fromLatin1(reinterpret_cast<const char*>(data), qsizetype(size)).split(QChar(1));

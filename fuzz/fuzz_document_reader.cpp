@@ -10,8 +10,7 @@
 
 using namespace quillane;
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::Harness& h = fuzz::harness();
     const char* bytes = reinterpret_cast<const char*>(data);
     const void* nul = std::memchr(bytes, 0, size);

@@ -44,9 +44,9 @@ struct Harness {
     Controls controls;
     Session s;
     QString folder;
-    Harness()
-    {
-        folder = (QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm") : QDir::tempPath()) +
+    Harness() {
+        folder = (QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm")
+                                                            : QDir::tempPath()) +
                  QStringLiteral("/quillane-fuzz-%1").arg(::getpid());
         QDir().mkpath(folder);
         s.prompter = &silent;
@@ -54,8 +54,7 @@ struct Harness {
         s.designer = &controls;
         s.htmlEditor = &controls;
     }
-    QString put(const QString& name, const char* data, size_t size)
-    {
+    QString put(const QString& name, const char* data, size_t size) {
         const QString path = folder + u'/' + name;
         QFile f(path);
         if (f.open(QIODevice::WriteOnly)) f.write(data, qint64(size));
@@ -63,8 +62,7 @@ struct Harness {
     }
 };
 
-inline Harness& harness()
-{
+inline Harness& harness() {
     static Harness h;
     return h;
 }

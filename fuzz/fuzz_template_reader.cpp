@@ -9,8 +9,7 @@
 
 using namespace quillane;
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::Harness& h = fuzz::harness();
     const QString path = h.put(QStringLiteral("t.qtf"), reinterpret_cast<const char*>(data), size);
     LoadFile(h.s, path, LoadMode::TemplateForEditor);
@@ -29,8 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // A name or HTML line that is itself a marker cannot survive; only check plain ones.
     bool plain = !name.contains(u'\r') && !name.contains(u'#');
     for (int i = 1; i <= first.lastSlot(); ++i)
-        plain = plain && !first.SectionNames[i].contains(u'#') && !first.SectionNames[i].contains(u'\r') &&
-                !first.SectionHtml[i].contains(u'#');
+        plain = plain && !first.SectionNames[i].contains(u'#') &&
+                !first.SectionNames[i].contains(u'\r') && !first.SectionHtml[i].contains(u'#');
     if (plain && !h.controls.html.contains(u'#') && a != b) std::abort();
     return 0;
 }

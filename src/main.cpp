@@ -11,10 +11,10 @@
 #include "ui/run_windows.h"
 #endif
 
-int main(int argc, char* argv[])
-{
+int main(int argc, char* argv[]) {
     QStringList args;
-    for (int i = 1; i < argc; ++i) args.append(QString::fromLocal8Bit(argv[i]));
+    for (int i = 1; i < argc; ++i)
+        args.append(QString::fromLocal8Bit(argv[i]));
     const QString text = quillane::argumentText(args);
 
     if (text == QLatin1String("--help")) {

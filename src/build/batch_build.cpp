@@ -9,8 +9,7 @@
 
 namespace quillane {
 
-bool listBatchDocuments(const QString& folder, QStringList& names, QString& reason)
-{
+bool listBatchDocuments(const QString& folder, QStringList& names, QString& reason) {
     const QString dir = folder.isEmpty() ? QStringLiteral(".") : folder;
     const QFileInfo info(dir);
     if (!info.exists()) {
@@ -37,14 +36,12 @@ bool listBatchDocuments(const QString& folder, QStringList& names, QString& reas
     return true;
 }
 
-QString folderOfChoice(const QString& fullPath, const QString& fileTitle)
-{
+QString folderOfChoice(const QString& fullPath, const QString& fileTitle) {
     return fullPath.left(std::max<qsizetype>(0, fullPath.size() - fileTitle.size()));
 }
 
 BatchSummary BatchCompile(Session& s, const QString& folder, const QStringList& names,
-                          BatchObserver& observer)
-{
+                          BatchObserver& observer) {
     BatchSummary summary;
     summary.found = int(names.size());
     observer.batchStarted(folder, summary.found);

@@ -17,8 +17,7 @@ struct TemplateCache {
     QString page;
 };
 
-TemplateCache& templateCache()
-{
+TemplateCache& templateCache() {
     static TemplateCache cache;
     return cache;
 }
@@ -27,8 +26,7 @@ TemplatePageStatus parseTemplatePage(const QString& templatePath, QString& page,
 
 } // namespace
 
-TemplatePageStatus readTemplatePage(const QString& templatePath, QString& page, QString& reason)
-{
+TemplatePageStatus readTemplatePage(const QString& templatePath, QString& page, QString& reason) {
     FileSignature before;
     const bool known = fileSignature(templatePath, before);
     TemplateCache& cache = templateCache();
@@ -39,7 +37,8 @@ TemplatePageStatus readTemplatePage(const QString& templatePath, QString& page, 
     const TemplatePageStatus status = parseTemplatePage(templatePath, page, reason);
     FileSignature after;
     // Only what was read from a file that did not change meanwhile is kept.
-    if (status == TemplatePageStatus::Ok && known && fileSignature(templatePath, after) && after == before)
+    if (status == TemplatePageStatus::Ok && known && fileSignature(templatePath, after) &&
+        after == before)
         cache = {templatePath, after, page};
     else
         cache = {};
@@ -48,8 +47,7 @@ TemplatePageStatus readTemplatePage(const QString& templatePath, QString& page, 
 
 namespace {
 
-TemplatePageStatus parseTemplatePage(const QString& templatePath, QString& page, QString& reason)
-{
+TemplatePageStatus parseTemplatePage(const QString& templatePath, QString& page, QString& reason) {
     QByteArray bytes;
     FileError error;
     if (!readFileBytes(templatePath, bytes, error)) {
@@ -74,8 +72,7 @@ TemplatePageStatus parseTemplatePage(const QString& templatePath, QString& page,
 
 } // namespace
 
-bool BuildPage(Session& s, const QString& outputPath, const QString& templatePath)
-{
+bool BuildPage(Session& s, const QString& outputPath, const QString& templatePath) {
     auto fail = [&](const QString& text) {
         s.tell(text, kBuildEngineTitle, MsgIcon::Exclamation);
         return false;
@@ -103,7 +100,8 @@ bool BuildPage(Session& s, const QString& outputPath, const QString& templatePat
     FileError error;
     if (!writeFileQuickly(outputPath, encodePage(built), error))
         return fail(QStringLiteral("ERROR: Cannot write the page '") + outputPath +
-                    QStringLiteral("': ") + error.description + QStringLiteral(". Nothing was built."));
+                    QStringLiteral("': ") + error.description +
+                    QStringLiteral(". Nothing was built."));
     return true;
 }
 

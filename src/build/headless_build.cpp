@@ -7,15 +7,13 @@ namespace quillane {
 
 namespace {
 
-QString oneLine(QString text)
-{
+QString oneLine(QString text) {
     text.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
     text.replace(u'\r', u' ').replace(u'\n', u' ');
     return text;
 }
 
-void printLine(std::FILE* f, const QString& line)
-{
+void printLine(std::FILE* f, const QString& line) {
     const QByteArray bytes = line.toUtf8();
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), f);
     std::fputc('\n', f);
@@ -26,14 +24,12 @@ class HeadlessEditor : public HtmlEditorPort {
 public:
     explicit HeadlessEditor(Workspace& ws) : m_ws(ws) {}
     QString title() const override { return m_title; }
-    void setTitle(const QString& text) override
-    {
+    void setTitle(const QString& text) override {
         m_title = text;
         m_ws.IsDirty = true;
     }
     QString output() const override { return m_output; }
-    void setOutput(const QString& text) override
-    {
+    void setOutput(const QString& text) override {
         m_output = text;
         m_ws.IsDirty = true;
     }
@@ -52,21 +48,18 @@ private:
 class ConsolePrompter : public Prompter, public BatchObserver {
 public:
     ConsolePrompter(std::FILE* out, std::FILE* err) : m_out(out), m_err(err) {}
-    MsgAnswer show(const Message& m) override
-    {
+    MsgAnswer show(const Message& m) override {
         m_told = true;
         printLine(m_err, m_document + QStringLiteral(": ") + m.title + QStringLiteral(": ") +
                              oneLine(m.text));
         return m.defaultButton;
     }
-    void documentStarted(const QString& fullPath, int) override
-    {
+    void documentStarted(const QString& fullPath, int) override {
         m_document = fullPath;
         m_told = false;
     }
     void setEditor(const HeadlessEditor* editor) { m_editor = editor; }
-    void documentFinished(const QString& fullPath, DocumentOutcome outcome) override
-    {
+    void documentFinished(const QString& fullPath, DocumentOutcome outcome) override {
         switch (outcome) {
         case DocumentOutcome::Built:
             printLine(m_out, m_editor->output());
@@ -94,8 +87,7 @@ private:
 } // namespace
 
 int runHeadlessBatch(const QString& folder, const QString& programFolder, std::FILE* out,
-                     std::FILE* err)
-{
+                     std::FILE* err) {
     QStringList names;
     QString reason;
     if (!listBatchDocuments(folder, names, reason)) {

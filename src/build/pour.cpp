@@ -33,24 +33,22 @@ struct Piece {
 
 class Trie {
 public:
-    explicit Trie(const QStringList& names)
-    {
+    explicit Trie(const QStringList& names) {
         m_slots.emplace_back();
         for (int slot = 1; slot < names.size(); ++slot) {
             int node = 0;
-            for (QChar c : names[slot]) node = childOrNew(node, c.unicode());
+            for (QChar c : names[slot])
+                node = childOrNew(node, c.unicode());
             m_slots[node].push_back(slot); // slots come in increasing order
             m_maxLen = std::max(m_maxLen, names[slot].size());
         }
     }
-    int child(int node, char16_t c) const
-    {
+    int child(int node, char16_t c) const {
         const auto it = m_children.find(key(node, c));
         return it == m_children.end() ? -1 : it->second;
     }
     // The lowest slot above `after` whose name ends at this node.
-    int firstSlotAfter(int node, int after) const
-    {
+    int firstSlotAfter(int node, int after) const {
         const auto& v = m_slots[node];
         const auto it = std::upper_bound(v.begin(), v.end(), after);
         return it == v.end() ? kNoPass : *it;
@@ -59,8 +57,7 @@ public:
 
 private:
     static quint64 key(int node, char16_t c) { return (quint64(node) << 16) | c; }
-    int childOrNew(int node, char16_t c)
-    {
+    int childOrNew(int node, char16_t c) {
         const auto [it, inserted] = m_children.try_emplace(key(node, c), int(m_slots.size()));
         if (inserted) m_slots.emplace_back();
         return it->second;
@@ -74,8 +71,7 @@ class Pourer {
 public:
     Pourer(const QString& page, const QStringList& names, const QStringList& html)
         : m_page(page), m_names(names), m_html(html), m_trie(names),
-          m_buckets(size_t(names.size())), m_splits(size_t(names.size()))
-    {
+          m_buckets(size_t(names.size())), m_splits(size_t(names.size())) {
         m_pieces.resize(2);
         m_pieces[kHead].next = kTail;
         m_pieces[kTail].prev = kHead;
@@ -87,13 +83,14 @@ public:
         // The page's own last character may begin "::" with nothing after it: no candidate.
     }
 
-    QString run()
-    {
+    QString run() {
         const int last = int(m_names.size()) - 1;
-        for (int pass = 1; pass <= last; ++pass) runPass(pass);
+        for (int pass = 1; pass <= last; ++pass)
+            runPass(pass);
         QString out;
         qsizetype total = 0;
-        for (int p = m_pieces[kHead].next; p != kTail; p = m_pieces[p].next) total += m_pieces[p].len;
+        for (int p = m_pieces[kHead].next; p != kTail; p = m_pieces[p].next)
+            total += m_pieces[p].len;
         out.reserve(total);
         for (int p = m_pieces[kHead].next; p != kTail; p = m_pieces[p].next)
             out.append(m_pieces[p].data, m_pieces[p].len);
@@ -101,11 +98,11 @@ public:
     }
 
 private:
-    static std::vector<qsizetype> colonPairs(const QString& text)
-    {
+    static std::vector<qsizetype> colonPairs(const QString& text) {
         std::vector<qsizetype> at;
         const QChar* d = text.constData();
-        for (qsizetype i = text.indexOf(u':'); i >= 0 && i + 1 < text.size(); i = text.indexOf(u':', i + 1)) {
+        for (qsizetype i = text.indexOf(u':'); i >= 0 && i + 1 < text.size();
+             i = text.indexOf(u':', i + 1)) {
             if (d[i + 1] == u':') at.push_back(i);
         }
         return at;
@@ -113,8 +110,8 @@ private:
 
     // Links the text after piece `after`, split at the given "::" positions; returns the first
     // new piece (or the following one when the text is empty).
-    int insertText(int after, const QChar* data, qsizetype len, const std::vector<qsizetype>& pairs)
-    {
+    int insertText(int after, const QChar* data, qsizetype len,
+                   const std::vector<qsizetype>& pairs) {
         const int before = m_pieces[after].next;
         if (len == 0) return before;
         std::vector<qsizetype> cuts;
@@ -144,11 +141,11 @@ private:
 
     // Gives `count` consecutive pieces starting at `first` (right after `after`) labels between
     // their neighbours, relabelling the whole list when there is no room.
-    void label(int after, int first, int count)
-    {
+    void label(int after, int first, int count) {
         const quint64 lo = m_pieces[after].label;
         int end = first;
-        for (int i = 0; i < count; ++i) end = m_pieces[end].next;
+        for (int i = 0; i < count; ++i)
+            end = m_pieces[end].next;
         const quint64 hi = m_pieces[end].label;
         const quint64 step = (hi - lo) / quint64(count + 1);
         if (step == 0) {
@@ -156,21 +153,22 @@ private:
             return;
         }
         int p = first;
-        for (int i = 1; i <= count; ++i, p = m_pieces[p].next) m_pieces[p].label = lo + step * quint64(i);
+        for (int i = 1; i <= count; ++i, p = m_pieces[p].next)
+            m_pieces[p].label = lo + step * quint64(i);
     }
 
-    void relabelAll()
-    {
+    void relabelAll() {
         qsizetype n = 0;
-        for (int p = m_pieces[kHead].next; p != kTail; p = m_pieces[p].next) ++n;
+        for (int p = m_pieces[kHead].next; p != kTail; p = m_pieces[p].next)
+            ++n;
         const quint64 step = std::numeric_limits<quint64>::max() / quint64(n + 1);
         quint64 l = 0;
-        for (int p = m_pieces[kHead].next; p != kTail; p = m_pieces[p].next) m_pieces[p].label = (l += step);
+        for (int p = m_pieces[kHead].next; p != kTail; p = m_pieces[p].next)
+            m_pieces[p].label = (l += step);
     }
 
     // Splits off the last character of a piece as a piece of its own; returns it.
-    int splitLastChar(int p)
-    {
+    int splitLastChar(int p) {
         Piece& piece = m_pieces[p];
         if (piece.len == 1) return p;
         Piece tail;
@@ -189,14 +187,12 @@ private:
     }
 
     QChar firstChar(int p) const { return p == kTail ? QChar() : m_pieces[p].data[0]; }
-    QChar lastChar(int p) const
-    {
+    QChar lastChar(int p) const {
         return p == kHead ? QChar() : m_pieces[p].data[m_pieces[p].len - 1];
     }
 
     // Finds the first pass after `after` whose token stands at candidate p, and files p there.
-    void evaluate(int p, int after)
-    {
+    void evaluate(int p, int after) {
         Piece& piece = m_pieces[p];
         piece.pass = kNoPass;
         // Skip the two colons, then walk the name along the trie.
@@ -225,8 +221,7 @@ private:
         if (best != kNoPass) m_buckets[size_t(best)].push_back(p);
     }
 
-    bool matches(int p, const QString& token) const
-    {
+    bool matches(int p, const QString& token) const {
         int cur = p;
         qsizetype off = 0;
         for (QChar c : token) {
@@ -240,15 +235,13 @@ private:
         return true;
     }
 
-    const std::vector<qsizetype>& splitsOf(int slot)
-    {
+    const std::vector<qsizetype>& splitsOf(int slot) {
         auto& s = m_splits[size_t(slot)];
         if (!s) s = colonPairs(m_html[slot]);
         return *s;
     }
 
-    void runPass(int pass)
-    {
+    void runPass(int pass) {
         std::vector<int> bucket;
         bucket.swap(m_buckets[size_t(pass)]);
         if (bucket.empty()) return;
@@ -267,8 +260,7 @@ private:
         }
     }
 
-    void replace(int p, qsizetype len, int pass)
-    {
+    void replace(int p, qsizetype len, int pass) {
         const int before = m_pieces[p].prev;
         int cur = p;
         qsizetype left = len;
@@ -327,7 +319,8 @@ private:
                 reach -= m_pieces[q].len;
             }
         }
-        for (int q : fresh) evaluate(q, pass);
+        for (int q : fresh)
+            evaluate(q, pass);
     }
 
     const QString m_page;
@@ -342,8 +335,7 @@ private:
 } // namespace
 
 QString pourPage(const QString& page, const QString& title, const QStringList& names,
-                 const QStringList& html)
-{
+                 const QStringList& html) {
     QString titled = page;
     titled.replace(QStringLiteral("::title::"), title);
     if (names.size() < 2) return titled;

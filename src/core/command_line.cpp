@@ -2,8 +2,7 @@
 
 namespace quillane {
 
-CommandLine splitCommandLine(const QString& text)
-{
+CommandLine splitCommandLine(const QString& text) {
     CommandLine cl;
     const qsizetype colon = text.indexOf(u':');
     if (colon < 0) {
@@ -16,19 +15,16 @@ CommandLine splitCommandLine(const QString& text)
     return cl;
 }
 
-QString argumentText(const QStringList& arguments)
-{
+QString argumentText(const QStringList& arguments) {
     return arguments.join(u' ');
 }
 
-QString invalidOptionMessage(const QString& option)
-{
+QString invalidOptionMessage(const QString& option) {
     return QStringLiteral("Invalid command line option: ") + option +
            QStringLiteral("(don't worry - it won't kill you, or will it......:))");
 }
 
-QString usageText()
-{
+QString usageText() {
     return QStringLiteral(
         "Usage: quillane [OPTION]\n"
         "Design HTML templates and build web pages from templated documents.\n"

@@ -86,12 +86,10 @@ public:
 // Shows the busy pointer for as long as it lives.
 class BusyGuard {
 public:
-    explicit BusyGuard(AppPort* app) : m_app(app)
-    {
+    explicit BusyGuard(AppPort* app) : m_app(app) {
         if (m_app) m_app->setBusy(true);
     }
-    ~BusyGuard()
-    {
+    ~BusyGuard() {
         if (m_app) m_app->setBusy(false);
     }
     BusyGuard(const BusyGuard&) = delete;

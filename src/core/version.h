@@ -17,9 +17,11 @@ inline constexpr VersionRecord kVersion{0, 1, 2, "March 13, 2004"};
 inline constexpr const char* kAppTitle = "Quillane";
 
 // "0.1.2"
-inline QString versionNumberText()
-{
-    return QStringLiteral("%1.%2.%3").arg(kVersion.major).arg(kVersion.minor).arg(kVersion.revision);
+inline QString versionNumberText() {
+    return QStringLiteral("%1.%2.%3")
+        .arg(kVersion.major)
+        .arg(kVersion.minor)
+        .arg(kVersion.revision);
 }
 
 } // namespace quillane

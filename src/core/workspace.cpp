@@ -6,15 +6,13 @@
 
 namespace quillane {
 
-void Workspace::newTable()
-{
+void Workspace::newTable() {
     SectionNames = QStringList{QString(), QString()};
     SectionHtml = QStringList{QString(), QString()};
     SectionEditable.assign(2, 0);
 }
 
-bool Workspace::growTable()
-{
+bool Workspace::growTable() {
     if (lastSlot() >= kMaxSlot) return false;
     SectionNames.append(QString());
     SectionHtml.append(QString());
@@ -22,9 +20,8 @@ bool Workspace::growTable()
     return true;
 }
 
-MsgAnswer Session::tell(const QString& text, const QString& title, MsgIcon icon,
-                        MsgButtons buttons, MsgAnswer defaultButton) const
-{
+MsgAnswer Session::tell(const QString& text, const QString& title, MsgIcon icon, MsgButtons buttons,
+                        MsgAnswer defaultButton) const {
     if (!prompter) {
         // Without anyone to ask, take the default answer rather than guess another.
         return defaultButton;
@@ -32,18 +29,17 @@ MsgAnswer Session::tell(const QString& text, const QString& title, MsgIcon icon,
     return prompter->show(Message{text, title, icon, buttons, defaultButton});
 }
 
-QString Session::defaultTemplatePath() const
-{
+QString Session::defaultTemplatePath() const {
     return QDir(programFolder).filePath(QStringLiteral("default.qtf"));
 }
 
-void FillSectionList(Session& s, int mode)
-{
+void FillSectionList(Session& s, int mode) {
     const Workspace& ws = s.ws;
     if (mode == EditorMode::Designer && s.designer) {
         s.designer->clearSectionList();
         for (int slot = 1; slot <= ws.lastSlot(); ++slot) {
-            if (!ws.SectionNames[slot].isEmpty()) s.designer->addSectionListEntry(ws.SectionNames[slot]);
+            if (!ws.SectionNames[slot].isEmpty())
+                s.designer->addSectionListEntry(ws.SectionNames[slot]);
         }
     } else if (mode == EditorMode::HtmlEditor && s.htmlEditor) {
         s.htmlEditor->clearSectionList();
@@ -54,8 +50,7 @@ void FillSectionList(Session& s, int mode)
     }
 }
 
-int AllocateSectionSlot(Session& s)
-{
+int AllocateSectionSlot(Session& s) {
     Workspace& ws = s.ws;
     const int last = std::min(ws.lastSlot(), kMaxSections);
     for (int slot = 1; slot <= last; ++slot) {
@@ -69,11 +64,12 @@ int AllocateSectionSlot(Session& s)
     return 0;
 }
 
-bool ConfirmSaveChanges(Session& s, int mode)
-{
+bool ConfirmSaveChanges(Session& s, int mode) {
     QString name;
-    if (mode == EditorMode::Designer && s.designer) name = s.designer->templateName();
-    else if (mode == EditorMode::HtmlEditor && s.htmlEditor) name = s.htmlEditor->title();
+    if (mode == EditorMode::Designer && s.designer)
+        name = s.designer->templateName();
+    else if (mode == EditorMode::HtmlEditor && s.htmlEditor)
+        name = s.htmlEditor->title();
     const QString question = QStringLiteral("Do you want to save your changes to ") + name + u'?';
 
     if (!s.ws.IsDirty) return true;
@@ -82,8 +78,10 @@ bool ConfirmSaveChanges(Session& s, int mode)
                    MsgButtons::YesNoCancel, MsgAnswer::Yes)) {
     case MsgAnswer::Yes: {
         bool saved = false;
-        if (mode == EditorMode::Designer && s.designer) saved = s.designer->save();
-        else if (mode == EditorMode::HtmlEditor && s.htmlEditor) saved = s.htmlEditor->save();
+        if (mode == EditorMode::Designer && s.designer)
+            saved = s.designer->save();
+        else if (mode == EditorMode::HtmlEditor && s.htmlEditor)
+            saved = s.htmlEditor->save();
         // A save that wrote nothing (its dialog cancelled, or the write failed) must not let
         // the caller go on and drop the edits.
         if (!saved) {
@@ -103,8 +101,7 @@ bool ConfirmSaveChanges(Session& s, int mode)
     return false;
 }
 
-void ResetEditor(Session& s, int mode)
-{
+void ResetEditor(Session& s, int mode) {
     if (mode == EditorMode::Designer && s.designer) {
         s.designer->setTemplateName(QString());
         s.designer->clearSectionList();

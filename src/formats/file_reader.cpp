@@ -22,17 +22,16 @@ const QString kParseErrorTitle = QStringLiteral("Error parsing file!");
 // A file's lines, read as a whole up front; reading past the last line is a read error.
 class LineSource {
 public:
-    explicit LineSource(const QString& path)
-    {
+    explicit LineSource(const QString& path) {
         QByteArray bytes;
         FileError error;
         if (!readFileBytes(path, bytes, error)) throw ReadError{error};
         m_reader.emplace(decodeText(bytes));
     }
-    QStringView next()
-    {
+    QStringView next() {
         QStringView line;
-        if (!m_reader->readLine(line)) throw ReadError{{62, QStringLiteral("Input past end of file")}};
+        if (!m_reader->readLine(line))
+            throw ReadError{{62, QStringLiteral("Input past end of file")}};
         return line;
     }
     bool atEnd() const { return m_reader->atEnd(); }
@@ -41,15 +40,13 @@ private:
     std::optional<LineReader> m_reader;
 };
 
-void chopFinalCrLf(QString& text)
-{
+void chopFinalCrLf(QString& text) {
     if (text.endsWith(kCrLf)) text.chop(2);
 }
 
 // Lines up to the next section marker, or up to the end of the file; the line that ends the
 // block is not part of it either way.
-QString readBlock(LineSource& src)
-{
+QString readBlock(LineSource& src) {
     QString html;
     for (;;) {
         const QStringView line = src.next();
@@ -61,23 +58,20 @@ QString readBlock(LineSource& src)
     return html;
 }
 
-void reportReadError(Session& s, const QString& path, const FileError& e)
-{
+void reportReadError(Session& s, const QString& path, const FileError& e) {
     s.tell(QStringLiteral("Error parsing file '") + path + QStringLiteral("':") + kCrLf +
                e.description + QStringLiteral(" (") + QString::number(e.number) + u')',
            kParseErrorTitle, MsgIcon::Exclamation);
 }
 
-quint8 parseFlag(QStringView line)
-{
+quint8 parseFlag(QStringView line) {
     const double v = flagValue(line);
     if (!(v >= -0.5 && v < 255.5)) throw ReadError{{6, QStringLiteral("Overflow")}};
     const double r = std::nearbyint(v); // the default rounding mode sends halves to even
     return quint8(r);
 }
 
-bool readTemplate(Session& s, const QString& path, int mode)
-{
+bool readTemplate(Session& s, const QString& path, int mode) {
     Workspace& ws = s.ws;
     ws.newTable();
     try {
@@ -102,7 +96,8 @@ bool readTemplate(Session& s, const QString& path, int mode)
         QStringView line = src.next();
         for (;;) {
             if (src.atEnd()) {
-                if (mode == LoadMode::Designer && s.designer) s.designer->setTemplateName(name);
+                if (mode == LoadMode::Designer && s.designer)
+                    s.designer->setTemplateName(name);
                 else if (mode == LoadMode::TemplateForEditor && s.htmlEditor)
                     s.htmlEditor->setTemplateCaption(QStringLiteral("Template used: ") + name);
                 break;
@@ -131,8 +126,7 @@ bool readTemplate(Session& s, const QString& path, int mode)
     return true;
 }
 
-LoadResult readDocument(Session& s, const QString& path)
-{
+LoadResult readDocument(Session& s, const QString& path) {
     Workspace& ws = s.ws;
     ws.newTable();
     try {
@@ -181,8 +175,7 @@ LoadResult readDocument(Session& s, const QString& path)
 
 } // namespace
 
-double flagValue(QStringView line)
-{
+double flagValue(QStringView line) {
     // Blanks anywhere are passed over; the number is the longest numeric start of the rest.
     QString t;
     t.reserve(line.size());
@@ -200,16 +193,14 @@ double flagValue(QStringView line)
     return ok ? v : 0;
 }
 
-QString resolveStoredPath(const QString& stored, const QString& documentPath)
-{
+QString resolveStoredPath(const QString& stored, const QString& documentPath) {
     if (stored.isEmpty()) return stored;
     static const QRegularExpression foreignAbsolute(QStringLiteral("^([A-Za-z]:[\\\\/]|\\\\\\\\)"));
     if (QDir::isAbsolutePath(stored) || foreignAbsolute.match(stored).hasMatch()) return stored;
     return QDir::cleanPath(QFileInfo(documentPath).absoluteDir().filePath(stored));
 }
 
-LoadResult LoadFile(Session& s, const QString& path, int mode)
-{
+LoadResult LoadFile(Session& s, const QString& path, int mode) {
     switch (mode) {
     case LoadMode::Designer:
     case LoadMode::TemplateForEditor:

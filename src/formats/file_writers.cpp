@@ -9,14 +9,12 @@ namespace quillane {
 
 namespace {
 
-void addLine(QString& out, const QString& line)
-{
+void addLine(QString& out, const QString& line) {
     out += line;
     out += kCrLf;
 }
 
-bool save(Session& s, const QString& path, const QString& text)
-{
+bool save(Session& s, const QString& path, const QString& text) {
     FileError error;
     if (!saveFileAtomically(path, encodeForStorage(text), error)) {
         s.tell(QStringLiteral("Could not save '") + path + QStringLiteral("':") + kCrLf +
@@ -30,8 +28,7 @@ bool save(Session& s, const QString& path, const QString& text)
 
 } // namespace
 
-QString templateFileText(const QString& name, const QString& defaultHtml, const Workspace& ws)
-{
+QString templateFileText(const QString& name, const QString& defaultHtml, const Workspace& ws) {
     QString out;
     addLine(out, kTemplateMagic);
     addLine(out, name);
@@ -50,8 +47,7 @@ QString templateFileText(const QString& name, const QString& defaultHtml, const 
 }
 
 QString documentFileText(const QString& title, const QString& templatePath, const QString& output,
-                         const Workspace& ws)
-{
+                         const Workspace& ws) {
     QString out;
     addLine(out, kDocumentMagic);
     addLine(out, title);
@@ -66,19 +62,19 @@ QString documentFileText(const QString& title, const QString& templatePath, cons
     return out;
 }
 
-bool writeTemplateFile(Session& s, const QString& path)
-{
+bool writeTemplateFile(Session& s, const QString& path) {
     if (!s.designer) return false;
     BusyGuard busy(s.app);
-    return save(s, path, templateFileText(s.designer->templateName(), s.designer->defaultHtml(), s.ws));
+    return save(s, path,
+                templateFileText(s.designer->templateName(), s.designer->defaultHtml(), s.ws));
 }
 
-bool writeDocumentFile(Session& s, const QString& path)
-{
+bool writeDocumentFile(Session& s, const QString& path) {
     if (!s.htmlEditor) return false;
     BusyGuard busy(s.app);
-    return save(s, path,
-                documentFileText(s.htmlEditor->title(), s.ws.TemplatePath, s.htmlEditor->output(), s.ws));
+    return save(
+        s, path,
+        documentFileText(s.htmlEditor->title(), s.ws.TemplatePath, s.htmlEditor->output(), s.ws));
 }
 
 } // namespace quillane

@@ -14,8 +14,7 @@ constexpr std::array<char16_t, 32> kHigh = {
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
-int cp1252Byte(char16_t c)
-{
+int cp1252Byte(char16_t c) {
     if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return c;
     for (int i = 0; i < 32; ++i) {
         if (kHigh[i] == c) return 0x80 + i;
@@ -23,8 +22,7 @@ int cp1252Byte(char16_t c)
     return -1;
 }
 
-bool isAscii(const QByteArray& bytes)
-{
+bool isAscii(const QByteArray& bytes) {
     const char* p = bytes.constData();
     const qsizetype n = bytes.size();
     qsizetype i = 0;
@@ -34,12 +32,12 @@ bool isAscii(const QByteArray& bytes)
         std::memcpy(&w, p + i, 8);
         any |= w;
     }
-    for (; i < n; ++i) any |= quint64(static_cast<unsigned char>(p[i]));
+    for (; i < n; ++i)
+        any |= quint64(static_cast<unsigned char>(p[i]));
     return (any & 0x8080808080808080ULL) == 0;
 }
 
-bool isValidUtf8(const QByteArray& bytes)
-{
+bool isValidUtf8(const QByteArray& bytes) {
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData());
     const auto* end = p + bytes.size();
     while (p < end) {
@@ -76,8 +74,7 @@ bool isValidUtf8(const QByteArray& bytes)
     return true;
 }
 
-QString decodeCp1252(const QByteArray& bytes)
-{
+QString decodeCp1252(const QByteArray& bytes) {
     QString out(bytes.size(), Qt::Uninitialized);
     QChar* d = out.data();
     for (qsizetype i = 0; i < bytes.size(); ++i) {
@@ -89,16 +86,15 @@ QString decodeCp1252(const QByteArray& bytes)
 
 } // namespace
 
-QString decodeText(const QByteArray& bytes)
-{
-    if (bytes.startsWith("\xEF\xBB\xBF")) return QString::fromUtf8(bytes.constData() + 3, bytes.size() - 3);
+QString decodeText(const QByteArray& bytes) {
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        return QString::fromUtf8(bytes.constData() + 3, bytes.size() - 3);
     if (isAscii(bytes)) return QString::fromLatin1(bytes);
     if (isValidUtf8(bytes)) return QString::fromUtf8(bytes);
     return decodeCp1252(bytes);
 }
 
-bool encodeCp1252(const QString& text, QByteArray& out)
-{
+bool encodeCp1252(const QString& text, QByteArray& out) {
     const qsizetype start = out.size();
     out.resize(start + text.size());
     char* d = out.data() + start;
@@ -110,16 +106,14 @@ bool encodeCp1252(const QString& text, QByteArray& out)
     return true;
 }
 
-QByteArray encodeForStorage(const QString& text)
-{
+QByteArray encodeForStorage(const QString& text) {
     QByteArray out;
     out.reserve(text.size());
     if (encodeCp1252(text, out)) return out;
     return QByteArray("\xEF\xBB\xBF") + text.toUtf8();
 }
 
-QByteArray encodeCp1252WithReferences(const QString& text)
-{
+QByteArray encodeCp1252WithReferences(const QString& text) {
     QByteArray out;
     out.reserve(text.size() + 16);
     const qsizetype n = text.size();
@@ -143,8 +137,7 @@ QByteArray encodeCp1252WithReferences(const QString& text)
     return out;
 }
 
-bool declaresUtf8(const QString& page)
-{
+bool declaresUtf8(const QString& page) {
     const QString head = page.left(1024).toLower();
     qsizetype meta = 0;
     while ((meta = head.indexOf(QLatin1String("<meta"), meta)) >= 0) {
@@ -154,23 +147,23 @@ bool declaresUtf8(const QString& page)
         const qsizetype at = tag.indexOf(QLatin1String("charset"));
         if (at < 0) continue;
         qsizetype i = at + 7;
-        while (i < tag.size() && tag[i].isSpace()) ++i;
+        while (i < tag.size() && tag[i].isSpace())
+            ++i;
         if (i >= tag.size() || tag[i] != u'=') continue;
         ++i;
-        while (i < tag.size() && (tag[i].isSpace() || tag[i] == u'"' || tag[i] == u'\'')) ++i;
+        while (i < tag.size() && (tag[i].isSpace() || tag[i] == u'"' || tag[i] == u'\''))
+            ++i;
         const QString value = tag.mid(i, 5);
         return value == QLatin1String("utf-8") || value.startsWith(QLatin1String("utf8"));
     }
     return false;
 }
 
-QByteArray encodePage(const QString& page)
-{
+QByteArray encodePage(const QString& page) {
     return declaresUtf8(page) ? page.toUtf8() : encodeCp1252WithReferences(page);
 }
 
-bool LineReader::readLine(QStringView& line)
-{
+bool LineReader::readLine(QStringView& line) {
     if (atEnd()) return false;
     const qsizetype cr = m_text.indexOf(u'\r', m_pos);
     if (cr < 0) {
@@ -184,8 +177,7 @@ bool LineReader::readLine(QStringView& line)
     return true;
 }
 
-bool LineReader::readLine(QString& line)
-{
+bool LineReader::readLine(QString& line) {
     QStringView view;
     if (!readLine(view)) return false;
     line = view.toString();

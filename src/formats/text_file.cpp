@@ -18,8 +18,7 @@ namespace quillane {
 namespace {
 
 #ifdef Q_OS_UNIX
-FileError errnoError(int err)
-{
+FileError errnoError(int err) {
     switch (err) {
     case ENOENT:
         return {53, QStringLiteral("File not found")};
@@ -31,13 +30,13 @@ FileError errnoError(int err)
     case ENOSPC:
         return {61, QStringLiteral("Disk full")};
     default:
-        return {75, QStringLiteral("Path/File access error: ") + QString::fromLocal8Bit(std::strerror(err))};
+        return {75, QStringLiteral("Path/File access error: ") +
+                        QString::fromLocal8Bit(std::strerror(err))};
     }
 }
 #endif
 
-FileError qtFileError(const QFileDevice& f)
-{
+FileError qtFileError(const QFileDevice& f) {
     switch (f.error()) {
     case QFileDevice::OpenError:
     case QFileDevice::PermissionsError:
@@ -50,8 +49,7 @@ FileError qtFileError(const QFileDevice& f)
 
 } // namespace
 
-bool readFileBytes(const QString& path, QByteArray& bytes, FileError& error)
-{
+bool readFileBytes(const QString& path, QByteArray& bytes, FileError& error) {
     if (path.isEmpty()) {
         error = {53, QStringLiteral("File not found")};
         return false;
@@ -93,7 +91,8 @@ bool readFileBytes(const QString& path, QByteArray& bytes, FileError& error)
     }
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) {
-        error = f.exists() ? FileError{75, f.errorString()} : FileError{53, QStringLiteral("File not found")};
+        error = f.exists() ? FileError{75, f.errorString()}
+                           : FileError{53, QStringLiteral("File not found")};
         return false;
     }
     bytes = f.readAll();
@@ -101,11 +100,11 @@ bool readFileBytes(const QString& path, QByteArray& bytes, FileError& error)
 #endif
 }
 
-bool fileSignature(const QString& path, FileSignature& sig)
-{
+bool fileSignature(const QString& path, FileSignature& sig) {
 #ifdef Q_OS_UNIX
     struct stat st {};
-    if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+    if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &st) != 0 ||
+        !S_ISREG(st.st_mode))
         return false;
     sig.device = quint64(st.st_dev);
     sig.inode = quint64(st.st_ino);
@@ -120,8 +119,7 @@ bool fileSignature(const QString& path, FileSignature& sig)
 #endif
 }
 
-bool saveFileAtomically(const QString& path, const QByteArray& bytes, FileError& error)
-{
+bool saveFileAtomically(const QString& path, const QByteArray& bytes, FileError& error) {
     if (path.isEmpty()) {
         error = {75, QStringLiteral("No file name was given")};
         return false;
@@ -147,8 +145,7 @@ bool saveFileAtomically(const QString& path, const QByteArray& bytes, FileError&
     return true;
 }
 
-bool writeFileQuickly(const QString& path, const QByteArray& bytes, FileError& error)
-{
+bool writeFileQuickly(const QString& path, const QByteArray& bytes, FileError& error) {
     if (path.isEmpty()) {
         error = {75, QStringLiteral("No file name was given")};
         return false;

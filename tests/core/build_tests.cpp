@@ -17,8 +17,7 @@ using namespace quillane::test;
 namespace {
 
 // The passes exactly as described: a plain replace for the title, then one per slot.
-QString literalReplace(const QString& page, const QString& find, const QString& with)
-{
+QString literalReplace(const QString& page, const QString& find, const QString& with) {
     QString out;
     qsizetype from = 0;
     for (;;) {
@@ -31,10 +30,11 @@ QString literalReplace(const QString& page, const QString& find, const QString& 
     return out + page.mid(from);
 }
 
-QString oraclePour(QString page, const QString& title, const QStringList& names, const QStringList& html)
-{
+QString oraclePour(QString page, const QString& title, const QStringList& names,
+                   const QStringList& html) {
     page = literalReplace(page, "::title::", title);
-    for (int slot = 1; slot < names.size(); ++slot) page = literalReplace(page, "::" + names[slot], html[slot]);
+    for (int slot = 1; slot < names.size(); ++slot)
+        page = literalReplace(page, "::" + names[slot], html[slot]);
     return page;
 }
 
@@ -45,15 +45,15 @@ const QByteArray kPlainPage = crlf({"#QT1#", "Plain page", "#DEFAULTHTML#", "<h1
 
 } // namespace
 
-TEST(Pour, MatchesTheLiteralPassesOnGeneratedTemplates)
-{
+TEST(Pour, MatchesTheLiteralPassesOnGeneratedTemplates) {
     QRandomGenerator rng(20260612);
     // Few letters, so names are prefixes of each other and colons meet inserted text.
     const QString alphabet = QStringLiteral("ab:::t");
     auto word = [&](int maxLen) {
         QString w;
         const int n = int(rng.bounded(maxLen + 1));
-        for (int i = 0; i < n; ++i) w += alphabet[int(rng.bounded(int(alphabet.size())))];
+        for (int i = 0; i < n; ++i)
+            w += alphabet[int(rng.bounded(int(alphabet.size())))];
         return w;
     };
     for (int round = 0; round < 20000; ++round) {
@@ -68,9 +68,14 @@ TEST(Pour, MatchesTheLiteralPassesOnGeneratedTemplates)
         const int parts = int(rng.bounded(8));
         for (int i = 0; i < parts; ++i) {
             switch (rng.bounded(4)) {
-            case 0: page += "::" + names[1 + int(rng.bounded(slotCount))]; break;
-            case 1: page += "::title::"; break;
-            default: page += word(5);
+            case 0:
+                page += "::" + names[1 + int(rng.bounded(slotCount))];
+                break;
+            case 1:
+                page += "::title::";
+                break;
+            default:
+                page += word(5);
             }
         }
         const QString title = word(4);
@@ -86,8 +91,7 @@ TEST(Pour, MatchesTheLiteralPassesOnGeneratedTemplates)
     }
 }
 
-TEST(Pour, MatchesTheLiteralPassesOnLargerPages)
-{
+TEST(Pour, MatchesTheLiteralPassesOnLargerPages) {
     QRandomGenerator rng(7);
     for (int round = 0; round < 200; ++round) {
         QStringList names{QString()}, html{QString()};
@@ -104,16 +108,19 @@ TEST(Pour, MatchesTheLiteralPassesOnLargerPages)
         QString page;
         for (int i = 0; i < 300; ++i) {
             const int r = int(rng.bounded(10));
-            if (r < 4) page += "::" + names[1 + int(rng.bounded(slotCount))] + (r == 0 ? "::" : "");
-            else if (r == 4) page += ":";
-            else page += "text ";
+            if (r < 4)
+                page += "::" + names[1 + int(rng.bounded(slotCount))] + (r == 0 ? "::" : "");
+            else if (r == 4)
+                page += ":";
+            else
+                page += "text ";
         }
-        ASSERT_EQ(pourPage(page, "T::", names, html), oraclePour(page, "T::", names, html)) << round;
+        ASSERT_EQ(pourPage(page, "T::", names, html), oraclePour(page, "T::", names, html))
+            << round;
     }
 }
 
-TEST(Pour, EdgeCases)
-{
+TEST(Pour, EdgeCases) {
     struct Case {
         const char* what;
         QString page, title;
@@ -128,8 +135,18 @@ TEST(Pour, EdgeCases)
         {"title case matters", "::Title::", "x", {"", ""}, {"", ""}, "Title"},
         {"title inside a section", "::s::", "x", {"", "s", ""}, {"", "::title::", ""}, "title"},
         {"prefix clash", "::footer::", "", {"", "foot", "footer", ""}, {"", "F", "G", ""}, "Fer"},
-        {"later placeholder in HTML", "::a::", "", {"", "a", "b", ""}, {"", "<::b>", "B", ""}, "<B>"},
-        {"earlier placeholder in HTML", "::b::", "", {"", "a", "b", ""}, {"", "A", "<::a>", ""}, "<a>"},
+        {"later placeholder in HTML",
+         "::a::",
+         "",
+         {"", "a", "b", ""},
+         {"", "<::b>", "B", ""},
+         "<B>"},
+        {"earlier placeholder in HTML",
+         "::b::",
+         "",
+         {"", "a", "b", ""},
+         {"", "A", "<::a>", ""},
+         "<a>"},
         {"own placeholder not again", "::a", "", {"", "a"}, {"", "x::a"}, "x::a"},
         {"colons meet inserted text", ":::a", "", {"", "a", "b", ""}, {"", ":b", "B", ""}, "B"},
     };
@@ -145,16 +162,18 @@ namespace {
 struct BuildFixture : ::testing::Test {
     QTemporaryDir dir;
     FakeSession f;
-    QString put(const QString& name, const QByteArray& bytes) { return writeFile(dir, name, bytes); }
+    QString put(const QString& name, const QByteArray& bytes) {
+        return writeFile(dir, name, bytes);
+    }
 };
 
 } // namespace
 
-TEST_F(BuildFixture, BuildsTheWorkedPage)
-{
+TEST_F(BuildFixture, BuildsTheWorkedPage) {
     const QString tpl = put("plain.qtf", kPlainPage);
-    const QString doc = put("index.qht", "#QH1#\r\nMy first page\r\n" + tpl.toUtf8() +
-                                             "\r\nindex.htm\r\n#STARTSECTION#\r\n<p>Hello</p>\r\n#STARTSECTION#\r\n");
+    const QString doc = put(
+        "index.qht", "#QH1#\r\nMy first page\r\n" + tpl.toUtf8() +
+                         "\r\nindex.htm\r\n#STARTSECTION#\r\n<p>Hello</p>\r\n#STARTSECTION#\r\n");
     const LoadResult r = LoadFile(f.s, doc, LoadMode::Document);
     ASSERT_TRUE(r.loaded());
     ASSERT_TRUE(BuildPage(f.s, f.editor.outputText, r.templatePath));
@@ -169,21 +188,21 @@ TEST_F(BuildFixture, BuildsTheWorkedPage)
     EXPECT_EQ(readBytes(dir.filePath("blank.htm")), "\r\n\r\n");
 }
 
-TEST_F(BuildFixture, PagesAreWrittenInTheCharsetTheyDeclare)
-{
+TEST_F(BuildFixture, PagesAreWrittenInTheCharsetTheyDeclare) {
     f.editor.titleText = QString::fromUtf8("Ωmega café");
-    const QString utf8 = put("u.qtf", crlf({"#QT1#", "n", "#DEFAULTHTML#", "<meta charset=\"utf-8\">::title::",
-                                            "#ENDDEFAULTHTML#", "#STARTSECTION#"}));
+    const QString utf8 = put(
+        "u.qtf", crlf({"#QT1#", "n", "#DEFAULTHTML#",
+                       "<meta charset=\"utf-8\">::title::", "#ENDDEFAULTHTML#", "#STARTSECTION#"}));
     const QString plain = put("p.qtf", crlf({"#QT1#", "n", "#DEFAULTHTML#", "<p>::title::</p>",
                                              "#ENDDEFAULTHTML#", "#STARTSECTION#"}));
     ASSERT_TRUE(BuildPage(f.s, dir.filePath("u.htm"), utf8));
     ASSERT_TRUE(BuildPage(f.s, dir.filePath("p.htm"), plain));
-    EXPECT_EQ(readBytes(dir.filePath("u.htm")), QString::fromUtf8("<meta charset=\"utf-8\">Ωmega café\r\n\r\n").toUtf8());
+    EXPECT_EQ(readBytes(dir.filePath("u.htm")),
+              QString::fromUtf8("<meta charset=\"utf-8\">Ωmega café\r\n\r\n").toUtf8());
     EXPECT_EQ(readBytes(dir.filePath("p.htm")), QByteArray("<p>&#937;mega caf\xE9</p>\r\n\r\n"));
 }
 
-TEST_F(BuildFixture, FailuresAreToldAndLeaveTheOldPage)
-{
+TEST_F(BuildFixture, FailuresAreToldAndLeaveTheOldPage) {
     const QString page = put("page.htm", "old page");
     const QString good = put("good.qtf", kPlainPage);
     struct Case {
@@ -195,16 +214,21 @@ TEST_F(BuildFixture, FailuresAreToldAndLeaveTheOldPage)
         {put("bad3.qtf", crlf({"#QT1#", "n", "#DEFAULT#", "#ENDDEFAULTHTML#"})), page,
          "ERROR: Invalid template specified, cannot build!"},
         {dir.filePath("missing.qtf"), page,
-         "ERROR: Cannot read the template '" + dir.filePath("missing.qtf") + "': File not found. Nothing was built."},
+         "ERROR: Cannot read the template '" + dir.filePath("missing.qtf") +
+             "': File not found. Nothing was built."},
         {put("cut.qtf", crlf({"#QT1#", "n", "#DEFAULTHTML#", "<p>"})), page,
-         "ERROR: The template '" + dir.filePath("cut.qtf") + "' ends before its default HTML is complete, cannot build!"},
+         "ERROR: The template '" + dir.filePath("cut.qtf") +
+             "' ends before its default HTML is complete, cannot build!"},
         {put("short.qtf", crlf({"#QT1#", "n"})), page,
-         "ERROR: The template '" + dir.filePath("short.qtf") + "' ends before its default HTML is complete, cannot build!"},
+         "ERROR: The template '" + dir.filePath("short.qtf") +
+             "' ends before its default HTML is complete, cannot build!"},
         {good, "", "ERROR: No output file is set, cannot build!"},
         {good, dir.filePath("no folder/x.htm"),
-         "ERROR: Cannot write the page '" + dir.filePath("no folder/x.htm") + "': File not found. Nothing was built."},
+         "ERROR: Cannot write the page '" + dir.filePath("no folder/x.htm") +
+             "': File not found. Nothing was built."},
         {good, dir.path(),
-         "ERROR: Cannot write the page '" + dir.path() + "': Path/File access error: it is a folder. Nothing was built."},
+         "ERROR: Cannot write the page '" + dir.path() +
+             "': Path/File access error: it is a folder. Nothing was built."},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text.toStdString());
@@ -216,7 +240,8 @@ TEST_F(BuildFixture, FailuresAreToldAndLeaveTheOldPage)
         EXPECT_EQ(f.prompter.last().icon, MsgIcon::Exclamation);
         EXPECT_EQ(readBytes(page), "old page");
     }
-    EXPECT_EQ(QDir(dir.path()).entryList(QStringList{"*.tmp"}, QDir::Files | QDir::Hidden), QStringList{})
+    EXPECT_EQ(QDir(dir.path()).entryList(QStringList{"*.tmp"}, QDir::Files | QDir::Hidden),
+              QStringList{})
         << "no temporary file is left behind";
 }
 
@@ -227,17 +252,16 @@ namespace {
 struct Site : BuildFixture {
     QString tpl;
     void SetUp() override { tpl = put("site.qtf", kPlainPage); }
-    QString doc(const QString& name, const QString& title, const QString& output)
-    {
+    QString doc(const QString& name, const QString& title, const QString& output) {
         return put(name, "#QH1#\r\n" + title.toUtf8() + "\r\nsite.qtf\r\n" + output.toUtf8() +
-                             "\r\n#STARTSECTION#\r\n<p>" + title.toUtf8() + "</p>\r\n#STARTSECTION#\r\n");
+                             "\r\n#STARTSECTION#\r\n<p>" + title.toUtf8() +
+                             "</p>\r\n#STARTSECTION#\r\n");
     }
     struct Run {
         int status;
         QString out, err;
     };
-    Run headless(const QString& folder)
-    {
+    Run headless(const QString& folder) {
         std::FILE* out = std::tmpfile();
         std::FILE* err = std::tmpfile();
         Run r{runHeadlessBatch(folder, dir.path(), out, err), {}, {}};
@@ -246,7 +270,8 @@ struct Site : BuildFixture {
             QByteArray b;
             char buf[4096];
             size_t n;
-            while ((n = std::fread(buf, 1, sizeof buf, fp)) > 0) b.append(buf, qsizetype(n));
+            while ((n = std::fread(buf, 1, sizeof buf, fp)) > 0)
+                b.append(buf, qsizetype(n));
             std::fclose(fp);
             return QString::fromUtf8(b);
         };
@@ -258,8 +283,7 @@ struct Site : BuildFixture {
 
 } // namespace
 
-TEST_F(Site, TheFolderSelectionFollowsTheNameRules)
-{
+TEST_F(Site, TheFolderSelectionFollowsTheNameRules) {
     doc("a.qht", "A", "a.htm");
     doc("plainqht", "B", "b.htm");
     doc("C.QHT", "C", "c.htm");
@@ -283,8 +307,7 @@ TEST_F(Site, TheFolderSelectionFollowsTheNameRules)
     EXPECT_EQ(folderOfChoice("/site/docs/", ""), "/site/docs/");
 }
 
-TEST_F(Site, HeadlessBuildGoesOnAfterBadDocumentsAndReportsEachOne)
-{
+TEST_F(Site, HeadlessBuildGoesOnAfterBadDocumentsAndReportsEachOne) {
     doc("one.qht", "One", "one.htm");
     doc("two.qht", "Two", "two.htm");
     put("rejected.qht", "#QT1#\r\nnot a document\r\n");
@@ -293,21 +316,23 @@ TEST_F(Site, HeadlessBuildGoesOnAfterBadDocumentsAndReportsEachOne)
 
     const Run r = headless(dir.path());
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(readBytes(dir.filePath("one.htm")), crlf({"<h1>One</h1>", "<p>One</p>", "<hr>", "<p>Contact</p>", ""}));
+    EXPECT_EQ(readBytes(dir.filePath("one.htm")),
+              crlf({"<h1>One</h1>", "<p>One</p>", "<hr>", "<p>Contact</p>", ""}));
     EXPECT_TRUE(QFile::exists(dir.filePath("two.htm")));
     EXPECT_TRUE(r.out.contains(dir.filePath("one.htm") + "\n"));
     EXPECT_TRUE(r.out.contains(dir.filePath("two.htm") + "\n"));
     EXPECT_TRUE(r.out.endsWith("5 templated documents found, 2 built.\n"));
-    EXPECT_TRUE(r.err.contains(dir.filePath("rejected.qht") +
-                               ": Quillane HTML Editor: This file is not a Quillane TEMPLATED-HTML file!\n"));
+    EXPECT_TRUE(r.err.contains(
+        dir.filePath("rejected.qht") +
+        ": Quillane HTML Editor: This file is not a Quillane TEMPLATED-HTML file!\n"));
     EXPECT_TRUE(r.err.contains(dir.filePath("early.qht") + ": not built: "));
-    EXPECT_TRUE(r.err.contains(dir.filePath("unbuilt.qht") +
-                               ": Quillane BuildEngine: ERROR: No output file is set, cannot build!\n"));
+    EXPECT_TRUE(
+        r.err.contains(dir.filePath("unbuilt.qht") +
+                       ": Quillane BuildEngine: ERROR: No output file is set, cannot build!\n"));
     EXPECT_EQ(r.err.count('\n'), 3);
 }
 
-TEST_F(Site, HeadlessBuildExitStatuses)
-{
+TEST_F(Site, HeadlessBuildExitStatuses) {
     EXPECT_EQ(headless(dir.path()).status, 0) << "an empty folder builds nothing and fails nothing";
     doc("one.qht", "One", "one.htm");
     const Run ok = headless(dir.path());
@@ -317,7 +342,8 @@ TEST_F(Site, HeadlessBuildExitStatuses)
 
     const Run missing = headless(dir.filePath("gone"));
     EXPECT_EQ(missing.status, 2);
-    EXPECT_EQ(missing.err, "Cannot list the folder '" + dir.filePath("gone") + "': no such folder\n");
+    EXPECT_EQ(missing.err,
+              "Cannot list the folder '" + dir.filePath("gone") + "': no such folder\n");
 
     // An empty folder text is the current folder.
     const QString here = QDir::currentPath();
@@ -328,8 +354,7 @@ TEST_F(Site, HeadlessBuildExitStatuses)
     EXPECT_TRUE(current.out.contains("one.htm\n"));
 }
 
-TEST_F(Site, TheWindowsBatchLeavesTheLastDocumentAndNeverAStaleFileName)
-{
+TEST_F(Site, TheWindowsBatchLeavesTheLastDocumentAndNeverAStaleFileName) {
     doc("a.qht", "A", "same.htm");
     doc("b.qht", "B", "same.htm");
     QStringList names;
@@ -342,8 +367,10 @@ TEST_F(Site, TheWindowsBatchLeavesTheLastDocumentAndNeverAStaleFileName)
     EXPECT_EQ(f.app.eventTurns, 2);
     const QString last = names.last();
     // Two documents naming one page: the one listed later wins.
-    EXPECT_TRUE(readBytes(dir.filePath("same.htm")).contains("<p>" + last.left(1).toUpper().toUtf8() + "</p>"));
-    EXPECT_EQ(f.s.ws.CurrentFile, dir.path() + "/" + last) << "Save must not write over the old document";
+    EXPECT_TRUE(readBytes(dir.filePath("same.htm"))
+                    .contains("<p>" + last.left(1).toUpper().toUtf8() + "</p>"));
+    EXPECT_EQ(f.s.ws.CurrentFile, dir.path() + "/" + last)
+        << "Save must not write over the old document";
     EXPECT_EQ(f.s.ws.TemplatePath, tpl);
     EXPECT_FALSE(f.s.ws.IsDirty);
 

@@ -11,17 +11,16 @@ using namespace quillane::test;
 
 namespace {
 
-void name(Workspace& ws, int slot, const QString& n, quint8 flag = 1)
-{
-    while (ws.lastSlot() < slot) ws.growTable();
+void name(Workspace& ws, int slot, const QString& n, quint8 flag = 1) {
+    while (ws.lastSlot() < slot)
+        ws.growTable();
     ws.SectionNames[slot] = n;
     ws.SectionEditable[slot] = flag;
 }
 
 } // namespace
 
-TEST(AllocateSectionSlot, ReusesTheLowestFreeSlotAndGrowsOnlyWhenFull)
-{
+TEST(AllocateSectionSlot, ReusesTheLowestFreeSlotAndGrowsOnlyWhenFull) {
     FakeSession f;
     Workspace& ws = f.s.ws;
     EXPECT_EQ(AllocateSectionSlot(f.s), 1);
@@ -45,11 +44,11 @@ TEST(AllocateSectionSlot, ReusesTheLowestFreeSlotAndGrowsOnlyWhenFull)
     EXPECT_TRUE(f.prompter.shown.empty());
 }
 
-TEST(AllocateSectionSlot, AFullTemplateRefusesWithAMessageInsteadOfOverflowing)
-{
+TEST(AllocateSectionSlot, AFullTemplateRefusesWithAMessageInsteadOfOverflowing) {
     FakeSession f;
     Workspace& ws = f.s.ws;
-    for (int slot = 1; slot <= kMaxSections; ++slot) name(ws, slot, "s");
+    for (int slot = 1; slot <= kMaxSections; ++slot)
+        name(ws, slot, "s");
     EXPECT_EQ(AllocateSectionSlot(f.s), 0);
     EXPECT_EQ(ws.lastSlot(), kMaxSections);
     ASSERT_EQ(f.prompter.shown.size(), 1u);
@@ -61,8 +60,7 @@ TEST(AllocateSectionSlot, AFullTemplateRefusesWithAMessageInsteadOfOverflowing)
     EXPECT_EQ(AllocateSectionSlot(f.s), kMaxSections - 5);
 }
 
-TEST(FillSectionList, DesignerListsEveryNamedSlotEditorOnlyEditableOnesWithTheirSlots)
-{
+TEST(FillSectionList, DesignerListsEveryNamedSlotEditorOnlyEditableOnesWithTheirSlots) {
     FakeSession f;
     Workspace& ws = f.s.ws;
     name(ws, 1, "head", 1);
@@ -81,8 +79,7 @@ TEST(FillSectionList, DesignerListsEveryNamedSlotEditorOnlyEditableOnesWithTheir
     EXPECT_EQ(f.editor.itemData, (std::vector<int>{1, 3, 6}));
 }
 
-TEST(ConfirmSaveChanges, AsksOnlyWhenChangedAndGoesOnOnlyWhenNothingIsLost)
-{
+TEST(ConfirmSaveChanges, AsksOnlyWhenChangedAndGoesOnOnlyWhenNothingIsLost) {
     struct Case {
         const char* what;
         int mode;
@@ -100,7 +97,14 @@ TEST(ConfirmSaveChanges, AsksOnlyWhenChangedAndGoesOnOnlyWhenNothingIsLost)
         {"yes, saved", EditorMode::HtmlEditor, true, {MsgAnswer::Yes}, true, true, false, 1},
         // Regression: Yes with a Save that wrote nothing went on and lost the edits.
         {"yes, nothing saved", EditorMode::Designer, true, {MsgAnswer::Yes}, false, false, true, 1},
-        {"yes, nothing saved (editor)", EditorMode::HtmlEditor, true, {MsgAnswer::Yes}, false, false, true, 1},
+        {"yes, nothing saved (editor)",
+         EditorMode::HtmlEditor,
+         true,
+         {MsgAnswer::Yes},
+         false,
+         false,
+         true,
+         1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -128,8 +132,7 @@ TEST(ConfirmSaveChanges, AsksOnlyWhenChangedAndGoesOnOnlyWhenNothingIsLost)
     }
 }
 
-TEST(ResetEditor, EmptiesTheWindowAndTableAndEndsUnchanged)
-{
+TEST(ResetEditor, EmptiesTheWindowAndTableAndEndsUnchanged) {
     FakeSession f;
     Workspace& ws = f.s.ws;
     name(ws, 3, "body");
@@ -143,7 +146,8 @@ TEST(ResetEditor, EmptiesTheWindowAndTableAndEndsUnchanged)
     f.editor.caption = "Template used: x";
 
     ResetEditor(f.s, EditorMode::Designer);
-    EXPECT_TRUE(f.designer.name.isEmpty() && f.designer.html.isEmpty() && f.designer.list.isEmpty());
+    EXPECT_TRUE(f.designer.name.isEmpty() && f.designer.html.isEmpty() &&
+                f.designer.list.isEmpty());
     EXPECT_EQ(f.editor.titleText, "t") << "the other editor is not touched";
     EXPECT_EQ(ws.lastSlot(), 1);
     EXPECT_FALSE(ws.IsDirty);
@@ -156,8 +160,7 @@ TEST(ResetEditor, EmptiesTheWindowAndTableAndEndsUnchanged)
     EXPECT_EQ(ws.TemplatePath, "/x/t.qtf");
 }
 
-TEST(CommandLine, SplitsAtTheFirstColonOnly)
-{
+TEST(CommandLine, SplitsAtTheFirstColonOnly) {
     struct Case {
         const char* text;
         const char* option;
@@ -182,6 +185,7 @@ TEST(CommandLine, SplitsAtTheFirstColonOnly)
         EXPECT_EQ(cl.hasColon, c.colon);
     }
     EXPECT_EQ(argumentText({"/H:/tmp/a", "b.qht"}), "/H:/tmp/a b.qht");
-    EXPECT_EQ(invalidOptionMessage("/X"),
-              "Invalid command line option: /X(don't worry - it won't kill you, or will it......:))");
+    EXPECT_EQ(
+        invalidOptionMessage("/X"),
+        "Invalid command line option: /X(don't worry - it won't kill you, or will it......:))");
 }

@@ -25,14 +25,15 @@ struct Fixture : ::testing::Test {
     FakeSession f;
     Workspace& ws = f.s.ws;
 
-    QString put(const QString& name, const QByteArray& bytes) { return writeFile(dir, name, bytes); }
-    LoadResult load(const QByteArray& bytes, int mode, const QString& name = "t.qtf")
-    {
+    QString put(const QString& name, const QByteArray& bytes) {
+        return writeFile(dir, name, bytes);
+    }
+    LoadResult load(const QByteArray& bytes, int mode, const QString& name = "t.qtf") {
         return LoadFile(f.s, put(name, bytes), mode);
     }
-    QString parseError(const QString& path, const QString& description, int number)
-    {
-        return "Error parsing file '" + path + "':\r\n" + description + " (" + QString::number(number) + ")";
+    QString parseError(const QString& path, const QString& description, int number) {
+        return "Error parsing file '" + path + "':\r\n" + description + " (" +
+               QString::number(number) + ")";
     }
 };
 
@@ -40,10 +41,10 @@ struct Fixture : ::testing::Test {
 
 // --- Text ------------------------------------------------------------------------------------
 
-TEST(TextCodec, EveryWindows1252ByteSurvivesARoundTrip)
-{
+TEST(TextCodec, EveryWindows1252ByteSurvivesARoundTrip) {
     QByteArray all;
-    for (int b = 0; b < 256; ++b) all.append(char(b));
+    for (int b = 0; b < 256; ++b)
+        all.append(char(b));
     const QString text = decodeText(all);
     ASSERT_EQ(text.size(), 256);
     EXPECT_EQ(text[0x80], QChar(0x20AC));
@@ -55,11 +56,13 @@ TEST(TextCodec, EveryWindows1252ByteSurvivesARoundTrip)
     EXPECT_EQ(encodeForStorage(text), all);
 }
 
-TEST(TextCodec, RecognisesUtf8AndWritesItOnlyWhenNeeded)
-{
+TEST(TextCodec, RecognisesUtf8AndWritesItOnlyWhenNeeded) {
     EXPECT_EQ(decodeText("caf\xC3\xA9"), QString::fromUtf8("café")) << "valid UTF-8";
     EXPECT_EQ(decodeText("caf\xE9"), QString::fromUtf8("café")) << "Windows-1252";
-    EXPECT_EQ(decodeText("\xEF\xBB\xBF" "abc"), "abc") << "byte-order mark";
+    EXPECT_EQ(decodeText("\xEF\xBB\xBF"
+                         "abc"),
+              "abc")
+        << "byte-order mark";
     EXPECT_EQ(decodeText("\xC3\xA9\xFF"), QString::fromUtf8("Ã©ÿ")) << "invalid UTF-8 is 1252";
     EXPECT_EQ(decodeText("\xC0\xAF"), QString::fromUtf8("À¯")) << "overlong form is not UTF-8";
 
@@ -67,8 +70,7 @@ TEST(TextCodec, RecognisesUtf8AndWritesItOnlyWhenNeeded)
     EXPECT_EQ(encodeForStorage(QString::fromUtf8("Ωmega")), QByteArray("\xEF\xBB\xBF\xCE\xA9mega"));
 }
 
-TEST(TextCodec, PagesFollowTheirDeclaredCharset)
-{
+TEST(TextCodec, PagesFollowTheirDeclaredCharset) {
     const QString text = QString::fromUtf8("é Ω 😀");
     EXPECT_EQ(encodeCp1252WithReferences(text), QByteArray("\xE9 &#937; &#128512;"));
     struct Case {
@@ -88,23 +90,20 @@ TEST(TextCodec, PagesFollowTheirDeclaredCharset)
         SCOPED_TRACE(c.head);
         EXPECT_EQ(declaresUtf8(QString::fromUtf8(c.head)), c.utf8);
     }
-    EXPECT_FALSE(declaresUtf8(QString(1100, u' ') + "<meta charset=utf-8>")) << "only the first 1024";
+    EXPECT_FALSE(declaresUtf8(QString(1100, u' ') + "<meta charset=utf-8>"))
+        << "only the first 1024";
     EXPECT_EQ(encodePage("<meta charset=utf-8>" + text), ("<meta charset=utf-8>" + text).toUtf8());
 }
 
-TEST(TextCodec, LinesEndAtCrLfOrALoneCrButNotAtALoneLf)
-{
+TEST(TextCodec, LinesEndAtCrLfOrALoneCrButNotAtALoneLf) {
     struct Case {
         const char* bytes;
         QStringList lines;
     };
     const Case cases[] = {
-        {"a\r\nb", {"a", "b"}},
-        {"a\rb\r", {"a", "b"}},
-        {"a\nb\r\n", {"a\nb"}},
-        {"a\r\r\nb", {"a", "", "b"}},
-        {"\r\n", {""}},
-        {"", {}},
+        {"a\r\nb", {"a", "b"}}, {"a\rb\r", {"a", "b"}},
+        {"a\nb\r\n", {"a\nb"}}, {"a\r\r\nb", {"a", "", "b"}},
+        {"\r\n", {""}},         {"", {}},
         {"\n", {"\n"}},
     };
     for (const Case& c : cases) {
@@ -112,7 +111,8 @@ TEST(TextCodec, LinesEndAtCrLfOrALoneCrButNotAtALoneLf)
         LineReader r(QString::fromLatin1(c.bytes));
         QStringList got;
         QString line;
-        while (r.readLine(line)) got << line;
+        while (r.readLine(line))
+            got << line;
         EXPECT_EQ(got, c.lines);
         EXPECT_TRUE(r.atEnd());
     }
@@ -120,8 +120,7 @@ TEST(TextCodec, LinesEndAtCrLfOrALoneCrButNotAtALoneLf)
 
 // --- Template reader -------------------------------------------------------------------------
 
-TEST_F(Fixture, TheWorkedTemplateReadsIntoTheDesigner)
-{
+TEST_F(Fixture, TheWorkedTemplateReadsIntoTheDesigner) {
     ASSERT_TRUE(load(kPlainPage, LoadMode::Designer).loaded());
     EXPECT_EQ(f.designer.name, "Plain page");
     EXPECT_EQ(f.designer.html, "<h1>::title::</h1>\r\n::body::\r\n::footer::");
@@ -146,44 +145,74 @@ TEST_F(Fixture, TheWorkedTemplateReadsIntoTheDesigner)
     EXPECT_TRUE(g.designer.html.isEmpty());
 }
 
-TEST_F(Fixture, ReadsTheUnusualButValidShapes)
-{
+TEST_F(Fixture, ReadsTheUnusualButValidShapes) {
     struct Case {
         const char* what;
         QByteArray bytes;
-        QStringList names;  // slots 1..N
-        QStringList html;   // slots 1..N
+        QStringList names;        // slots 1..N
+        QStringList html;         // slots 1..N
         const char* templateName; // nullptr: not set
         QString defaultHtml;
     };
     const Case cases[] = {
-        {"no sections", crlf({"#QT1#", "N", "#DEFAULTHTML#", "x", "#ENDDEFAULTHTML#", "#STARTSECTION#"}),
-         {""}, {""}, "N", "x"},
-        {"empty default HTML", crlf({"#QT1#", "N", "#DEFAULTHTML#", "#ENDDEFAULTHTML#", "#STARTSECTION#"}),
-         {""}, {""}, "N", ""},
+        {"no sections",
+         crlf({"#QT1#", "N", "#DEFAULTHTML#", "x", "#ENDDEFAULTHTML#", "#STARTSECTION#"}),
+         {""},
+         {""},
+         "N",
+         "x"},
+        {"empty default HTML",
+         crlf({"#QT1#", "N", "#DEFAULTHTML#", "#ENDDEFAULTHTML#", "#STARTSECTION#"}),
+         {""},
+         {""},
+         "N",
+         ""},
         {"default HTML ending in a line break",
-         crlf({"#QT1#", "N", "#DEFAULTHTML#", "a", "", "#ENDDEFAULTHTML#", "#STARTSECTION#"}), {""}, {""}, "N",
+         crlf({"#QT1#", "N", "#DEFAULTHTML#", "a", "", "#ENDDEFAULTHTML#", "#STARTSECTION#"}),
+         {""},
+         {""},
+         "N",
          "a\r\n"},
         {"marker inside a section ends it",
          crlf({"#QT1#", "N", "#DEFAULTHTML#", "#ENDDEFAULTHTML#", "#STARTSECTION#", "a", " 1 ", "x",
                "#STARTSECTION#", "b", " 0 ", "y", "#STARTSECTION#"}),
-         {"a", "b", ""}, {"x", "y", ""}, "N", ""},
+         {"a", "b", ""},
+         {"x", "y", ""},
+         "N",
+         ""},
         {"cut after the last HTML line loses that line",
-         crlf({"#QT1#", "N", "#DEFAULTHTML#", "#ENDDEFAULTHTML#", "#STARTSECTION#", "a", " 1 ", "x", "y"}),
-         {"a", ""}, {"x", ""}, "N", ""},
+         crlf({"#QT1#", "N", "#DEFAULTHTML#", "#ENDDEFAULTHTML#", "#STARTSECTION#", "a", " 1 ", "x",
+               "y"}),
+         {"a", ""},
+         {"x", ""},
+         "N",
+         ""},
         {"empty line after the default HTML stops quietly",
-         crlf({"#QT1#", "N", "#DEFAULTHTML#", "#ENDDEFAULTHTML#", "", "a", " 1 ", "#STARTSECTION#"}), {""},
-         {""}, nullptr, ""},
+         crlf(
+             {"#QT1#", "N", "#DEFAULTHTML#", "#ENDDEFAULTHTML#", "", "a", " 1 ", "#STARTSECTION#"}),
+         {""},
+         {""},
+         nullptr,
+         ""},
         {"a nameless section counts as a free slot",
          crlf({"#QT1#", "N", "#DEFAULTHTML#", "#ENDDEFAULTHTML#", "#STARTSECTION#", "", " 1 ", "x",
                "#STARTSECTION#", "b", " 1 ", "y", "#STARTSECTION#"}),
-         {"", "b", ""}, {"x", "y", ""}, "N", ""},
+         {"", "b", ""},
+         {"x", "y", ""},
+         "N",
+         ""},
         {"lone CR line ends and a lone LF kept inside a line",
-         QByteArray("#QT1#\rN\r#DEFAULTHTML#\ra\nb\r#ENDDEFAULTHTML#\r#STARTSECTION#\r"), {""}, {""}, "N",
+         QByteArray("#QT1#\rN\r#DEFAULTHTML#\ra\nb\r#ENDDEFAULTHTML#\r#STARTSECTION#\r"),
+         {""},
+         {""},
+         "N",
          "a\nb"},
         {"the name line may be anything",
-         crlf({"#QT1#", "#DEFAULTHTML#", "#DEFAULTHTML#", "#ENDDEFAULTHTML#", "#STARTSECTION#"}), {""},
-         {""}, "#DEFAULTHTML#", ""},
+         crlf({"#QT1#", "#DEFAULTHTML#", "#DEFAULTHTML#", "#ENDDEFAULTHTML#", "#STARTSECTION#"}),
+         {""},
+         {""},
+         "#DEFAULTHTML#",
+         ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -203,36 +232,39 @@ TEST_F(Fixture, ReadsTheUnusualButValidShapes)
     }
 }
 
-TEST_F(Fixture, FlagLinesAreReadAsNumbers)
-{
+TEST_F(Fixture, FlagLinesAreReadAsNumbers) {
     struct Case {
         const char* line;
         int flag; // -1: read error
     };
-    const Case cases[] = {{" 1 ", 1}, {"2", 2}, {" 2 ", 2}, {"abc", 0}, {"", 0}, {"1.5", 2}, {"2.5", 2},
-                          {"0.5", 0}, {"255", 255}, {"1e2", 100}, {"7abc", 7}, {"300", -1}, {"-1", -1},
-                          {"256", -1}};
+    const Case cases[] = {{" 1 ", 1},  {"2", 2},    {" 2 ", 2}, {"abc", 0},   {"", 0},
+                          {"1.5", 2},  {"2.5", 2},  {"0.5", 0}, {"255", 255}, {"1e2", 100},
+                          {"7abc", 7}, {"300", -1}, {"-1", -1}, {"256", -1}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
         FakeSession g;
-        const QString path = put("flag.qtf", crlf({"#QT1#", "N", "#DEFAULTHTML#", "#ENDDEFAULTHTML#",
-                                                   "#STARTSECTION#", "s", c.line, "x", "#STARTSECTION#"}));
+        const QString path =
+            put("flag.qtf", crlf({"#QT1#", "N", "#DEFAULTHTML#", "#ENDDEFAULTHTML#",
+                                  "#STARTSECTION#", "s", c.line, "x", "#STARTSECTION#"}));
         const bool ok = LoadFile(g.s, path, LoadMode::Designer).loaded();
         EXPECT_EQ(ok, c.flag >= 0);
-        if (ok) EXPECT_EQ(g.s.ws.SectionEditable[1], c.flag);
-        else EXPECT_EQ(g.prompter.last().text, parseError(path, "Overflow", 6));
+        if (ok)
+            EXPECT_EQ(g.s.ws.SectionEditable[1], c.flag);
+        else
+            EXPECT_EQ(g.prompter.last().text, parseError(path, "Overflow", 6));
     }
 }
 
-TEST_F(Fixture, RejectsWhatIsNotATemplate)
-{
+TEST_F(Fixture, RejectsWhatIsNotATemplate) {
     const QByteArray rejected[] = {
         crlf({"#qt1#", "N", "#DEFAULTHTML#", "#ENDDEFAULTHTML#", "#STARTSECTION#"}),
         crlf({"#QT1# ", "N", "#DEFAULTHTML#", "#ENDDEFAULTHTML#", "#STARTSECTION#"}),
         crlf({"#QT1#", "N", "#DEFAULTHTM#", "#ENDDEFAULTHTML#", "#STARTSECTION#"}),
         crlf({"#QT1#", "N", "#DEFAULTHTML#", "#ENDDEFAULTHTML#", "junk", "a"}),
         crlf({"#QH1#", "t", "x.qtf", "o.htm", "#STARTSECTION#"}),
-        QByteArray("\x7F" "ELF\x02\x01\x01\x00\x00\x00\r\n\x00\xFF\xFE", 16),
+        QByteArray("\x7F"
+                   "ELF\x02\x01\x01\x00\x00\x00\r\n\x00\xFF\xFE",
+                   16),
     };
     for (const QByteArray& bytes : rejected) {
         SCOPED_TRACE(bytes.left(12).toStdString());
@@ -249,8 +281,7 @@ TEST_F(Fixture, RejectsWhatIsNotATemplate)
     }
 }
 
-TEST_F(Fixture, ReadErrorsNameThePathAndKeepWhatWasRead)
-{
+TEST_F(Fixture, ReadErrorsNameThePathAndKeepWhatWasRead) {
     // One empty line after the final marker is taken as a section name; the flag read then
     // runs past the end.
     const QString extra = put("extra.qtf", kPlainPage + "\r\n");
@@ -261,7 +292,8 @@ TEST_F(Fixture, ReadErrorsNameThePathAndKeepWhatWasRead)
     EXPECT_EQ(m.title, "Error parsing file!");
     EXPECT_EQ(m.icon, MsgIcon::Exclamation);
     EXPECT_EQ(f.designer.name, "(unset)") << "the name is not set after a failure";
-    EXPECT_EQ(f.designer.html, "<h1>::title::</h1>\r\n::body::\r\n::footer::") << "what was read stays";
+    EXPECT_EQ(f.designer.html, "<h1>::title::</h1>\r\n::body::\r\n::footer::")
+        << "what was read stays";
     EXPECT_EQ(ws.SectionNames[2], "footer");
     EXPECT_TRUE(ws.IsDirty) << "the failed read does not reset the change flag";
 
@@ -295,8 +327,7 @@ TEST_F(Fixture, ReadErrorsNameThePathAndKeepWhatWasRead)
     }
 }
 
-TEST_F(Fixture, HugeLinesAndNulBytesAreKept)
-{
+TEST_F(Fixture, HugeLinesAndNulBytesAreKept) {
     const QByteArray big(3'000'000, 'x');
     const QByteArray withNul("a\0b", 3);
     ASSERT_TRUE(load(crlf({"#QT1#", "N", "#DEFAULTHTML#"}) + big + "\r\n" + withNul +
@@ -309,12 +340,12 @@ TEST_F(Fixture, HugeLinesAndNulBytesAreKept)
 
 // --- Document reader -------------------------------------------------------------------------
 
-TEST_F(Fixture, TheWorkedDocumentReadsWithItsTemplate)
-{
+TEST_F(Fixture, TheWorkedDocumentReadsWithItsTemplate) {
     const QString tpl = put("plain.qtf", kPlainPage);
-    const QString doc = put("index.qht", "#QH1#\r\nMy first page\r\n" + tpl.toUtf8() + "\r\n" +
-                                             dir.filePath("index.htm").toUtf8() +
-                                             "\r\n#STARTSECTION#\r\n<p>Hello</p>\r\n#STARTSECTION#\r\n");
+    const QString doc =
+        put("index.qht", "#QH1#\r\nMy first page\r\n" + tpl.toUtf8() + "\r\n" +
+                             dir.filePath("index.htm").toUtf8() +
+                             "\r\n#STARTSECTION#\r\n<p>Hello</p>\r\n#STARTSECTION#\r\n");
     const LoadResult r = LoadFile(f.s, doc, LoadMode::Document);
     ASSERT_TRUE(r.loaded());
     EXPECT_EQ(r.templatePath, tpl);
@@ -327,15 +358,18 @@ TEST_F(Fixture, TheWorkedDocumentReadsWithItsTemplate)
     EXPECT_FALSE(ws.IsDirty);
 }
 
-TEST_F(Fixture, BlocksGoToEditableSlotsInOrder)
-{
-    const QString tpl = put("t.qtf", crlf({"#QT1#", "T", "#DEFAULTHTML#", "#ENDDEFAULTHTML#", "#STARTSECTION#",
-                                           "a", " 1 ", "A", "#STARTSECTION#", "b", " 0 ", "B", "#STARTSECTION#",
-                                           "c", " 1 ", "C", "#STARTSECTION#", "d", " 1 ", "D",
-                                           "#STARTSECTION#"}));
+TEST_F(Fixture, BlocksGoToEditableSlotsInOrder) {
+    const QString tpl =
+        put("t.qtf", crlf({"#QT1#",          "T", "#DEFAULTHTML#", "#ENDDEFAULTHTML#",
+                           "#STARTSECTION#", "a", " 1 ",           "A",
+                           "#STARTSECTION#", "b", " 0 ",           "B",
+                           "#STARTSECTION#", "c", " 1 ",           "C",
+                           "#STARTSECTION#", "d", " 1 ",           "D",
+                           "#STARTSECTION#"}));
     auto doc = [&](std::initializer_list<const char*> blocks) {
         QByteArray d = "#QH1#\r\nTitle\r\n" + tpl.toUtf8() + "\r\nout.htm\r\n#STARTSECTION#\r\n";
-        for (const char* b : blocks) d += QByteArray(b) + "\r\n#STARTSECTION#\r\n";
+        for (const char* b : blocks)
+            d += QByteArray(b) + "\r\n#STARTSECTION#\r\n";
         return put("d.qht", d);
     };
     ASSERT_TRUE(LoadFile(f.s, doc({"1", "3"}), LoadMode::Document).loaded());
@@ -348,13 +382,13 @@ TEST_F(Fixture, BlocksGoToEditableSlotsInOrder)
     const QString tooMany = doc({"1", "2", "3", "4"});
     EXPECT_FALSE(LoadFile(f.s, tooMany, LoadMode::Document).loaded());
     EXPECT_EQ(f.prompter.last().text,
-              parseError(tooMany, "Subscript out of range: the document has more sections than its "
-                                  "template can take",
+              parseError(tooMany,
+                         "Subscript out of range: the document has more sections than its "
+                         "template can take",
                          9));
 }
 
-TEST_F(Fixture, DocumentFailuresAndEarlyStops)
-{
+TEST_F(Fixture, DocumentFailuresAndEarlyStops) {
     const QString tpl = put("plain.qtf", kPlainPage);
     const QByteArray head = "#QH1#\r\nT\r\n" + tpl.toUtf8() + "\r\nout.htm\r\n";
 
@@ -383,16 +417,19 @@ TEST_F(Fixture, DocumentFailuresAndEarlyStops)
 
     // A missing template: its own message, then the document fails at its first block.
     FakeSession d;
-    const QString orphan = put("d.qht", "#QH1#\r\nT\r\nmissing.qtf\r\no\r\n#STARTSECTION#\r\nx\r\n#STARTSECTION#\r\n");
+    const QString orphan =
+        put("d.qht", "#QH1#\r\nT\r\nmissing.qtf\r\no\r\n#STARTSECTION#\r\nx\r\n#STARTSECTION#\r\n");
     EXPECT_FALSE(LoadFile(d.s, orphan, LoadMode::Document).loaded());
     ASSERT_EQ(d.prompter.shown.size(), 2u);
-    EXPECT_EQ(d.prompter.shown[0].text, parseError(dir.filePath("missing.qtf"), "File not found", 53));
+    EXPECT_EQ(d.prompter.shown[0].text,
+              parseError(dir.filePath("missing.qtf"), "File not found", 53));
     EXPECT_EQ(d.prompter.shown[1].text.left(16), "Error parsing fi");
 
     // ... while a document with no blocks still loads.
     FakeSession e;
     const LoadResult noBlocks =
-        LoadFile(e.s, put("e.qht", "#QH1#\r\n\r\nmissing.qtf\r\n\r\n#STARTSECTION#\r\n"), LoadMode::Document);
+        LoadFile(e.s, put("e.qht", "#QH1#\r\n\r\nmissing.qtf\r\n\r\n#STARTSECTION#\r\n"),
+                 LoadMode::Document);
     EXPECT_TRUE(noBlocks.loaded());
     EXPECT_EQ(noBlocks.templatePath, dir.filePath("missing.qtf"));
     EXPECT_TRUE(e.editor.outputText.isEmpty()) << "an empty output line stays empty";
@@ -404,8 +441,7 @@ TEST_F(Fixture, DocumentFailuresAndEarlyStops)
     EXPECT_EQ(g.prompter.last().text, "This file is not a Quillane file!");
 }
 
-TEST(StoredPaths, RelativePathsFollowTheDocument)
-{
+TEST(StoredPaths, RelativePathsFollowTheDocument) {
     EXPECT_EQ(resolveStoredPath("t.qtf", "/site/docs/a.qht"), "/site/docs/t.qtf");
     EXPECT_EQ(resolveStoredPath("../t.qtf", "/site/docs/a.qht"), "/site/t.qtf");
     EXPECT_EQ(resolveStoredPath("/abs/t.qtf", "/site/a.qht"), "/abs/t.qtf");
@@ -415,8 +451,7 @@ TEST(StoredPaths, RelativePathsFollowTheDocument)
 
 // --- Writers ---------------------------------------------------------------------------------
 
-TEST_F(Fixture, TheTemplateWriterWritesTheFormatByteForByte)
-{
+TEST_F(Fixture, TheTemplateWriterWritesTheFormatByteForByte) {
     ASSERT_TRUE(load(kPlainPage, LoadMode::Designer).loaded());
     const QString out = dir.filePath("again.qtf");
     ASSERT_TRUE(writeTemplateFile(f.s, out));
@@ -430,21 +465,23 @@ TEST_F(Fixture, TheTemplateWriterWritesTheFormatByteForByte)
     f.designer.name = QString::fromUtf8("Ωmega");
     ASSERT_TRUE(writeTemplateFile(f.s, out));
     const QByteArray bytes = readBytes(out);
-    EXPECT_TRUE(bytes.startsWith("\xEF\xBB\xBF#QT1#\r\n\xCE\xA9mega\r\n")) << "UTF-8 only when needed";
+    EXPECT_TRUE(bytes.startsWith("\xEF\xBB\xBF#QT1#\r\n\xCE\xA9mega\r\n"))
+        << "UTF-8 only when needed";
     FakeSession g;
     ASSERT_TRUE(LoadFile(g.s, out, LoadMode::Designer).loaded());
     EXPECT_EQ(g.designer.name, QString::fromUtf8("Ωmega"));
     EXPECT_EQ(g.s.ws.SectionNames[1], "footer");
 }
 
-TEST_F(Fixture, TheDocumentWriterWritesABlockForEveryEditableSlotNamedOrNot)
-{
+TEST_F(Fixture, TheDocumentWriterWritesABlockForEveryEditableSlotNamedOrNot) {
     // Regression: writing only named editable slots shifted every later block on reading.
-    const QString tpl = put("t.qtf", crlf({"#QT1#", "T", "#DEFAULTHTML#", "#ENDDEFAULTHTML#", "#STARTSECTION#",
-                                           "", " 1 ", "N", "#STARTSECTION#", "b", " 0 ", "B", "#STARTSECTION#",
-                                           "c", " 1 ", "C", "#STARTSECTION#"}));
-    const QByteArray doc = "#QH1#\r\nPage\r\n" + tpl.toUtf8() + "\r\n/o.htm\r\n" +
-                           crlf({"#STARTSECTION#", "one", "#STARTSECTION#", "two", "", "#STARTSECTION#"});
+    const QString tpl =
+        put("t.qtf", crlf({"#QT1#", "T", "#DEFAULTHTML#", "#ENDDEFAULTHTML#", "#STARTSECTION#", "",
+                           " 1 ", "N", "#STARTSECTION#", "b", " 0 ", "B", "#STARTSECTION#", "c",
+                           " 1 ", "C", "#STARTSECTION#"}));
+    const QByteArray doc =
+        "#QH1#\r\nPage\r\n" + tpl.toUtf8() + "\r\n/o.htm\r\n" +
+        crlf({"#STARTSECTION#", "one", "#STARTSECTION#", "two", "", "#STARTSECTION#"});
     const QString path = put("d.qht", doc);
     ASSERT_TRUE(LoadFile(f.s, path, LoadMode::Document).loaded());
     ws.TemplatePath = tpl;
@@ -453,8 +490,7 @@ TEST_F(Fixture, TheDocumentWriterWritesABlockForEveryEditableSlotNamedOrNot)
     EXPECT_EQ(readBytes(again), doc);
 }
 
-TEST_F(Fixture, AFailedSaveIsToldAndChangesNothing)
-{
+TEST_F(Fixture, AFailedSaveIsToldAndChangesNothing) {
     ASSERT_TRUE(load(kPlainPage, LoadMode::Designer).loaded());
     const QString target = put("keep.qtf", "old content");
     f.designer.html = "changed";
@@ -481,5 +517,6 @@ TEST_F(Fixture, AFailedSaveIsToldAndChangesNothing)
         EXPECT_TRUE(ws.IsDirty);
     }
     EXPECT_EQ(readBytes(target), "old content");
-    QFile::setPermissions(inFolder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QFile::setPermissions(inFolder,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }

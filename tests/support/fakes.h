@@ -24,8 +24,7 @@ public:
     // Runs while a message is shown (after it was recorded), before it is answered.
     std::function<void(const Message&)> onShow;
 
-    MsgAnswer show(const Message& m) override
-    {
+    MsgAnswer show(const Message& m) override {
         shown.push_back(m);
         if (onShow) onShow(m);
         if (answers.empty()) return m.defaultButton;
@@ -34,10 +33,10 @@ public:
         return a;
     }
     const Message& last() const { return shown.back(); }
-    QStringList texts() const
-    {
+    QStringList texts() const {
         QStringList t;
-        for (const auto& m : shown) t << m.text;
+        for (const auto& m : shown)
+            t << m.text;
         return t;
     }
 };
@@ -58,8 +57,7 @@ public:
     void showSave() override { answer(true); }
 
 private:
-    void answer(bool save)
-    {
+    void answer(bool save) {
         uses.push_back({save, dialogTitle, filter, fileName, defaultExt, overwritePrompt,
                         pathMustExist, hideReadOnly});
         fileName = choices.empty() ? QString() : choices.front();
@@ -74,8 +72,7 @@ public:
     int maxBusyDepth = 0;
     int eventTurns = 0;
     bool quitCalled = false;
-    void setBusy(bool busy) override
-    {
+    void setBusy(bool busy) override {
         busyDepth += busy ? 1 : -1;
         maxBusyDepth = std::max(maxBusyDepth, busyDepth);
     }
@@ -119,7 +116,9 @@ public:
     void setOutput(const QString& t) override { outputText = t, m_ws.IsDirty = true; }
     void setTemplateCaption(const QString& c) override { caption = c; }
     void clearSectionList() override { list.clear(), itemData.clear(); }
-    void addSectionListEntry(const QString& n, int slot) override { list << n, itemData.push_back(slot); }
+    void addSectionListEntry(const QString& n, int slot) override {
+        list << n, itemData.push_back(slot);
+    }
     bool save() override { return ++saves, onSave(); }
 
 private:
@@ -133,8 +132,7 @@ struct FakeSession {
     FakeApp app;
     FakeDesigner designer{s.ws};
     FakeHtmlEditor editor{s.ws};
-    FakeSession()
-    {
+    FakeSession() {
         s.prompter = &prompter;
         s.app = &app;
         s.designer = &designer;
@@ -143,23 +141,21 @@ struct FakeSession {
 };
 
 // Lines joined with CR LF, each one ended by it.
-inline QByteArray crlf(std::initializer_list<const char*> lines)
-{
+inline QByteArray crlf(std::initializer_list<const char*> lines) {
     QByteArray out;
-    for (const char* l : lines) out += QByteArray(l) + "\r\n";
+    for (const char* l : lines)
+        out += QByteArray(l) + "\r\n";
     return out;
 }
 
-inline QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes)
-{
+inline QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes) {
     const QString path = dir.filePath(name);
     QFile f(path);
     if (f.open(QIODevice::WriteOnly)) f.write(bytes);
     return path;
 }
 
-inline QByteArray readBytes(const QString& path)
-{
+inline QByteArray readBytes(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
