@@ -106,10 +106,13 @@ bool encodeCp1252(const QString& text, QByteArray& out) {
     return true;
 }
 
-QByteArray encodeForStorage(const QString& text) {
+QByteArray encodeForStorage(const QString& text)
+{
     QByteArray out;
     out.reserve(text.size());
-    if (encodeCp1252(text, out)) return out;
+    // Windows-1252 bytes that happen to form valid UTF-8 would be read back as UTF-8 and come
+    // back as other characters; such text is written as UTF-8 with its mark instead.
+    if (encodeCp1252(text, out) && (isAscii(out) || !isValidUtf8(out))) return out;
     return QByteArray("\xEF\xBB\xBF") + text.toUtf8();
 }
 

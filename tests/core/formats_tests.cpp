@@ -68,6 +68,10 @@ TEST(TextCodec, RecognisesUtf8AndWritesItOnlyWhenNeeded) {
 
     EXPECT_EQ(encodeForStorage(QString::fromUtf8("café €")), QByteArray("caf\xE9 \x80"));
     EXPECT_EQ(encodeForStorage(QString::fromUtf8("Ωmega")), QByteArray("\xEF\xBB\xBF\xCE\xA9mega"));
+    // Regression: 1252 text whose bytes form valid UTF-8 came back as other characters.
+    const QString looksUtf8 = QString::fromUtf8("Ã©");
+    EXPECT_EQ(decodeText(encodeForStorage(looksUtf8)), looksUtf8);
+    EXPECT_EQ(encodeForStorage(looksUtf8), QByteArray("\xEF\xBB\xBF\xC3\x83\xC2\xA9"));
 }
 
 TEST(TextCodec, PagesFollowTheirDeclaredCharset) {
