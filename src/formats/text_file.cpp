@@ -163,7 +163,10 @@ bool writeFileQuickly(const QString& path, const QByteArray& bytes, FileError& e
                             QByteArray::number(counter.fetch_add(1)) + ".tmp";
     const int fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) {
-        error = errnoError(errno);
+        // Creating a file fails with "not found" only when its folder is missing.
+        error = errno == ENOENT
+                    ? FileError{76, QStringLiteral("Path not found: the folder does not exist")}
+                    : errnoError(errno);
         return false;
     }
     const char* p = bytes.constData();

@@ -225,7 +225,7 @@ TEST_F(BuildFixture, FailuresAreToldAndLeaveTheOldPage) {
         {good, "", "ERROR: No output file is set, cannot build!"},
         {good, dir.filePath("no folder/x.htm"),
          "ERROR: Cannot write the page '" + dir.filePath("no folder/x.htm") +
-             "': File not found. Nothing was built."},
+             "': Path not found: the folder does not exist. Nothing was built."},
         {good, dir.path(),
          "ERROR: Cannot write the page '" + dir.path() +
              "': Path/File access error: it is a folder. Nothing was built."},
