@@ -12,6 +12,7 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -40,12 +41,14 @@ constexpr int kFrameHeight = kMinOuterHeight - kClientHeight;
 const QString kDocumentFilter = QStringLiteral("Quillane templated HTML file|*.qht");
 const QString kUntitled = QStringLiteral("Untitled HTML Document");
 
-void placeLabel(QLabel* label, int left, int top) {
+void placeLabel(QLabel* label, int left, int top)
+{
     label->move(twips(label->parentWidget(), left), twips(label->parentWidget(), top));
     label->adjustSize();
 }
 
-QString plural(int n, const char* word) {
+QString plural(int n, const char* word)
+{
     return QStringLiteral("%1 %2%3").arg(n).arg(QLatin1String(word)).arg(n == 1 ? "" : "s");
 }
 
@@ -65,34 +68,61 @@ struct frmHTMLEditor::Snapshot {
     bool dirty = false;
 };
 
-// Follows the shared batch loop for the window: caption, status line and progress bar.
-class frmHTMLEditor::BatchProgress : public BatchObserver {
+// Follows the shared batch loop for the window: caption, status line and progress bar. Every
+// document gets its caption and a turn for pending events, but the window repaints at most
+// once per frame: painting after each of thousands of documents would cost more than building
+// them.
+class frmHTMLEditor::BatchProgress : public BatchObserver, public Prompter {
 public:
     explicit BatchProgress(frmHTMLEditor& w) : m_w(w) {}
 
-    void batchStarted(const QString&, int documentsFound) override {
+    void batchStarted(const QString&, int documentsFound) override
+    {
         m_found = documentsFound;
         m_w.prgBatch->setRange(0, std::max(1, documentsFound));
-        m_w.prgBatch->setValue(0);
+        m_frame.start();
     }
-    void documentStarted(const QString& fullPath, int index) override {
+    void documentStarted(const QString& fullPath, int index) override
+    {
         m_w.setWindowTitle(fullPath);
-        const qsizetype cut = fullPath.lastIndexOf(u'/');
-        m_w.lblStatus->setText(QStringLiteral("Building %1 of %2: %3")
-                                   .arg(index + 1)
-                                   .arg(m_found)
-                                   .arg(fullPath.mid(cut + 1)));
+        m_index = index;
+        m_name = fullPath.mid(fullPath.lastIndexOf(u'/') + 1);
+        if (m_frame.hasExpired(kFrameMs) || index == 0) {
+            m_frame.restart();
+            showFrame();
+        } else if (m_w.updatesEnabled()) {
+            m_w.setUpdatesEnabled(false);
+        }
     }
-    void documentFinished(const QString&, DocumentOutcome outcome) override {
+    void documentFinished(const QString&, DocumentOutcome outcome) override
+    {
         if (outcome == DocumentOutcome::Built)
             ++m_built;
         else
             ++m_notBuilt;
-        m_w.prgBatch->setValue(m_built + m_notBuilt);
     }
     bool stopRequested() override { return m_w.m_stopRequested; }
 
-    QString summary(const BatchSummary& s) const {
+    // The reader's and the engine's messages pass here: the window behind them shows the
+    // document they are about.
+    MsgAnswer show(const Message& message) override
+    {
+        showFrame();
+        return m_inner ? m_inner->show(message) : message.defaultButton;
+    }
+    void setInner(Prompter* inner) { m_inner = inner; }
+
+    void showFrame()
+    {
+        m_w.lblStatus->setText(
+            QStringLiteral("Building %1 of %2: %3").arg(m_index + 1).arg(m_found).arg(m_name) +
+            (m_w.m_stopRequested ? QStringLiteral(" (stopping...)") : QString()));
+        m_w.prgBatch->setValue(m_built + m_notBuilt);
+        if (!m_w.updatesEnabled()) m_w.setUpdatesEnabled(true);
+    }
+
+    QString summary(const BatchSummary& s) const
+    {
         const QString counts =
             QStringLiteral("%1 built, %2 not built.").arg(m_built).arg(m_notBuilt);
         if (s.stopped)
@@ -104,14 +134,20 @@ public:
     }
 
 private:
+    static constexpr qint64 kFrameMs = 40;
     frmHTMLEditor& m_w;
+    Prompter* m_inner = nullptr;
+    QElapsedTimer m_frame;
     int m_found = 0;
+    int m_index = 0;
+    QString m_name;
     int m_built = 0;
     int m_notBuilt = 0;
 };
 
 frmHTMLEditor::frmHTMLEditor(UiSession& ui, QWidget* parent)
-    : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_ui(ui) {
+    : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_ui(ui)
+{
     setAttribute(Qt::WA_DeleteOnClose, false);
     setObjectName(QStringLiteral("frmHTMLEditor"));
     setWindowTitle(kDesignCaption);
@@ -129,7 +165,8 @@ frmHTMLEditor::frmHTMLEditor(UiSession& ui, QWidget* parent)
 
 frmHTMLEditor::~frmHTMLEditor() = default;
 
-void frmHTMLEditor::buildControls() {
+void frmHTMLEditor::buildControls()
+{
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
     setCentralWidget(client);
@@ -212,7 +249,8 @@ void frmHTMLEditor::buildControls() {
     statusBar()->addPermanentWidget(cmdStopBatch);
 }
 
-void frmHTMLEditor::buildMenus() {
+void frmHTMLEditor::buildMenus()
+{
     QMenuBar* bar = menuBar();
     auto command = [this](QMenu* menu, const char* name, const QString& caption,
                           const QKeySequence& keys, void (frmHTMLEditor::*handler)()) {
@@ -267,39 +305,47 @@ void frmHTMLEditor::buildMenus() {
 
 // --- the shared routines' view of the window -------------------------------------------------
 
-QString frmHTMLEditor::title() const {
+QString frmHTMLEditor::title() const
+{
     return txtTitle->text();
 }
 
-void frmHTMLEditor::setTitle(const QString& text) {
+void frmHTMLEditor::setTitle(const QString& text)
+{
     txtTitle->setText(text);
 }
 
-QString frmHTMLEditor::output() const {
+QString frmHTMLEditor::output() const
+{
     return txtOutput->text();
 }
 
-void frmHTMLEditor::setOutput(const QString& text) {
+void frmHTMLEditor::setOutput(const QString& text)
+{
     txtOutput->setText(text);
 }
 
-void frmHTMLEditor::setTemplateCaption(const QString& caption) {
+void frmHTMLEditor::setTemplateCaption(const QString& caption)
+{
     lblTemplate->setText(caption);
     lblTemplate->adjustSize();
 }
 
-void frmHTMLEditor::clearSectionList() {
+void frmHTMLEditor::clearSectionList()
+{
     lstSections->clear();
 }
 
-void frmHTMLEditor::addSectionListEntry(const QString& name, int slot) {
+void frmHTMLEditor::addSectionListEntry(const QString& name, int slot)
+{
     auto* item = new QListWidgetItem(name, lstSections);
     item->setData(Qt::UserRole, slot);
 }
 
 // --- handlers ----------------------------------------------------------------------------------
 
-void frmHTMLEditor::Form_Load() {
+void frmHTMLEditor::Form_Load()
+{
     Session& s = m_ui.session();
     BusyGuard busy(s.app);
     s.ws.CurrentFile.clear();
@@ -312,7 +358,8 @@ void frmHTMLEditor::Form_Load() {
     s.ws.IsDirty = false;
 }
 
-void frmHTMLEditor::Form_Resize() {
+void frmHTMLEditor::Form_Resize()
+{
     QWidget* client = centralWidget();
     if (!client) return;
     int w = fromPixels(client, client->width()) + kFrameWidth;
@@ -333,15 +380,18 @@ void frmHTMLEditor::Form_Resize() {
     cmdBuild->move(cmdBuild->x(), twips(client, h - 1320));
 }
 
-void frmHTMLEditor::txtTitle_Change() {
+void frmHTMLEditor::txtTitle_Change()
+{
     m_ui.ws().IsDirty = true;
 }
 
-void frmHTMLEditor::txtOutput_Change() {
+void frmHTMLEditor::txtOutput_Change()
+{
     m_ui.ws().IsDirty = true;
 }
 
-void frmHTMLEditor::lstSections_DblClick() {
+void frmHTMLEditor::lstSections_DblClick()
+{
     if (!commandAllowed()) return;
     const QList<QListWidgetItem*> selected = lstSections->selectedItems();
     if (selected.isEmpty()) return;
@@ -369,7 +419,8 @@ void frmHTMLEditor::lstSections_DblClick() {
     if (taken) ws.IsDirty = true;
 }
 
-void frmHTMLEditor::cmdChangeOutput_Click() {
+void frmHTMLEditor::cmdChangeOutput_Click()
+{
     if (!commandAllowed()) return;
     FileDialogPort& d = *dlgSaveLoad;
     d.dialogTitle = QStringLiteral("Choose where to output file...");
@@ -384,13 +435,15 @@ void frmHTMLEditor::cmdChangeOutput_Click() {
     txtOutput->setText(d.fileName);
 }
 
-void frmHTMLEditor::cmdBuild_Click() {
+void frmHTMLEditor::cmdBuild_Click()
+{
     if (!commandAllowed()) return;
     Session& s = m_ui.session();
     BuildPage(s, txtOutput->text(), s.ws.TemplatePath);
 }
 
-void frmHTMLEditor::mnuFileNew_Click() {
+void frmHTMLEditor::mnuFileNew_Click()
+{
     if (!commandAllowed()) return;
     Session& s = m_ui.session();
     if (!ConfirmSaveChanges(s, EditorMode::HtmlEditor)) return;
@@ -400,7 +453,8 @@ void frmHTMLEditor::mnuFileNew_Click() {
     Form_Load();
 }
 
-void frmHTMLEditor::mnuFIleOpen_Click() {
+void frmHTMLEditor::mnuFIleOpen_Click()
+{
     if (!commandAllowed()) return;
     Session& s = m_ui.session();
     if (!ConfirmSaveChanges(s, EditorMode::HtmlEditor)) return;
@@ -440,7 +494,8 @@ void frmHTMLEditor::mnuFIleOpen_Click() {
     }
 }
 
-void frmHTMLEditor::mnuFileChange_Click() {
+void frmHTMLEditor::mnuFileChange_Click()
+{
     if (!commandAllowed()) return;
     Session& s = m_ui.session();
     // The change drops the sections' contents: offer to keep them first.
@@ -471,14 +526,16 @@ void frmHTMLEditor::mnuFileChange_Click() {
     }
 }
 
-bool frmHTMLEditor::mnuFileSave_Click() {
+bool frmHTMLEditor::mnuFileSave_Click()
+{
     if (!commandAllowed()) return false;
     Session& s = m_ui.session();
     if (s.ws.CurrentFile.isEmpty()) return mnuFileSaveAs_Click();
     return writeDocumentFile(s, s.ws.CurrentFile);
 }
 
-bool frmHTMLEditor::mnuFileSaveAs_Click() {
+bool frmHTMLEditor::mnuFileSaveAs_Click()
+{
     if (!commandAllowed()) return false;
     Session& s = m_ui.session();
     FileDialogPort& d = *dlgSaveLoad;
@@ -495,7 +552,8 @@ bool frmHTMLEditor::mnuFileSaveAs_Click() {
     return mnuFileSave_Click();
 }
 
-void frmHTMLEditor::mnuFileBatch_Click() {
+void frmHTMLEditor::mnuFileBatch_Click()
+{
     if (!commandAllowed()) return;
     Session& s = m_ui.session();
     if (!ConfirmSaveChanges(s, EditorMode::HtmlEditor)) return;
@@ -514,7 +572,8 @@ void frmHTMLEditor::mnuFileBatch_Click() {
     setWindowTitle(kDesignCaption);
 }
 
-void frmHTMLEditor::BatchCompile(const QString& path) {
+void frmHTMLEditor::BatchCompile(const QString& path)
+{
     if (m_batchRunning) return;
     QStringList names;
     QString reason;
@@ -532,48 +591,65 @@ void frmHTMLEditor::BatchCompile(const QString& path) {
     // While the batch runs the window shows its progress and refuses every command but Stop.
     struct Running {
         frmHTMLEditor& w;
-        explicit Running(frmHTMLEditor& window) : w(window) {
+        BatchProgress& progress;
+        Session& s;
+        Prompter* prompter;
+        Running(frmHTMLEditor& window, BatchProgress& p, Session& session)
+            : w(window), progress(p), s(session), prompter(session.prompter)
+        {
             w.m_batchRunning = true;
             w.m_stopRequested = false;
             w.setCommandsEnabled(false);
+            w.prgBatch->setValue(0);
             w.prgBatch->show();
-            w.cmdStopBatch->show();
             w.cmdStopBatch->setEnabled(true);
+            w.cmdStopBatch->show();
+            progress.setInner(prompter);
+            s.prompter = &progress;
         }
-        ~Running() {
+        ~Running()
+        {
+            s.prompter = prompter;
+            w.setUpdatesEnabled(true);
             w.m_batchRunning = false;
             w.setCommandsEnabled(true);
             w.prgBatch->hide();
             w.cmdStopBatch->hide();
         }
     };
+    Session& s = m_ui.session();
     BatchProgress progress(*this);
     BatchSummary summary;
     {
-        Running running(*this);
-        summary = quillane::BatchCompile(m_ui.session(), path, names, progress);
+        Running running(*this, progress, s);
+        summary = quillane::BatchCompile(s, path, names, progress);
     }
     lblStatus->setText(progress.summary(summary));
 }
 
-void frmHTMLEditor::stopBatch() {
+void frmHTMLEditor::stopBatch()
+{
     if (!m_batchRunning) return;
     m_stopRequested = true;
     cmdStopBatch->setEnabled(false);
-    lblStatus->setText(lblStatus->text() + QStringLiteral(" (stopping...)"));
+    if (!lblStatus->text().endsWith(QLatin1String("(stopping...)")))
+        lblStatus->setText(lblStatus->text() + QStringLiteral(" (stopping...)"));
 }
 
-void frmHTMLEditor::mnuFileExit_Click() {
+void frmHTMLEditor::mnuFileExit_Click()
+{
     if (!commandAllowed()) return;
     if (ConfirmSaveChanges(m_ui.session(), EditorMode::HtmlEditor)) m_ui.endProgram();
 }
 
-void frmHTMLEditor::mnuHelpAbout_Click() {
+void frmHTMLEditor::mnuHelpAbout_Click()
+{
     if (!commandAllowed()) return;
     showAboutBox(m_ui, this);
 }
 
-void frmHTMLEditor::mnuChange_Click() {
+void frmHTMLEditor::mnuChange_Click()
+{
     if (!commandAllowed()) return;
     if (!ConfirmSaveChanges(m_ui.session(), EditorMode::HtmlEditor)) return;
     // The designer opens before this window closes, so the program never runs out of windows.
@@ -581,19 +657,22 @@ void frmHTMLEditor::mnuChange_Click() {
     m_ui.closeHtmlEditor();
 }
 
-void frmHTMLEditor::closeWithoutAsking() {
+void frmHTMLEditor::closeWithoutAsking()
+{
     m_closing = true;
     close();
 }
 
 // --- events and helpers ------------------------------------------------------------------------
 
-void frmHTMLEditor::resizeEvent(QResizeEvent* event) {
+void frmHTMLEditor::resizeEvent(QResizeEvent* event)
+{
     QMainWindow::resizeEvent(event);
     Form_Resize();
 }
 
-void frmHTMLEditor::closeEvent(QCloseEvent* event) {
+void frmHTMLEditor::closeEvent(QCloseEvent* event)
+{
     if (m_closing || m_ui.ending()) {
         event->accept();
         return;
@@ -608,7 +687,8 @@ void frmHTMLEditor::closeEvent(QCloseEvent* event) {
     if (m_ui.ending()) event->accept();
 }
 
-bool frmHTMLEditor::eventFilter(QObject* watched, QEvent* event) {
+bool frmHTMLEditor::eventFilter(QObject* watched, QEvent* event)
+{
     if (lstSections && watched == lstSections->viewport() &&
         event->type() == QEvent::MouseButtonDblClick) {
         lstSections_DblClick();
@@ -618,11 +698,13 @@ bool frmHTMLEditor::eventFilter(QObject* watched, QEvent* event) {
     return QMainWindow::eventFilter(watched, event);
 }
 
-bool frmHTMLEditor::commandAllowed() const {
+bool frmHTMLEditor::commandAllowed() const
+{
     return !m_batchRunning;
 }
 
-void frmHTMLEditor::setCommandsEnabled(bool enabled) {
+void frmHTMLEditor::setCommandsEnabled(bool enabled)
+{
     for (QAction* a : m_commands)
         a->setEnabled(enabled);
     cmdBuild->setEnabled(enabled);
@@ -631,14 +713,16 @@ void frmHTMLEditor::setCommandsEnabled(bool enabled) {
     txtOutput->setReadOnly(!enabled);
 }
 
-frmHTMLEditor::Snapshot frmHTMLEditor::snapshot() const {
+frmHTMLEditor::Snapshot frmHTMLEditor::snapshot() const
+{
     const Workspace& ws = m_ui.session().ws;
     return Snapshot{ws.SectionNames,   ws.SectionHtml,      ws.SectionEditable,
                     ws.CurrentFile,    ws.TemplatePath,     txtTitle->text(),
                     txtOutput->text(), lblTemplate->text(), ws.IsDirty};
 }
 
-void frmHTMLEditor::restore(const Snapshot& saved) {
+void frmHTMLEditor::restore(const Snapshot& saved)
+{
     Session& s = m_ui.session();
     s.ws.SectionNames = saved.names;
     s.ws.SectionHtml = saved.html;

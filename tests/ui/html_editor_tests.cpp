@@ -40,7 +40,8 @@ const QByteArray kPlainTemplate = crlf(
      "#STARTSECTION#", "footer", " 0 ", "<hr>", "<p>Contact</p>", "#STARTSECTION#"});
 
 QByteArray document(const QString& title, const QString& templatePath, const QString& output,
-                    const QStringList& blocks) {
+                    const QStringList& blocks)
+{
     QByteArray d = "#QH1#\r\n" + title.toUtf8() + "\r\n" + templatePath.toUtf8() + "\r\n" +
                    output.toUtf8() + "\r\n#STARTSECTION#\r\n";
     for (const QString& b : blocks)
@@ -48,21 +49,24 @@ QByteArray document(const QString& title, const QString& templatePath, const QSt
     return d;
 }
 
-QStringList listTexts(const QListWidget* list) {
+QStringList listTexts(const QListWidget* list)
+{
     QStringList t;
     for (int i = 0; i < list->count(); ++i)
         t << list->item(i)->text();
     return t;
 }
 
-std::vector<int> listSlots(const QListWidget* list) {
+std::vector<int> listSlots(const QListWidget* list)
+{
     std::vector<int> v;
     for (int i = 0; i < list->count(); ++i)
         v.push_back(list->item(i)->data(Qt::UserRole).toInt());
     return v;
 }
 
-void doubleClickRow(QListWidget* list, int row) {
+void doubleClickRow(QListWidget* list, int row)
+{
     QCoreApplication::processEvents(); // lets the list lay out its items
     const QRect r = list->visualItemRect(list->item(row));
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, r.center());
@@ -79,7 +83,8 @@ protected:
     int modalRuns = 0;
     std::unique_ptr<UiSession> ui;
 
-    void SetUp() override {
+    void SetUp() override
+    {
         ASSERT_TRUE(tmp.isValid());
         prog = tmp.filePath(QStringLiteral("prog"));
         QDir().mkpath(prog);
@@ -92,7 +97,8 @@ protected:
     }
     void TearDown() override { ui.reset(); }
 
-    void makeSession() {
+    void makeSession()
+    {
         ui.reset();
         ui = std::make_unique<UiSession>(prog);
         ui->setPrompter(&prompter);
@@ -107,7 +113,8 @@ protected:
         });
     }
 
-    frmHTMLEditor* openDocument(const QString& path) {
+    frmHTMLEditor* openDocument(const QString& path)
+    {
         frmHTMLEditor* w = ui->showHtmlEditor();
         dialog->choices.push_back(path);
         w->mnuFIleOpen_Click();
@@ -121,21 +128,24 @@ protected:
 };
 
 void expectMessage(const Message& m, const QString& text, const QString& title, MsgIcon icon,
-                   MsgButtons buttons = MsgButtons::Ok) {
+                   MsgButtons buttons = MsgButtons::Ok)
+{
     EXPECT_EQ(m.text, text);
     EXPECT_EQ(m.title, title);
     EXPECT_EQ(m.icon, icon);
     EXPECT_EQ(m.buttons, buttons);
 }
 
-void expectSaveQuestion(const Message& m, const QString& title) {
+void expectSaveQuestion(const Message& m, const QString& title)
+{
     expectMessage(m, QStringLiteral("Do you want to save your changes to ") + title + u'?',
                   QStringLiteral("Quillane"), MsgIcon::Question, MsgButtons::YesNoCancel);
 }
 
 // --- layout -------------------------------------------------------------------------------------
 
-TEST_F(HtmlEditorTest, ControlsMenusAndResizeFollowTheDesign) {
+TEST_F(HtmlEditorTest, ControlsMenusAndResizeFollowTheDesign)
+{
     frmHTMLEditor* w = ui->showHtmlEditor();
     EXPECT_EQ(w->objectName(), "frmHTMLEditor");
     EXPECT_EQ(w->windowTitle(), "HTML Editor.... Where templates are applied!");
@@ -228,7 +238,8 @@ TEST_F(HtmlEditorTest, ControlsMenusAndResizeFollowTheDesign) {
 
 // --- opening, new -------------------------------------------------------------------------------
 
-TEST_F(HtmlEditorTest, FirstOpeningAndNewShowAnUntitledDocumentOnTheDefaultTemplate) {
+TEST_F(HtmlEditorTest, FirstOpeningAndNewShowAnUntitledDocumentOnTheDefaultTemplate)
+{
     frmHTMLEditor* w = ui->showHtmlEditor();
     auto expectUntitled = [&] {
         EXPECT_EQ(w->lblTemplate->text(), "Template used: Default template");
@@ -253,7 +264,8 @@ TEST_F(HtmlEditorTest, FirstOpeningAndNewShowAnUntitledDocumentOnTheDefaultTempl
     EXPECT_EQ(readBytes(examplePath), exampleDoc);
 }
 
-TEST_F(HtmlEditorTest, WithoutDefaultTemplateTheWindowStillOpens) {
+TEST_F(HtmlEditorTest, WithoutDefaultTemplateTheWindowStillOpens)
+{
     QFile::remove(QDir(prog).filePath("default.qtf"));
     frmHTMLEditor* w = ui->showHtmlEditor();
     ASSERT_EQ(prompter.shown.size(), 1u);
@@ -266,7 +278,8 @@ TEST_F(HtmlEditorTest, WithoutDefaultTemplateTheWindowStillOpens) {
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
-TEST_F(HtmlEditorTest, OpenReadsADocumentAndAsksAgainAfterARejectedFile) {
+TEST_F(HtmlEditorTest, OpenReadsADocumentAndAsksAgainAfterARejectedFile)
+{
     const QString notADocument = writeFile(tmp, "notes.qht", "#QT1#\r\nhello\r\n");
     frmHTMLEditor* w = ui->showHtmlEditor();
     dialog->choices = {notADocument, examplePath};
@@ -300,7 +313,8 @@ TEST_F(HtmlEditorTest, OpenReadsADocumentAndAsksAgainAfterARejectedFile) {
 }
 
 // Regression: a failed Open left CurrentFile on the rejected file, so Save wrote over it.
-TEST_F(HtmlEditorTest, AFailedOpenKeepsTheDocumentAndNeverSavesOverTheRejectedFile) {
+TEST_F(HtmlEditorTest, AFailedOpenKeepsTheDocumentAndNeverSavesOverTheRejectedFile)
+{
     // More blocks than the template has editable sections: the read fails half-way.
     const QByteArray tooLong = document("Too long", plainPath, "x.htm", {"a", "b"});
     const QString tooLongPath = writeFile(tmp, "toolong.qht", tooLong);
@@ -335,7 +349,8 @@ TEST_F(HtmlEditorTest, AFailedOpenKeepsTheDocumentAndNeverSavesOverTheRejectedFi
 
 // --- section edit -------------------------------------------------------------------------------
 
-TEST_F(HtmlEditorTest, SectionEditShowsTheSlotNumberAndStoresTheHtml) {
+TEST_F(HtmlEditorTest, SectionEditShowsTheSlotNumberAndStoresTheHtml)
+{
     // Slot 2 is not editable and slot 3 has no name: the third listed section is slot 5.
     const QString tpl = writeFile(tmp, "gaps.qtf",
                                   crlf({"#QT1#",
@@ -426,7 +441,8 @@ TEST_F(HtmlEditorTest, SectionEditShowsTheSlotNumberAndStoresTheHtml) {
 
 // --- save, build, output ------------------------------------------------------------------------
 
-TEST_F(HtmlEditorTest, SaveOfANeverSavedDocumentAsksForAFileAndWritesTheExactBytes) {
+TEST_F(HtmlEditorTest, SaveOfANeverSavedDocumentAsksForAFileAndWritesTheExactBytes)
+{
     frmHTMLEditor* w = ui->showHtmlEditor();
     w->txtTitle->setText(QStringLiteral("Café & co"));
     w->txtOutput->setText(tmp.filePath("out.htm"));
@@ -469,7 +485,8 @@ TEST_F(HtmlEditorTest, SaveOfANeverSavedDocumentAsksForAFileAndWritesTheExactByt
     EXPECT_TRUE(ws().IsDirty);
 }
 
-TEST_F(HtmlEditorTest, BuildWritesTheExamplePageWhenEnterIsPressedInATextBox) {
+TEST_F(HtmlEditorTest, BuildWritesTheExamplePageWhenEnterIsPressedInATextBox)
+{
     frmHTMLEditor* w = openDocument(examplePath);
     const QByteArray page =
         "<h1>My first page</h1>\r\n<p>Hello</p>\r\n<hr>\r\n<p>Contact</p>\r\n\r\n";
@@ -484,7 +501,8 @@ TEST_F(HtmlEditorTest, BuildWritesTheExamplePageWhenEnterIsPressedInATextBox) {
     EXPECT_TRUE(prompter.shown.empty());
 }
 
-TEST_F(HtmlEditorTest, ChangeOutputUsesTheHtmlFileDialog) {
+TEST_F(HtmlEditorTest, ChangeOutputUsesTheHtmlFileDialog)
+{
     frmHTMLEditor* w = openDocument(examplePath);
     const QString chosen = tmp.filePath("elsewhere/page.html");
     dialog->choices = {"", chosen};
@@ -509,7 +527,8 @@ TEST_F(HtmlEditorTest, ChangeOutputUsesTheHtmlFileDialog) {
 
 // --- change template ----------------------------------------------------------------------------
 
-TEST_F(HtmlEditorTest, ChangeTemplateAsksFirstThenTakesTheNewSectionsAndCountsAsAChange) {
+TEST_F(HtmlEditorTest, ChangeTemplateAsksFirstThenTakesTheNewSectionsAndCountsAsAChange)
+{
     const QString other =
         writeFile(tmp, "other.qtf",
                   crlf({"#QT1#", "Other", "#DEFAULTHTML#", "::body", "#ENDDEFAULTHTML#",
@@ -551,7 +570,8 @@ TEST_F(HtmlEditorTest, ChangeTemplateAsksFirstThenTakesTheNewSectionsAndCountsAs
 
 // Regression: a failed change emptied the section table while the list still offered its slots,
 // and a Save then wrote a document without its sections.
-TEST_F(HtmlEditorTest, AFailedChangeOfTemplateKeepsTheDocumentWhole) {
+TEST_F(HtmlEditorTest, AFailedChangeOfTemplateKeepsTheDocumentWhole)
+{
     frmHTMLEditor* w = openDocument(examplePath);
     dialog->choices = {examplePath, ""}; // the document itself is no template
     w->mnuFileChange_Click();
@@ -577,15 +597,18 @@ class BatchTest : public HtmlEditorTest {
 protected:
     QString folder; // ends with a separator
     QString out(const QString& name) { return tmp.filePath("pages/" + name); }
-    QString addDoc(const QString& name, const QString& title, const QString& output) {
+    QString addDoc(const QString& name, const QString& title, const QString& output)
+    {
         return writeFile(tmp, "site é x/" + name,
                          document(title, plainPath, output, {"<p>" + title + "</p>"}));
     }
-    QByteArray page(const QString& title) {
+    QByteArray page(const QString& title)
+    {
         return ("<h1>" + title + "</h1>\r\n<p>" + title + "</p>\r\n<hr>\r\n<p>Contact</p>\r\n\r\n")
             .toUtf8();
     }
-    void SetUp() override {
+    void SetUp() override
+    {
         HtmlEditorTest::SetUp();
         QDir(tmp.path()).mkpath("site é x/sub.qht");
         QDir(tmp.path()).mkpath("site é x/nested");
@@ -594,7 +617,8 @@ protected:
     }
 };
 
-TEST_F(BatchTest, BuildsEachDocumentOfTheFolderThroughTheWindow) {
+TEST_F(BatchTest, BuildsEachDocumentOfTheFolderThroughTheWindow)
+{
     addDoc("a.qht", "Alpha", out("same.htm"));
     addDoc("b.qht", "Beta", out("same.htm"));
     addDoc("gammaqht", "Gamma", out("gamma.htm"));
@@ -671,7 +695,8 @@ TEST_F(BatchTest, BuildsEachDocumentOfTheFolderThroughTheWindow) {
     }
 }
 
-TEST_F(BatchTest, StopsAfterTheCurrentDocumentAndSaysWhatItDid) {
+TEST_F(BatchTest, StopsAfterTheCurrentDocumentAndSaysWhatItDid)
+{
     for (int i = 0; i < 5; ++i)
         addDoc(QStringLiteral("p%1.qht").arg(i), QStringLiteral("P%1").arg(i),
                out(QStringLiteral("p%1.htm").arg(i)));
@@ -717,7 +742,8 @@ TEST_F(BatchTest, StopsAfterTheCurrentDocumentAndSaysWhatItDid) {
 
 // --- switch, exit, command line -----------------------------------------------------------------
 
-TEST_F(HtmlEditorTest, SwitchToTheDesignerAsksFirstAndHandsOverWithoutEndingTheProgram) {
+TEST_F(HtmlEditorTest, SwitchToTheDesignerAsksFirstAndHandsOverWithoutEndingTheProgram)
+{
     int lastWindowClosed = 0;
     const auto watch =
         QObject::connect(qApp, &QGuiApplication::lastWindowClosed, [&] { ++lastWindowClosed; });
@@ -751,7 +777,8 @@ TEST_F(HtmlEditorTest, SwitchToTheDesignerAsksFirstAndHandsOverWithoutEndingTheP
     QObject::disconnect(watch);
 }
 
-TEST_F(HtmlEditorTest, ExitAndTheWindowManagersCloseAskTheSameQuestion) {
+TEST_F(HtmlEditorTest, ExitAndTheWindowManagersCloseAskTheSameQuestion)
+{
     struct Case {
         MsgAnswer answer;
         bool viaWindowManager;
@@ -784,7 +811,8 @@ TEST_F(HtmlEditorTest, ExitAndTheWindowManagersCloseAskTheSameQuestion) {
     }
 }
 
-TEST_F(HtmlEditorTest, CommandLineOpensTheEditorOnADocument) {
+TEST_F(HtmlEditorTest, CommandLineOpensTheEditorOnADocument)
+{
     const QString path = tmp.filePath("my site ü/page one.qht");
     QDir(tmp.path()).mkpath("my site ü");
     writeFile(tmp, "my site ü/page one.qht", exampleDoc);
@@ -812,7 +840,8 @@ TEST_F(HtmlEditorTest, CommandLineOpensTheEditorOnADocument) {
 
 } // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     QTemporaryDir home;
     for (const char* var : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME"})
         qputenv(var, home.path().toLocal8Bit());
