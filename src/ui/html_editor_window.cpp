@@ -87,12 +87,7 @@ public:
         m_w.setWindowTitle(fullPath);
         m_index = index;
         m_name = fullPath.mid(fullPath.lastIndexOf(u'/') + 1);
-        if (m_frame.hasExpired(kFrameMs) || index == 0) {
-            m_frame.restart();
-            showFrame();
-        } else if (m_w.updatesEnabled()) {
-            m_w.setUpdatesEnabled(false);
-        }
+        if (m_w.updatesEnabled()) m_w.setUpdatesEnabled(false);
     }
     void documentFinished(const QString&, DocumentOutcome outcome) override
     {
@@ -100,6 +95,7 @@ public:
             ++m_built;
         else
             ++m_notBuilt;
+        if (m_index == 0 || m_frame.hasExpired(kFrameMs)) showFrame();
     }
     bool stopRequested() override { return m_w.m_stopRequested; }
 
@@ -112,13 +108,18 @@ public:
     }
     void setInner(Prompter* inner) { m_inner = inner; }
 
+    // Paints the window now, showing the document just read.
     void showFrame()
     {
-        m_w.lblStatus->setText(
+        m_frame.restart();
+        const QString text =
             QStringLiteral("Building %1 of %2: %3").arg(m_index + 1).arg(m_found).arg(m_name) +
-            (m_w.m_stopRequested ? QStringLiteral(" (stopping...)") : QString()));
+            (m_w.m_stopRequested ? QStringLiteral(" (stopping...)") : QString());
+        m_w.lblStatus->setText(m_w.lblStatus->fontMetrics().elidedText(
+            text, Qt::ElideMiddle, std::max(m_w.lblStatus->width(), 1)));
         m_w.prgBatch->setValue(m_built + m_notBuilt);
-        if (!m_w.updatesEnabled()) m_w.setUpdatesEnabled(true);
+        m_w.setUpdatesEnabled(true);
+        m_w.repaint();
     }
 
     QString summary(const BatchSummary& s) const
@@ -151,7 +152,12 @@ frmHTMLEditor::frmHTMLEditor(UiSession& ui, QWidget* parent)
     setAttribute(Qt::WA_DeleteOnClose, false);
     setObjectName(QStringLiteral("frmHTMLEditor"));
     setWindowTitle(kDesignCaption);
+    // The layout is measured for a narrow 8-point face; a wide one runs the labels into the
+    // boxes beside them.
     QFont small = font();
+    small.setFamilies({QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Tahoma"),
+                       QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
+                       QStringLiteral("Nimbus Sans"), small.family()});
     small.setPointSize(8);
     setFont(small);
 
@@ -237,11 +243,12 @@ void frmHTMLEditor::buildControls()
     lblStatus->setMinimumWidth(1);
     prgBatch = new QProgressBar(this);
     prgBatch->setObjectName(QStringLiteral("prgBatch"));
-    prgBatch->setMaximumWidth(twips(this, 1500));
+    prgBatch->setMaximumWidth(twips(this, 1000));
     prgBatch->hide();
     cmdStopBatch = new QPushButton(QStringLiteral("&Stop"), this);
     cmdStopBatch->setObjectName(QStringLiteral("cmdStopBatch"));
     cmdStopBatch->setToolTip(QStringLiteral("Stop the batch build after the current document"));
+    cmdStopBatch->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     cmdStopBatch->hide();
     connect(cmdStopBatch, &QPushButton::clicked, this, [this] { stopBatch(); });
     statusBar()->addWidget(lblStatus, 1);
