@@ -1,32 +1,746 @@
 #include "ui/html_editor_window.h"
 
+#include "build/batch_build.h"
+#include "build/build_engine.h"
+#include "core/workspace.h"
+#include "formats/file_reader.h"
+#include "formats/file_writers.h"
+#include "ui/about_box.h"
+#include "ui/section_editor.h"
+#include "ui/twips.h"
 #include "ui/ui_session.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStatusBar>
 
 namespace quillane {
 
-// To be built: the window's controls, menus and commands.
-frmHTMLEditor::frmHTMLEditor(UiSession& ui, QWidget* parent) : QMainWindow(parent), m_ui(ui)
+const QString frmHTMLEditor::kDesignCaption =
+    QStringLiteral("HTML Editor.... Where templates are applied!");
+
+namespace {
+
+// The layout numbers count the window's outer size: the client area (5745 by 4110 at design
+// size, which is also the smallest) plus a frame of 120 by 690 for border, title and menu bar.
+constexpr int kClientWidth = 5745;
+constexpr int kClientHeight = 4110;
+constexpr int kMinOuterWidth = 5865;
+constexpr int kMinOuterHeight = 4800;
+constexpr int kFrameWidth = kMinOuterWidth - kClientWidth;
+constexpr int kFrameHeight = kMinOuterHeight - kClientHeight;
+
+const QString kDocumentFilter = QStringLiteral("Quillane templated HTML file|*.qht");
+const QString kUntitled = QStringLiteral("Untitled HTML Document");
+
+void placeLabel(QLabel* label, int left, int top)
+{
+    label->move(twips(label->parentWidget(), left), twips(label->parentWidget(), top));
+    label->adjustSize();
+}
+
+QString plural(int n, const char* word)
+{
+    return QStringLiteral("%1 %2%3").arg(n).arg(QLatin1String(word)).arg(n == 1 ? "" : "s");
+}
+
+} // namespace
+
+// What the window showed before a read that may fail, so that a failed Open or Change template
+// leaves the document as it was instead of a half-read one.
+struct frmHTMLEditor::Snapshot {
+    QStringList names;
+    QStringList html;
+    std::vector<quint8> editable;
+    QString currentFile;
+    QString templatePath;
+    QString title;
+    QString output;
+    QString caption;
+    bool dirty = false;
+};
+
+// Follows the shared batch loop for the window: caption, status line and progress bar. Every
+// document gets its caption and a turn for pending events, but the window repaints at most
+// once per frame: painting after each of thousands of documents would cost more than building
+// them.
+class frmHTMLEditor::BatchProgress : public BatchObserver, public Prompter {
+public:
+    explicit BatchProgress(frmHTMLEditor& w) : m_w(w) {}
+
+    void batchStarted(const QString&, int documentsFound) override
+    {
+        m_found = documentsFound;
+        m_w.prgBatch->setRange(0, std::max(1, documentsFound));
+        m_frame.start();
+    }
+    void documentStarted(const QString& fullPath, int index) override
+    {
+        m_w.setWindowTitle(fullPath);
+        m_index = index;
+        m_name = fullPath.mid(fullPath.lastIndexOf(u'/') + 1);
+        if (m_w.updatesEnabled()) m_w.setUpdatesEnabled(false);
+    }
+    void documentFinished(const QString&, DocumentOutcome outcome) override
+    {
+        if (outcome == DocumentOutcome::Built)
+            ++m_built;
+        else
+            ++m_notBuilt;
+        if (m_index == 0 || m_frame.hasExpired(kFrameMs)) showFrame();
+    }
+    bool stopRequested() override { return m_w.m_stopRequested; }
+
+    // The reader's and the engine's messages pass here: the window behind them shows the
+    // document they are about.
+    MsgAnswer show(const Message& message) override
+    {
+        showFrame();
+        return m_inner ? m_inner->show(message) : message.defaultButton;
+    }
+    void setInner(Prompter* inner) { m_inner = inner; }
+
+    // Paints the window now, showing the document just read.
+    void showFrame()
+    {
+        m_frame.restart();
+        const QString text =
+            QStringLiteral("Building %1 of %2: %3").arg(m_index + 1).arg(m_found).arg(m_name) +
+            (m_w.m_stopRequested ? QStringLiteral(" (stopping...)") : QString());
+        m_w.lblStatus->setText(m_w.lblStatus->fontMetrics().elidedText(
+            text, Qt::ElideMiddle, std::max(m_w.lblStatus->width(), 1)));
+        m_w.prgBatch->setValue(m_built + m_notBuilt);
+        m_w.setUpdatesEnabled(true);
+        m_w.repaint();
+    }
+
+    QString summary(const BatchSummary& s) const
+    {
+        const QString counts =
+            QStringLiteral("%1 built, %2 not built.").arg(m_built).arg(m_notBuilt);
+        if (s.stopped)
+            return QStringLiteral("Batch build stopped after %1 of %2: ")
+                       .arg(s.done)
+                       .arg(plural(s.found, "document")) +
+                   counts;
+        return QStringLiteral("Batch build finished: ") + counts;
+    }
+
+private:
+    static constexpr qint64 kFrameMs = 40;
+    frmHTMLEditor& m_w;
+    Prompter* m_inner = nullptr;
+    QElapsedTimer m_frame;
+    int m_found = 0;
+    int m_index = 0;
+    QString m_name;
+    int m_built = 0;
+    int m_notBuilt = 0;
+};
+
+frmHTMLEditor::frmHTMLEditor(UiSession& ui, QWidget* parent)
+    : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_ui(ui)
 {
     setAttribute(Qt::WA_DeleteOnClose, false);
+    setObjectName(QStringLiteral("frmHTMLEditor"));
+    setWindowTitle(kDesignCaption);
+    // The layout is measured for a narrow 8-point face; a wide one runs the labels into the
+    // boxes beside them.
+    QFont small = font();
+    small.setFamilies({QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Tahoma"),
+                       QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
+                       QStringLiteral("Nimbus Sans"), small.family()});
+    small.setPointSize(8);
+    setFont(small);
+
+    buildControls();
+    buildMenus();
+    dlgSaveLoad = m_ui.makeFileDialog(this);
+    dlgSaveLoad->defaultExt = QStringLiteral(".qht");
+
+    resize(minimumSizeHint());
 }
 
 frmHTMLEditor::~frmHTMLEditor() = default;
 
-void frmHTMLEditor::Form_Load() {}
-bool frmHTMLEditor::mnuFileSave_Click() { return false; }
-void frmHTMLEditor::mnuFileBatch_Click() {}
-void frmHTMLEditor::BatchCompile(const QString&) {}
+void frmHTMLEditor::buildControls()
+{
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    setCentralWidget(client);
+    client->setMinimumSize(twips(client, kClientWidth), twips(client, kClientHeight));
+    client->installEventFilter(this);
+
+    auto label = [client](const char* name, const QString& text) {
+        auto* l = new QLabel(text, client);
+        l->setObjectName(QLatin1String(name));
+        return l;
+    };
+    // Created in tab order.
+    lblDescription[0] = label("lblDescription0", QStringLiteral("HTML File title:"));
+    placeLabel(lblDescription[0], 120, 120);
+
+    txtTitle = new QLineEdit(kUntitled, client);
+    txtTitle->setObjectName(QStringLiteral("txtTitle"));
+    placeTwips(txtTitle, 1320, 120, 4335, 285);
+
+    lblTemplate = label("lblTemplate", QStringLiteral("Template used: default"));
+    placeLabel(lblTemplate, 120, 480);
+
+    lblDescription[1] = label("lblDescription1", QStringLiteral("Sections:"));
+    placeLabel(lblDescription[1], 120, 960);
+
+    lstSections = new QListWidget(client);
+    lstSections->setObjectName(QStringLiteral("lstSections"));
+    lstSections->setSelectionMode(QAbstractItemView::SingleSelection);
+    lstSections->viewport()->installEventFilter(this);
+    placeTwips(lstSections, 120, 1200, 5535, 2205);
+
+    lblDescription[2] = label("lblDescription2", QStringLiteral("Output file to:"));
+    placeLabel(lblDescription[2], 120, 720);
+
+    txtOutput = new QLineEdit(client);
+    txtOutput->setObjectName(QStringLiteral("txtOutput"));
+    placeTwips(txtOutput, 1200, 720, 3375, 285);
+
+    cmdChangeOutput = new QPushButton(QStringLiteral("Change..."), client);
+    cmdChangeOutput->setObjectName(QStringLiteral("cmdChangeOutput"));
+    placeTwips(cmdChangeOutput, 4680, 720, 975, 255);
+
+    cmdBuild = new QPushButton(QStringLiteral("&Build HTML file"), client);
+    cmdBuild->setObjectName(QStringLiteral("cmdBuild"));
+    cmdBuild->setDefault(true);
+    placeTwips(cmdBuild, 120, 3480, 5535, 495);
+
+    lblDescription[0]->setBuddy(txtTitle);
+    lblDescription[1]->setBuddy(lstSections);
+    lblDescription[2]->setBuddy(txtOutput);
+    setTabOrder(txtTitle, lstSections);
+    setTabOrder(lstSections, txtOutput);
+    setTabOrder(txtOutput, cmdChangeOutput);
+    setTabOrder(cmdChangeOutput, cmdBuild);
+
+    connect(txtTitle, &QLineEdit::textChanged, this, [this] { txtTitle_Change(); });
+    connect(txtOutput, &QLineEdit::textChanged, this, [this] { txtOutput_Change(); });
+    // cmdBuild is the default button: Enter in either text box presses it.
+    connect(txtTitle, &QLineEdit::returnPressed, cmdBuild, &QPushButton::click);
+    connect(txtOutput, &QLineEdit::returnPressed, cmdBuild, &QPushButton::click);
+    connect(cmdChangeOutput, &QPushButton::clicked, this, [this] { cmdChangeOutput_Click(); });
+    connect(cmdBuild, &QPushButton::clicked, this, [this] { cmdBuild_Click(); });
+
+    lblStatus = new QLabel(this);
+    lblStatus->setObjectName(QStringLiteral("lblStatus"));
+    // Long names must not widen the window.
+    lblStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    lblStatus->setMinimumWidth(1);
+    prgBatch = new QProgressBar(this);
+    prgBatch->setObjectName(QStringLiteral("prgBatch"));
+    prgBatch->setMaximumWidth(twips(this, 1000));
+    prgBatch->hide();
+    cmdStopBatch = new QPushButton(QStringLiteral("&Stop"), this);
+    cmdStopBatch->setObjectName(QStringLiteral("cmdStopBatch"));
+    cmdStopBatch->setToolTip(QStringLiteral("Stop the batch build after the current document"));
+    cmdStopBatch->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    cmdStopBatch->hide();
+    connect(cmdStopBatch, &QPushButton::clicked, this, [this] { stopBatch(); });
+    statusBar()->addWidget(lblStatus, 1);
+    statusBar()->addPermanentWidget(prgBatch);
+    statusBar()->addPermanentWidget(cmdStopBatch);
+}
+
+void frmHTMLEditor::buildMenus()
+{
+    QMenuBar* bar = menuBar();
+    auto command = [this](QMenu* menu, const char* name, const QString& caption,
+                          const QKeySequence& keys, void (frmHTMLEditor::*handler)()) {
+        QAction* a = menu->addAction(caption);
+        a->setObjectName(QLatin1String(name));
+        a->setShortcut(keys);
+        if (handler) connect(a, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
+        m_commands.push_back(a);
+        return a;
+    };
+    auto separator = [](QMenu* menu, const char* name) {
+        QAction* a = menu->addSeparator();
+        a->setObjectName(QLatin1String(name));
+        return a;
+    };
+
+    mnuFile = bar->addMenu(QStringLiteral("&File"));
+    mnuFile->setObjectName(QStringLiteral("mnuFile"));
+    mnuFileNew = command(mnuFile, "mnuFileNew", QStringLiteral("&New"),
+                         QKeySequence(Qt::CTRL | Qt::Key_N), &frmHTMLEditor::mnuFileNew_Click);
+    mnuFIleOpen = command(mnuFile, "mnuFIleOpen", QStringLiteral("&Open..."),
+                          QKeySequence(Qt::CTRL | Qt::Key_O), &frmHTMLEditor::mnuFIleOpen_Click);
+    mnuFileChange = command(mnuFile, "mnuFileChange", QStringLiteral("&Change template..."),
+                            QKeySequence(Qt::Key_F2), &frmHTMLEditor::mnuFileChange_Click);
+    mnuFileBar1 = separator(mnuFile, "mnuFileBar1");
+    mnuFileSave = command(mnuFile, "mnuFileSave", QStringLiteral("&Save"),
+                          QKeySequence(Qt::CTRL | Qt::Key_S), nullptr);
+    connect(mnuFileSave, &QAction::triggered, this, [this] { mnuFileSave_Click(); });
+    mnuFileSaveAs = command(mnuFile, "mnuFileSaveAs", QStringLiteral("Save &As..."),
+                            QKeySequence(Qt::Key_F12), nullptr);
+    connect(mnuFileSaveAs, &QAction::triggered, this, [this] { mnuFileSaveAs_Click(); });
+    mnuFileBar2 = separator(mnuFile, "mnuFileBar2");
+    mnuFileBatch = command(mnuFile, "mnuFileBatch", QStringLiteral("&Batch build..."),
+                           QKeySequence(), &frmHTMLEditor::mnuFileBatch_Click);
+    mnuFileBar3 = separator(mnuFile, "mnuFileBar3");
+    mnuFileExit = command(mnuFile, "mnuFileExit", QStringLiteral("E&xit"), QKeySequence(),
+                          &frmHTMLEditor::mnuFileExit_Click);
+
+    mnuHelp = bar->addMenu(QStringLiteral("&Help"));
+    mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
+    mnuHelpAbout = command(mnuHelp, "mnuHelpAbout", QStringLiteral("&About Quillane"),
+                           QKeySequence(), &frmHTMLEditor::mnuHelpAbout_Click);
+
+    // Only pushes the next item to the right.
+    mnuSpaces = bar->addAction(QString(12, u' '));
+    mnuSpaces->setObjectName(QStringLiteral("mnuSpaces"));
+    mnuChange = bar->addAction(QStringLiteral("CHANGE TO TEMPLATE DESIGNER"));
+    mnuChange->setObjectName(QStringLiteral("mnuChange"));
+    connect(mnuChange, &QAction::triggered, this, [this] { mnuChange_Click(); });
+    m_commands.push_back(mnuChange);
+}
+
+// --- the shared routines' view of the window -------------------------------------------------
+
+QString frmHTMLEditor::title() const
+{
+    return txtTitle->text();
+}
+
+void frmHTMLEditor::setTitle(const QString& text)
+{
+    txtTitle->setText(text);
+}
+
+QString frmHTMLEditor::output() const
+{
+    return txtOutput->text();
+}
+
+void frmHTMLEditor::setOutput(const QString& text)
+{
+    txtOutput->setText(text);
+}
+
+void frmHTMLEditor::setTemplateCaption(const QString& caption)
+{
+    lblTemplate->setText(caption);
+    lblTemplate->adjustSize();
+}
+
+void frmHTMLEditor::clearSectionList()
+{
+    lstSections->clear();
+}
+
+void frmHTMLEditor::addSectionListEntry(const QString& name, int slot)
+{
+    auto* item = new QListWidgetItem(name, lstSections);
+    item->setData(Qt::UserRole, slot);
+}
+
+// --- handlers ----------------------------------------------------------------------------------
+
+void frmHTMLEditor::Form_Load()
+{
+    Session& s = m_ui.session();
+    BusyGuard busy(s.app);
+    s.ws.CurrentFile.clear();
+    ResetEditor(s, EditorMode::HtmlEditor);
+    const QString path = s.defaultTemplatePath();
+    LoadFile(s, path, LoadMode::TemplateForEditor);
+    s.ws.TemplatePath = path;
+    setTemplateCaption(QStringLiteral("Template used: Default template"));
+    setTitle(kUntitled);
+    s.ws.IsDirty = false;
+}
+
+void frmHTMLEditor::Form_Resize()
+{
+    QWidget* client = centralWidget();
+    if (!client) return;
+    int w = fromPixels(client, client->width()) + kFrameWidth;
+    int h = fromPixels(client, client->height()) + kFrameHeight;
+    if (w < kMinOuterWidth || h < kMinOuterHeight) {
+        const int growW = std::max(0, kMinOuterWidth - w);
+        const int growH = std::max(0, kMinOuterHeight - h);
+        resize(width() + twips(client, growW), height() + twips(client, growH));
+        w = std::max(w, kMinOuterWidth);
+        h = std::max(h, kMinOuterHeight);
+    }
+    auto setWidth = [client](QWidget* c, int t) { c->resize(twips(client, t), c->height()); };
+    setWidth(txtTitle, w - 1530);
+    setWidth(txtOutput, w - 2490);
+    cmdChangeOutput->move(twips(client, w - 1185), cmdChangeOutput->y());
+    lstSections->resize(twips(client, w - 330), twips(client, h - 2595));
+    setWidth(cmdBuild, w - 330);
+    cmdBuild->move(cmdBuild->x(), twips(client, h - 1320));
+}
+
+void frmHTMLEditor::txtTitle_Change()
+{
+    m_ui.ws().IsDirty = true;
+}
+
+void frmHTMLEditor::txtOutput_Change()
+{
+    m_ui.ws().IsDirty = true;
+}
+
+void frmHTMLEditor::lstSections_DblClick()
+{
+    if (!commandAllowed()) return;
+    const QList<QListWidgetItem*> selected = lstSections->selectedItems();
+    if (selected.isEmpty()) return;
+    Workspace& ws = m_ui.ws();
+    const int slot = selected.first()->data(Qt::UserRole).toInt();
+    if (slot < 1 || slot > ws.lastSlot()) return;
+
+    frmSections dlg(m_ui, this);
+    dlg.cmdCancel->hide();
+    dlg.chkSectEditable->hide();
+    dlg.txtSectionName->hide();
+    dlg.setWindowTitle(QStringLiteral("Editing section ID ") + QString::number(slot));
+    dlg.lblDescription[0]->setText(QStringLiteral("Section name: ") + ws.SectionNames[slot]);
+    dlg.lblDescription[2]->setText(QStringLiteral("HTML text to put in section:"));
+    dlg.setHtml(ws.SectionHtml[slot]);
+    // OK only hides the dialog; a close by the window manager or Escape rejects it, and then
+    // the section keeps what it had.
+    bool dismissed = false;
+    connect(&dlg, &QDialog::rejected, this, [&dismissed] { dismissed = true; });
+    m_ui.runModal(dlg);
+    const bool taken = !dismissed && dlg.result != QLatin1String("cancel");
+    if (taken) ws.SectionHtml[slot] = dlg.html();
+    lstSections->clearSelection();
+    lstSections->setCurrentRow(-1);
+    if (taken) ws.IsDirty = true;
+}
+
+void frmHTMLEditor::cmdChangeOutput_Click()
+{
+    if (!commandAllowed()) return;
+    FileDialogPort& d = *dlgSaveLoad;
+    d.dialogTitle = QStringLiteral("Choose where to output file...");
+    d.fileName = txtOutput->text();
+    d.filter = QStringLiteral("HTML Files|*.htm;*.html");
+    d.defaultExt = QStringLiteral(".htm");
+    d.overwritePrompt = true;
+    d.pathMustExist = false;
+    d.hideReadOnly = true;
+    d.showSave();
+    if (d.fileName.isEmpty()) return;
+    txtOutput->setText(d.fileName);
+}
+
+void frmHTMLEditor::cmdBuild_Click()
+{
+    if (!commandAllowed()) return;
+    Session& s = m_ui.session();
+    BuildPage(s, txtOutput->text(), s.ws.TemplatePath);
+}
+
+void frmHTMLEditor::mnuFileNew_Click()
+{
+    if (!commandAllowed()) return;
+    Session& s = m_ui.session();
+    if (!ConfirmSaveChanges(s, EditorMode::HtmlEditor)) return;
+    ResetEditor(s, EditorMode::HtmlEditor);
+    s.ws.CurrentFile.clear();
+    setTitle(kUntitled);
+    Form_Load();
+}
+
+void frmHTMLEditor::mnuFIleOpen_Click()
+{
+    if (!commandAllowed()) return;
+    Session& s = m_ui.session();
+    if (!ConfirmSaveChanges(s, EditorMode::HtmlEditor)) return;
+    const Snapshot before = snapshot();
+    QString preset = s.ws.CurrentFile;
+    for (;;) {
+        FileDialogPort& d = *dlgSaveLoad;
+        d.dialogTitle = QStringLiteral("Load a template-applied HTML file...");
+        d.fileName = preset;
+        d.filter = kDocumentFilter;
+        d.overwritePrompt = false;
+        d.pathMustExist = true;
+        d.hideReadOnly = true;
+        d.showOpen();
+        if (d.fileName.isEmpty()) return;
+        const QString chosen = d.fileName;
+
+        BusyGuard busy(s.app);
+        s.ws.CurrentFile = chosen;
+        ResetEditor(s, EditorMode::HtmlEditor);
+        const LoadResult read = LoadFile(s, chosen, LoadMode::Document);
+        if (read.loaded()) {
+            s.ws.TemplatePath = read.templatePath;
+            return;
+        }
+        if (read.kind == LoadResult::Kind::Empty) {
+            // The reader stops here without a word; say why the file is refused.
+            s.tell(QStringLiteral("The document '") + chosen +
+                       QStringLiteral("' stops at an empty line where a section should start, "
+                                      "so it was not opened."),
+                   QStringLiteral("Quillane HTML Editor"), MsgIcon::Exclamation);
+        }
+        // The failed file is not the open document: the window goes back to what it showed,
+        // so a later Save cannot write over the file that failed.
+        restore(before);
+        preset = chosen;
+    }
+}
+
+void frmHTMLEditor::mnuFileChange_Click()
+{
+    if (!commandAllowed()) return;
+    Session& s = m_ui.session();
+    // The change drops the sections' contents: offer to keep them first.
+    if (!ConfirmSaveChanges(s, EditorMode::HtmlEditor)) return;
+    const Snapshot before = snapshot();
+    QString preset = s.ws.CurrentFile;
+    for (;;) {
+        FileDialogPort& d = *dlgSaveLoad;
+        d.dialogTitle = QStringLiteral("Choose template...");
+        d.fileName = preset;
+        d.filter = QStringLiteral("Quillane template file|*.qtf");
+        d.overwritePrompt = false;
+        d.pathMustExist = true;
+        d.hideReadOnly = true;
+        d.showOpen();
+        if (d.fileName.isEmpty()) return;
+        const QString chosen = d.fileName;
+
+        BusyGuard busy(s.app);
+        s.ws.TemplatePath = chosen;
+        if (LoadFile(s, chosen, LoadMode::TemplateForEditor).loaded()) {
+            // The document no longer matches its file.
+            s.ws.IsDirty = true;
+            return;
+        }
+        restore(before);
+        preset = chosen;
+    }
+}
+
+bool frmHTMLEditor::mnuFileSave_Click()
+{
+    if (!commandAllowed()) return false;
+    Session& s = m_ui.session();
+    if (s.ws.CurrentFile.isEmpty()) return mnuFileSaveAs_Click();
+    return writeDocumentFile(s, s.ws.CurrentFile);
+}
+
+bool frmHTMLEditor::mnuFileSaveAs_Click()
+{
+    if (!commandAllowed()) return false;
+    Session& s = m_ui.session();
+    FileDialogPort& d = *dlgSaveLoad;
+    d.dialogTitle = QStringLiteral("Save a template-applied HTML file...");
+    d.fileName = s.ws.CurrentFile;
+    d.filter = kDocumentFilter;
+    d.defaultExt = QStringLiteral(".qht");
+    d.overwritePrompt = true;
+    d.pathMustExist = false;
+    d.hideReadOnly = true;
+    d.showSave();
+    if (d.fileName.isEmpty()) return false;
+    s.ws.CurrentFile = d.fileName;
+    return mnuFileSave_Click();
+}
+
+void frmHTMLEditor::mnuFileBatch_Click()
+{
+    if (!commandAllowed()) return;
+    Session& s = m_ui.session();
+    if (!ConfirmSaveChanges(s, EditorMode::HtmlEditor)) return;
+    FileDialogPort& d = *dlgSaveLoad;
+    d.dialogTitle = QStringLiteral("Choose template folder, dont worry about which file");
+    d.filter = kDocumentFilter;
+    d.overwritePrompt = false;
+    d.pathMustExist = true;
+    d.hideReadOnly = true;
+    d.showOpen();
+    if (d.fileName.isEmpty()) return;
+    const QString folder = folderOfChoice(d.fileName, d.fileTitle);
+
+    BusyGuard busy(s.app);
+    BatchCompile(folder);
+    setWindowTitle(kDesignCaption);
+}
+
+void frmHTMLEditor::BatchCompile(const QString& path)
+{
+    if (m_batchRunning) return;
+    QStringList names;
+    QString reason;
+    if (!listBatchDocuments(path, names, reason)) {
+        lblStatus->setText(QStringLiteral("Batch build: cannot list the folder '") + path +
+                           QStringLiteral("': ") + reason + u'.');
+        return;
+    }
+    if (names.isEmpty()) {
+        lblStatus->setText(QStringLiteral("Batch build: no templated documents in '") + path +
+                           QStringLiteral("'."));
+        return;
+    }
+
+    // While the batch runs the window shows its progress and refuses every command but Stop.
+    struct Running {
+        frmHTMLEditor& w;
+        BatchProgress& progress;
+        Session& s;
+        Prompter* prompter;
+        Running(frmHTMLEditor& window, BatchProgress& p, Session& session)
+            : w(window), progress(p), s(session), prompter(session.prompter)
+        {
+            w.m_batchRunning = true;
+            w.m_stopRequested = false;
+            w.setCommandsEnabled(false);
+            w.prgBatch->setValue(0);
+            w.prgBatch->show();
+            w.cmdStopBatch->setEnabled(true);
+            w.cmdStopBatch->show();
+            progress.setInner(prompter);
+            s.prompter = &progress;
+        }
+        ~Running()
+        {
+            s.prompter = prompter;
+            w.setUpdatesEnabled(true);
+            w.m_batchRunning = false;
+            w.setCommandsEnabled(true);
+            w.prgBatch->hide();
+            w.cmdStopBatch->hide();
+        }
+    };
+    Session& s = m_ui.session();
+    BatchProgress progress(*this);
+    BatchSummary summary;
+    {
+        Running running(*this, progress, s);
+        summary = quillane::BatchCompile(s, path, names, progress);
+    }
+    lblStatus->setText(progress.summary(summary));
+}
+
+void frmHTMLEditor::stopBatch()
+{
+    if (!m_batchRunning) return;
+    m_stopRequested = true;
+    cmdStopBatch->setEnabled(false);
+    if (!lblStatus->text().endsWith(QLatin1String("(stopping...)")))
+        lblStatus->setText(lblStatus->text() + QStringLiteral(" (stopping...)"));
+}
+
+void frmHTMLEditor::mnuFileExit_Click()
+{
+    if (!commandAllowed()) return;
+    if (ConfirmSaveChanges(m_ui.session(), EditorMode::HtmlEditor)) m_ui.endProgram();
+}
+
+void frmHTMLEditor::mnuHelpAbout_Click()
+{
+    if (!commandAllowed()) return;
+    showAboutBox(m_ui, this);
+}
+
+void frmHTMLEditor::mnuChange_Click()
+{
+    if (!commandAllowed()) return;
+    if (!ConfirmSaveChanges(m_ui.session(), EditorMode::HtmlEditor)) return;
+    // The designer opens before this window closes, so the program never runs out of windows.
+    m_ui.showDesigner();
+    m_ui.closeHtmlEditor();
+}
+
 void frmHTMLEditor::closeWithoutAsking()
 {
     m_closing = true;
     close();
 }
-QString frmHTMLEditor::title() const { return m_title; }
-void frmHTMLEditor::setTitle(const QString& text) { m_title = text; }
-QString frmHTMLEditor::output() const { return m_output; }
-void frmHTMLEditor::setOutput(const QString& text) { m_output = text; }
-void frmHTMLEditor::setTemplateCaption(const QString&) {}
-void frmHTMLEditor::clearSectionList() {}
-void frmHTMLEditor::addSectionListEntry(const QString&, int) {}
+
+// --- events and helpers ------------------------------------------------------------------------
+
+void frmHTMLEditor::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    Form_Resize();
+}
+
+void frmHTMLEditor::closeEvent(QCloseEvent* event)
+{
+    if (m_closing || m_ui.ending()) {
+        event->accept();
+        return;
+    }
+    event->ignore();
+    // A close from the window manager is an Exit; during a batch it stops the batch instead.
+    if (m_batchRunning) {
+        stopBatch();
+        return;
+    }
+    mnuFileExit_Click();
+    if (m_ui.ending()) event->accept();
+}
+
+bool frmHTMLEditor::eventFilter(QObject* watched, QEvent* event)
+{
+    if (lstSections && watched == lstSections->viewport() &&
+        event->type() == QEvent::MouseButtonDblClick) {
+        lstSections_DblClick();
+        return true;
+    }
+    if (cmdBuild && watched == centralWidget() && event->type() == QEvent::Resize) Form_Resize();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+bool frmHTMLEditor::commandAllowed() const
+{
+    return !m_batchRunning;
+}
+
+void frmHTMLEditor::setCommandsEnabled(bool enabled)
+{
+    for (QAction* a : m_commands)
+        a->setEnabled(enabled);
+    cmdBuild->setEnabled(enabled);
+    cmdChangeOutput->setEnabled(enabled);
+    txtTitle->setReadOnly(!enabled);
+    txtOutput->setReadOnly(!enabled);
+}
+
+frmHTMLEditor::Snapshot frmHTMLEditor::snapshot() const
+{
+    const Workspace& ws = m_ui.session().ws;
+    return Snapshot{ws.SectionNames,   ws.SectionHtml,      ws.SectionEditable,
+                    ws.CurrentFile,    ws.TemplatePath,     txtTitle->text(),
+                    txtOutput->text(), lblTemplate->text(), ws.IsDirty};
+}
+
+void frmHTMLEditor::restore(const Snapshot& saved)
+{
+    Session& s = m_ui.session();
+    s.ws.SectionNames = saved.names;
+    s.ws.SectionHtml = saved.html;
+    s.ws.SectionEditable = saved.editable;
+    s.ws.CurrentFile = saved.currentFile;
+    s.ws.TemplatePath = saved.templatePath;
+    setTitle(saved.title);
+    setOutput(saved.output);
+    setTemplateCaption(saved.caption);
+    FillSectionList(s, EditorMode::HtmlEditor);
+    s.ws.IsDirty = saved.dirty;
+}
 
 } // namespace quillane

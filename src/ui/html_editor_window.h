@@ -3,22 +3,92 @@
 #include "core/ports.h"
 
 #include <QMainWindow>
+#include <QStringList>
+#include <array>
+#include <memory>
+#include <vector>
+
+class QAction;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QProgressBar;
+class QPushButton;
 
 namespace quillane {
 
 class UiSession;
 
-// frmHTMLEditor: the HTML editor, the workspace's editor for the HTML editor mode.
+// frmHTMLEditor: the HTML editor, the workspace's editor for the HTML editor mode. Its
+// controls are public under their own names so that the shared routines' callers and the
+// tests reach them as the user would.
 class frmHTMLEditor : public QMainWindow, public HtmlEditorPort {
     Q_OBJECT
 public:
     explicit frmHTMLEditor(UiSession& ui, QWidget* parent = nullptr);
     ~frmHTMLEditor() override;
 
+    static const QString kDesignCaption;
+
+    // Controls, in tab order. lblDescription is the window's array of three labels.
+    std::array<QLabel*, 3> lblDescription{};
+    QLineEdit* txtTitle = nullptr;
+    QLabel* lblTemplate = nullptr;
+    QListWidget* lstSections = nullptr;
+    QLineEdit* txtOutput = nullptr;
+    QPushButton* cmdChangeOutput = nullptr;
+    QPushButton* cmdBuild = nullptr;
+    // The window's one file dialog.
+    std::unique_ptr<FileDialogPort> dlgSaveLoad;
+
+    // Menu bar.
+    QMenu* mnuFile = nullptr;
+    QAction* mnuFileNew = nullptr;
+    QAction* mnuFIleOpen = nullptr;
+    QAction* mnuFileChange = nullptr;
+    QAction* mnuFileBar1 = nullptr;
+    QAction* mnuFileSave = nullptr;
+    QAction* mnuFileSaveAs = nullptr;
+    QAction* mnuFileBar2 = nullptr;
+    QAction* mnuFileBatch = nullptr;
+    QAction* mnuFileBar3 = nullptr;
+    QAction* mnuFileExit = nullptr;
+    QMenu* mnuHelp = nullptr;
+    QAction* mnuHelpAbout = nullptr;
+    QAction* mnuSpaces = nullptr;
+    QAction* mnuChange = nullptr;
+
+    // The status line under the controls: what a batch is doing, and what it did.
+    QLabel* lblStatus = nullptr;
+    QProgressBar* prgBatch = nullptr;
+    QPushButton* cmdStopBatch = nullptr;
+
+    // Handlers.
     void Form_Load();
+    void Form_Resize();
+    void txtTitle_Change();
+    void txtOutput_Change();
+    void lstSections_DblClick();
+    void cmdChangeOutput_Click();
+    void cmdBuild_Click();
+    void mnuFileNew_Click();
+    void mnuFIleOpen_Click();
+    void mnuFileChange_Click();
+    // True when the document was written.
     bool mnuFileSave_Click();
+    bool mnuFileSaveAs_Click();
     void mnuFileBatch_Click();
+    void mnuFileExit_Click();
+    void mnuHelpAbout_Click();
+    void mnuChange_Click();
+
+    // Builds every templated document of the folder (a path ending in a separator).
     void BatchCompile(const QString& path);
+    bool batchRunning() const { return m_batchRunning; }
+    // Asks a running batch to end after the document it is building.
+    void stopBatch();
+
     // Closes the window with no question (the switch command and the end of the program).
     void closeWithoutAsking();
 
@@ -32,11 +102,28 @@ public:
     void addSectionListEntry(const QString& name, int slot) override;
     bool save() override { return mnuFileSave_Click(); }
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    class BatchProgress;
+    struct Snapshot;
+
+    void buildControls();
+    void buildMenus();
+    // Commands are refused while a batch runs; true when this one may go on.
+    bool commandAllowed() const;
+    void setCommandsEnabled(bool enabled);
+    Snapshot snapshot() const;
+    void restore(const Snapshot& saved);
+
     UiSession& m_ui;
-    QString m_title;
-    QString m_output;
+    std::vector<QAction*> m_commands;
     bool m_closing = false;
+    bool m_batchRunning = false;
+    bool m_stopRequested = false;
 };
 
 } // namespace quillane
