@@ -20,11 +20,13 @@ namespace {
 // The start window, and the splash over it until its timer closes it.
 void showStartWindowAndSplash(UiSession& ui)
 {
-    frmMain* start = showStartWindow(ui);
+    QPointer<frmMain> start = showStartWindow(ui);
     QPointer<frmSplash> splash = new frmSplash(start);
     centreOnScreen(splash);
     ui.runModal(*splash);
     delete splash.data();
+    // The start window takes the keyboard once the splash has gone.
+    if (start) start->activateWindow();
 }
 
 // A desktop passes the file the user opened on its own, without an option: a template or a
