@@ -3,18 +3,44 @@
 #include "core/command_line.h"
 #include "core/version.h"
 #include "formats/file_reader.h"
+#include "shell/file_association.h"
 #include "ui/designer_window.h"
 #include "ui/html_editor_window.h"
+#include "ui/splash.h"
+#include "ui/start_window.h"
 #include "ui/ui_session.h"
+
+#include <QFileInfo>
+#include <QPointer>
 
 namespace quillane {
 
 namespace {
 
-void showStartWindow(UiSession& ui)
+// The start window, and the splash over it until its timer closes it.
+void showStartWindowAndSplash(UiSession& ui)
 {
-    // The start window is not built yet; the designer stands in for it.
-    ui.showDesigner();
+    QPointer<frmMain> start = showStartWindow(ui);
+    QPointer<frmSplash> splash = new frmSplash(start);
+    centreOnScreen(splash);
+    ui.runModal(*splash);
+    delete splash.data();
+    // The start window takes the keyboard once the splash has gone.
+    if (start) start->activateWindow();
+}
+
+// A desktop passes the file the user opened on its own, without an option: a template or a
+// templated document that exists is opened as /T: or /H: would open it.
+CommandLine asFileOption(const QString& text)
+{
+    CommandLine cl = splitCommandLine(text);
+    if (cl.hasColon) return cl;
+    const QFileInfo file(text);
+    if (!file.isFile()) return cl;
+    const QString suffix = file.suffix().toLower();
+    if (suffix == QLatin1String("qtf")) return {QStringLiteral("/T"), text, true};
+    if (suffix == QLatin1String("qht")) return {QStringLiteral("/H"), text, true};
+    return cl;
 }
 
 } // namespace
@@ -23,10 +49,10 @@ void Main(UiSession& ui, const QString& text)
 {
     Session& s = ui.session();
     if (text.isEmpty()) {
-        showStartWindow(ui);
+        showStartWindowAndSplash(ui);
         return;
     }
-    const CommandLine cl = splitCommandLine(text);
+    const CommandLine cl = asFileOption(text);
     if (cl.hasColon && cl.option == QLatin1String("/T")) {
         ui.showDesigner();
         ResetEditor(s, EditorMode::Designer);
@@ -45,8 +71,14 @@ void Main(UiSession& ui, const QString& text)
         s.ws.TemplatePath = read.loaded() ? read.templatePath : QString();
         return;
     }
+    if (cl.hasColon && cl.option == QLatin1String("/A")) {
+        shell::AssociateFiles();
+        s.tell(QStringLiteral("Associated files!"), QString::fromLatin1(kAppTitle),
+               MsgIcon::Information);
+        return;
+    }
     s.tell(invalidOptionMessage(cl.option), QString::fromLatin1(kAppTitle), MsgIcon::Exclamation);
-    showStartWindow(ui);
+    showStartWindowAndSplash(ui);
 }
 
 } // namespace quillane

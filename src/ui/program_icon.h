@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QIcon>
+
+namespace quillane {
+
+// The program's icon in all the sizes it comes in; the windows carry it.
+QIcon programIcon();
+
+} // namespace quillane

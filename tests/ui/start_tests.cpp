@@ -1,0 +1,410 @@
+// The start window, the splash and the start-up routine, offscreen with scripted messages.
+
+#include "core/version.h"
+#include "support/fakes.h"
+#include "ui/designer_window.h"
+#include "ui/html_editor_window.h"
+#include "ui/main_routine.h"
+#include "ui/splash.h"
+#include "ui/start_window.h"
+#include "ui/ui_session.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStandardPaths>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using namespace quillane;
+using namespace quillane::test;
+
+namespace {
+
+const QString kTemplate = QString::fromLatin1(
+    crlf({"#QT1#", "Plain", "#DEFAULTHTML#", "<h1>::title::</h1>::body::", "#ENDDEFAULTHTML#",
+          "#STARTSECTION#", "body", " 1 ", "<p>text</p>", "#STARTSECTION#"}));
+
+class StartTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    ScriptedPrompter prompter;
+    std::unique_ptr<UiSession> ui;
+    // What a test does while the splash is up; without it the splash's timer ticks at once.
+    std::function<void(frmSplash&)> whileSplash;
+    int splashes = 0;
+    QStringList otherModals;                  // our other modal dialogs that were run
+    std::vector<ScriptedFileDialog*> dialogs; // owned by the windows that asked for them
+
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        dialogs.clear();
+        // Registration writes below these; the real home is never touched.
+        for (const char* name : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"})
+            qputenv(name, dir.filePath(QString::fromLatin1(name)).toLocal8Bit());
+        QFile::copy(QStringLiteral(QUILLANE_SOURCE_DIR "/default.qtf"),
+                    dir.filePath(QStringLiteral("default.qtf")));
+
+        ui = std::make_unique<UiSession>(dir.path());
+        ui->setPrompter(&prompter);
+        ui->setFileDialogFactory([this](QWidget*) {
+            auto d = std::make_unique<ScriptedFileDialog>();
+            dialogs.push_back(d.get());
+            return d;
+        });
+        ui->setModalRunner([this](QDialog& d) {
+            if (auto* splash = qobject_cast<frmSplash*>(&d)) {
+                ++splashes;
+                splash->show();
+                if (whileSplash)
+                    whileSplash(*splash);
+                else
+                    tick(*splash);
+                return;
+            }
+            otherModals << d.objectName();
+        });
+    }
+
+    void TearDown() override {
+        ui.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        qDeleteAll(QApplication::topLevelWidgets());
+    }
+
+    static void tick(frmSplash& splash) { QMetaObject::invokeMethod(splash.Timer1, "timeout"); }
+
+    static frmMain* startWindow() {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* start = qobject_cast<frmMain*>(w); start && start->isVisible()) return start;
+        return nullptr;
+    }
+
+    static bool anyWindowOpen() {
+        const QWidgetList all = QApplication::topLevelWidgets();
+        return std::any_of(all.begin(), all.end(), [](QWidget* w) { return w->isVisible(); });
+    }
+
+    // The windows of the other editors are placeholders until they are built; the checks of
+    // what they do once opened wait for them.
+    bool editorsAreBuilt() {
+        ScriptedPrompter quiet;
+        UiSession probe(dir.path());
+        probe.setPrompter(&quiet);
+        return probe.showHtmlEditor()->centralWidget() != nullptr;
+    }
+
+    QString file(const QString& name, const QString& text) {
+        return writeFile(dir, name, text.toLatin1());
+    }
+
+    QString xdg(const char* variable, const QString& rest) const {
+        return dir.filePath(QString::fromLatin1(variable) + u'/' + rest);
+    }
+
+    bool associated() const {
+        return QFileInfo::exists(xdg("XDG_DATA_HOME", "mime/packages/quillane.xml")) &&
+               QFileInfo::exists(xdg("XDG_DATA_HOME", "applications/quillane-document.desktop")) &&
+               QFileInfo::exists(xdg("XDG_DATA_HOME", "applications/quillane-template.desktop")) &&
+               QFileInfo::exists(xdg("XDG_CONFIG_HOME", "mimeapps.list"));
+    }
+};
+
+void expectMessage(const Message& m, const QString& text, const QString& title, MsgIcon icon,
+                   MsgButtons buttons = MsgButtons::Ok) {
+    EXPECT_EQ(m.text, text);
+    EXPECT_EQ(m.title, title);
+    EXPECT_EQ(m.icon, icon);
+    EXPECT_EQ(m.buttons, buttons);
+}
+
+// ---- Main -------------------------------------------------------------------------------------
+
+TEST_F(StartTest, NoArgumentShowsTheStartWindowWithTheSplashOverItUntilItsTimerTicks) {
+    QPointer<frmSplash> seen;
+    whileSplash = [&](frmSplash& splash) {
+        seen = &splash;
+        ASSERT_NE(startWindow(), nullptr) << "the start window is up behind the splash";
+        EXPECT_EQ(splash.lblVersion->text(), "Version 0.1.2");
+        ASSERT_TRUE(splash.Timer1->isActive());
+        EXPECT_EQ(splash.Timer1->interval(), 1000);
+
+        // Nothing the user does closes it early.
+        for (int key : {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Space, Qt::Key_Enter, Qt::Key_A})
+            QTest::keyClick(&splash, Qt::Key(key));
+        QTest::keyClick(&splash, Qt::Key_F4, Qt::AltModifier);
+        QTest::mouseClick(&splash, Qt::LeftButton);
+        QTest::mouseDClick(splash.lblProductName, Qt::LeftButton);
+        splash.close(); // as the window manager would
+        EXPECT_TRUE(splash.isVisible());
+        EXPECT_TRUE(splash.Timer1->isActive());
+
+        tick(splash);
+        EXPECT_FALSE(splash.isVisible());
+        EXPECT_FALSE(splash.Timer1->isActive()) << "it ticks only once";
+    };
+    Main(*ui, QString());
+
+    EXPECT_EQ(splashes, 1);
+    EXPECT_TRUE(seen.isNull()) << "the splash is released once it has closed";
+    frmMain* start = startWindow();
+    ASSERT_NE(start, nullptr);
+    EXPECT_TRUE(prompter.shown.empty());
+    const QList<QSize> sizes = start->windowIcon().availableSizes();
+    for (int px : {16, 32, 48})
+        EXPECT_TRUE(sizes.contains(QSize(px, px))) << "window icon of " << px << " px";
+}
+
+TEST(SplashVersion, IsBuiltFromTheVersionNumbers) {
+    EXPECT_EQ(versionCaption({0, 1, 2, ""}), "Version 0.1.2");
+    EXPECT_EQ(versionCaption({2, 10, 7, ""}), "Version 2.10.7");
+    EXPECT_EQ(versionCaption(kVersion), "Version 0.1.2");
+}
+
+TEST_F(StartTest, AnInvalidOptionIsReportedThenTheStartWindowAndSplashFollow) {
+    file("notes.txt", "text");
+    const struct {
+        const char* argument;
+        const char* shownOption;
+    } cases[] = {
+        {"/X", "/X"},                   // unknown option, no colon
+        {"/h:page.qht", "/h"},          // options are compared case-sensitively
+        {" /T:page.qtf", " /T"},        // a blank before the option
+        {"/A", "/A"},                   // a known letter without its colon
+        {"missing.qht", "missing.qht"}, // no such document
+        {"notes.txt", "notes.txt"},     // a file, but not one of ours
+    };
+    const QString cwd = QDir::currentPath();
+    QDir::setCurrent(dir.path());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.argument);
+        prompter.shown.clear();
+        splashes = 0;
+        Main(*ui, QString::fromLatin1(c.argument));
+        ASSERT_EQ(prompter.shown.size(), 1u);
+        expectMessage(prompter.last(),
+                      "Invalid command line option: " + QString::fromLatin1(c.shownOption) +
+                          "(don't worry - it won't kill you, or will it......:))",
+                      "Quillane", MsgIcon::Exclamation);
+        EXPECT_EQ(splashes, 1);
+        frmMain* start = startWindow();
+        ASSERT_NE(start, nullptr);
+        EXPECT_EQ(ui->designer(), nullptr);
+        EXPECT_EQ(ui->htmlEditor(), nullptr);
+        delete start;
+    }
+    QDir::setCurrent(cwd);
+}
+
+TEST_F(StartTest, AFileNamedOnItsOwnOpensInTheEditorForItsType) {
+    const QString templ = file("site.qtf", kTemplate);
+    const QString upper = file("SITE.QTF", kTemplate);
+    const QString doc = file(
+        "page.qht", QString::fromLatin1(crlf({"#QH1#", "Title", "site.qtf", "page.html",
+                                              "#STARTSECTION#", "<p>mine</p>", "#STARTSECTION#"})));
+    for (const QString& t : {templ, upper}) {
+        SCOPED_TRACE(t.toStdString());
+        ui = std::make_unique<UiSession>(dir.path());
+        ui->setPrompter(&prompter);
+        Main(*ui, t);
+        EXPECT_NE(ui->designer(), nullptr);
+        EXPECT_EQ(ui->htmlEditor(), nullptr);
+        EXPECT_FALSE(ui->ending()) << "a template that reads is not an invalid file";
+    }
+    ui = std::make_unique<UiSession>(dir.path());
+    ui->setPrompter(&prompter);
+    Main(*ui, doc);
+    EXPECT_NE(ui->htmlEditor(), nullptr);
+    EXPECT_EQ(ui->designer(), nullptr);
+    EXPECT_EQ(QFileInfo(ui->ws().TemplatePath).fileName(), "site.qtf");
+    EXPECT_EQ(startWindow(), nullptr);
+    EXPECT_TRUE(prompter.shown.empty()) << prompter.texts().join('|').toStdString();
+}
+
+TEST_F(StartTest, RegisterOptionRegistersTheFileTypesReportsItAndOpensNoWindow) {
+    for (const char* argument : {"/A:", "/A:anything at all"}) {
+        SCOPED_TRACE(argument);
+        prompter.shown.clear();
+        QDir(dir.filePath("XDG_DATA_HOME")).removeRecursively();
+        Main(*ui, QString::fromLatin1(argument));
+        EXPECT_TRUE(associated());
+        ASSERT_EQ(prompter.shown.size(), 1u);
+        expectMessage(prompter.last(), "Associated files!", "Quillane", MsgIcon::Information);
+        EXPECT_FALSE(anyWindowOpen());
+        EXPECT_EQ(splashes, 0);
+    }
+    QFile entry(xdg("XDG_DATA_HOME", "applications/quillane-template.desktop"));
+    ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
+    const QString program = QCoreApplication::applicationFilePath();
+    EXPECT_TRUE(QString::fromUtf8(entry.readAll()).contains("Exec=\"" + program + "\" /T:%f"));
+}
+
+// ---- the start window -------------------------------------------------------------------------
+
+class StartWindowTest : public StartTest {
+protected:
+    QPointer<frmMain> w;
+    void SetUp() override {
+        StartTest::SetUp();
+        w = showStartWindow(*ui);
+    }
+    void TearDown() override {
+        delete w.data();
+        StartTest::TearDown();
+    }
+    // The window is unloaded, not hidden.
+    bool unloaded() {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return w.isNull();
+    }
+};
+
+TEST_F(StartWindowTest, EnterAtOnceOpensTheDesignerAndUnloadsTheStartWindow) {
+    EXPECT_TRUE(w->optWhere[0]->isChecked());
+    EXPECT_FALSE(w->optWhere[1]->isChecked() || w->optWhere[2]->isChecked());
+
+    QTest::keyClick(w->optWhere[0], Qt::Key_Return);
+    EXPECT_TRUE(unloaded());
+    EXPECT_NE(ui->designer(), nullptr);
+    EXPECT_EQ(ui->htmlEditor(), nullptr);
+    EXPECT_FALSE(ui->ending());
+    EXPECT_TRUE(prompter.shown.empty());
+}
+
+TEST_F(StartWindowTest, EachChoiceOpensItsWindow) {
+    for (int choice : {1, 2}) {
+        SCOPED_TRACE(choice);
+        TearDown();
+        SetUp();
+        w->optWhere[choice]->click();
+        EXPECT_FALSE(w->optWhere[0]->isChecked()) << "the options form one group";
+        w->cmdStart->click();
+        EXPECT_TRUE(unloaded());
+        ASSERT_NE(ui->htmlEditor(), nullptr);
+        EXPECT_TRUE(ui->htmlEditor()->isVisible());
+        EXPECT_EQ(ui->designer(), nullptr);
+        if (!editorsAreBuilt()) continue;
+        // The batch build starts at once with its folder question; cancelled, the editor stays.
+        const bool asked = std::any_of(dialogs.begin(), dialogs.end(), [](auto* d) {
+            return !d->uses.empty() && d->uses.front().dialogTitle ==
+                                           "Choose template folder, dont worry about which file";
+        });
+        EXPECT_EQ(asked, choice == 2);
+        EXPECT_TRUE(ui->htmlEditor() && ui->htmlEditor()->isVisible());
+    }
+}
+
+TEST_F(StartWindowTest, StartWithNoChoiceAsksForOneAndStays) {
+    for (QRadioButton* o : w->optWhere)
+        o->setAutoExclusive(false), o->setChecked(false);
+    w->cmdStart->click();
+    ASSERT_EQ(prompter.shown.size(), 1u);
+    expectMessage(prompter.last(), "What have you done? Really? Please make a choice!", "Quillane",
+                  MsgIcon::None);
+    EXPECT_FALSE(unloaded());
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_EQ(ui->designer(), nullptr);
+    EXPECT_EQ(ui->htmlEditor(), nullptr);
+}
+
+TEST_F(StartWindowTest, EscapeAsksBeforeRegisteringTheFileTypes) {
+    const QString question = "This will make you be able to double click Quillane files in "
+                             "Explorer to open them. Do you want to do this?";
+    w->optWhere[1]->click();
+
+    // Escape works wherever the focus is, a button included; No changes nothing.
+    prompter.answers = {MsgAnswer::No};
+    QTest::keyClick(w->cmdStart, Qt::Key_Escape);
+    ASSERT_EQ(prompter.shown.size(), 1u);
+    expectMessage(prompter.last(), question, "Associate Files", MsgIcon::Question,
+                  MsgButtons::YesNo);
+    EXPECT_FALSE(associated());
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("XDG_DATA_HOME")));
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_TRUE(w->optWhere[1]->isChecked());
+    EXPECT_EQ(ui->designer(), nullptr);
+
+    prompter.answers = {MsgAnswer::Yes};
+    QTest::keyClick(w->optWhere[1], Qt::Key_Escape);
+    ASSERT_EQ(prompter.shown.size(), 3u);
+    EXPECT_EQ(prompter.shown[1].text, question);
+    expectMessage(prompter.last(),
+                  "Association Complete (you might need to restart for it to take place - just "
+                  "try it!)",
+                  "Associate Files", MsgIcon::Information);
+    EXPECT_TRUE(associated());
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_TRUE(w->optWhere[1]->isChecked());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "the busy pointer is gone again";
+}
+
+TEST_F(StartWindowTest, RegistrationThatCannotWriteStillReportsCompletion) {
+    // A file where the data folder should be: nothing can be written below it.
+    file("XDG_DATA_HOME", "in the way");
+    prompter.answers = {MsgAnswer::Yes};
+    w->cmdAssociate->click();
+    ASSERT_EQ(prompter.shown.size(), 2u);
+    EXPECT_TRUE(prompter.last().text.startsWith("Association Complete"));
+    EXPECT_TRUE(w->isVisible());
+}
+
+TEST_F(StartWindowTest, LaterSaysGoodbyeAndEndsTheProgram) {
+    // Enter on another button activates that button, not the default one.
+    w->cmdLater->setFocus();
+    QTest::keyClick(w->cmdLater, Qt::Key_Return);
+    ASSERT_EQ(prompter.shown.size(), 1u);
+    expectMessage(prompter.last(),
+                  "You'd better come back later, or I'll...\r\n\r\n\r\nJust joking! (but try to "
+                  "come back later anyway :)) Bye for now!",
+                  "Quillane", MsgIcon::Information);
+    EXPECT_TRUE(unloaded());
+    EXPECT_TRUE(ui->ending());
+    EXPECT_EQ(ui->designer(), nullptr);
+    EXPECT_EQ(ui->htmlEditor(), nullptr);
+}
+
+TEST_F(StartWindowTest, WhatTheShowsTheAboutBoxAndTheStartWindowComesBackAsItWas) {
+    w->optWhere[2]->click();
+    QTest::keyClick(w->cmdWhatThe, Qt::Key_Space);
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_TRUE(w->optWhere[2]->isChecked());
+    EXPECT_TRUE(prompter.shown.empty());
+    EXPECT_EQ(ui->designer(), nullptr);
+    EXPECT_EQ(ui->htmlEditor(), nullptr);
+    if (editorsAreBuilt()) {
+        EXPECT_EQ(otherModals.size(), 1) << "the about box, modal";
+    }
+}
+
+TEST_F(StartWindowTest, ClosingItFromTheWindowManagerEndsTheProgramAskingNothing) {
+    w->close();
+    EXPECT_TRUE(unloaded());
+    EXPECT_TRUE(ui->ending());
+    EXPECT_TRUE(prompter.shown.empty());
+}
+
+TEST_F(StartWindowTest, SwitchingToAnEditorDoesNotEndTheProgram) {
+    // Between unloading the start window and showing the editor no window is open; the
+    // program must not take that for its last window closing.
+    QTimer::singleShot(0, w->cmdStart, &QPushButton::click);
+    QTimer::singleShot(150, [] { QCoreApplication::exit(7); });
+    EXPECT_EQ(QApplication::exec(), 7);
+    EXPECT_TRUE(w.isNull());
+    ASSERT_NE(ui->designer(), nullptr);
+    EXPECT_TRUE(ui->designer()->isVisible());
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // Also when the test list is read at build time, outside ctest's environment.
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QStandardPaths::setTestModeEnabled(true);
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
