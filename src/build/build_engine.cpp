@@ -95,7 +95,13 @@ bool BuildPage(Session& s, const QString& outputPath, const QString& templatePat
         return fail(QStringLiteral("ERROR: No output file is set, cannot build!"));
 
     const QString title = s.htmlEditor ? s.htmlEditor->title() : QString();
-    QString built = pourPage(page, title, s.ws.SectionNames, s.ws.SectionHtml);
+    std::optional<QString> poured = pourPage(page, title, s.ws.SectionNames, s.ws.SectionHtml);
+    if (!poured)
+        return fail(
+            QStringLiteral("ERROR: The page would grow beyond %1 characters (its sections insert "
+                           "each other over and over), cannot build!")
+                .arg(kMaxPageChars));
+    QString built = std::move(*poured);
     built += kCrLf;
     FileError error;
     if (!writeFileQuickly(outputPath, encodePage(built), error))

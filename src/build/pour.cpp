@@ -69,9 +69,10 @@ private:
 
 class Pourer {
 public:
-    Pourer(const QString& page, const QStringList& names, const QStringList& html)
+    Pourer(const QString& page, const QStringList& names, const QStringList& html, qsizetype limit)
         : m_page(page), m_names(names), m_html(html), m_trie(names),
-          m_buckets(size_t(names.size())), m_splits(size_t(names.size())) {
+          m_buckets(size_t(names.size())), m_splits(size_t(names.size())), m_total(page.size()),
+          m_limit(limit) {
         m_pieces.resize(2);
         m_pieces[kHead].next = kTail;
         m_pieces[kTail].prev = kHead;
@@ -83,10 +84,11 @@ public:
         // The page's own last character may begin "::" with nothing after it: no candidate.
     }
 
-    QString run() {
+    std::optional<QString> run() {
         const int last = int(m_names.size()) - 1;
-        for (int pass = 1; pass <= last; ++pass)
+        for (int pass = 1; pass <= last && m_total <= m_limit; ++pass)
             runPass(pass);
+        if (m_total > m_limit) return std::nullopt;
         QString out;
         qsizetype total = 0;
         for (int p = m_pieces[kHead].next; p != kTail; p = m_pieces[p].next)
@@ -257,6 +259,7 @@ private:
                 continue;
             }
             replace(p, token.size(), pass);
+            if (m_total > m_limit) return;
         }
     }
 
@@ -283,6 +286,7 @@ private:
         m_pieces[cur].prev = before;
 
         const QString& html = m_html[pass];
+        m_total += html.size() - len;
         const int first = insertText(before, html.constData(), html.size(), splitsOf(pass));
         const int after = cur; // first piece of the untouched rest
         std::vector<int> fresh;
@@ -330,16 +334,20 @@ private:
     std::vector<Piece> m_pieces;
     std::vector<std::vector<int>> m_buckets;
     std::vector<std::optional<std::vector<qsizetype>>> m_splits;
+    qsizetype m_total;
+    const qsizetype m_limit;
 };
 
 } // namespace
 
-QString pourPage(const QString& page, const QString& title, const QStringList& names,
-                 const QStringList& html) {
+std::optional<QString> pourPage(const QString& page, const QString& title, const QStringList& names,
+                                const QStringList& html, qsizetype maxChars) {
+    const qsizetype titles = page.count(QStringLiteral("::title::"));
+    if (page.size() + titles * (title.size() - 9) > maxChars) return std::nullopt;
     QString titled = page;
     titled.replace(QStringLiteral("::title::"), title);
     if (names.size() < 2) return titled;
-    return Pourer(titled, names, html).run();
+    return Pourer(titled, names, html, maxChars).run();
 }
 
 } // namespace quillane

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 namespace quillane {
 
@@ -11,7 +12,10 @@ namespace quillane {
 // inserted; later ones do. names and html are indexed by slot (index 0 unused).
 //
 // The cost grows with the page and what is inserted, not with the page times the slots.
-QString pourPage(const QString& page, const QString& title, const QStringList& names,
-                 const QStringList& html);
+// Sections that insert each other can make a page grow without bound: past maxChars the
+// pouring stops and there is no page.
+inline constexpr qsizetype kMaxPageChars = qsizetype(256) * 1024 * 1024;
+std::optional<QString> pourPage(const QString& page, const QString& title, const QStringList& names,
+                                const QStringList& html, qsizetype maxChars = kMaxPageChars);
 
 } // namespace quillane
