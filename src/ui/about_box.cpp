@@ -50,6 +50,7 @@ frmAbout::frmAbout(UiSession& ui, QWidget* parent)
 {
     setObjectName(QStringLiteral("frmAbout"));
     setWindowTitle(QStringLiteral("About Quillane"));
+    setFont(layoutFont());
     setAttribute(Qt::WA_DeleteOnClose, false);
 
     cmdOk = new QPushButton(QStringLiteral("OK"), this);

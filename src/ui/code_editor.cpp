@@ -27,6 +27,9 @@ CodeEditor::CodeEditor(QWidget* parent) : QsciScintilla(parent)
     setFolding(QsciScintilla::NoFoldStyle);
     setWrapMode(QsciScintilla::WrapNone);
     setTabWidth(4);
+    // The horizontal scroll bar follows the longest line instead of a fixed page width.
+    setScrollWidth(1);
+    setScrollWidthTracking(true);
 }
 
 QString CodeEditor::text() const

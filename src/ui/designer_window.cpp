@@ -64,6 +64,7 @@ frmTemplates::frmTemplates(UiSession& ui, QWidget* parent)
     setObjectName(QStringLiteral("frmTemplates"));
     setAttribute(Qt::WA_DeleteOnClose, false);
     setWindowTitle(QStringLiteral("Template designer... Where templates are born!"));
+    setFont(layoutFont());
 
     // Menu bar. The last two items sit on the bar itself and act when clicked, so the bar is
     // kept in the window even where the desktop offers a global menu.
@@ -121,6 +122,8 @@ frmTemplates::frmTemplates(UiSession& ui, QWidget* parent)
                        "cmdPreview");
     placeTwips(cmdPreview, 120, 4920, 5535, 495);
     for (QPushButton* b : {cmdAdd, cmdEdit, cmdDelete, cmdPreview}) b->setAutoDefault(false);
+    // A caption a little wider in this face than designed is shown whole, not cut.
+    for (QLabel* l : lblDescription) l->resize(std::max(l->width(), l->sizeHint().width()), l->height());
 
     setTabOrder(txtTemplate, lstSections);
     setTabOrder(lstSections, rtxDefaultHTML);

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShowEvent>
 
 namespace quillane {
 
@@ -27,6 +28,7 @@ frmSections::frmSections(UiSession& ui, QWidget* parent)
 {
     setObjectName(QStringLiteral("frmSections"));
     setWindowTitle(QStringLiteral("Section Editor"));
+    setFont(layoutFont());
     setSizeGripEnabled(false);
 
     lblDescription[0] = new QLabel(QStringLiteral("Section name:"), this);
@@ -180,6 +182,7 @@ void frmSections::resizeEvent(QResizeEvent* event)
 void frmSections::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
+    if (!event->spontaneous()) centreOnScreen(this);
     sizeLabels(); // a caller may have changed their captions
     Form_Resize();
 }

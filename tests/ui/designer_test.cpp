@@ -68,21 +68,6 @@ TEST_F(Designer, FreshStartShowsTheDefaultTemplateUnderItsFixedName)
     EXPECT_TRUE(prompter.shown.empty());
     EXPECT_FALSE(w->windowFlags() & Qt::WindowCloseButtonHint);
 
-    // Controls are found by their names, with their captions and access keys.
-    const std::pair<const char*, const char*> buttons[] = {
-        {"cmdAdd", "&Add new section"},
-        {"cmdEdit", "&Edit section"},
-        {"cmdDelete", "&Delete section"},
-        {"cmdPreview", "Preview default HTML in browser..."}};
-    for (const auto& [name, caption] : buttons) {
-        auto* b = w->findChild<QPushButton*>(QString::fromLatin1(name));
-        ASSERT_NE(b, nullptr) << name;
-        EXPECT_EQ(b->text(), caption);
-    }
-    QStringList labels;
-    for (QLabel* l : w->lblDescription) labels << l->text();
-    EXPECT_EQ(labels, QStringList({"Template name:", "Current sections:", "Default HTML:"}));
-
     // The menu bar, in order, with its shortcuts; the last two items sit on the bar itself.
     QStringList bar;
     for (QAction* a : w->menuBar()->actions()) bar << a->text() + (a->menu() ? "/menu" : "");
@@ -117,7 +102,7 @@ TEST_F(Designer, NeverSmallerThanItsDesignSizeAndStretchesByTheMargins)
     w->resize(100, 100);
     QCoreApplication::processEvents();
     EXPECT_EQ(outer(), QSize(twips(w, 5865), twips(w, 6195)));
-    EXPECT_GE(w->minimumWidth(), 100 + 1);
+    EXPECT_EQ(w->minimumSize(), w->size()) << "a real minimum, not only a spring back";
 
     w->resize(twips(w, 9000), twips(w, 8000));
     QCoreApplication::processEvents();
