@@ -113,7 +113,7 @@ TEST_F(Designer, NeverSmallerThanItsDesignSizeAndStretchesByTheMargins)
     EXPECT_EQ(w->cmdPreview->y(), twips(w, H - 1275));
     EXPECT_EQ(w->cmdPreview->width(), twips(w, W - 330));
     EXPECT_EQ(w->cmdDelete->x(), twips(w, W - 1695 - 240));
-    // What the Part does not move stays where it was designed.
+    // What the layout does not move stays where it was designed.
     EXPECT_EQ(w->cmdAdd->geometry(), QRect(twips(w, 120), twips(w, 1800), twips(w, 1695), twips(w, 375)));
     EXPECT_EQ(w->lstSections->height(), twips(w, 1035));
 }
