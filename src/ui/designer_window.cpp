@@ -1,29 +1,501 @@
 #include "ui/designer_window.h"
 
+#include "core/version.h"
+#include "core/workspace.h"
+#include "formats/file_reader.h"
+#include "formats/file_writers.h"
+#include "formats/text_codec.h"
+#include "formats/text_file.h"
+#include "ui/about_box.h"
+#include "ui/code_editor.h"
+#include "ui/section_editor.h"
+#include "ui/twips.h"
 #include "ui/ui_session.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QUrl>
 
 namespace quillane {
 
-// To be built: the window's controls, menus and commands.
-frmTemplates::frmTemplates(UiSession& ui, QWidget* parent) : QMainWindow(parent), m_ui(ui)
+namespace {
+
+// Design size of the client area (below the menu bar) and the smallest outer size, in twips.
+constexpr int kClientWidth = 5745;
+constexpr int kClientHeight = 5505;
+constexpr int kMinOuterWidth = 5865;
+constexpr int kMinOuterHeight = 6195;
+
+const QString kTemplateFilter = QStringLiteral("Quillane template file|*.qtf");
+const QString kTemplateExt = QStringLiteral(".qtf");
+
+PageOpener& pageOpener()
 {
+    static PageOpener opener;
+    return opener;
+}
+
+template <typename T>
+T* named(T* object, const char* name)
+{
+    object->setObjectName(QString::fromLatin1(name));
+    return object;
+}
+
+} // namespace
+
+void setPageOpener(PageOpener opener)
+{
+    pageOpener() = std::move(opener);
+}
+
+frmTemplates::frmTemplates(UiSession& ui, QWidget* parent)
+    : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_ui(ui)
+{
+    setObjectName(QStringLiteral("frmTemplates"));
     setAttribute(Qt::WA_DeleteOnClose, false);
+    setWindowTitle(QStringLiteral("Template designer... Where templates are born!"));
+    setFont(layoutFont());
+
+    // Menu bar. The last two items sit on the bar itself and act when clicked, so the bar is
+    // kept in the window even where the desktop offers a global menu.
+    QMenuBar* bar = menuBar();
+    bar->setNativeMenuBar(false);
+    mnuFile = named(bar->addMenu(QStringLiteral("&File")), "mnuFile");
+    mnuFileNew = named(mnuFile->addAction(QStringLiteral("&New")), "mnuFileNew");
+    mnuFileNew->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    mnuFIleOpen = named(mnuFile->addAction(QStringLiteral("&Open...")), "mnuFIleOpen");
+    mnuFIleOpen->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    mnuFileBar1 = named(mnuFile->addSeparator(), "mnuFileBar1");
+    mnuFileSave = named(mnuFile->addAction(QStringLiteral("&Save")), "mnuFileSave");
+    mnuFileSave->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    mnuFileSaveAs = named(mnuFile->addAction(QStringLiteral("Save &As...")), "mnuFileSaveAs");
+    mnuFileSaveAs->setShortcut(QKeySequence(Qt::Key_F12));
+    mnuFileBar3 = named(mnuFile->addSeparator(), "mnuFileBar3");
+    mnuFileExit = named(mnuFile->addAction(QStringLiteral("E&xit")), "mnuFileExit");
+    mnuHelp = named(bar->addMenu(QStringLiteral("&Help")), "mnuHelp");
+    mnuHelpAbout = named(mnuHelp->addAction(QStringLiteral("&About Quillane")), "mnuHelpAbout");
+    mnuSpaces = named(bar->addAction(QString(12, u' ')), "mnuSpaces");
+    mnuChange = named(bar->addAction(QStringLiteral("CHANGE TO HTML EDITOR")), "mnuChange");
+    for (QAction* a : {mnuFileNew, mnuFIleOpen, mnuFileSave, mnuFileSaveAs})
+        a->setShortcutContext(Qt::WindowShortcut);
+
+    // Controls, in tab order.
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    setCentralWidget(client);
+    const char* captions[] = {"Template name:", "Current sections:", "Default HTML:"};
+    for (int i = 0; i < 3; ++i) {
+        lblDescription[i] = named(new QLabel(QString::fromLatin1(captions[i]), client), "lblDescription");
+        lblDescription[i]->setProperty("Index", i);
+    }
+    placeTwips(lblDescription[0], 120, 120, 1140, 195);
+    txtTemplate = named(new QLineEdit(client), "txtTemplate");
+    txtTemplate->setMaxLength(std::numeric_limits<int>::max());
+    placeTwips(txtTemplate, 1320, 120, 4335, 285);
+    placeTwips(lblDescription[1], 120, 480, 1185, 195);
+    lstSections = named(new QListWidget(client), "lstSections");
+    lstSections->setSelectionMode(QAbstractItemView::SingleSelection);
+    lstSections->setSortingEnabled(false);
+    placeTwips(lstSections, 120, 720, 5535, 1035);
+    placeTwips(lblDescription[2], 120, 2280, 1050, 195);
+    rtxDefaultHTML = named(new CodeEditor(client), "rtxDefaultHTML");
+    placeTwips(rtxDefaultHTML, 120, 2520, 5535, 2295);
+    cmdAdd = named(new QPushButton(QStringLiteral("&Add new section"), client), "cmdAdd");
+    placeTwips(cmdAdd, 120, 1800, 1695, 375);
+    cmdEdit = named(new QPushButton(QStringLiteral("&Edit section"), client), "cmdEdit");
+    cmdEdit->setEnabled(false);
+    placeTwips(cmdEdit, 2040, 1800, 1695, 375);
+    cmdDelete = named(new QPushButton(QStringLiteral("&Delete section"), client), "cmdDelete");
+    cmdDelete->setEnabled(false);
+    placeTwips(cmdDelete, 3960, 1800, 1695, 375);
+    cmdPreview = named(new QPushButton(QStringLiteral("Preview default HTML in browser..."), client),
+                       "cmdPreview");
+    placeTwips(cmdPreview, 120, 4920, 5535, 495);
+    for (QPushButton* b : {cmdAdd, cmdEdit, cmdDelete, cmdPreview}) b->setAutoDefault(false);
+    // A caption a little wider in this face than designed is shown whole, not cut.
+    for (QLabel* l : lblDescription) l->resize(std::max(l->width(), l->sizeHint().width()), l->height());
+
+    setTabOrder(txtTemplate, lstSections);
+    setTabOrder(lstSections, rtxDefaultHTML);
+    setTabOrder(rtxDefaultHTML, cmdAdd);
+    setTabOrder(cmdAdd, cmdEdit);
+    setTabOrder(cmdEdit, cmdDelete);
+    setTabOrder(cmdDelete, cmdPreview);
+
+    dlgSaveLoad = m_ui.makeFileDialog(this);
+    dlgSaveLoad->defaultExt = kTemplateExt;
+
+    connect(txtTemplate, &QLineEdit::textChanged, this, &frmTemplates::txtTemplate_Change);
+    connect(rtxDefaultHTML, &QsciScintilla::textChanged, this, &frmTemplates::rtxDefaultHTML_Change);
+    connect(lstSections, &QListWidget::itemSelectionChanged, this, &frmTemplates::lstSections_Click);
+    connect(cmdAdd, &QPushButton::clicked, this, &frmTemplates::cmdAdd_Click);
+    connect(cmdEdit, &QPushButton::clicked, this, &frmTemplates::cmdEdit_Click);
+    connect(cmdDelete, &QPushButton::clicked, this, &frmTemplates::cmdDelete_Click);
+    connect(cmdPreview, &QPushButton::clicked, this, &frmTemplates::cmdPreview_Click);
+    connect(mnuFileNew, &QAction::triggered, this, &frmTemplates::mnuFileNew_Click);
+    connect(mnuFIleOpen, &QAction::triggered, this, &frmTemplates::mnuFIleOpen_Click);
+    connect(mnuFileSave, &QAction::triggered, this, &frmTemplates::mnuFileSave_Click);
+    connect(mnuFileSaveAs, &QAction::triggered, this, &frmTemplates::mnuFileSaveAs_Click);
+    connect(mnuFileExit, &QAction::triggered, this, &frmTemplates::mnuFileExit_Click);
+    connect(mnuHelpAbout, &QAction::triggered, this, &frmTemplates::mnuHelpAbout_Click);
+    connect(mnuSpaces, &QAction::triggered, this, &frmTemplates::mnuSpaces_Click);
+    connect(mnuChange, &QAction::triggered, this, &frmTemplates::mnuChange_Click);
+
+    resize(twips(this, kClientWidth), twips(this, kClientHeight) + bar->sizeHint().height());
 }
 
 frmTemplates::~frmTemplates() = default;
 
-void frmTemplates::Form_Load() {}
-bool frmTemplates::mnuFileSave_Click() { return false; }
+// --- Loading and the file commands ---------------------------------------------------------
+
+void frmTemplates::Form_Load()
+{
+    Session& s = m_ui.session();
+    s.ws.CurrentFile.clear();
+    BusyGuard busy(s.app);
+    // A missing or broken default template has been reported by the reader; the window opens
+    // with whatever it managed to fill in.
+    LoadFile(s, s.defaultTemplatePath(), LoadMode::Designer);
+    setTemplateName(QStringLiteral("Default template"));
+    s.ws.IsDirty = false;
+}
+
+void frmTemplates::mnuFileNew_Click()
+{
+    Session& s = m_ui.session();
+    if (!ConfirmSaveChanges(s, EditorMode::Designer)) return;
+    ResetEditor(s, EditorMode::Designer);
+    s.ws.CurrentFile.clear();
+    Form_Load();
+}
+
+void frmTemplates::prepareTemplateDialog(const QString& title)
+{
+    dlgSaveLoad->dialogTitle = title;
+    dlgSaveLoad->filter = kTemplateFilter;
+    dlgSaveLoad->defaultExt = kTemplateExt;
+    dlgSaveLoad->fileName = m_ui.session().ws.CurrentFile;
+    dlgSaveLoad->hideReadOnly = true;
+}
+
+void frmTemplates::mnuFIleOpen_Click()
+{
+    Session& s = m_ui.session();
+    if (!ConfirmSaveChanges(s, EditorMode::Designer)) return;
+    bool rejected = false;
+    for (;;) {
+        prepareTemplateDialog(QStringLiteral("Load a template..."));
+        dlgSaveLoad->overwritePrompt = false;
+        dlgSaveLoad->pathMustExist = true;
+        dlgSaveLoad->showOpen();
+        if (dlgSaveLoad->fileName.isEmpty()) {
+            // The window shows what the failed read left; a plain Save must not write that
+            // over the file that was refused, so it asks for a file instead.
+            if (rejected) s.ws.CurrentFile.clear();
+            return;
+        }
+        s.ws.CurrentFile = dlgSaveLoad->fileName;
+        bool loaded = false;
+        {
+            BusyGuard busy(s.app);
+            ResetEditor(s, EditorMode::Designer);
+            loaded = LoadFile(s, s.ws.CurrentFile, LoadMode::Designer).loaded();
+        }
+        if (loaded) return;
+        rejected = true; // ask again, preset to the refused file
+    }
+}
+
+bool frmTemplates::mnuFileSave_Click()
+{
+    Session& s = m_ui.session();
+    if (s.ws.CurrentFile.isEmpty()) return mnuFileSaveAs_Click();
+    // The writer shows the busy pointer, reports a failure with the path and the reason, and
+    // leaves the old file and IsDirty as they were when it fails.
+    return writeTemplateFile(s, s.ws.CurrentFile);
+}
+
+bool frmTemplates::mnuFileSaveAs_Click()
+{
+    Session& s = m_ui.session();
+    prepareTemplateDialog(QStringLiteral("Save a template..."));
+    dlgSaveLoad->overwritePrompt = true;
+    dlgSaveLoad->pathMustExist = false;
+    dlgSaveLoad->showSave();
+    if (dlgSaveLoad->fileName.isEmpty()) return false;
+    const QString before = s.ws.CurrentFile;
+    s.ws.CurrentFile = dlgSaveLoad->fileName;
+    if (mnuFileSave_Click()) return true;
+    s.ws.CurrentFile = before; // nothing was written there
+    return false;
+}
+
+void frmTemplates::mnuFileExit_Click()
+{
+    if (!ConfirmSaveChanges(m_ui.session(), EditorMode::Designer)) return;
+    m_ui.endProgram();
+}
+
+void frmTemplates::mnuChange_Click()
+{
+    if (!ConfirmSaveChanges(m_ui.session(), EditorMode::Designer)) return;
+    // The HTML editor opens before this window closes, so the program never runs out of
+    // windows in between.
+    m_ui.showHtmlEditor();
+    m_ui.closeDesigner();
+}
+
+void frmTemplates::mnuHelpAbout_Click()
+{
+    showAboutBox(m_ui, this);
+}
+
+void frmTemplates::mnuSpaces_Click()
+{
+    m_ui.session().tell(QStringLiteral("You can't click on empty space!"),
+                        QStringLiteral("Empty space like your brain"), MsgIcon::Information);
+}
+
+// --- Sections --------------------------------------------------------------------------------
+
+int frmTemplates::selectedRow() const
+{
+    const QList<QListWidgetItem*> items = lstSections->selectedItems();
+    return items.isEmpty() ? -1 : lstSections->row(items.first());
+}
+
+int frmTemplates::slotOfRow(int row) const
+{
+    const Workspace& ws = m_ui.session().ws;
+    int seen = -1;
+    for (int slot = 1; slot <= ws.lastSlot(); ++slot) {
+        if (!ws.SectionNames[slot].isEmpty() && ++seen == row) return slot;
+    }
+    return 0;
+}
+
+void frmTemplates::afterSectionChange()
+{
+    FillSectionList(m_ui.session(), EditorMode::Designer);
+    lstSections->clearSelection();
+    cmdEdit->setEnabled(false);
+    cmdDelete->setEnabled(false);
+    m_ui.session().ws.IsDirty = true;
+}
+
+void frmTemplates::lstSections_Click()
+{
+    if (selectedRow() < 0) return;
+    cmdEdit->setEnabled(true);
+    cmdDelete->setEnabled(true);
+}
+
+void frmTemplates::cmdAdd_Click()
+{
+    Session& s = m_ui.session();
+    const int slot = AllocateSectionSlot(s);
+    if (slot <= 0) return; // the template is full; the user has been told
+    frmSections dlg(m_ui, this);
+    dlg.setWindowTitle(QStringLiteral("Adding section ID ") + QString::number(slot));
+    dlg.txtSectionName->setText(QStringLiteral("New section"));
+    dlg.setHtml(QStringLiteral("Insert text here"));
+    dlg.setEditableState(1);
+    m_ui.runModal(dlg);
+    if (dlg.result == QLatin1String("cancel")) return;
+    s.ws.SectionNames[slot] = dlg.sectionName();
+    s.ws.SectionHtml[slot] = dlg.html();
+    s.ws.SectionEditable[slot] = quint8(dlg.editableState());
+    afterSectionChange();
+}
+
+void frmTemplates::cmdEdit_Click()
+{
+    Session& s = m_ui.session();
+    const int row = selectedRow();
+    const int slot = row < 0 ? 0 : slotOfRow(row);
+    if (slot <= 0) {
+        s.tell(QStringLiteral("No item selected!"), QString::fromLatin1(kAppTitle), MsgIcon::None);
+        return;
+    }
+    frmSections dlg(m_ui, this);
+    dlg.cmdCancel->hide();
+    dlg.setWindowTitle(QStringLiteral("Editing section ID ") + QString::number(slot));
+    dlg.txtSectionName->setText(lstSections->item(row)->text());
+    dlg.setHtml(s.ws.SectionHtml[slot]);
+    // A flag the box has no state for (only in a hand-made file) shows as not ticked, and
+    // the box's state is what is stored back.
+    dlg.setEditableState(s.ws.SectionEditable[slot]);
+    m_ui.runModal(dlg);
+    s.ws.SectionNames[slot] = dlg.sectionName();
+    s.ws.SectionHtml[slot] = dlg.html();
+    s.ws.SectionEditable[slot] = quint8(dlg.editableState());
+    afterSectionChange();
+}
+
+void frmTemplates::cmdDelete_Click()
+{
+    Session& s = m_ui.session();
+    const int row = selectedRow();
+    const int slot = row < 0 ? 0 : slotOfRow(row);
+    if (slot <= 0) {
+        s.tell(QStringLiteral("No item selected!"), QString::fromLatin1(kAppTitle), MsgIcon::None);
+        return;
+    }
+    const QString name = lstSections->item(row)->text();
+    if (s.tell(QStringLiteral("Are you sure that you want to delete the section '") + name +
+                   QStringLiteral("'?"),
+               QStringLiteral("Quillane Template designer"), MsgIcon::Question, MsgButtons::YesNo,
+               MsgAnswer::Yes) != MsgAnswer::Yes)
+        return;
+    s.ws.SectionNames[slot].clear();
+    s.ws.SectionHtml[slot].clear();
+    delete lstSections->takeItem(row);
+    lstSections->clearSelection();
+    cmdEdit->setEnabled(false);
+    cmdDelete->setEnabled(false);
+    s.ws.IsDirty = true;
+}
+
+// --- Preview ---------------------------------------------------------------------------------
+
+bool frmTemplates::cmdPreview_Click()
+{
+    Session& s = m_ui.session();
+    // The program's folder where it can be written to, otherwise the user's cache folder.
+    QString folder = s.programFolder;
+    const QFileInfo programFolder(folder);
+    if (folder.isEmpty() || !programFolder.isDir() || !programFolder.isWritable()) {
+        folder = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
+        QDir().mkpath(folder);
+    }
+    const QString path = QDir(folder).filePath(QStringLiteral("temp.htm"));
+    FileError error;
+    bool written = false;
+    {
+        BusyGuard busy(s.app);
+        written = writeFileQuickly(path, encodePage(rtxDefaultHTML->text() + kCrLf), error);
+    }
+    if (!written) {
+        s.tell(QStringLiteral("Could not write the preview page '") + path + QStringLiteral("':") +
+                   kCrLf + error.description,
+               QString::fromLatin1(kAppTitle), MsgIcon::Exclamation);
+        return false;
+    }
+    if (pageOpener()) pageOpener()(path);
+    else QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    return true;
+}
+
+// --- Change tracking and the DesignerPort ----------------------------------------------------
+
+void frmTemplates::txtTemplate_Change()
+{
+    m_ui.session().ws.IsDirty = true;
+}
+
+void frmTemplates::rtxDefaultHTML_Change()
+{
+    m_ui.session().ws.IsDirty = true;
+}
+
+QString frmTemplates::templateName() const
+{
+    return txtTemplate->text();
+}
+
+void frmTemplates::setTemplateName(const QString& text)
+{
+    txtTemplate->setText(text);
+}
+
+QString frmTemplates::defaultHtml() const
+{
+    return rtxDefaultHTML->text();
+}
+
+void frmTemplates::setDefaultHtml(const QString& text)
+{
+    rtxDefaultHTML->setText(text);
+}
+
+void frmTemplates::clearSectionList()
+{
+    lstSections->clear();
+}
+
+void frmTemplates::addSectionListEntry(const QString& name)
+{
+    lstSections->addItem(name);
+}
+
+// --- Window ----------------------------------------------------------------------------------
+
 void frmTemplates::closeWithoutAsking()
 {
     m_closing = true;
     close();
 }
-QString frmTemplates::templateName() const { return m_name; }
-void frmTemplates::setTemplateName(const QString& text) { m_name = text; }
-QString frmTemplates::defaultHtml() const { return m_html; }
-void frmTemplates::setDefaultHtml(const QString& text) { m_html = text; }
-void frmTemplates::clearSectionList() {}
-void frmTemplates::addSectionListEntry(const QString&) {}
+
+void frmTemplates::closeEvent(QCloseEvent* event)
+{
+    if (m_closing || m_ui.ending()) {
+        event->accept();
+        return;
+    }
+    // Only the window manager closes the window this way: treat it as File > Exit.
+    if (!ConfirmSaveChanges(m_ui.session(), EditorMode::Designer)) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    m_ui.endProgram();
+}
+
+void frmTemplates::Form_Resize()
+{
+    if (isMinimized()) return;
+    // W and H are the outer size: the frame and title bar the window manager adds, where
+    // there is one, and the menu bar.
+    const QSize extra = frameGeometry().size() - size();
+    const int minWidth = std::max(1, twips(this, kMinOuterWidth) - extra.width());
+    const int minHeight = std::max(1, twips(this, kMinOuterHeight) - extra.height());
+    if (minimumSize() != QSize(minWidth, minHeight)) setMinimumSize(minWidth, minHeight);
+    if (width() < minWidth || height() < minHeight) {
+        resize(std::max(width(), minWidth), std::max(height(), minHeight));
+        return; // the resize comes back here
+    }
+    const int W = fromPixels(this, width() + extra.width());
+    const int H = fromPixels(this, height() + extra.height());
+
+    txtTemplate->resize(twips(this, W - 1500), txtTemplate->height());
+    lstSections->resize(twips(this, W - 300), lstSections->height());
+    cmdEdit->move(twips(this, (W - fromPixels(this, cmdEdit->width())) / 2), cmdEdit->y());
+    cmdDelete->move(twips(this, W - fromPixels(this, cmdDelete->width()) - 240), cmdDelete->y());
+    rtxDefaultHTML->resize(twips(this, W - 300), twips(this, H - 3900));
+    cmdPreview->setGeometry(cmdPreview->x(), twips(this, H - 1275), twips(this, W - 330),
+                            cmdPreview->height());
+}
+
+void frmTemplates::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    Form_Resize();
+}
+
+void frmTemplates::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    Form_Resize(); // the frame is known now
+}
 
 } // namespace quillane

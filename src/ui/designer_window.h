@@ -3,20 +3,76 @@
 #include "core/ports.h"
 
 #include <QMainWindow>
+#include <array>
+#include <functional>
+#include <memory>
+
+class QAction;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QPushButton;
 
 namespace quillane {
 
+class CodeEditor;
 class UiSession;
 
 // frmTemplates: the template designer, the workspace's editor for the designer mode.
+// It has no close button; a close that still comes from the window manager asks the same
+// question as File > Exit and ends the program, or is refused on Cancel.
 class frmTemplates : public QMainWindow, public DesignerPort {
     Q_OBJECT
 public:
     explicit frmTemplates(UiSession& ui, QWidget* parent = nullptr);
     ~frmTemplates() override;
 
+    // Controls under their names.
+    std::array<QLabel*, 3> lblDescription{};
+    QLineEdit* txtTemplate = nullptr;
+    QListWidget* lstSections = nullptr;
+    CodeEditor* rtxDefaultHTML = nullptr;
+    QPushButton* cmdAdd = nullptr;
+    QPushButton* cmdEdit = nullptr;
+    QPushButton* cmdDelete = nullptr;
+    QPushButton* cmdPreview = nullptr;
+    std::unique_ptr<FileDialogPort> dlgSaveLoad;
+
+    QMenu* mnuFile = nullptr;
+    QAction* mnuFileNew = nullptr;
+    QAction* mnuFIleOpen = nullptr;
+    QAction* mnuFileBar1 = nullptr;
+    QAction* mnuFileSave = nullptr;
+    QAction* mnuFileSaveAs = nullptr;
+    QAction* mnuFileBar3 = nullptr;
+    QAction* mnuFileExit = nullptr;
+    QMenu* mnuHelp = nullptr;
+    QAction* mnuHelpAbout = nullptr;
+    QAction* mnuSpaces = nullptr;
+    QAction* mnuChange = nullptr;
+
+    // Event handlers.
     void Form_Load();
+    void Form_Resize();
+    void txtTemplate_Change();
+    void rtxDefaultHTML_Change();
+    void lstSections_Click();
+    void cmdAdd_Click();
+    void cmdEdit_Click();
+    void cmdDelete_Click();
+    // True when the preview page was written (and handed to the browser).
+    bool cmdPreview_Click();
+    void mnuFileNew_Click();
+    void mnuFIleOpen_Click();
+    // True when the template was written.
     bool mnuFileSave_Click();
+    bool mnuFileSaveAs_Click();
+    void mnuFileExit_Click();
+    void mnuHelpAbout_Click();
+    void mnuSpaces_Click();
+    void mnuChange_Click();
+
     // Closes the window with no question (the switch command and the end of the program).
     void closeWithoutAsking();
 
@@ -29,11 +85,26 @@ public:
     void addSectionListEntry(const QString& name) override;
     bool save() override { return mnuFileSave_Click(); }
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
 private:
+    // The list row of the selected entry, -1 when none is selected.
+    int selectedRow() const;
+    // The slot that list row stands for: the row-th named slot in slot order (row from 0).
+    int slotOfRow(int row) const;
+    void afterSectionChange();
+    void prepareTemplateDialog(const QString& title);
+
     UiSession& m_ui;
-    QString m_name;
-    QString m_html;
     bool m_closing = false;
 };
+
+// Hands a written preview page to the desktop's browser. Tests replace it so that no browser
+// starts; an empty function restores the desktop's own.
+using PageOpener = std::function<void(const QString& path)>;
+void setPageOpener(PageOpener opener);
 
 } // namespace quillane

@@ -15,6 +15,10 @@ class UiSession;
 
 // frmSections: edits one section (name, HTML, editable flag). A fresh instance for each use,
 // prepared by its caller, shown through UiSession::runModal, read back, then discarded.
+//
+// It closes only through its buttons. Escape is the Cancel button's key and does nothing
+// while Cancel is hidden. A close that still comes from the window manager counts as Cancel
+// where Cancel is shown and as OK where it is not (the uses that keep whatever was edited).
 class frmSections : public QDialog {
     Q_OBJECT
 public:
@@ -31,7 +35,8 @@ public:
     // "cancel" after Cancel, otherwise empty.
     QString result;
 
-    // The check box as 0 (not ticked), 1 (ticked) or 2 (greyed).
+    // The check box as 0 (not ticked), 1 (ticked) or 2 (greyed). Any other value shows as not
+    // ticked.
     int editableState() const;
     void setEditableState(int state);
     QString sectionName() const;
@@ -40,8 +45,19 @@ public:
 
     void cmdOk_Click();
     void cmdCancel_Click();
+    void Form_Resize();
+
+public slots:
+    void reject() override; // Escape
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
+    void sizeLabels();
+
     UiSession& m_ui;
 };
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFont>
 #include <QRect>
 #include <QWidget>
 
@@ -23,6 +24,17 @@ inline void placeTwips(QWidget* control, int left, int top, int width, int heigh
 {
     const QWidget* ref = control->parentWidget() ? control->parentWidget() : control;
     control->setGeometry(twips(ref, left), twips(ref, top), twips(ref, width), twips(ref, height));
+}
+
+// The fixed layouts are drawn for an 8.25 pt sans-serif face with Arial's widths; with a
+// wider face the captions would not fit their controls.
+inline QFont layoutFont()
+{
+    QFont f;
+    f.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
+                   QStringLiteral("Helvetica"), QStringLiteral("Nimbus Sans"), f.family()});
+    f.setPointSizeF(8.25);
+    return f;
 }
 
 } // namespace quillane

@@ -1,0 +1,135 @@
+#pragma once
+
+// A UiSession wired to scripted ports, in a folder of its own, with the real windows.
+
+#include "support/fakes.h"
+#include "ui/about_box.h"
+#include "ui/designer_window.h"
+#include "ui/ui_session.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QTimer>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace quillane::test {
+
+// The default template of the tests: three sections, the last not editable.
+inline QByteArray threeSectionTemplate(const char* name = "Site look")
+{
+    return crlf({"#QT1#", name, "#DEFAULTHTML#", "<html><title>::title::</title>",
+                 "<body>::header::::content::::footer::</body></html>", "#ENDDEFAULTHTML#",
+                 "#STARTSECTION#", "header", " 1 ", "<h1>Head</h1>", "#STARTSECTION#", "content",
+                 " 1 ", "<p>Text</p>", "#STARTSECTION#", "footer", " 0 ", "<hr>", "<p>Contact</p>",
+                 "#STARTSECTION#"});
+}
+
+class UiTest : public ::testing::Test {
+protected:
+    QTemporaryDir tmp;
+    QString programFolder;
+    ScriptedPrompter prompter;
+    FakeApp app;
+    ScriptedFileDialog* dialog = nullptr; // the designer's dlgSaveLoad
+    std::unique_ptr<UiSession> ui;
+    // Each use of one of our modal dialogs takes the next step; the dialog is shown
+    // (non-modal) while the step runs.
+    std::deque<std::function<void(QDialog&)>> modalSteps;
+    QStringList modalTitles;
+    QStringList previewsOpened;
+    int sysInfoStarts = 0;
+    bool sysInfoAvailable = false;
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(tmp.isValid());
+        // Fresh scripts, also when a table-driven test starts over within itself.
+        prompter = ScriptedPrompter{};
+        app = FakeApp{};
+        modalSteps.clear();
+        modalTitles.clear();
+        previewsOpened.clear();
+        sysInfoStarts = 0;
+        sysInfoAvailable = false;
+        for (const char* var : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME",
+                                "XDG_STATE_HOME"})
+            qputenv(var, tmp.filePath(QStringLiteral("home")).toLocal8Bit());
+        QDir().mkpath(tmp.filePath(QStringLiteral("home")));
+        programFolder = tmp.filePath(QStringLiteral("program"));
+        QDir().mkpath(programFolder);
+        writeFile(tmp, QStringLiteral("program/default.qtf"), threeSectionTemplate());
+
+        ui = std::make_unique<UiSession>(programFolder);
+        ui->setPrompter(&prompter);
+        ui->session().app = &app;
+        ui->setFileDialogFactory([this](QWidget*) {
+            auto d = std::make_unique<ScriptedFileDialog>();
+            dialog = d.get();
+            return d;
+        });
+        ui->setModalRunner([this](QDialog& d) {
+            modalTitles << d.windowTitle();
+            ASSERT_FALSE(modalSteps.empty()) << "unexpected dialog " << d.windowTitle().toStdString();
+            auto step = std::move(modalSteps.front());
+            modalSteps.pop_front();
+            d.show();
+            step(d);
+        });
+        setPageOpener([this](const QString& path) { previewsOpened << path; });
+        setSysInfoStarter([this] {
+            ++sysInfoStarts;
+            return sysInfoAvailable;
+        });
+    }
+
+    void TearDown() override
+    {
+        const bool ended = ui && ui->ending();
+        ui.reset();
+        if (ended) {
+            // Ending the program asks every event loop to stop, and the dialogs of the next
+            // test would return at once; one pass of the main loop takes the request back.
+            QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+            QCoreApplication::exec();
+        }
+        setPageOpener({});
+        setSysInfoStarter({});
+        EXPECT_EQ(app.busyDepth, 0) << "busy pointer left on";
+        EXPECT_TRUE(modalSteps.empty()) << "a scripted dialog was never shown";
+    }
+
+    frmTemplates* showDesigner()
+    {
+        frmTemplates* w = ui->showDesigner();
+        QCoreApplication::processEvents();
+        return w;
+    }
+
+    Workspace& ws() { return ui->ws(); }
+};
+
+// Runs f on the next modal widget of type T once it is shown (for the dialogs we do not
+// drive through UiSession::runModal: QFileDialog and its message boxes).
+template <typename T>
+void whenModal(std::function<void(T*)> f)
+{
+    auto* timer = new QTimer;
+    timer->setInterval(5);
+    QObject::connect(timer, &QTimer::timeout, [timer, f] {
+        if (auto* w = qobject_cast<T*>(QApplication::activeModalWidget())) {
+            timer->stop();
+            timer->deleteLater();
+            f(w);
+        }
+    });
+    timer->start();
+}
+
+} // namespace quillane::test
+
+// Readable QStrings in failure messages.
+inline void PrintTo(const QString& s, std::ostream* os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
