@@ -424,14 +424,15 @@ TEST_F(HtmlEditorTest, SectionEditShowsTheSlotNumberAndStoresTheHtml)
     ws().IsDirty = false;
     w->lstSections_DblClick();
     EXPECT_EQ(modalRuns, 2);
-    // Closed by the window manager: the section keeps its content.
+    // Closed by the window manager: without a Cancel button that counts as OK.
     onSectionEditor = [](frmSections& d) {
-        d.setHtml("thrown away");
+        d.setHtml("kept");
         d.reject();
     };
     doubleClickRow(w->lstSections, 0);
-    EXPECT_EQ(ws().SectionHtml[1], "a1");
-    EXPECT_FALSE(ws().IsDirty);
+    EXPECT_EQ(ws().SectionHtml[1], "kept");
+    EXPECT_TRUE(ws().IsDirty);
+    ws().SectionHtml[1] = "a1";
 
     // Save writes one block per editable slot, the nameless one included.
     ASSERT_TRUE(w->mnuFileSave_Click());
