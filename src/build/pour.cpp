@@ -342,10 +342,31 @@ private:
 
 std::optional<QString> pourPage(const QString& page, const QString& title, const QStringList& names,
                                 const QStringList& html, qsizetype maxChars) {
-    const qsizetype titles = page.count(QStringLiteral("::title::"));
-    if (page.size() + titles * (title.size() - 9) > maxChars) return std::nullopt;
-    QString titled = page;
-    titled.replace(QStringLiteral("::title::"), title);
+    // The title pass, in one sweep: find every "::title::" from left to right.
+    static const QString token = QStringLiteral("::title::");
+    std::vector<qsizetype> found;
+    for (qsizetype at = page.indexOf(u':'); at >= 0 && at + token.size() <= page.size();) {
+        if (QStringView(page).mid(at, token.size()) == token) {
+            found.push_back(at);
+            at = page.indexOf(u':', at + token.size());
+        } else {
+            at = page.indexOf(u':', at + 1);
+        }
+    }
+    const qsizetype size = page.size() + qsizetype(found.size()) * (title.size() - token.size());
+    if (size > maxChars) return std::nullopt;
+    QString titled;
+    if (found.empty()) {
+        titled = page;
+    } else {
+        titled.reserve(size);
+        qsizetype from = 0;
+        for (qsizetype at : found) {
+            titled.append(QStringView(page).mid(from, at - from)).append(title);
+            from = at + token.size();
+        }
+        titled.append(QStringView(page).mid(from));
+    }
     if (names.size() < 2) return titled;
     return Pourer(titled, names, html, maxChars).run();
 }

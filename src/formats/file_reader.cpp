@@ -5,8 +5,9 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <cmath>
+#include <cstdlib>
+#include <string>
 
 namespace quillane {
 
@@ -177,26 +178,42 @@ LoadResult readDocument(Session& s, const QString& path) {
 
 double flagValue(QStringView line) {
     // Blanks anywhere are passed over; the number is the longest numeric start of the rest.
-    QString t;
-    t.reserve(line.size());
+    std::string t;
+    t.reserve(size_t(line.size()));
     for (QChar c : line) {
-        if (c != u' ' && c != u'\t' && c != u'\n') t += c;
+        if (c != u' ' && c != u'\t' && c != u'\n') t += c.unicode() < 128 ? char(c.unicode()) : '?';
     }
-    static const QRegularExpression numeric(
-        QStringLiteral("^[+-]?(\\d+\\.?\\d*|\\.\\d+)([eEdD][+-]?\\d+)?"));
-    const QRegularExpressionMatch m = numeric.match(t);
-    if (!m.hasMatch()) return 0;
-    QString number = m.captured(0);
-    number.replace(u'd', u'e').replace(u'D', u'e');
-    bool ok = false;
-    const double v = number.toDouble(&ok);
-    return ok ? v : 0;
+    size_t i = 0;
+    auto digits = [&] {
+        const size_t from = i;
+        while (i < t.size() && t[i] >= '0' && t[i] <= '9')
+            ++i;
+        return i - from;
+    };
+    if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
+    size_t mantissa = digits();
+    if (i < t.size() && t[i] == '.') {
+        ++i;
+        mantissa += digits();
+    }
+    if (mantissa == 0) return 0;
+    size_t end = i;
+    if (i < t.size() && (t[i] == 'e' || t[i] == 'E' || t[i] == 'd' || t[i] == 'D')) {
+        t[i++] = 'e';
+        if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
+        if (digits() > 0) end = i;
+    }
+    t.resize(end);
+    return std::strtod(t.c_str(), nullptr);
 }
 
 QString resolveStoredPath(const QString& stored, const QString& documentPath) {
     if (stored.isEmpty()) return stored;
-    static const QRegularExpression foreignAbsolute(QStringLiteral("^([A-Za-z]:[\\\\/]|\\\\\\\\)"));
-    if (QDir::isAbsolutePath(stored) || foreignAbsolute.match(stored).hasMatch()) return stored;
+    // A drive or network path written on Windows stays as it is too.
+    const bool drive = stored.size() >= 3 && stored[0].isLetter() && stored[1] == u':' &&
+                       (stored[2] == u'\\' || stored[2] == u'/');
+    if (drive || stored.startsWith(QLatin1String("\\\\")) || QDir::isAbsolutePath(stored))
+        return stored;
     return QDir::cleanPath(QFileInfo(documentPath).absoluteDir().filePath(stored));
 }
 

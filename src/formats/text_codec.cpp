@@ -106,8 +106,7 @@ bool encodeCp1252(const QString& text, QByteArray& out) {
     return true;
 }
 
-QByteArray encodeForStorage(const QString& text)
-{
+QByteArray encodeForStorage(const QString& text) {
     QByteArray out;
     out.reserve(text.size());
     // Windows-1252 bytes that happen to form valid UTF-8 would be read back as UTF-8 and come
@@ -141,23 +140,32 @@ QByteArray encodeCp1252WithReferences(const QString& text) {
 }
 
 bool declaresUtf8(const QString& page) {
-    const QString head = page.left(1024).toLower();
-    qsizetype meta = 0;
-    while ((meta = head.indexOf(QLatin1String("<meta"), meta)) >= 0) {
-        const qsizetype close = head.indexOf(u'>', meta);
-        const QString tag = head.mid(meta, close < 0 ? -1 : close - meta);
-        meta += 5;
-        const qsizetype at = tag.indexOf(QLatin1String("charset"));
-        if (at < 0) continue;
-        qsizetype i = at + 7;
-        while (i < tag.size() && tag[i].isSpace())
-            ++i;
-        if (i >= tag.size() || tag[i] != u'=') continue;
-        ++i;
-        while (i < tag.size() && (tag[i].isSpace() || tag[i] == u'"' || tag[i] == u'\''))
-            ++i;
-        const QString value = tag.mid(i, 5);
-        return value == QLatin1String("utf-8") || value.startsWith(QLatin1String("utf8"));
+    // ASCII case folding is all a charset declaration needs; the whole head is not lowered.
+    const QStringView head = QStringView(page).left(1024);
+    auto lower = [&](qsizetype i) -> char16_t {
+        const char16_t c = head[i].unicode();
+        return c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c;
+    };
+    auto at = [&](qsizetype i, const char* word) {
+        for (qsizetype k = 0; word[k]; ++k) {
+            if (i + k >= head.size() || lower(i + k) != char16_t(word[k])) return false;
+        }
+        return true;
+    };
+    auto space = [&](qsizetype i) { return i < head.size() && QChar::isSpace(head[i].unicode()); };
+    for (qsizetype meta = head.indexOf(u'<'); meta >= 0; meta = head.indexOf(u'<', meta + 1)) {
+        if (!at(meta, "<meta")) continue;
+        for (qsizetype i = meta + 5; i < head.size() && head[i] != u'>'; ++i) {
+            if (!at(i, "charset")) continue;
+            qsizetype v = i + 7;
+            while (space(v))
+                ++v;
+            if (v >= head.size() || head[v] != u'=') continue;
+            ++v;
+            while (space(v) || (v < head.size() && (head[v] == u'"' || head[v] == u'\'')))
+                ++v;
+            return at(v, "utf-8") || at(v, "utf8");
+        }
     }
     return false;
 }
