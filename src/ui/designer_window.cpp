@@ -464,18 +464,11 @@ void frmTemplates::closeEvent(QCloseEvent* event)
 void frmTemplates::Form_Resize()
 {
     if (isMinimized()) return;
-    // W and H are the outer size: the frame and title bar the window manager adds, where
-    // there is one, and the menu bar.
-    const QSize extra = frameGeometry().size() - size();
-    const int minWidth = std::max(1, twips(this, kMinOuterWidth) - extra.width());
-    const int minHeight = std::max(1, twips(this, kMinOuterHeight) - extra.height());
-    if (minimumSize() != QSize(minWidth, minHeight)) setMinimumSize(minWidth, minHeight);
-    if (width() < minWidth || height() < minHeight) {
-        resize(std::max(width(), minWidth), std::max(height(), minHeight));
-        return; // the resize comes back here
-    }
-    const int W = fromPixels(this, width() + extra.width());
-    const int H = fromPixels(this, height() + extra.height());
+    // W and H are the outer size, frame and menu bar included.
+    const std::optional<QSize> outer = outerSizeTwips(this, kMinOuterWidth, kMinOuterHeight);
+    if (!outer) return; // the resize comes back here
+    const int W = outer->width();
+    const int H = outer->height();
 
     txtTemplate->resize(twips(this, W - 1500), txtTemplate->height());
     lstSections->resize(twips(this, W - 300), lstSections->height());

@@ -152,14 +152,7 @@ frmHTMLEditor::frmHTMLEditor(UiSession& ui, QWidget* parent)
     setAttribute(Qt::WA_DeleteOnClose, false);
     setObjectName(QStringLiteral("frmHTMLEditor"));
     setWindowTitle(kDesignCaption);
-    // The layout is measured for a narrow 8-point face; a wide one runs the labels into the
-    // boxes beside them.
-    QFont small = font();
-    small.setFamilies({QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Tahoma"),
-                       QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
-                       QStringLiteral("Nimbus Sans"), small.family()});
-    small.setPointSize(8);
-    setFont(small);
+    setFont(layoutFont());
 
     buildControls();
     buildMenus();

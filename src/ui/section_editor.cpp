@@ -146,17 +146,11 @@ void frmSections::closeEvent(QCloseEvent* event)
 
 void frmSections::Form_Resize()
 {
-    // W and H are the outer size: the frame the window manager adds, where there is one.
-    const QSize extra = frameGeometry().size() - size();
-    const int minWidth = std::max(1, twips(this, kMinOuterWidth) - extra.width());
-    const int minHeight = std::max(1, twips(this, kMinOuterHeight) - extra.height());
-    if (minimumSize() != QSize(minWidth, minHeight)) setMinimumSize(minWidth, minHeight);
-    if (width() < minWidth || height() < minHeight) {
-        resize(std::max(width(), minWidth), std::max(height(), minHeight));
-        return; // the resize comes back here
-    }
-    const int W = fromPixels(this, width() + extra.width());
-    const int H = fromPixels(this, height() + extra.height());
+    // W and H are the outer size, frame and menu bar included.
+    const std::optional<QSize> outer = outerSizeTwips(this, kMinOuterWidth, kMinOuterHeight);
+    if (!outer) return; // the resize comes back here
+    const int W = outer->width();
+    const int H = outer->height();
 
     txtSectionName->resize(twips(this, W - 1410), txtSectionName->height());
     cmdOk->move(cmdOk->x(), twips(this, H - 1140));

@@ -81,11 +81,7 @@ frmMain::frmMain(UiSession& ui)
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QString::fromLatin1(kAppTitle));
     setWindowIcon(programIcon());
-    // The layout's numbers were made for a small, narrow dialog font.
-    QFont small = font();
-    small.setFamilies({QStringLiteral("Arial"), small.family()});
-    small.setPointSizeF(8);
-    setFont(small);
+    setFont(layoutFont());
     setFixedSize(twips(this, 2670), twips(this, 3120));
 
     Label1 = new QLabel(QStringLiteral("Choose what you want to do:"), this);
