@@ -1,5 +1,7 @@
 #include "ui/file_dialog.h"
 
+#include "ui/qt_ports.h"
+
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -86,7 +88,11 @@ void QtFileDialog::run(bool save)
     dlg.setDirectory(folder);
     if (!fileName.isEmpty()) dlg.selectFile(preset.fileName());
 
-    const bool chosen = dlg.exec() == QDialog::Accepted && !dlg.selectedFiles().isEmpty();
+    bool chosen;
+    {
+        ModalGuard modal;
+        chosen = dlg.exec() == QDialog::Accepted && !dlg.selectedFiles().isEmpty();
+    }
     if (!chosen) {
         fileName.clear();
         fileTitle.clear();

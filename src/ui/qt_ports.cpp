@@ -9,8 +9,7 @@ namespace quillane {
 
 namespace {
 
-QMessageBox::StandardButton toStandard(MsgAnswer a)
-{
+QMessageBox::StandardButton toStandard(MsgAnswer a) {
     switch (a) {
     case MsgAnswer::Yes:
         return QMessageBox::Yes;
@@ -26,8 +25,18 @@ QMessageBox::StandardButton toStandard(MsgAnswer a)
 
 } // namespace
 
-MsgAnswer QtPrompter::show(const Message& m)
-{
+ModalGuard::ModalGuard()
+    : m_previous(QApplication::activeWindow()), m_busy(QApplication::overrideCursor() != nullptr) {
+    if (m_busy) QApplication::setOverrideCursor(Qt::ArrowCursor);
+}
+
+ModalGuard::~ModalGuard() {
+    if (m_busy) QApplication::restoreOverrideCursor();
+    if (m_previous && m_previous->isVisible() && !QApplication::activeModalWidget())
+        m_previous->activateWindow();
+}
+
+MsgAnswer QtPrompter::show(const Message& m) {
     QMessageBox box(QApplication::activeWindow());
     box.setWindowTitle(m.title);
     box.setText(QString(m.text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
@@ -60,11 +69,11 @@ MsgAnswer QtPrompter::show(const Message& m)
         break;
     }
     box.setDefaultButton(toStandard(m.defaultButton));
-    // A busy pointer must not hide the question.
-    const bool busy = QApplication::overrideCursor() != nullptr;
-    if (busy) QApplication::setOverrideCursor(Qt::ArrowCursor);
-    const int pressed = box.exec();
-    if (busy) QApplication::restoreOverrideCursor();
+    int pressed;
+    {
+        ModalGuard modal;
+        pressed = box.exec();
+    }
     switch (pressed) {
     case QMessageBox::Yes:
         return MsgAnswer::Yes;
@@ -76,24 +85,23 @@ MsgAnswer QtPrompter::show(const Message& m)
         break;
     }
     // Closed by the window manager: the safe answer.
-    return m.buttons == MsgButtons::Ok ? MsgAnswer::Ok
+    return m.buttons == MsgButtons::Ok      ? MsgAnswer::Ok
            : m.buttons == MsgButtons::YesNo ? MsgAnswer::No
                                             : MsgAnswer::Cancel;
 }
 
-void QtAppPort::setBusy(bool busy)
-{
-    if (busy) QApplication::setOverrideCursor(Qt::WaitCursor);
-    else QApplication::restoreOverrideCursor();
+void QtAppPort::setBusy(bool busy) {
+    if (busy)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
 }
 
-void QtAppPort::processEvents()
-{
+void QtAppPort::processEvents() {
     QCoreApplication::processEvents();
 }
 
-void QtAppPort::quit()
-{
+void QtAppPort::quit() {
     m_ui.endProgram();
 }
 

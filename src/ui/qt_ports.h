@@ -2,9 +2,27 @@
 
 #include "core/ports.h"
 
+#include <QPointer>
+#include <QWidget>
+
 namespace quillane {
 
 class UiSession;
+
+// For as long as a modal dialog of ours is up: the normal pointer over it even while the
+// program is busy, and afterwards the window that was active gets the keyboard back (also
+// where no window manager hands it back).
+class ModalGuard {
+public:
+    ModalGuard();
+    ~ModalGuard();
+    ModalGuard(const ModalGuard&) = delete;
+    ModalGuard& operator=(const ModalGuard&) = delete;
+
+private:
+    QPointer<QWidget> m_previous;
+    bool m_busy;
+};
 
 // Message boxes on QMessageBox, over the active window.
 class QtPrompter : public Prompter {

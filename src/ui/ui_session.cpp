@@ -36,11 +36,8 @@ void UiSession::runModal(QDialog& dialog)
         m_modalRunner(dialog);
         return;
     }
-    // The busy pointer never hangs over a dialog the user must answer.
-    const bool busy = QApplication::overrideCursor() != nullptr;
-    if (busy) QApplication::setOverrideCursor(Qt::ArrowCursor);
+    ModalGuard modal;
     dialog.exec();
-    if (busy) QApplication::restoreOverrideCursor();
 }
 
 frmTemplates* UiSession::showDesigner()
