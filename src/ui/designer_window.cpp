@@ -38,29 +38,24 @@ constexpr int kMinOuterHeight = 6195;
 const QString kTemplateFilter = QStringLiteral("Quillane template file|*.qtf");
 const QString kTemplateExt = QStringLiteral(".qtf");
 
-PageOpener& pageOpener()
-{
+PageOpener& pageOpener() {
     static PageOpener opener;
     return opener;
 }
 
-template <typename T>
-T* named(T* object, const char* name)
-{
+template <typename T> T* named(T* object, const char* name) {
     object->setObjectName(QString::fromLatin1(name));
     return object;
 }
 
 } // namespace
 
-void setPageOpener(PageOpener opener)
-{
+void setPageOpener(PageOpener opener) {
     pageOpener() = std::move(opener);
 }
 
 frmTemplates::frmTemplates(UiSession& ui, QWidget* parent)
-    : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_ui(ui)
-{
+    : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_ui(ui) {
     setObjectName(QStringLiteral("frmTemplates"));
     setAttribute(Qt::WA_DeleteOnClose, false);
     setWindowTitle(QStringLiteral("Template designer... Where templates are born!"));
@@ -95,7 +90,8 @@ frmTemplates::frmTemplates(UiSession& ui, QWidget* parent)
     setCentralWidget(client);
     const char* captions[] = {"Template name:", "Current sections:", "Default HTML:"};
     for (int i = 0; i < 3; ++i) {
-        lblDescription[i] = named(new QLabel(QString::fromLatin1(captions[i]), client), "lblDescription");
+        lblDescription[i] =
+            named(new QLabel(QString::fromLatin1(captions[i]), client), "lblDescription");
         lblDescription[i]->setProperty("Index", i);
     }
     placeTwips(lblDescription[0], 120, 120, 1140, 195);
@@ -118,12 +114,15 @@ frmTemplates::frmTemplates(UiSession& ui, QWidget* parent)
     cmdDelete = named(new QPushButton(QStringLiteral("&Delete section"), client), "cmdDelete");
     cmdDelete->setEnabled(false);
     placeTwips(cmdDelete, 3960, 1800, 1695, 375);
-    cmdPreview = named(new QPushButton(QStringLiteral("Preview default HTML in browser..."), client),
-                       "cmdPreview");
+    cmdPreview =
+        named(new QPushButton(QStringLiteral("Preview default HTML in browser..."), client),
+              "cmdPreview");
     placeTwips(cmdPreview, 120, 4920, 5535, 495);
-    for (QPushButton* b : {cmdAdd, cmdEdit, cmdDelete, cmdPreview}) b->setAutoDefault(false);
+    for (QPushButton* b : {cmdAdd, cmdEdit, cmdDelete, cmdPreview})
+        b->setAutoDefault(false);
     // A caption a little wider in this face than designed is shown whole, not cut.
-    for (QLabel* l : lblDescription) l->resize(std::max(l->width(), l->sizeHint().width()), l->height());
+    for (QLabel* l : lblDescription)
+        l->resize(std::max(l->width(), l->sizeHint().width()), l->height());
 
     setTabOrder(txtTemplate, lstSections);
     setTabOrder(lstSections, rtxDefaultHTML);
@@ -136,8 +135,10 @@ frmTemplates::frmTemplates(UiSession& ui, QWidget* parent)
     dlgSaveLoad->defaultExt = kTemplateExt;
 
     connect(txtTemplate, &QLineEdit::textChanged, this, &frmTemplates::txtTemplate_Change);
-    connect(rtxDefaultHTML, &QsciScintilla::textChanged, this, &frmTemplates::rtxDefaultHTML_Change);
-    connect(lstSections, &QListWidget::itemSelectionChanged, this, &frmTemplates::lstSections_Click);
+    connect(rtxDefaultHTML, &QsciScintilla::textChanged, this,
+            &frmTemplates::rtxDefaultHTML_Change);
+    connect(lstSections, &QListWidget::itemSelectionChanged, this,
+            &frmTemplates::lstSections_Click);
     connect(cmdAdd, &QPushButton::clicked, this, &frmTemplates::cmdAdd_Click);
     connect(cmdEdit, &QPushButton::clicked, this, &frmTemplates::cmdEdit_Click);
     connect(cmdDelete, &QPushButton::clicked, this, &frmTemplates::cmdDelete_Click);
@@ -158,8 +159,7 @@ frmTemplates::~frmTemplates() = default;
 
 // --- Loading and the file commands ---------------------------------------------------------
 
-void frmTemplates::Form_Load()
-{
+void frmTemplates::Form_Load() {
     Session& s = m_ui.session();
     s.ws.CurrentFile.clear();
     BusyGuard busy(s.app);
@@ -170,8 +170,7 @@ void frmTemplates::Form_Load()
     s.ws.IsDirty = false;
 }
 
-void frmTemplates::mnuFileNew_Click()
-{
+void frmTemplates::mnuFileNew_Click() {
     Session& s = m_ui.session();
     if (!ConfirmSaveChanges(s, EditorMode::Designer)) return;
     ResetEditor(s, EditorMode::Designer);
@@ -179,8 +178,7 @@ void frmTemplates::mnuFileNew_Click()
     Form_Load();
 }
 
-void frmTemplates::prepareTemplateDialog(const QString& title)
-{
+void frmTemplates::prepareTemplateDialog(const QString& title) {
     dlgSaveLoad->dialogTitle = title;
     dlgSaveLoad->filter = kTemplateFilter;
     dlgSaveLoad->defaultExt = kTemplateExt;
@@ -188,8 +186,7 @@ void frmTemplates::prepareTemplateDialog(const QString& title)
     dlgSaveLoad->hideReadOnly = true;
 }
 
-void frmTemplates::mnuFIleOpen_Click()
-{
+void frmTemplates::mnuFIleOpen_Click() {
     Session& s = m_ui.session();
     if (!ConfirmSaveChanges(s, EditorMode::Designer)) return;
     bool rejected = false;
@@ -216,8 +213,7 @@ void frmTemplates::mnuFIleOpen_Click()
     }
 }
 
-bool frmTemplates::mnuFileSave_Click()
-{
+bool frmTemplates::mnuFileSave_Click() {
     Session& s = m_ui.session();
     if (s.ws.CurrentFile.isEmpty()) return mnuFileSaveAs_Click();
     // The writer shows the busy pointer, reports a failure with the path and the reason, and
@@ -225,8 +221,7 @@ bool frmTemplates::mnuFileSave_Click()
     return writeTemplateFile(s, s.ws.CurrentFile);
 }
 
-bool frmTemplates::mnuFileSaveAs_Click()
-{
+bool frmTemplates::mnuFileSaveAs_Click() {
     Session& s = m_ui.session();
     prepareTemplateDialog(QStringLiteral("Save a template..."));
     dlgSaveLoad->overwritePrompt = true;
@@ -240,14 +235,12 @@ bool frmTemplates::mnuFileSaveAs_Click()
     return false;
 }
 
-void frmTemplates::mnuFileExit_Click()
-{
+void frmTemplates::mnuFileExit_Click() {
     if (!ConfirmSaveChanges(m_ui.session(), EditorMode::Designer)) return;
     m_ui.endProgram();
 }
 
-void frmTemplates::mnuChange_Click()
-{
+void frmTemplates::mnuChange_Click() {
     if (!ConfirmSaveChanges(m_ui.session(), EditorMode::Designer)) return;
     // The HTML editor opens before this window closes, so the program never runs out of
     // windows in between.
@@ -255,27 +248,23 @@ void frmTemplates::mnuChange_Click()
     m_ui.closeDesigner();
 }
 
-void frmTemplates::mnuHelpAbout_Click()
-{
+void frmTemplates::mnuHelpAbout_Click() {
     showAboutBox(m_ui, this);
 }
 
-void frmTemplates::mnuSpaces_Click()
-{
+void frmTemplates::mnuSpaces_Click() {
     m_ui.session().tell(QStringLiteral("You can't click on empty space!"),
                         QStringLiteral("Empty space like your brain"), MsgIcon::Information);
 }
 
 // --- Sections --------------------------------------------------------------------------------
 
-int frmTemplates::selectedRow() const
-{
+int frmTemplates::selectedRow() const {
     const QList<QListWidgetItem*> items = lstSections->selectedItems();
     return items.isEmpty() ? -1 : lstSections->row(items.first());
 }
 
-int frmTemplates::slotOfRow(int row) const
-{
+int frmTemplates::slotOfRow(int row) const {
     const Workspace& ws = m_ui.session().ws;
     int seen = -1;
     for (int slot = 1; slot <= ws.lastSlot(); ++slot) {
@@ -284,8 +273,20 @@ int frmTemplates::slotOfRow(int row) const
     return 0;
 }
 
-void frmTemplates::afterSectionChange()
-{
+int frmTemplates::selectedSlot(int& row) {
+    row = selectedRow();
+    const int slot = row < 0 ? 0 : slotOfRow(row);
+    if (slot <= 0)
+        m_ui.session().tell(QStringLiteral("No item selected!"), QString::fromLatin1(kAppTitle),
+                            MsgIcon::None);
+    return slot;
+}
+
+void frmTemplates::storeSection(const frmSections& dlg, int slot) {
+    Workspace& ws = m_ui.session().ws;
+    ws.SectionNames[slot] = dlg.sectionName();
+    ws.SectionHtml[slot] = dlg.html();
+    ws.SectionEditable[slot] = quint8(dlg.editableState());
     FillSectionList(m_ui.session(), EditorMode::Designer);
     lstSections->clearSelection();
     cmdEdit->setEnabled(false);
@@ -293,15 +294,13 @@ void frmTemplates::afterSectionChange()
     m_ui.session().ws.IsDirty = true;
 }
 
-void frmTemplates::lstSections_Click()
-{
+void frmTemplates::lstSections_Click() {
     if (selectedRow() < 0) return;
     cmdEdit->setEnabled(true);
     cmdDelete->setEnabled(true);
 }
 
-void frmTemplates::cmdAdd_Click()
-{
+void frmTemplates::cmdAdd_Click() {
     Session& s = m_ui.session();
     const int slot = AllocateSectionSlot(s);
     if (slot <= 0) return; // the template is full; the user has been told
@@ -312,21 +311,14 @@ void frmTemplates::cmdAdd_Click()
     dlg.setEditableState(1);
     m_ui.runModal(dlg);
     if (dlg.result == QLatin1String("cancel")) return;
-    s.ws.SectionNames[slot] = dlg.sectionName();
-    s.ws.SectionHtml[slot] = dlg.html();
-    s.ws.SectionEditable[slot] = quint8(dlg.editableState());
-    afterSectionChange();
+    storeSection(dlg, slot);
 }
 
-void frmTemplates::cmdEdit_Click()
-{
+void frmTemplates::cmdEdit_Click() {
     Session& s = m_ui.session();
-    const int row = selectedRow();
-    const int slot = row < 0 ? 0 : slotOfRow(row);
-    if (slot <= 0) {
-        s.tell(QStringLiteral("No item selected!"), QString::fromLatin1(kAppTitle), MsgIcon::None);
-        return;
-    }
+    int row;
+    const int slot = selectedSlot(row);
+    if (slot <= 0) return;
     frmSections dlg(m_ui, this);
     dlg.cmdCancel->hide();
     dlg.setWindowTitle(QStringLiteral("Editing section ID ") + QString::number(slot));
@@ -336,21 +328,14 @@ void frmTemplates::cmdEdit_Click()
     // the box's state is what is stored back.
     dlg.setEditableState(s.ws.SectionEditable[slot]);
     m_ui.runModal(dlg);
-    s.ws.SectionNames[slot] = dlg.sectionName();
-    s.ws.SectionHtml[slot] = dlg.html();
-    s.ws.SectionEditable[slot] = quint8(dlg.editableState());
-    afterSectionChange();
+    storeSection(dlg, slot);
 }
 
-void frmTemplates::cmdDelete_Click()
-{
+void frmTemplates::cmdDelete_Click() {
     Session& s = m_ui.session();
-    const int row = selectedRow();
-    const int slot = row < 0 ? 0 : slotOfRow(row);
-    if (slot <= 0) {
-        s.tell(QStringLiteral("No item selected!"), QString::fromLatin1(kAppTitle), MsgIcon::None);
-        return;
-    }
+    int row;
+    const int slot = selectedSlot(row);
+    if (slot <= 0) return;
     const QString name = lstSections->item(row)->text();
     if (s.tell(QStringLiteral("Are you sure that you want to delete the section '") + name +
                    QStringLiteral("'?"),
@@ -368,8 +353,7 @@ void frmTemplates::cmdDelete_Click()
 
 // --- Preview ---------------------------------------------------------------------------------
 
-bool frmTemplates::cmdPreview_Click()
-{
+bool frmTemplates::cmdPreview_Click() {
     Session& s = m_ui.session();
     // The program's folder where it can be written to, otherwise the user's cache folder.
     QString folder = s.programFolder;
@@ -391,63 +375,55 @@ bool frmTemplates::cmdPreview_Click()
                QString::fromLatin1(kAppTitle), MsgIcon::Exclamation);
         return false;
     }
-    if (pageOpener()) pageOpener()(path);
-    else QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    if (pageOpener())
+        pageOpener()(path);
+    else
+        QDesktopServices::openUrl(QUrl::fromLocalFile(path));
     return true;
 }
 
 // --- Change tracking and the DesignerPort ----------------------------------------------------
 
-void frmTemplates::txtTemplate_Change()
-{
+void frmTemplates::txtTemplate_Change() {
     m_ui.session().ws.IsDirty = true;
 }
 
-void frmTemplates::rtxDefaultHTML_Change()
-{
+void frmTemplates::rtxDefaultHTML_Change() {
     m_ui.session().ws.IsDirty = true;
 }
 
-QString frmTemplates::templateName() const
-{
+QString frmTemplates::templateName() const {
     return txtTemplate->text();
 }
 
-void frmTemplates::setTemplateName(const QString& text)
-{
+void frmTemplates::setTemplateName(const QString& text) {
     txtTemplate->setText(text);
 }
 
-QString frmTemplates::defaultHtml() const
-{
+QString frmTemplates::defaultHtml() const {
     return rtxDefaultHTML->text();
 }
 
-void frmTemplates::setDefaultHtml(const QString& text)
-{
+void frmTemplates::setDefaultHtml(const QString& text) {
     rtxDefaultHTML->setText(text);
 }
 
-void frmTemplates::clearSectionList()
-{
+void frmTemplates::clearSectionList() {
     lstSections->clear();
 }
 
-void frmTemplates::addSectionListEntry(const QString& name)
-{
+void frmTemplates::addSectionListEntry(const QString& name) {
     lstSections->addItem(name);
 }
 
 // --- Window ----------------------------------------------------------------------------------
 
-void frmTemplates::closeWithoutAsking()
-{
+void frmTemplates::closeWithoutAsking() {
     m_closing = true;
     close();
 }
 
-void frmTemplates::closeEvent(QCloseEvent* event)
-{
+void frmTemplates::closeEvent(QCloseEvent* event) {
     if (m_closing || m_ui.ending()) {
         event->accept();
         return;
@@ -461,8 +437,7 @@ void frmTemplates::closeEvent(QCloseEvent* event)
     m_ui.endProgram();
 }
 
-void frmTemplates::Form_Resize()
-{
+void frmTemplates::Form_Resize() {
     if (isMinimized()) return;
     // W and H are the outer size, frame and menu bar included.
     const std::optional<QSize> outer = outerSizeTwips(this, kMinOuterWidth, kMinOuterHeight);
@@ -479,14 +454,12 @@ void frmTemplates::Form_Resize()
                             cmdPreview->height());
 }
 
-void frmTemplates::resizeEvent(QResizeEvent* event)
-{
+void frmTemplates::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
     Form_Resize();
 }
 
-void frmTemplates::showEvent(QShowEvent* event)
-{
+void frmTemplates::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     Form_Resize(); // the frame is known now
 }

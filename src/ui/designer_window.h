@@ -18,6 +18,7 @@ namespace quillane {
 
 class CodeEditor;
 class UiSession;
+class frmSections;
 
 // frmTemplates: the template designer, the workspace's editor for the designer mode.
 // It has no close button; a close that still comes from the window manager asks the same
@@ -95,7 +96,10 @@ private:
     int selectedRow() const;
     // The slot that list row stands for: the row-th named slot in slot order (row from 0).
     int slotOfRow(int row) const;
-    void afterSectionChange();
+    // The slot of the selected entry and its row; 0 after telling the user none is selected.
+    int selectedSlot(int& row);
+    // Stores the dialog's fields in the slot and refreshes the list.
+    void storeSection(const frmSections& dlg, int slot);
     void prepareTemplateDialog(const QString& title);
 
     UiSession& m_ui;

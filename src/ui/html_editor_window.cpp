@@ -41,14 +41,12 @@ constexpr int kFrameHeight = kMinOuterHeight - kClientHeight;
 const QString kDocumentFilter = QStringLiteral("Quillane templated HTML file|*.qht");
 const QString kUntitled = QStringLiteral("Untitled HTML Document");
 
-void placeLabel(QLabel* label, int left, int top)
-{
+void placeLabel(QLabel* label, int left, int top) {
     label->move(twips(label->parentWidget(), left), twips(label->parentWidget(), top));
     label->adjustSize();
 }
 
-QString plural(int n, const char* word)
-{
+QString plural(int n, const char* word) {
     return QStringLiteral("%1 %2%3").arg(n).arg(QLatin1String(word)).arg(n == 1 ? "" : "s");
 }
 
@@ -76,21 +74,18 @@ class frmHTMLEditor::BatchProgress : public BatchObserver, public Prompter {
 public:
     explicit BatchProgress(frmHTMLEditor& w) : m_w(w) {}
 
-    void batchStarted(const QString&, int documentsFound) override
-    {
+    void batchStarted(const QString&, int documentsFound) override {
         m_found = documentsFound;
         m_w.prgBatch->setRange(0, std::max(1, documentsFound));
         m_frame.start();
     }
-    void documentStarted(const QString& fullPath, int index) override
-    {
+    void documentStarted(const QString& fullPath, int index) override {
         m_w.setWindowTitle(fullPath);
         m_index = index;
         m_name = fullPath.mid(fullPath.lastIndexOf(u'/') + 1);
         if (m_w.updatesEnabled()) m_w.setUpdatesEnabled(false);
     }
-    void documentFinished(const QString&, DocumentOutcome outcome) override
-    {
+    void documentFinished(const QString&, DocumentOutcome outcome) override {
         if (outcome == DocumentOutcome::Built)
             ++m_built;
         else
@@ -101,16 +96,14 @@ public:
 
     // The reader's and the engine's messages pass here: the window behind them shows the
     // document they are about.
-    MsgAnswer show(const Message& message) override
-    {
+    MsgAnswer show(const Message& message) override {
         showFrame();
         return m_inner ? m_inner->show(message) : message.defaultButton;
     }
     void setInner(Prompter* inner) { m_inner = inner; }
 
     // Paints the window now, showing the document just read.
-    void showFrame()
-    {
+    void showFrame() {
         m_frame.restart();
         const QString text =
             QStringLiteral("Building %1 of %2: %3").arg(m_index + 1).arg(m_found).arg(m_name) +
@@ -122,8 +115,7 @@ public:
         m_w.repaint();
     }
 
-    QString summary(const BatchSummary& s) const
-    {
+    QString summary(const BatchSummary& s) const {
         const QString counts =
             QStringLiteral("%1 built, %2 not built.").arg(m_built).arg(m_notBuilt);
         if (s.stopped)
@@ -147,8 +139,7 @@ private:
 };
 
 frmHTMLEditor::frmHTMLEditor(UiSession& ui, QWidget* parent)
-    : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_ui(ui)
-{
+    : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_ui(ui) {
     setAttribute(Qt::WA_DeleteOnClose, false);
     setObjectName(QStringLiteral("frmHTMLEditor"));
     setWindowTitle(kDesignCaption);
@@ -164,8 +155,7 @@ frmHTMLEditor::frmHTMLEditor(UiSession& ui, QWidget* parent)
 
 frmHTMLEditor::~frmHTMLEditor() = default;
 
-void frmHTMLEditor::buildControls()
-{
+void frmHTMLEditor::buildControls() {
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
     setCentralWidget(client);
@@ -249,8 +239,7 @@ void frmHTMLEditor::buildControls()
     statusBar()->addPermanentWidget(cmdStopBatch);
 }
 
-void frmHTMLEditor::buildMenus()
-{
+void frmHTMLEditor::buildMenus() {
     QMenuBar* bar = menuBar();
     auto command = [this](QMenu* menu, const char* name, const QString& caption,
                           const QKeySequence& keys, void (frmHTMLEditor::*handler)()) {
@@ -305,47 +294,39 @@ void frmHTMLEditor::buildMenus()
 
 // --- the shared routines' view of the window -------------------------------------------------
 
-QString frmHTMLEditor::title() const
-{
+QString frmHTMLEditor::title() const {
     return txtTitle->text();
 }
 
-void frmHTMLEditor::setTitle(const QString& text)
-{
+void frmHTMLEditor::setTitle(const QString& text) {
     txtTitle->setText(text);
 }
 
-QString frmHTMLEditor::output() const
-{
+QString frmHTMLEditor::output() const {
     return txtOutput->text();
 }
 
-void frmHTMLEditor::setOutput(const QString& text)
-{
+void frmHTMLEditor::setOutput(const QString& text) {
     txtOutput->setText(text);
 }
 
-void frmHTMLEditor::setTemplateCaption(const QString& caption)
-{
+void frmHTMLEditor::setTemplateCaption(const QString& caption) {
     lblTemplate->setText(caption);
     lblTemplate->adjustSize();
 }
 
-void frmHTMLEditor::clearSectionList()
-{
+void frmHTMLEditor::clearSectionList() {
     lstSections->clear();
 }
 
-void frmHTMLEditor::addSectionListEntry(const QString& name, int slot)
-{
+void frmHTMLEditor::addSectionListEntry(const QString& name, int slot) {
     auto* item = new QListWidgetItem(name, lstSections);
     item->setData(Qt::UserRole, slot);
 }
 
 // --- handlers ----------------------------------------------------------------------------------
 
-void frmHTMLEditor::Form_Load()
-{
+void frmHTMLEditor::Form_Load() {
     Session& s = m_ui.session();
     BusyGuard busy(s.app);
     s.ws.CurrentFile.clear();
@@ -358,8 +339,7 @@ void frmHTMLEditor::Form_Load()
     s.ws.IsDirty = false;
 }
 
-void frmHTMLEditor::Form_Resize()
-{
+void frmHTMLEditor::Form_Resize() {
     QWidget* client = centralWidget();
     if (!client) return;
     int w = fromPixels(client, client->width()) + kFrameWidth;
@@ -380,18 +360,15 @@ void frmHTMLEditor::Form_Resize()
     cmdBuild->move(cmdBuild->x(), twips(client, h - 1320));
 }
 
-void frmHTMLEditor::txtTitle_Change()
-{
+void frmHTMLEditor::txtTitle_Change() {
     m_ui.ws().IsDirty = true;
 }
 
-void frmHTMLEditor::txtOutput_Change()
-{
+void frmHTMLEditor::txtOutput_Change() {
     m_ui.ws().IsDirty = true;
 }
 
-void frmHTMLEditor::lstSections_DblClick()
-{
+void frmHTMLEditor::lstSections_DblClick() {
     if (!commandAllowed()) return;
     const QList<QListWidgetItem*> selected = lstSections->selectedItems();
     if (selected.isEmpty()) return;
@@ -419,31 +396,22 @@ void frmHTMLEditor::lstSections_DblClick()
     if (taken) ws.IsDirty = true;
 }
 
-void frmHTMLEditor::cmdChangeOutput_Click()
-{
+void frmHTMLEditor::cmdChangeOutput_Click() {
     if (!commandAllowed()) return;
-    FileDialogPort& d = *dlgSaveLoad;
-    d.dialogTitle = QStringLiteral("Choose where to output file...");
-    d.fileName = txtOutput->text();
-    d.filter = QStringLiteral("HTML Files|*.htm;*.html");
-    d.defaultExt = QStringLiteral(".htm");
-    d.overwritePrompt = true;
-    d.pathMustExist = false;
-    d.hideReadOnly = true;
-    d.showSave();
-    if (d.fileName.isEmpty()) return;
-    txtOutput->setText(d.fileName);
+    const QString chosen = chooseFile({true, QStringLiteral("Choose where to output file..."),
+                                       QStringLiteral("HTML Files|*.htm;*.html"), txtOutput->text(),
+                                       QStringLiteral(".htm")});
+    if (chosen.isEmpty()) return;
+    txtOutput->setText(chosen);
 }
 
-void frmHTMLEditor::cmdBuild_Click()
-{
+void frmHTMLEditor::cmdBuild_Click() {
     if (!commandAllowed()) return;
     Session& s = m_ui.session();
     BuildPage(s, txtOutput->text(), s.ws.TemplatePath);
 }
 
-void frmHTMLEditor::mnuFileNew_Click()
-{
+void frmHTMLEditor::mnuFileNew_Click() {
     if (!commandAllowed()) return;
     Session& s = m_ui.session();
     if (!ConfirmSaveChanges(s, EditorMode::HtmlEditor)) return;
@@ -453,24 +421,19 @@ void frmHTMLEditor::mnuFileNew_Click()
     Form_Load();
 }
 
-void frmHTMLEditor::mnuFIleOpen_Click()
-{
+void frmHTMLEditor::mnuFIleOpen_Click() {
     if (!commandAllowed()) return;
     Session& s = m_ui.session();
     if (!ConfirmSaveChanges(s, EditorMode::HtmlEditor)) return;
     const Snapshot before = snapshot();
     QString preset = s.ws.CurrentFile;
     for (;;) {
-        FileDialogPort& d = *dlgSaveLoad;
-        d.dialogTitle = QStringLiteral("Load a template-applied HTML file...");
-        d.fileName = preset;
-        d.filter = kDocumentFilter;
-        d.overwritePrompt = false;
-        d.pathMustExist = true;
-        d.hideReadOnly = true;
-        d.showOpen();
-        if (d.fileName.isEmpty()) return;
-        const QString chosen = d.fileName;
+        const QString chosen = chooseFile({false,
+                                           QStringLiteral("Load a template-applied HTML file..."),
+                                           kDocumentFilter,
+                                           preset,
+                                           {}});
+        if (chosen.isEmpty()) return;
 
         BusyGuard busy(s.app);
         s.ws.CurrentFile = chosen;
@@ -494,8 +457,7 @@ void frmHTMLEditor::mnuFIleOpen_Click()
     }
 }
 
-void frmHTMLEditor::mnuFileChange_Click()
-{
+void frmHTMLEditor::mnuFileChange_Click() {
     if (!commandAllowed()) return;
     Session& s = m_ui.session();
     // The change drops the sections' contents: offer to keep them first.
@@ -503,16 +465,12 @@ void frmHTMLEditor::mnuFileChange_Click()
     const Snapshot before = snapshot();
     QString preset = s.ws.CurrentFile;
     for (;;) {
-        FileDialogPort& d = *dlgSaveLoad;
-        d.dialogTitle = QStringLiteral("Choose template...");
-        d.fileName = preset;
-        d.filter = QStringLiteral("Quillane template file|*.qtf");
-        d.overwritePrompt = false;
-        d.pathMustExist = true;
-        d.hideReadOnly = true;
-        d.showOpen();
-        if (d.fileName.isEmpty()) return;
-        const QString chosen = d.fileName;
+        const QString chosen = chooseFile({false,
+                                           QStringLiteral("Choose template..."),
+                                           QStringLiteral("Quillane template file|*.qtf"),
+                                           preset,
+                                           {}});
+        if (chosen.isEmpty()) return;
 
         BusyGuard busy(s.app);
         s.ws.TemplatePath = chosen;
@@ -526,54 +484,59 @@ void frmHTMLEditor::mnuFileChange_Click()
     }
 }
 
-bool frmHTMLEditor::mnuFileSave_Click()
-{
+QString frmHTMLEditor::chooseFile(const FileUse& use) {
+    FileDialogPort& d = *dlgSaveLoad;
+    d.dialogTitle = use.title;
+    d.filter = use.filter;
+    if (use.preset) d.fileName = *use.preset;
+    if (use.defaultExt) d.defaultExt = *use.defaultExt;
+    d.overwritePrompt = use.save;
+    d.pathMustExist = !use.save;
+    d.hideReadOnly = true;
+    if (use.save)
+        d.showSave();
+    else
+        d.showOpen();
+    return d.fileName;
+}
+
+bool frmHTMLEditor::mnuFileSave_Click() {
     if (!commandAllowed()) return false;
     Session& s = m_ui.session();
     if (s.ws.CurrentFile.isEmpty()) return mnuFileSaveAs_Click();
     return writeDocumentFile(s, s.ws.CurrentFile);
 }
 
-bool frmHTMLEditor::mnuFileSaveAs_Click()
-{
+bool frmHTMLEditor::mnuFileSaveAs_Click() {
     if (!commandAllowed()) return false;
     Session& s = m_ui.session();
-    FileDialogPort& d = *dlgSaveLoad;
-    d.dialogTitle = QStringLiteral("Save a template-applied HTML file...");
-    d.fileName = s.ws.CurrentFile;
-    d.filter = kDocumentFilter;
-    d.defaultExt = QStringLiteral(".qht");
-    d.overwritePrompt = true;
-    d.pathMustExist = false;
-    d.hideReadOnly = true;
-    d.showSave();
-    if (d.fileName.isEmpty()) return false;
-    s.ws.CurrentFile = d.fileName;
+    const QString chosen = chooseFile({true, QStringLiteral("Save a template-applied HTML file..."),
+                                       kDocumentFilter, s.ws.CurrentFile, QStringLiteral(".qht")});
+    if (chosen.isEmpty()) return false;
+    s.ws.CurrentFile = chosen;
     return mnuFileSave_Click();
 }
 
-void frmHTMLEditor::mnuFileBatch_Click()
-{
+void frmHTMLEditor::mnuFileBatch_Click() {
     if (!commandAllowed()) return;
     Session& s = m_ui.session();
     if (!ConfirmSaveChanges(s, EditorMode::HtmlEditor)) return;
-    FileDialogPort& d = *dlgSaveLoad;
-    d.dialogTitle = QStringLiteral("Choose template folder, dont worry about which file");
-    d.filter = kDocumentFilter;
-    d.overwritePrompt = false;
-    d.pathMustExist = true;
-    d.hideReadOnly = true;
-    d.showOpen();
-    if (d.fileName.isEmpty()) return;
-    const QString folder = folderOfChoice(d.fileName, d.fileTitle);
+    // This use sets neither a starting file nor a default extension.
+    if (chooseFile({false,
+                    QStringLiteral("Choose template folder, dont worry about which file"),
+                    kDocumentFilter,
+                    {},
+                    {}})
+            .isEmpty())
+        return;
+    const QString folder = folderOfChoice(dlgSaveLoad->fileName, dlgSaveLoad->fileTitle);
 
     BusyGuard busy(s.app);
     BatchCompile(folder);
     setWindowTitle(kDesignCaption);
 }
 
-void frmHTMLEditor::BatchCompile(const QString& path)
-{
+void frmHTMLEditor::BatchCompile(const QString& path) {
     if (m_batchRunning) return;
     QStringList names;
     QString reason;
@@ -595,8 +558,7 @@ void frmHTMLEditor::BatchCompile(const QString& path)
         Session& s;
         Prompter* prompter;
         Running(frmHTMLEditor& window, BatchProgress& p, Session& session)
-            : w(window), progress(p), s(session), prompter(session.prompter)
-        {
+            : w(window), progress(p), s(session), prompter(session.prompter) {
             w.m_batchRunning = true;
             w.m_stopRequested = false;
             w.setCommandsEnabled(false);
@@ -607,8 +569,7 @@ void frmHTMLEditor::BatchCompile(const QString& path)
             progress.setInner(prompter);
             s.prompter = &progress;
         }
-        ~Running()
-        {
+        ~Running() {
             s.prompter = prompter;
             w.setUpdatesEnabled(true);
             w.m_batchRunning = false;
@@ -627,8 +588,7 @@ void frmHTMLEditor::BatchCompile(const QString& path)
     lblStatus->setText(progress.summary(summary));
 }
 
-void frmHTMLEditor::stopBatch()
-{
+void frmHTMLEditor::stopBatch() {
     if (!m_batchRunning) return;
     m_stopRequested = true;
     cmdStopBatch->setEnabled(false);
@@ -636,20 +596,17 @@ void frmHTMLEditor::stopBatch()
         lblStatus->setText(lblStatus->text() + QStringLiteral(" (stopping...)"));
 }
 
-void frmHTMLEditor::mnuFileExit_Click()
-{
+void frmHTMLEditor::mnuFileExit_Click() {
     if (!commandAllowed()) return;
     if (ConfirmSaveChanges(m_ui.session(), EditorMode::HtmlEditor)) m_ui.endProgram();
 }
 
-void frmHTMLEditor::mnuHelpAbout_Click()
-{
+void frmHTMLEditor::mnuHelpAbout_Click() {
     if (!commandAllowed()) return;
     showAboutBox(m_ui, this);
 }
 
-void frmHTMLEditor::mnuChange_Click()
-{
+void frmHTMLEditor::mnuChange_Click() {
     if (!commandAllowed()) return;
     if (!ConfirmSaveChanges(m_ui.session(), EditorMode::HtmlEditor)) return;
     // The designer opens before this window closes, so the program never runs out of windows.
@@ -657,22 +614,19 @@ void frmHTMLEditor::mnuChange_Click()
     m_ui.closeHtmlEditor();
 }
 
-void frmHTMLEditor::closeWithoutAsking()
-{
+void frmHTMLEditor::closeWithoutAsking() {
     m_closing = true;
     close();
 }
 
 // --- events and helpers ------------------------------------------------------------------------
 
-void frmHTMLEditor::resizeEvent(QResizeEvent* event)
-{
+void frmHTMLEditor::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
     Form_Resize();
 }
 
-void frmHTMLEditor::closeEvent(QCloseEvent* event)
-{
+void frmHTMLEditor::closeEvent(QCloseEvent* event) {
     if (m_closing || m_ui.ending()) {
         event->accept();
         return;
@@ -687,8 +641,7 @@ void frmHTMLEditor::closeEvent(QCloseEvent* event)
     if (m_ui.ending()) event->accept();
 }
 
-bool frmHTMLEditor::eventFilter(QObject* watched, QEvent* event)
-{
+bool frmHTMLEditor::eventFilter(QObject* watched, QEvent* event) {
     if (lstSections && watched == lstSections->viewport() &&
         event->type() == QEvent::MouseButtonDblClick) {
         lstSections_DblClick();
@@ -698,13 +651,11 @@ bool frmHTMLEditor::eventFilter(QObject* watched, QEvent* event)
     return QMainWindow::eventFilter(watched, event);
 }
 
-bool frmHTMLEditor::commandAllowed() const
-{
+bool frmHTMLEditor::commandAllowed() const {
     return !m_batchRunning;
 }
 
-void frmHTMLEditor::setCommandsEnabled(bool enabled)
-{
+void frmHTMLEditor::setCommandsEnabled(bool enabled) {
     for (QAction* a : m_commands)
         a->setEnabled(enabled);
     cmdBuild->setEnabled(enabled);
@@ -713,16 +664,14 @@ void frmHTMLEditor::setCommandsEnabled(bool enabled)
     txtOutput->setReadOnly(!enabled);
 }
 
-frmHTMLEditor::Snapshot frmHTMLEditor::snapshot() const
-{
+frmHTMLEditor::Snapshot frmHTMLEditor::snapshot() const {
     const Workspace& ws = m_ui.session().ws;
     return Snapshot{ws.SectionNames,   ws.SectionHtml,      ws.SectionEditable,
                     ws.CurrentFile,    ws.TemplatePath,     txtTitle->text(),
                     txtOutput->text(), lblTemplate->text(), ws.IsDirty};
 }
 
-void frmHTMLEditor::restore(const Snapshot& saved)
-{
+void frmHTMLEditor::restore(const Snapshot& saved) {
     Session& s = m_ui.session();
     s.ws.SectionNames = saved.names;
     s.ws.SectionHtml = saved.html;

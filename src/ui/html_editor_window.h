@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <array>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QAction;
@@ -110,6 +111,17 @@ protected:
 private:
     class BatchProgress;
     struct Snapshot;
+
+    // One use of the window's file dialog: what it sets (a preset or default extension left
+    // out keeps what the previous use left). Gives the chosen path, "" when cancelled.
+    struct FileUse {
+        bool save;
+        QString title;
+        QString filter;
+        std::optional<QString> preset;
+        std::optional<QString> defaultExt;
+    };
+    QString chooseFile(const FileUse& use);
 
     void buildControls();
     void buildMenus();
