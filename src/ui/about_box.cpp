@@ -13,20 +13,17 @@ namespace quillane {
 
 namespace {
 
-SysInfoStarter& sysInfoStarter()
-{
+SysInfoStarter& sysInfoStarter() {
     static SysInfoStarter starter;
     return starter;
 }
 
-bool startSysInfo()
-{
+bool startSysInfo() {
     if (sysInfoStarter()) return sysInfoStarter()();
     return shell::StartSysInfo();
 }
 
-QFrame* etchedLine(QWidget* parent, const QColor& colour)
-{
+QFrame* etchedLine(QWidget* parent, const QColor& colour) {
     auto* line = new QFrame(parent);
     line->setFrameShape(QFrame::NoFrame);
     line->setAutoFillBackground(true);
@@ -38,16 +35,14 @@ QFrame* etchedLine(QWidget* parent, const QColor& colour)
 
 } // namespace
 
-void setSysInfoStarter(SysInfoStarter starter)
-{
+void setSysInfoStarter(SysInfoStarter starter) {
     sysInfoStarter() = std::move(starter);
 }
 
 frmAbout::frmAbout(UiSession& ui, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      m_ui(ui)
-{
+      m_ui(ui) {
     setObjectName(QStringLiteral("frmAbout"));
     setWindowTitle(QStringLiteral("About Quillane"));
     setFont(layoutFont());
@@ -108,28 +103,25 @@ frmAbout::frmAbout(UiSession& ui, QWidget* parent)
     connect(cmdSysInfo, &QPushButton::clicked, this, &frmAbout::cmdSysInfo_Click);
 }
 
-void frmAbout::Form_Load()
-{
-    lblTitle->setText(lblTitle->text() + u' ' + versionNumberText() + QStringLiteral(" (compiled ") +
-                      QString::fromLatin1(kVersion.comments) + u')');
+void frmAbout::Form_Load() {
+    lblTitle->setText(lblTitle->text() + u' ' + versionNumberText() +
+                      QStringLiteral(" (compiled ") + QString::fromLatin1(kVersion.comments) +
+                      u')');
     lblTitle->adjustSize();
 }
 
-void frmAbout::cmdOk_Click()
-{
+void frmAbout::cmdOk_Click() {
     accept();
 }
 
-void frmAbout::cmdSysInfo_Click()
-{
+void frmAbout::cmdSysInfo_Click() {
     if (!startSysInfo()) {
         m_ui.session().tell(QString::fromLatin1(shell::kSysInfoUnavailableMessage),
                             QString::fromLatin1(kAppTitle), MsgIcon::None);
     }
 }
 
-void showAboutBox(UiSession& ui, QWidget* parent)
-{
+void showAboutBox(UiSession& ui, QWidget* parent) {
     frmAbout box(ui, parent);
     box.Form_Load();
     if (parent) {

@@ -1,12 +1,11 @@
 #include "ui/code_editor.h"
 
-#include <Qsci/qscilexerhtml.h>
 #include <QFontDatabase>
+#include <Qsci/qscilexerhtml.h>
 
 namespace quillane {
 
-CodeEditor::CodeEditor(QWidget* parent) : QsciScintilla(parent)
-{
+CodeEditor::CodeEditor(QWidget* parent) : QsciScintilla(parent) {
     setUtf8(true);
     setEolMode(QsciScintilla::EolWindows);
     setEolVisibility(false);
@@ -32,17 +31,16 @@ CodeEditor::CodeEditor(QWidget* parent) : QsciScintilla(parent)
     setScrollWidthTracking(true);
 }
 
-QString CodeEditor::text() const
-{
+QString CodeEditor::text() const {
     const long len = SendScintilla(SCI_GETLENGTH);
     QByteArray bytes(len + 1, '\0');
-    SendScintilla(SCI_GETTEXT, static_cast<unsigned long>(len + 1), static_cast<void*>(bytes.data()));
+    SendScintilla(SCI_GETTEXT, static_cast<unsigned long>(len + 1),
+                  static_cast<void*>(bytes.data()));
     bytes.chop(1);
     return QString::fromUtf8(bytes);
 }
 
-void CodeEditor::setText(const QString& text)
-{
+void CodeEditor::setText(const QString& text) {
     // Clearing and appending with an explicit length keeps zero characters that the
     // zero-terminated SCI_SETTEXT would cut off. Both steps raise textChanged().
     const QByteArray bytes = text.toUtf8();

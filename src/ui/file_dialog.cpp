@@ -17,8 +17,7 @@ public:
     using QFileDialog::QFileDialog;
     bool folderMustExist = false;
 
-    void accept() override
-    {
+    void accept() override {
         if (folderMustExist) {
             const QStringList files = selectedFiles();
             if (!files.isEmpty()) {
@@ -37,8 +36,7 @@ public:
 };
 
 // The nearest folder at or above path that exists, or "" when there is none.
-QString existingFolder(const QString& path)
-{
+QString existingFolder(const QString& path) {
     if (path.isEmpty()) return {};
     QDir dir(QFileInfo(path).absoluteFilePath());
     for (int i = 0; i < 256; ++i) {
@@ -50,21 +48,20 @@ QString existingFolder(const QString& path)
 
 } // namespace
 
-QStringList qtNameFilters(const QString& filter)
-{
+QStringList qtNameFilters(const QString& filter) {
     QStringList out;
     const QStringList parts = filter.split(u'|');
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
         QStringList patterns = parts[i + 1].split(u';', Qt::SkipEmptyParts);
-        for (QString& p : patterns) p = p.trimmed();
+        for (QString& p : patterns)
+            p = p.trimmed();
         out << parts[i].trimmed() + QStringLiteral(" (") + patterns.join(u' ') + u')';
     }
     if (parts.size() % 2 == 1 && !parts.last().isEmpty()) out << parts.last(); // a lone pattern
     return out;
 }
 
-void QtFileDialog::run(bool save)
-{
+void QtFileDialog::run(bool save) {
     CheckingFileDialog dlg(m_owner, dialogTitle);
     dlg.setOption(QFileDialog::DontUseNativeDialog); // the checks above need Qt's own dialog
     dlg.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);

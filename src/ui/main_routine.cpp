@@ -18,8 +18,7 @@ namespace quillane {
 namespace {
 
 // The start window, and the splash over it until its timer closes it.
-void showStartWindowAndSplash(UiSession& ui)
-{
+void showStartWindowAndSplash(UiSession& ui) {
     QPointer<frmMain> start = showStartWindow(ui);
     QPointer<frmSplash> splash = new frmSplash(start);
     centreOnScreen(splash);
@@ -31,8 +30,7 @@ void showStartWindowAndSplash(UiSession& ui)
 
 // A desktop passes the file the user opened on its own, without an option: a template or a
 // templated document that exists is opened as /T: or /H: would open it.
-CommandLine asFileOption(const QString& text)
-{
+CommandLine asFileOption(const QString& text) {
     CommandLine cl = splitCommandLine(text);
     if (cl.hasColon) return cl;
     const QFileInfo file(text);
@@ -45,8 +43,7 @@ CommandLine asFileOption(const QString& text)
 
 } // namespace
 
-void Main(UiSession& ui, const QString& text)
-{
+void Main(UiSession& ui, const QString& text) {
     Session& s = ui.session();
     if (text.isEmpty()) {
         showStartWindowAndSplash(ui);

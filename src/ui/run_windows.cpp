@@ -12,8 +12,7 @@ namespace quillane {
 
 namespace {
 
-bool anyWindowOpen()
-{
+bool anyWindowOpen() {
     const QWidgetList windows = QApplication::topLevelWidgets();
     return std::any_of(windows.begin(), windows.end(),
                        [](const QWidget* w) { return w->isVisible(); });
@@ -21,8 +20,7 @@ bool anyWindowOpen()
 
 } // namespace
 
-int runWindows(int& argc, char** argv, const QString& argumentText)
-{
+int runWindows(int& argc, char** argv, const QString& argumentText) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillane"));
     QGuiApplication::setDesktopFileName(QStringLiteral("quillane"));

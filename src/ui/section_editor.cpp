@@ -24,8 +24,7 @@ constexpr int kMinOuterHeight = 4260;
 } // namespace
 
 frmSections::frmSections(UiSession& ui, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_ui(ui)
-{
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_ui(ui) {
     setObjectName(QStringLiteral("frmSections"));
     setWindowTitle(QStringLiteral("Section Editor"));
     setFont(layoutFont());
@@ -68,13 +67,13 @@ frmSections::frmSections(UiSession& ui, QWidget* parent)
     connect(cmdOk, &QPushButton::clicked, this, &frmSections::cmdOk_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmSections::cmdCancel_Click);
     // The greyed state is the program's to set; a click leaves it for good.
-    connect(chkSectEditable, &QCheckBox::clicked, this, [this] { chkSectEditable->setTristate(false); });
+    connect(chkSectEditable, &QCheckBox::clicked, this,
+            [this] { chkSectEditable->setTristate(false); });
 
     resize(twips(this, kClientWidth), twips(this, kClientHeight));
 }
 
-int frmSections::editableState() const
-{
+int frmSections::editableState() const {
     switch (chkSectEditable->checkState()) {
     case Qt::Checked:
         return 1;
@@ -86,31 +85,26 @@ int frmSections::editableState() const
     return 0;
 }
 
-void frmSections::setEditableState(int state)
-{
+void frmSections::setEditableState(int state) {
     chkSectEditable->setTristate(state == 2);
     chkSectEditable->setCheckState(state == 1   ? Qt::Checked
                                    : state == 2 ? Qt::PartiallyChecked
                                                 : Qt::Unchecked);
 }
 
-QString frmSections::sectionName() const
-{
+QString frmSections::sectionName() const {
     return txtSectionName->text();
 }
 
-QString frmSections::html() const
-{
+QString frmSections::html() const {
     return rtxDefaultHTML->text();
 }
 
-void frmSections::setHtml(const QString& html)
-{
+void frmSections::setHtml(const QString& html) {
     rtxDefaultHTML->setText(html);
 }
 
-void frmSections::cmdOk_Click()
-{
+void frmSections::cmdOk_Click() {
     // The build engine uses this name for the page title.
     if (txtSectionName->text() == QLatin1String("title")) {
         m_ui.session().tell(QStringLiteral("The name 'title' is reserved for the page title "
@@ -121,31 +115,29 @@ void frmSections::cmdOk_Click()
     done(QDialog::Accepted);
 }
 
-void frmSections::cmdCancel_Click()
-{
+void frmSections::cmdCancel_Click() {
     result = QStringLiteral("cancel");
     done(QDialog::Rejected);
 }
 
-void frmSections::reject()
-{
+void frmSections::reject() {
     if (!cmdCancel->isHidden()) cmdCancel_Click();
 }
 
-void frmSections::closeEvent(QCloseEvent* event)
-{
+void frmSections::closeEvent(QCloseEvent* event) {
     if (!isVisible()) {
         event->accept();
         return;
     }
-    if (!cmdCancel->isHidden()) cmdCancel_Click();
-    else cmdOk_Click();
+    if (!cmdCancel->isHidden())
+        cmdCancel_Click();
+    else
+        cmdOk_Click();
     // Still shown: OK refused the name, and the dialog stays open.
     event->setAccepted(!isVisible());
 }
 
-void frmSections::Form_Resize()
-{
+void frmSections::Form_Resize() {
     // W and H are the outer size, frame and menu bar included.
     const std::optional<QSize> outer = outerSizeTwips(this, kMinOuterWidth, kMinOuterHeight);
     if (!outer) return; // the resize comes back here
@@ -159,22 +151,19 @@ void frmSections::Form_Resize()
     chkSectEditable->move(chkSectEditable->x(), twips(this, H - 1410));
 }
 
-void frmSections::sizeLabels()
-{
+void frmSections::sizeLabels() {
     for (int i : {0, 2}) {
         QLabel* l = lblDescription[i];
         l->resize(l->sizeHint().width(), l->height());
     }
 }
 
-void frmSections::resizeEvent(QResizeEvent* event)
-{
+void frmSections::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
     Form_Resize();
 }
 
-void frmSections::showEvent(QShowEvent* event)
-{
+void frmSections::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (!event->spontaneous()) centreOnScreen(this);
     sizeLabels(); // a caller may have changed their captions

@@ -10,28 +10,24 @@
 
 namespace quillane {
 
-UiSession::UiSession(const QString& programFolder) : m_app(*this)
-{
+UiSession::UiSession(const QString& programFolder) : m_app(*this) {
     m_session.programFolder = programFolder;
     m_session.prompter = &m_prompter;
     m_session.app = &m_app;
 }
 
-UiSession::~UiSession()
-{
+UiSession::~UiSession() {
     m_ending = true;
     delete m_designer.data();
     delete m_htmlEditor.data();
 }
 
-std::unique_ptr<FileDialogPort> UiSession::makeFileDialog(QWidget* owner)
-{
+std::unique_ptr<FileDialogPort> UiSession::makeFileDialog(QWidget* owner) {
     if (m_fileDialogFactory) return m_fileDialogFactory(owner);
     return std::make_unique<QtFileDialog>(owner);
 }
 
-void UiSession::runModal(QDialog& dialog)
-{
+void UiSession::runModal(QDialog& dialog) {
     if (m_modalRunner) {
         m_modalRunner(dialog);
         return;
@@ -40,8 +36,7 @@ void UiSession::runModal(QDialog& dialog)
     dialog.exec();
 }
 
-frmTemplates* UiSession::showDesigner()
-{
+frmTemplates* UiSession::showDesigner() {
     if (m_designer) return m_designer;
     auto* w = new frmTemplates(*this);
     m_designer = w;
@@ -52,8 +47,7 @@ frmTemplates* UiSession::showDesigner()
     return w;
 }
 
-frmHTMLEditor* UiSession::showHtmlEditor()
-{
+frmHTMLEditor* UiSession::showHtmlEditor() {
     if (m_htmlEditor) return m_htmlEditor;
     auto* w = new frmHTMLEditor(*this);
     m_htmlEditor = w;
@@ -64,18 +58,15 @@ frmHTMLEditor* UiSession::showHtmlEditor()
     return w;
 }
 
-frmTemplates* UiSession::designer() const
-{
+frmTemplates* UiSession::designer() const {
     return m_designer.data();
 }
 
-frmHTMLEditor* UiSession::htmlEditor() const
-{
+frmHTMLEditor* UiSession::htmlEditor() const {
     return m_htmlEditor.data();
 }
 
-void UiSession::closeDesigner()
-{
+void UiSession::closeDesigner() {
     if (!m_designer) return;
     m_session.designer = nullptr;
     frmTemplates* w = m_designer;
@@ -84,8 +75,7 @@ void UiSession::closeDesigner()
     w->deleteLater();
 }
 
-void UiSession::closeHtmlEditor()
-{
+void UiSession::closeHtmlEditor() {
     if (!m_htmlEditor) return;
     m_session.htmlEditor = nullptr;
     frmHTMLEditor* w = m_htmlEditor;
@@ -94,8 +84,7 @@ void UiSession::closeHtmlEditor()
     w->deleteLater();
 }
 
-void UiSession::endProgram()
-{
+void UiSession::endProgram() {
     if (m_ending) return;
     m_ending = true;
     m_session.designer = nullptr;
@@ -104,8 +93,7 @@ void UiSession::endProgram()
     QCoreApplication::exit(0);
 }
 
-void centreOnScreen(QWidget* window)
-{
+void centreOnScreen(QWidget* window) {
     QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
     if (!screen) return;
     QRect frame = window->frameGeometry();
