@@ -3,10 +3,11 @@
 #include "shell/program_paths.h"
 #include "test_support.h"
 
+#include <array>
 #include <gtest/gtest.h>
-#include <map>
-#include <optional>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <tuple>
 
 namespace quillane::shell {
 namespace {
@@ -18,149 +19,96 @@ using testing::TempFolder;
 using testing::waitForFile;
 using testing::writeText;
 
-const char* const kExpectedPackage = R"(<?xml version="1.0" encoding="UTF-8"?>
-<mime-info xmlns="http://www.freedesktop.org/standards/shared-mime-info">
-  <mime-type type="application/x-quillane-document">
-    <comment>Quillane HTML file</comment>
-    <sub-class-of type="text/plain"/>
-    <icon name="quillane"/>
-    <glob pattern="*.qht"/>
-    <magic priority="50">
-      <match type="string" offset="0" value="#QH1#"/>
-      <match type="big16" offset="0" value="0xefbb">
-        <match type="byte" offset="2" value="0xbf">
-          <match type="string" offset="3" value="#QH1#"/>
-        </match>
-      </match>
-    </magic>
-  </mime-type>
-  <mime-type type="application/x-quillane-template">
-    <comment>Quillane template file</comment>
-    <sub-class-of type="text/plain"/>
-    <icon name="quillane"/>
-    <glob pattern="*.qtf"/>
-    <magic priority="50">
-      <match type="string" offset="0" value="#QT1#"/>
-      <match type="big16" offset="0" value="0xefbb">
-        <match type="byte" offset="2" value="0xbf">
-          <match type="string" offset="3" value="#QT1#"/>
-        </match>
-      </match>
-    </magic>
-  </mime-type>
-</mime-info>
-)";
+// clang-format off
+std::string mimeType(const std::string& type, const std::string& comment, const std::string& glob,
+                     const std::string& marker) {
+    return "  <mime-type type=\"" + type + "\">\n"
+           "    <comment>" + comment + "</comment>\n"
+           "    <sub-class-of type=\"text/plain\"/>\n"
+           "    <icon name=\"quillane\"/>\n"
+           "    <glob pattern=\"" + glob + "\"/>\n"
+           "    <magic priority=\"50\">\n"
+           "      <match type=\"string\" offset=\"0\" value=\"" + marker + "\"/>\n"
+           "      <match type=\"big16\" offset=\"0\" value=\"0xefbb\">\n"
+           "        <match type=\"byte\" offset=\"2\" value=\"0xbf\">\n"
+           "          <match type=\"string\" offset=\"3\" value=\"" + marker + "\"/>\n"
+           "        </match>\n"
+           "      </match>\n"
+           "    </magic>\n"
+           "  </mime-type>\n";
+}
+// clang-format on
 
-const char* const kExpectedList = "[Default Applications]\n"
-                                  "application/x-quillane-document=quillane-document.desktop;\n"
-                                  "application/x-quillane-template=quillane-template.desktop;\n";
+const std::string kExpectedPackage =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+    "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n" +
+    mimeType("application/x-quillane-document", "Quillane HTML file", "*.qht", "#QH1#") +
+    mimeType("application/x-quillane-template", "Quillane template file", "*.qtf", "#QT1#") +
+    "</mime-info>\n";
 
-// Sets environment variables for one test and puts the old values back.
-class ScopedEnvironment {
-public:
-    void set(const char* name, const std::string& value) {
-        const char* old = std::getenv(name);
-        m_saved.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
-        setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnvironment() {
-        for (auto it = m_saved.rbegin(); it != m_saved.rend(); ++it) {
-            it->second ? setenv(it->first.c_str(), it->second->c_str(), 1)
-                       : unsetenv(it->first.c_str());
-        }
-    }
+const std::string kOurDefaults = "application/x-quillane-document=quillane-document.desktop;\n"
+                                 "application/x-quillane-template=quillane-template.desktop;\n";
+const std::string kExpectedList = "[Default Applications]\n" + kOurDefaults;
 
-private:
-    std::vector<std::pair<std::string, std::optional<std::string>>> m_saved;
-};
+std::string desktopFile(const std::string& name, const std::string& comment,
+                        const std::string& type, const std::string& exec) {
+    return "[Desktop Entry]\nType=Application\nName=" + name + "\nComment=" + comment +
+           "\nIcon=quillane\nExec=" + exec + "\nMimeType=" + type +
+           ";\nNoDisplay=true\nTerminal=false\n";
+}
 
 class DesktopAssociationTest : public ::testing::Test {
 protected:
-    DesktopAssociationTest() {
-        places.dataHome = root / "data";
-        places.configHome = root / "config";
-        places.searchPath = root / "bin"; // no database tools unless a test adds them
-        writeText(program, "#!/bin/sh\n", true);
+    DesktopAssociationTest() { writeText(program, "#!/bin/sh\n", true); }
+
+    // Our four files and what each holds for `programPath`.
+    std::vector<std::pair<std::string, std::string>>
+    expectedFiles(const std::string& programPath) const {
+        const std::string exec = "\"" + programPath + "\" ";
+        return {{data + "/mime/packages/quillane.xml", kExpectedPackage},
+                {documentEntry, desktopFile("Quillane HTML editor", "Quillane HTML file",
+                                            "application/x-quillane-document", exec + "/H:%f")},
+                {data + "/applications/quillane-template.desktop",
+                 desktopFile("Quillane template designer", "Quillane template file",
+                             "application/x-quillane-template", exec + "/T:%f")},
+                {listFile, kExpectedList}};
     }
-    std::string packageFile() const { return places.dataHome + "/mime/packages/quillane.xml"; }
-    std::string documentEntry() const {
-        return places.dataHome + "/applications/quillane-document.desktop";
-    }
-    std::string templateEntry() const {
-        return places.dataHome + "/applications/quillane-template.desktop";
-    }
-    std::string listFile() const { return places.configHome + "/mimeapps.list"; }
-    std::vector<std::string> ourFiles() const {
-        return {packageFile(), documentEntry(), templateEntry(), listFile()};
+    // Checks every file's content and mode; returns their modification times.
+    std::vector<std::int64_t> checkFiles(const std::string& programPath) const {
+        std::vector<std::int64_t> times;
+        for (const auto& [file, text] : expectedFiles(programPath)) {
+            EXPECT_EQ(readText(file), text) << file;
+            struct stat info {};
+            EXPECT_EQ(stat(file.c_str(), &info), 0) << file;
+            EXPECT_EQ(info.st_mode & 0777, 0644u) << file;
+            times.push_back(info.st_mtim.tv_sec * 1'000'000'000LL + info.st_mtim.tv_nsec);
+        }
+        return times;
     }
 
     TempFolder root;
+    std::string data = root / "my data", config = root / "config";
+    std::string documentEntry = data + "/applications/quillane-document.desktop";
+    std::string listFile = config + "/mimeapps.list";
     std::string program = root / "My Tools/quillane";
-    DesktopPlaces places;
+    DesktopPlaces places{data, config, root / "bin"}; // no database tools unless a test adds them
 };
 
-TEST_F(DesktopAssociationTest, FreshRunWritesPackageEntriesAndDefaults) {
-    EXPECT_TRUE(associateFilesWithDesktop(places, program));
-    EXPECT_EQ(readText(packageFile()), kExpectedPackage);
-    EXPECT_EQ(readText(documentEntry()), "[Desktop Entry]\n"
-                                         "Type=Application\n"
-                                         "Name=Quillane HTML editor\n"
-                                         "Comment=Quillane HTML file\n"
-                                         "Icon=quillane\n"
-                                         "Exec=\"" +
-                                             program +
-                                             "\" /H:%f\n"
-                                             "MimeType=application/x-quillane-document;\n"
-                                             "NoDisplay=true\n"
-                                             "Terminal=false\n");
-    const std::string templateText = readText(templateEntry());
-    EXPECT_NE(templateText.find("\nExec=\"" + program + "\" /T:%f\n"), std::string::npos);
-    EXPECT_NE(templateText.find("\nMimeType=application/x-quillane-template;\n"),
-              std::string::npos);
-    EXPECT_NE(templateText.find("\nNoDisplay=true\n"), std::string::npos);
-    EXPECT_EQ(readText(listFile()), kExpectedList);
-    struct stat info {};
-    ASSERT_EQ(stat(documentEntry().c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0644u);
-}
+TEST_F(DesktopAssociationTest, WritesEachFileOnceAndAgainOnlyForAMovedProgram) {
+    ASSERT_TRUE(associateFilesWithDesktop(places, program));
+    const std::vector<std::int64_t> written = checkFiles(program);
 
-TEST_F(DesktopAssociationTest, SecondRunLeavesEveryFileUntouched) {
     ASSERT_TRUE(associateFilesWithDesktop(places, program));
-    std::map<std::string, std::pair<std::string, timespec>> before;
-    for (const std::string& file : ourFiles()) {
-        struct stat info {};
-        ASSERT_EQ(stat(file.c_str(), &info), 0) << file;
-        before[file] = {readText(file), info.st_mtim};
-    }
-    ASSERT_TRUE(associateFilesWithDesktop(places, program));
-    for (const std::string& file : ourFiles()) {
-        struct stat info {};
-        ASSERT_EQ(stat(file.c_str(), &info), 0) << file;
-        EXPECT_EQ(readText(file), before[file].first) << file;
-        EXPECT_EQ(info.st_mtim.tv_sec, before[file].second.tv_sec) << file;
-        EXPECT_EQ(info.st_mtim.tv_nsec, before[file].second.tv_nsec) << file;
-    }
-    // No temporary files left behind.
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(places.dataHome + "/applications"),
-                            std::filesystem::directory_iterator()),
-              2);
-}
+    EXPECT_EQ(checkFiles(program), written) << "an unchanged file was written again";
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(data + "/applications"), {}), 2)
+        << "temporary files left behind";
 
-TEST_F(DesktopAssociationTest, MovedProgramIsPointedAtTheNewPlace) {
-    ASSERT_TRUE(associateFilesWithDesktop(places, program));
-    const std::string moved = root / "elsewhere/quillane";
-    ASSERT_TRUE(associateFilesWithDesktop(places, moved));
-    EXPECT_NE(readText(documentEntry()).find("\nExec=\"" + moved + "\" /H:%f\n"),
-              std::string::npos);
-    EXPECT_NE(readText(templateEntry()).find("\nExec=\"" + moved + "\" /T:%f\n"),
-              std::string::npos);
-    EXPECT_EQ(readText(documentEntry()).find(program), std::string::npos);
-    EXPECT_EQ(readText(listFile()), kExpectedList);
+    ASSERT_TRUE(associateFilesWithDesktop(places, root / "elsewhere/quillane"));
+    checkFiles(root / "elsewhere/quillane");
 }
 
 TEST(ExecArgument, QuotesThenEscapesForTheKeyFile) {
     const std::pair<const char*, const char*> cases[] = {
-        {"/usr/bin/quillane", R"("/usr/bin/quillane")"},
         {"/opt/My Tools/quillane", R"("/opt/My Tools/quillane")"},
         {R"(/a"b)", R"("/a\\"b")"},
         {R"(/a\b)", R"("/a\\\\b")"},
@@ -175,32 +123,21 @@ TEST(ExecArgument, QuotesThenEscapesForTheKeyFile) {
 }
 
 TEST(DefaultApplications, SetsBothTypesAndKeepsEveryOtherLine) {
-    const std::string ours = "application/x-quillane-document=quillane-document.desktop;\n"
-                             "application/x-quillane-template=quillane-template.desktop;\n";
     const std::pair<std::string, std::string> cases[] = {
-        {"", "[Default Applications]\n" + ours},
-        // Other sections stay; ours is added after a blank line.
-        {"[Added Associations]\ntext/plain=gedit.desktop;\n",
-         "[Added Associations]\ntext/plain=gedit.desktop;\n\n[Default Applications]\n" + ours},
-        // Our keys are replaced where they stand; comments, order and spacing stay.
-        {"# mine\n[Default Applications]\ntext/html=firefox.desktop;\n"
-         "application/x-quillane-template = old.desktop;\n\n[Removed "
-         "Associations]\ntext/x-c=a.desktop;\n",
-         "# mine\n[Default Applications]\ntext/html=firefox.desktop;\n"
+        {"", kExpectedList},
+        // Other sections stay, even with a last line lacking its line end; ours follows a blank.
+        {"[Added Associations]\ntext/plain=gedit.desktop;",
+         "[Added Associations]\ntext/plain=gedit.desktop;\n\n" + kExpectedList},
+        // Our keys are replaced where they stand or added after the section's last line;
+        // comments, spacing, keys that merely start like ours and other sections stay.
+        {"# mine\n[Default Applications]\napplication/x-quillane-template = old.desktop;\n"
+         "application/x-quillane-document-old=x.desktop;\n\n"
+         "[Removed Associations]\napplication/x-quillane-document=a.desktop;\n",
+         "# mine\n[Default Applications]\n"
          "application/x-quillane-template=quillane-template.desktop;\n"
+         "application/x-quillane-document-old=x.desktop;\n"
          "application/x-quillane-document=quillane-document.desktop;\n\n"
-         "[Removed Associations]\ntext/x-c=a.desktop;\n"},
-        // A last line without its line end.
-        {"[Default Applications]\ntext/html=firefox.desktop;",
-         "[Default Applications]\ntext/html=firefox.desktop;\n" + ours},
-        // A key of another type that merely starts like ours, and our key in another section.
-        {"[Added Associations]\napplication/x-quillane-document=other.desktop;\n[Default "
-         "Applications]\n"
-         "application/x-quillane-document-old=x.desktop;\n",
-         "[Added Associations]\napplication/x-quillane-document=other.desktop;\n[Default "
-         "Applications]\n"
-         "application/x-quillane-document-old=x.desktop;\n" +
-             ours},
+         "[Removed Associations]\napplication/x-quillane-document=a.desktop;\n"},
     };
     const std::vector<std::pair<std::string, std::string>> defaults = {
         {"application/x-quillane-document", "quillane-document.desktop"},
@@ -216,151 +153,119 @@ TEST(DefaultApplications, SetsBothTypesAndKeepsEveryOtherLine) {
 TEST_F(DesktopAssociationTest, ExistingListIsMergedAndALinkedListStaysALink) {
     const std::string real = root / "dotfiles/mimeapps.list";
     writeText(real, "[Default Applications]\ntext/html=firefox.desktop;\n");
-    std::filesystem::create_directories(places.configHome);
-    std::filesystem::create_symlink(real, listFile());
+    std::filesystem::create_directories(config);
+    std::filesystem::create_symlink(real, listFile);
     ASSERT_TRUE(associateFilesWithDesktop(places, program));
-    EXPECT_TRUE(std::filesystem::is_symlink(listFile()));
-    EXPECT_EQ(readText(real), "[Default Applications]\ntext/html=firefox.desktop;\n"
-                              "application/x-quillane-document=quillane-document.desktop;\n"
-                              "application/x-quillane-template=quillane-template.desktop;\n");
+    EXPECT_TRUE(std::filesystem::is_symlink(listFile));
+    EXPECT_EQ(readText(real),
+              "[Default Applications]\ntext/html=firefox.desktop;\n" + kOurDefaults);
 }
 
-TEST_F(DesktopAssociationTest, WritesWhatItCanWhenSomePlacesAreBlocked) {
-    // Blocked by files standing where folders belong (works even for root).
-    writeText(places.dataHome + "/applications", "not a folder");
-    EXPECT_FALSE(associateFilesWithDesktop(places, program));
-    EXPECT_EQ(readText(packageFile()), kExpectedPackage);
-    EXPECT_EQ(readText(listFile()), kExpectedList);
-
-    TempFolder other;
-    DesktopPlaces blockedConfig{other / "data", other / "config", other / "bin"};
-    writeText(blockedConfig.configHome, "not a folder");
-    EXPECT_FALSE(associateFilesWithDesktop(blockedConfig, program));
-    EXPECT_TRUE(std::filesystem::exists(blockedConfig.dataHome +
-                                        "/applications/quillane-document.desktop"));
-
-    // A list that cannot be read is not replaced by ours.
-    TempFolder third;
-    DesktopPlaces unreadable{third / "data", third / "config", third / "bin"};
-    std::filesystem::create_directories(unreadable.configHome + "/mimeapps.list");
-    EXPECT_FALSE(associateFilesWithDesktop(unreadable, program));
-    EXPECT_TRUE(std::filesystem::is_directory(unreadable.configHome + "/mimeapps.list"));
-    EXPECT_TRUE(std::filesystem::exists(unreadable.dataHome + "/mime/packages/quillane.xml"));
-
-    // Nowhere to write at all.
+TEST_F(DesktopAssociationTest, WritesWhatItCanWhereSomePlacesAreBlocked) {
+    // Files and folders standing in the way block even root, unlike permissions.
+    const std::tuple<std::string, bool, std::string> cases[] = {
+        {data + "/applications", false, listFile},
+        {config, false, documentEntry},
+        {listFile, true, data + "/mime/packages/quillane.xml"}, // a list it cannot read stays
+    };
+    for (const auto& [blocked, folder, written] : cases) {
+        if (folder) {
+            std::filesystem::create_directories(blocked);
+        } else {
+            writeText(blocked, "in the way");
+        }
+        EXPECT_FALSE(associateFilesWithDesktop(places, program)) << blocked;
+        EXPECT_EQ(std::filesystem::is_directory(blocked), folder) << blocked;
+        EXPECT_TRUE(std::filesystem::exists(written)) << written;
+        std::filesystem::remove_all(data);
+        std::filesystem::remove_all(config);
+    }
     EXPECT_FALSE(associateFilesWithDesktop(DesktopPlaces{}, program));
 }
 
 TEST_F(DesktopAssociationTest, RefreshesTheDesktopDatabasesWhereTheToolsExist) {
     const std::string record = root / "record";
-    for (const char* tool : {"update-mime-database", "update-desktop-database"}) {
+    for (const std::string tool : {"update-mime-database", "update-desktop-database"}) {
         writeText(places.searchPath + "/" + tool,
-                  std::string("#!/bin/sh\necho \"") + tool + " $*\" >> '" + record + "'\n", true);
+                  "#!/bin/sh\nprintf '%s|' " + tool + " \"$@\" >> '" + record + "'\n", true);
     }
     ASSERT_TRUE(associateFilesWithDesktop(places, program));
-    EXPECT_EQ(readText(record), "update-mime-database " + places.dataHome + "/mime\n" +
-                                    "update-desktop-database " + places.dataHome +
-                                    "/applications\n");
+    EXPECT_EQ(readText(record), "update-mime-database|" + data + "/mime|update-desktop-database|" +
+                                    data + "/applications|");
 }
 
-TEST(DesktopPlaces, FallBackToTheHomeFolderForUnsetOrRelativeValues) {
-    ScopedEnvironment environment;
-    environment.set("HOME", "/home/tester");
-    environment.set("XDG_DATA_HOME", "relative/data");
-    environment.set("XDG_CONFIG_HOME", "");
-    DesktopPlaces places = desktopPlacesFromEnvironment();
-    EXPECT_EQ(places.dataHome, "/home/tester/.local/share");
-    EXPECT_EQ(places.configHome, "/home/tester/.config");
-    environment.set("XDG_DATA_HOME", "/x/data");
-    environment.set("XDG_CONFIG_HOME", "/x/config");
-    places = desktopPlacesFromEnvironment();
-    EXPECT_EQ(places.dataHome, "/x/data");
-    EXPECT_EQ(places.configHome, "/x/config");
-}
-
-TEST(AssociateFiles, RegistersTheRunningProgramInTheUsersFolders) {
+TEST(AssociateFiles, RegistersTheRunningProgramWhereTheEnvironmentSays) {
     TempFolder root;
-    ScopedEnvironment environment;
-    environment.set("HOME", root / "home");
-    environment.set("XDG_DATA_HOME", root / "data");
-    environment.set("XDG_CONFIG_HOME", root / "config");
-    environment.set("PATH", root / "bin");
-    AssociateFiles();
-    EXPECT_NE(readText(root / "data/applications/quillane-document.desktop")
-                  .find("\nExec=" + execArgument(runningProgramPath()) + " /H:%f\n"),
-              std::string::npos);
+    if (const pid_t child = fork(); child == 0) { // the environment changes in the child only
+        setenv("HOME", (root / "home").c_str(), 1);
+        setenv("XDG_DATA_HOME", "relative/data", 1); // not absolute: ignored
+        setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
+        setenv("PATH", (root / "bin").c_str(), 1);
+        AssociateFiles();
+        _exit(0);
+    } else {
+        ASSERT_EQ(waitpid(child, nullptr, 0), child);
+    }
+    EXPECT_EQ(readText(root / "home/.local/share/applications/quillane-document.desktop"),
+              desktopFile("Quillane HTML editor", "Quillane HTML file",
+                          "application/x-quillane-document",
+                          execArgument(runningProgramPath()) + " /H:%f"));
     EXPECT_EQ(readText(root / "config/mimeapps.list"), kExpectedList);
-    EXPECT_FALSE(std::filesystem::exists(root / "home"));
+    EXPECT_FALSE(std::filesystem::exists(root / "home/.config"));
 }
 
-// Checks the registration with GLib's own reading of it: defaults, type detection by
-// name and by content, and the Exec line starting the program with the file.
+// The registration as GLib reads it: the defaults, the types by name and by content,
+// and the Exec line starting a program whose path is full of hard characters.
 class DesktopWithGio : public DesktopAssociationTest {
 protected:
     void SetUp() override {
         const char* path = std::getenv("PATH");
         places.searchPath = path != nullptr ? path : "";
-        if (findOnPath("gio").empty()) {
-            GTEST_SKIP() << "gio is not installed (Debian package libglib2.0-bin)";
-        }
+        if (!installed("gio")) GTEST_SKIP() << "gio is not installed (package libglib2.0-bin)";
     }
-    std::string findOnPath(const std::string& name) const {
-        return commandOutput("command -v " + name + " 2>/dev/null");
+    static bool installed(const std::string& name) {
+        return !commandOutput("command -v " + name + " 2>/dev/null").empty();
     }
     std::string gio(const std::string& arguments) const {
         return commandOutput(
             "env -u XDG_CURRENT_DESKTOP -u XDG_DATA_DIRS -u XDG_CONFIG_DIRS HOME=" +
-            shellQuoted(root.path()) + " XDG_DATA_HOME=" + shellQuoted(places.dataHome) +
-            " XDG_CONFIG_HOME=" + shellQuoted(places.configHome) + " gio " + arguments + " 2>&1");
+            shellQuoted(root.path()) + " XDG_DATA_HOME=" + shellQuoted(data) +
+            " XDG_CONFIG_HOME=" + shellQuoted(config) + " gio " + arguments + " 2>&1");
     }
 };
 
-TEST_F(DesktopWithGio, EachTypesDefaultIsOurDesktopFile) {
-    ASSERT_TRUE(associateFilesWithDesktop(places, program));
-    EXPECT_NE(gio("mime application/x-quillane-document").find(": quillane-document.desktop\n"),
-              std::string::npos)
-        << gio("mime application/x-quillane-document");
-    EXPECT_NE(gio("mime application/x-quillane-template").find(": quillane-template.desktop\n"),
-              std::string::npos)
-        << gio("mime application/x-quillane-template");
-}
-
-TEST_F(DesktopWithGio, TypesAreRecognisedByNameAndByContent) {
-    if (findOnPath("update-mime-database").empty()) {
-        GTEST_SKIP() << "update-mime-database is not installed (Debian package shared-mime-info)";
+TEST_F(DesktopWithGio, OpensOurTypesWithTheProgram) {
+    const std::string odd = root / "Tools \"quoted\" $HOME `id` back\\slash it's/quillane";
+    const std::string record = root / "arguments";
+    writeText(odd, "#!/bin/sh\nprintf '%s\\n' \"$0\" \"$@\" > '" + record + "'\n", true);
+    ASSERT_TRUE(associateFilesWithDesktop(places, odd));
+    for (const std::string kind : {"document", "template"}) {
+        const std::string answer = gio("mime application/x-quillane-" + kind);
+        EXPECT_NE(answer.find(": quillane-" + kind + ".desktop\n"), std::string::npos) << answer;
     }
-    ASSERT_TRUE(associateFilesWithDesktop(places, program));
-    writeText(root / "page.qht", "anything\r\n");
-    writeText(root / "design.qtf", "anything\r\n");
-    writeText(root / "document-without-extension", "#QH1#\r\nTitle\r\n");
-    writeText(root / "template-with-mark", "\xEF\xBB\xBF#QT1#\r\nName\r\n");
-    const std::pair<const char*, const char*> files[] = {
-        {"page.qht", "application/x-quillane-document"},
-        {"design.qtf", "application/x-quillane-template"},
-        {"document-without-extension", "application/x-quillane-document"},
-        {"template-with-mark", "application/x-quillane-template"},
+    const std::string document = root / "my page.qht";
+    writeText(document, "#QH1#\r\n");
+    const std::string output =
+        gio("launch " + shellQuoted(documentEntry) + " " + shellQuoted(document));
+    ASSERT_TRUE(waitForFile(record)) << output;
+    EXPECT_EQ(readText(record), odd + "\n/H:" + document + "\n");
+
+    if (!installed("update-mime-database")) {
+        GTEST_SKIP() << "update-mime-database is not installed (package shared-mime-info)";
+    }
+    const std::array<const char*, 3> files[] = {
+        {"page.qht", "anything\r\n", "application/x-quillane-document"},
+        {"design.qtf", "anything\r\n", "application/x-quillane-template"},
+        {"document-without-extension", "#QH1#\r\nTitle\r\n", "application/x-quillane-document"},
+        {"template-with-mark", "\xEF\xBB\xBF#QT1#\r\nName\r\n", "application/x-quillane-template"},
     };
-    for (const auto& [file, type] : files) {
+    for (const auto& [file, content, type] : files) {
+        writeText(root / file, content);
         const std::string info = gio("info -a standard::content-type " + shellQuoted(root / file));
         EXPECT_NE(info.find(std::string("standard::content-type: ") + type + "\n"),
                   std::string::npos)
             << info;
     }
-}
-
-TEST_F(DesktopWithGio, ExecStartsTheProgramWithTheOptionAndTheFile) {
-    // A program path full of characters that the Exec key must protect.
-    const std::string odd = root / "Tools \"quoted\" $HOME `id` back\\slash it's/quillane";
-    const std::string record = root / "arguments";
-    writeText(odd, "#!/bin/sh\nprintf '%s\\n' \"$0\" \"$@\" > '" + record + "'\n", true);
-    ASSERT_TRUE(associateFilesWithDesktop(places, odd));
-    const std::string document = root / "my page.qht";
-    writeText(document, "#QH1#\r\n");
-
-    gio("launch " + shellQuoted(documentEntry()) + " " + shellQuoted(document));
-    ASSERT_TRUE(waitForFile(record))
-        << gio("launch " + shellQuoted(documentEntry()) + " " + shellQuoted(document));
-    EXPECT_EQ(readText(record), odd + "\n/H:" + document + "\n");
 }
 
 } // namespace

@@ -2,198 +2,132 @@
 #include "shell/memory_registry.h"
 #include "shell/program_paths.h"
 
-#include <algorithm>
+#include <array>
 #include <gtest/gtest.h>
 
 namespace quillane::shell {
 namespace {
 
-const std::string kRoots = "HKEY_CURRENT_USER\nHKEY_LOCAL_MACHINE\nHKEY_USERS\n";
+const std::string kClasses = "HKEY_CLASSES_ROOT\\";
 
 std::string defaultText(const MemoryRegistry& registry, const std::string& key) {
-    const auto value = registry.value("HKEY_CLASSES_ROOT\\" + key, "");
+    const auto value = registry.value(kClasses + key, "");
     if (!value || value->type != kRegSz || value->bytes.empty() || value->bytes.back() != '\0') {
         return "<no text value>";
     }
     return value->bytes.substr(0, value->bytes.size() - 1);
 }
 
-TEST(RegistryAssociation, FreshRunWritesExactlyTheTwelveKeysAndClosesEveryHandle) {
-    MemoryRegistry registry;
-    associateFilesInRegistry(registry, "C:\\Tools", "Quillane");
-
-    const std::string expected =
-        "HKEY_CLASSES_ROOT\n"
-        "HKEY_CLASSES_ROOT\\.qht\n"
-        "HKEY_CLASSES_ROOT\\.qht [] = 1:\"Quillane HTML file\\x00\"\n"
-        "HKEY_CLASSES_ROOT\\.qtf\n"
-        "HKEY_CLASSES_ROOT\\.qtf [] = 1:\"Quillane template file\\x00\"\n"
-        "HKEY_CLASSES_ROOT\\Quillane HTML file\n"
-        "HKEY_CLASSES_ROOT\\Quillane HTML file [] = 1:\"Quillane HTML file\\x00\"\n"
-        "HKEY_CLASSES_ROOT\\Quillane HTML file\\DefaultIcon\n"
-        "HKEY_CLASSES_ROOT\\Quillane HTML file\\DefaultIcon [] = "
-        "1:\"C:\\x5CTools\\x5CQuillane.exe,0\\x00\"\n"
-        "HKEY_CLASSES_ROOT\\Quillane HTML file\\Shell\n"
-        "HKEY_CLASSES_ROOT\\Quillane HTML file\\Shell\\Open\n"
-        "HKEY_CLASSES_ROOT\\Quillane HTML file\\Shell\\Open\\Command\n"
-        "HKEY_CLASSES_ROOT\\Quillane HTML file\\Shell\\Open\\Command [] = "
-        "1:\"\\x22C:\\x5CTools\\x5CQuillane.exe\\x22 /H:%1\\x00\"\n"
-        "HKEY_CLASSES_ROOT\\Quillane template file\n"
-        "HKEY_CLASSES_ROOT\\Quillane template file [] = 1:\"Quillane template file\\x00\"\n"
-        "HKEY_CLASSES_ROOT\\Quillane template file\\DefaultIcon\n"
-        "HKEY_CLASSES_ROOT\\Quillane template file\\DefaultIcon [] = "
-        "1:\"C:\\x5CTools\\x5CQuillane.exe,0\\x00\"\n"
-        "HKEY_CLASSES_ROOT\\Quillane template file\\Shell\n"
-        "HKEY_CLASSES_ROOT\\Quillane template file\\Shell\\Open\n"
-        "HKEY_CLASSES_ROOT\\Quillane template file\\Shell\\Open\\Command\n"
-        "HKEY_CLASSES_ROOT\\Quillane template file\\Shell\\Open\\Command [] = "
-        "1:\"\\x22C:\\x5CTools\\x5CQuillane.exe\\x22 /T:%1\\x00\"\n" +
-        kRoots;
-    EXPECT_EQ(registry.dump(), expected);
-    EXPECT_EQ(registry.openHandleCount(), 0u);
-}
-
-TEST(RegistryAssociation, CallsFollowTheStepsAndCloseDeepestKeysFirst) {
-    MemoryRegistry registry;
-    associateFilesInRegistry(registry, "C:\\Tools", "Quillane");
-
-    const std::string c = "HKEY_CLASSES_ROOT\\Quillane HTML file";
+// Every call registering one type for C:\Tools\Quillane.exe: the twelve keys and
+// six values in order, each key closed once its sub-keys are done.
+std::vector<std::string> callsFor(const std::string& extension, const std::string& description,
+                                  const std::string& option) {
+    const std::string x = kClasses + extension, c = kClasses + description;
     const std::string mask = " options=0 access=0x2003F";
-    const std::vector<std::string> documentSteps = {
-        "create HKEY_CLASSES_ROOT\\.qht" + mask,
-        "set HKEY_CLASSES_ROOT\\.qht = \"Quillane HTML file\"",
-        "close HKEY_CLASSES_ROOT\\.qht",
+    return {
+        "create " + x + mask,
+        "set " + x + " = \"" + description + "\"",
+        "close " + x,
         "create " + c + mask,
-        "set " + c + " = \"Quillane HTML file\"",
+        "set " + c + " = \"" + description + "\"",
         "create " + c + "\\DefaultIcon" + mask,
         "set " + c + "\\DefaultIcon = \"C:\\x5CTools\\x5CQuillane.exe,0\"",
         "close " + c + "\\DefaultIcon",
         "create " + c + "\\Shell" + mask,
         "create " + c + "\\Shell\\Open" + mask,
         "create " + c + "\\Shell\\Open\\Command" + mask,
-        "set " + c + "\\Shell\\Open\\Command = \"\\x22C:\\x5CTools\\x5CQuillane.exe\\x22 /H:%1\"",
+        "set " + c + "\\Shell\\Open\\Command = \"\\x22C:\\x5CTools\\x5CQuillane.exe\\x22 " +
+            option + "%1\"",
         "close " + c + "\\Shell\\Open\\Command",
         "close " + c + "\\Shell\\Open",
         "close " + c + "\\Shell",
         "close " + c,
     };
-    ASSERT_EQ(registry.calls().size(), 2 * documentSteps.size());
-    const std::vector<std::string> first(registry.calls().begin(), registry.calls().begin() + 16);
-    EXPECT_EQ(first, documentSteps);
-    EXPECT_EQ(registry.calls()[16], "create HKEY_CLASSES_ROOT\\.qtf" + mask);
 }
 
-struct ProgramCase {
-    const char* folder;
-    const char* name;
-    const char* icon;
-    const char* documentCommand;
-    const char* templateCommand;
-};
-
-TEST(RegistryAssociation, IconAndCommandsFollowTheProgramsFolderAndName) {
-    const ProgramCase cases[] = {
-        {"C:\\My Tools", "Quillane", "C:\\My Tools\\Quillane.exe,0",
-         "\"C:\\My Tools\\Quillane.exe\" /H:%1", "\"C:\\My Tools\\Quillane.exe\" /T:%1"},
-        {"D:\\Apps", "qedit", "D:\\Apps\\qedit.exe,0", "\"D:\\Apps\\qedit.exe\" /H:%1",
-         "\"D:\\Apps\\qedit.exe\" /T:%1"},
-    };
-    for (const ProgramCase& program : cases) {
-        SCOPED_TRACE(program.folder);
-        MemoryRegistry registry;
-        associateFilesInRegistry(registry, program.folder, program.name);
-        EXPECT_EQ(defaultText(registry, "Quillane HTML file\\DefaultIcon"), program.icon);
-        EXPECT_EQ(defaultText(registry, "Quillane template file\\DefaultIcon"), program.icon);
-        EXPECT_EQ(defaultText(registry, "Quillane HTML file\\Shell\\Open\\Command"),
-                  program.documentCommand);
-        EXPECT_EQ(defaultText(registry, "Quillane template file\\Shell\\Open\\Command"),
-                  program.templateCommand);
-    }
+TEST(RegistryAssociation, FreshRunWritesTheTwelveKeysAndClosesDeepestFirst) {
+    MemoryRegistry registry;
+    associateFilesInRegistry(registry, "C:\\Tools", "Quillane");
+    std::vector<std::string> expected = callsFor(".qht", "Quillane HTML file", "/H:");
+    const std::vector<std::string> templateCalls =
+        callsFor(".qtf", "Quillane template file", "/T:");
+    expected.insert(expected.end(), templateCalls.begin(), templateCalls.end());
+    EXPECT_EQ(registry.calls(), expected);
+    // Stored as zero-terminated text.
+    EXPECT_EQ(defaultText(registry, "Quillane template file\\Shell\\Open\\Command"),
+              "\"C:\\Tools\\Quillane.exe\" /T:%1");
+    EXPECT_EQ(registry.openHandleCount(), 0u);
 }
 
 TEST(RegistryAssociation, RunningAgainChangesNothingAndAMovedProgramIsRepaired) {
     MemoryRegistry registry;
     // Whatever else is registered for these types stays.
-    registry.putValue("HKEY_CLASSES_ROOT\\.qht", "Content Type", kRegSz,
-                      std::string("text/plain\0", 11));
-    registry.putValue("HKEY_CLASSES_ROOT\\Quillane HTML file\\Shell\\Edit\\Command", "", kRegSz,
+    registry.putValue(kClasses + ".qht", "Content Type", kRegSz, std::string("text/plain\0", 11));
+    registry.putValue(kClasses + "Quillane HTML file\\Shell\\Edit\\Command", "", kRegSz,
                       std::string("notepad.exe %1\0", 15));
-
     associateFilesInRegistry(registry, "C:\\Tools", "Quillane");
     const std::string once = registry.dump();
     associateFilesInRegistry(registry, "C:\\Tools", "Quillane");
     EXPECT_EQ(registry.dump(), once);
-    EXPECT_TRUE(registry.value("HKEY_CLASSES_ROOT\\.qht", "Content Type"));
-    EXPECT_TRUE(registry.value("HKEY_CLASSES_ROOT\\Quillane HTML file\\Shell\\Edit\\Command", ""));
+    EXPECT_TRUE(registry.value(kClasses + ".qht", "Content Type"));
+    EXPECT_TRUE(registry.value(kClasses + "Quillane HTML file\\Shell\\Edit\\Command", ""));
 
-    associateFilesInRegistry(registry, "E:\\Moved", "Quillane");
-    EXPECT_EQ(defaultText(registry, "Quillane template file\\DefaultIcon"),
-              "E:\\Moved\\Quillane.exe,0");
-    EXPECT_EQ(defaultText(registry, "Quillane HTML file\\Shell\\Open\\Command"),
-              "\"E:\\Moved\\Quillane.exe\" /H:%1");
+    // Moved and renamed, into a folder with a space that the command must quote.
+    associateFilesInRegistry(registry, "D:\\My Apps", "qedit");
+    const std::pair<std::string, const char*> types[] = {{"Quillane HTML file", " /H:%1"},
+                                                         {"Quillane template file", " /T:%1"}};
+    for (const auto& [type, option] : types) {
+        EXPECT_EQ(defaultText(registry, type + "\\DefaultIcon"), "D:\\My Apps\\qedit.exe,0");
+        EXPECT_EQ(defaultText(registry, type + "\\Shell\\Open\\Command"),
+                  std::string("\"D:\\My Apps\\qedit.exe\"") + option);
+    }
     EXPECT_EQ(registry.openHandleCount(), 0u);
 }
 
-TEST(RegistryAssociation, WithoutWriteAccessNothingIsWrittenAndItReturns) {
+TEST(RegistryAssociation, WithoutWriteAccessNothingIsWritten) {
     MemoryRegistry registry;
     const std::string before = registry.dump();
     registry.setReadOnly(true);
     associateFilesInRegistry(registry, "C:\\Tools", "Quillane");
     EXPECT_EQ(registry.dump(), before);
     EXPECT_EQ(registry.openHandleCount(), 0u);
-    // Only the two extension keys and the two class keys are tried; nothing below them.
-    const auto& calls = registry.calls();
-    EXPECT_EQ(std::count_if(calls.begin(), calls.end(),
-                            [](const std::string& call) { return call.rfind("create", 0) == 0; }),
-              4);
-    EXPECT_EQ(std::count_if(calls.begin(), calls.end(),
-                            [](const std::string& call) { return call.rfind("create", 0) != 0; }),
-              0);
+    // Only the extension and class keys are tried; nothing below them, nothing set.
+    ASSERT_EQ(registry.calls().size(), 4u);
+    for (const std::string& call : registry.calls()) {
+        EXPECT_EQ(call.rfind("create ", 0), 0u) << call;
+    }
 }
 
-TEST(RegistryAssociation, AStepWhoseKeyWasNotCreatedWritesNothing) {
-    // The class key fails: nothing may land in another key instead, and the
-    // other file type is still registered in full.
+TEST(RegistryAssociation, AKeyThatWasNotCreatedGetsNothingWrittenElsewhere) {
     MemoryRegistry registry;
-    registry.failCreationOf("HKEY_CLASSES_ROOT\\Quillane HTML file");
+    registry.failCreationOf(kClasses + "Quillane HTML file");
+    registry.failCreationOf(kClasses + "Quillane template file\\Shell\\Open");
     associateFilesInRegistry(registry, "C:\\Tools", "Quillane");
     EXPECT_EQ(defaultText(registry, ".qht"), "Quillane HTML file");
-    EXPECT_FALSE(registry.hasKey("HKEY_CLASSES_ROOT\\Quillane HTML file"));
-    EXPECT_FALSE(registry.hasKey("HKEY_CLASSES_ROOT\\DefaultIcon"));
-    EXPECT_FALSE(registry.hasKey("HKEY_CLASSES_ROOT\\Shell"));
-    EXPECT_EQ(defaultText(registry, "Quillane template file\\Shell\\Open\\Command"),
-              "\"C:\\Tools\\Quillane.exe\" /T:%1");
-    EXPECT_EQ(registry.openHandleCount(), 0u);
-
-    // A missing Open key leaves Command out but keeps the icon.
-    MemoryRegistry partial;
-    partial.failCreationOf("HKEY_CLASSES_ROOT\\Quillane template file\\Shell\\Open");
-    associateFilesInRegistry(partial, "C:\\Tools", "Quillane");
-    EXPECT_EQ(defaultText(partial, "Quillane template file\\DefaultIcon"),
+    for (const char* key :
+         {"Quillane HTML file", "DefaultIcon", "Shell", "Open", "Command",
+          "Quillane template file\\Shell\\Open", "Quillane template file\\Shell\\Command"}) {
+        EXPECT_FALSE(registry.hasKey(kClasses + key)) << key;
+    }
+    // The rest of the template type is still there, and the Shell key holds no command.
+    EXPECT_EQ(defaultText(registry, "Quillane template file\\DefaultIcon"),
               "C:\\Tools\\Quillane.exe,0");
-    EXPECT_TRUE(partial.hasKey("HKEY_CLASSES_ROOT\\Quillane template file\\Shell"));
-    EXPECT_FALSE(partial.hasKey("HKEY_CLASSES_ROOT\\Quillane template file\\Shell\\Open"));
-    EXPECT_FALSE(partial.value("HKEY_CLASSES_ROOT\\Quillane template file\\Shell", ""));
-    EXPECT_EQ(partial.openHandleCount(), 0u);
+    EXPECT_TRUE(registry.hasKey(kClasses + "Quillane template file\\Shell"));
+    EXPECT_FALSE(registry.value(kClasses + "Quillane template file\\Shell", ""));
+    EXPECT_EQ(registry.openHandleCount(), 0u);
 }
 
 TEST(RegistryAssociation, ProgramPathSplitsIntoFolderAndNameWithoutExtension) {
-    struct Case {
-        const char* path;
-        const char* folder;
-        const char* name;
-    };
-    const Case cases[] = {
+    const std::array<std::string, 3> cases[] = {
         {"C:\\Tools\\Quillane.exe", "C:\\Tools", "Quillane"},
         {"C:\\My Tools\\quill.v2.EXE", "C:\\My Tools", "quill.v2"},
         {"C:\\Quillane.exe", "C:", "Quillane"}, // drive root: no doubled backslash later
         {"\\\\server\\share\\Quillane.exe", "\\\\server\\share", "Quillane"},
         {"Quillane", "", "Quillane"},
     };
-    for (const Case& c : cases) {
-        const WindowsProgramLocation location = splitWindowsProgramPath(c.path);
-        EXPECT_EQ(location.folder, c.folder) << c.path;
-        EXPECT_EQ(location.name, c.name) << c.path;
+    for (const auto& [path, folder, name] : cases) {
+        const WindowsProgramLocation location = splitWindowsProgramPath(path);
+        EXPECT_EQ(location.folder + "|" + location.name, folder + "|" + name);
     }
 }
 

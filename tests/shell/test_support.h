@@ -14,13 +14,8 @@ namespace quillane::shell::testing {
 // A fresh folder under the system's temporary folder, removed with everything in it.
 class TempFolder {
 public:
-    TempFolder() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "quillane-shell-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) {
-            std::abort();
-        }
-        m_path = pattern;
+    TempFolder() : m_path((std::filesystem::temp_directory_path() / "quillane-XXXXXX").string()) {
+        if (mkdtemp(m_path.data()) == nullptr) std::abort();
     }
     ~TempFolder() {
         std::error_code ignored;
@@ -28,7 +23,6 @@ public:
     }
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
-
     const std::string& path() const { return m_path; }
     std::string operator/(const std::string& name) const { return m_path + "/" + name; }
 
@@ -43,9 +37,8 @@ inline void writeText(const std::string& path, const std::string& text, bool exe
 }
 
 inline std::string readText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
     std::ostringstream content;
-    content << in.rdbuf();
+    content << std::ifstream(path, std::ios::binary).rdbuf();
     return content.str();
 }
 
@@ -58,13 +51,12 @@ inline std::string shellQuoted(const std::string& text) {
     return quoted + "'";
 }
 
-// Runs a sh command line and returns what it printed (standard output only).
+// Runs a sh command line and returns its standard output.
 inline std::string commandOutput(const std::string& command) {
     std::string output;
     if (FILE* pipe = popen(command.c_str(), "r")) {
         char chunk[4096];
-        std::size_t got;
-        while ((got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) {
+        for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) {
             output.append(chunk, got);
         }
         pclose(pipe);
@@ -74,12 +66,11 @@ inline std::string commandOutput(const std::string& command) {
 
 // Polls for a file another process writes, for at most five seconds.
 inline bool waitForFile(const std::string& path) {
-    for (int i = 0; i < 500; ++i) {
+    for (int i = 0; i < 500; ++i, usleep(10000)) {
         if (std::filesystem::exists(path)) {
             usleep(20000); // let the writer finish its line
             return true;
         }
-        usleep(10000);
     }
     return false;
 }
