@@ -2,7 +2,6 @@
 
 #include "ui_fixture.h"
 
-#include "formats/text_codec.h"
 #include "ui/code_editor.h"
 #include "ui/html_editor_window.h"
 #include "ui/main_routine.h"
@@ -14,15 +13,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMenuBar>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTest>
 
 namespace quillane::test {
 namespace {
-
-using Designer = UiTest;
 
 QStringList entries(const QListWidget* list)
 {
@@ -31,333 +27,258 @@ QStringList entries(const QListWidget* list)
     return out;
 }
 
-frmSections& sections(QDialog& d)
+// What the section dialog was prepared with: caption, name, HTML, flag, Cancel shown.
+using Prepared = std::tuple<QString, QString, QString, int, bool>;
+// A section slot: name, HTML, flag.
+using Slot = std::tuple<QString, QString, int>;
+
+// A file dialog use on one line.
+QString use(const ScriptedFileDialog::Use& u)
 {
-    return static_cast<frmSections&>(d);
+    return QStringList({u.save ? "save" : "open", u.dialogTitle, u.filter, u.defaultExt,
+                        u.fileName, u.pathMustExist ? "must exist" : "",
+                        u.overwritePrompt ? "ask to replace" : ""})
+        .join(", ");
 }
 
-// What the section dialog was prepared with, seen from inside it.
-struct Prepared {
-    QString caption, name, html;
-    int editable = -1;
-    bool cancelShown = false;
+class Designer : public UiTest {
+protected:
+    frmTemplates* w = nullptr;
+
+    void SetUp() override
+    {
+        UiTest::SetUp();
+        w = ui->showDesigner();
+        QCoreApplication::processEvents();
+    }
+
+    Slot slot(int i)
+    {
+        return {ws().SectionNames[i], ws().SectionHtml[i], ws().SectionEditable[i]};
+    }
+
+    void deleteRow(int row)
+    {
+        w->lstSections->setCurrentRow(row);
+        prompter.answers = {MsgAnswer::Yes};
+        w->cmdDelete->click();
+    }
+
+    // Edit on row, or Add when row < 0: returns what the dialog showed, makes the change and
+    // presses OK or Cancel.
+    Prepared runSectionDialog(int row, bool ok = true,
+                              const std::function<void(frmSections&)>& change = {})
+    {
+        Prepared seen;
+        modalSteps.push_back([&](QDialog& d) {
+            auto& s = static_cast<frmSections&>(d);
+            seen = {s.windowTitle(), s.sectionName(), s.html(), s.editableState(),
+                    !s.cmdCancel->isHidden()};
+            if (change) change(s);
+            (ok ? s.cmdOk : s.cmdCancel)->click();
+        });
+        if (row >= 0) w->lstSections->setCurrentRow(row);
+        (row >= 0 ? w->cmdEdit : w->cmdAdd)->click();
+        return seen;
+    }
 };
-
-std::function<void(QDialog&)> readAndPress(Prepared& seen, bool ok)
-{
-    return [&seen, ok](QDialog& d) {
-        frmSections& s = sections(d);
-        seen = {s.windowTitle(), s.sectionName(), s.html(), s.editableState(), !s.cmdCancel->isHidden()};
-        (ok ? s.cmdOk : s.cmdCancel)->click();
-    };
-}
 
 TEST_F(Designer, FreshStartShowsTheDefaultTemplateUnderItsFixedName)
 {
-    frmTemplates* w = showDesigner();
     EXPECT_EQ(w->windowTitle(), "Template designer... Where templates are born!");
     EXPECT_EQ(w->txtTemplate->text(), "Default template");
     EXPECT_EQ(entries(w->lstSections), QStringList({"header", "content", "footer"}));
-    EXPECT_EQ(w->rtxDefaultHTML->text(),
-              "<html><title>::title::</title>\r\n<body>::header::::content::::footer::</body></html>");
-    EXPECT_FALSE(w->cmdEdit->isEnabled());
-    EXPECT_FALSE(w->cmdDelete->isEnabled());
+    EXPECT_EQ(w->rtxDefaultHTML->text(), "<html><title>::title::</title>\r\n"
+                                         "<body>::header::::content::::footer::</body></html>");
+    EXPECT_FALSE(w->cmdEdit->isEnabled() || w->cmdDelete->isEnabled());
     EXPECT_TRUE(ws().CurrentFile.isEmpty());
     EXPECT_FALSE(ws().IsDirty);
     EXPECT_GE(app.maxBusyDepth, 1);
     EXPECT_TRUE(prompter.shown.empty());
     EXPECT_FALSE(w->windowFlags() & Qt::WindowCloseButtonHint);
 
-    // The menu bar, in order, with its shortcuts; the last two items sit on the bar itself.
-    QStringList bar;
-    for (QAction* a : w->menuBar()->actions()) bar << a->text() + (a->menu() ? "/menu" : "");
-    EXPECT_EQ(bar, QStringList({"&File/menu", "&Help/menu", QString(12, u' '), "CHANGE TO HTML EDITOR"}));
-    QStringList file;
-    for (QAction* a : w->mnuFile->actions())
-        file << (a->isSeparator() ? a->objectName() : a->text() + u'=' + a->shortcut().toString());
-    EXPECT_EQ(file, QStringList({"&New=Ctrl+N", "&Open...=Ctrl+O", "mnuFileBar1", "&Save=Ctrl+S",
-                                 "Save &As...=F12", "mnuFileBar3", "E&xit="}));
-    EXPECT_EQ(w->mnuHelpAbout->text(), "&About Quillane");
-
-    // Tab order.
-    QStringList order;
-    QWidget* f = w->txtTemplate;
-    for (int i = 0; i < 7; ++i, f = f->nextInFocusChain()) {
-        while (f->focusPolicy() == Qt::NoFocus) f = f->nextInFocusChain();
-        order << f->objectName();
-    }
-    EXPECT_EQ(order, QStringList({"txtTemplate", "lstSections", "rtxDefaultHTML", "cmdAdd",
-                                  "cmdEdit", "cmdDelete", "cmdPreview"}));
-
-    // Nothing changed, so Exit asks nothing and ends the program.
-    w->mnuFileExit_Click();
-    EXPECT_TRUE(prompter.shown.empty());
-    EXPECT_TRUE(ui->ending());
+    // The blank item on the menu bar only talks.
+    w->mnuSpaces->trigger();
+    ASSERT_EQ(prompter.shown.size(), 1u);
+    EXPECT_EQ(fields(prompter.last()),
+              fields({"You can't click on empty space!", "Empty space like your brain",
+                      MsgIcon::Information}));
+    EXPECT_FALSE(ws().IsDirty);
 }
 
-TEST_F(Designer, NeverSmallerThanItsDesignSizeAndStretchesByTheMargins)
+// Both windows: the smallest outer size, then where the controls sit once stretched, in twips
+// of the outer width W and height H.
+TEST_F(Designer, WindowsKeepTheirMinimumSizeAndStretchByTheMargins)
 {
-    frmTemplates* w = showDesigner();
-    const auto outer = [w] { return w->frameGeometry().size(); };
-    w->resize(100, 100);
-    QCoreApplication::processEvents();
-    EXPECT_EQ(outer(), QSize(twips(w, 5865), twips(w, 6195)));
-    EXPECT_EQ(w->minimumSize(), w->size()) << "a real minimum, not only a spring back";
+    using Layout = std::vector<std::pair<QWidget*, QRect>>;
+    const auto check = [](QWidget* win, int minW, int minH,
+                          const std::function<Layout(int, int)>& layout) {
+        const auto tw = [win](int t) { return twips(win, t); };
+        win->resize(50, 50);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(win->frameGeometry().size(), QSize(tw(minW), tw(minH)));
+        EXPECT_EQ(win->minimumSize(), win->size()) << "a real minimum, not only a spring back";
+        win->resize(tw(9000), tw(8000));
+        QCoreApplication::processEvents();
+        const QSize outer = win->frameGeometry().size();
+        const int W = fromPixels(win, outer.width()), H = fromPixels(win, outer.height());
+        for (const auto& [c, r] : layout(W, H))
+            EXPECT_EQ(c->geometry(), QRect(tw(r.x()), tw(r.y()), tw(r.width()), tw(r.height())))
+                << c->objectName().toStdString();
+    };
+    check(w, 5865, 6195, [this](int W, int H) {
+        return Layout{{w->txtTemplate, {1320, 120, W - 1500, 285}},
+                      {w->lstSections, {120, 720, W - 300, 1035}},
+                      {w->cmdAdd, {120, 1800, 1695, 375}},
+                      {w->cmdEdit, {(W - 1695) / 2, 1800, 1695, 375}},
+                      {w->cmdDelete, {W - 1695 - 240, 1800, 1695, 375}},
+                      {w->rtxDefaultHTML, {120, 2520, W - 300, H - 3900}},
+                      {w->cmdPreview, {120, H - 1275, W - 330, 495}}};
+    });
 
-    w->resize(twips(w, 9000), twips(w, 8000));
-    QCoreApplication::processEvents();
-    const int W = fromPixels(w, outer().width()), H = fromPixels(w, outer().height());
-    EXPECT_EQ(w->txtTemplate->width(), twips(w, W - 1500));
-    EXPECT_EQ(w->lstSections->width(), twips(w, W - 300));
-    EXPECT_EQ(w->rtxDefaultHTML->size(), QSize(twips(w, W - 300), twips(w, H - 3900)));
-    EXPECT_EQ(w->cmdPreview->y(), twips(w, H - 1275));
-    EXPECT_EQ(w->cmdPreview->width(), twips(w, W - 330));
-    EXPECT_EQ(w->cmdDelete->x(), twips(w, W - 1695 - 240));
-    // What the layout does not move stays where it was designed.
-    EXPECT_EQ(w->cmdAdd->geometry(), QRect(twips(w, 120), twips(w, 1800), twips(w, 1695), twips(w, 375)));
-    EXPECT_EQ(w->lstSections->height(), twips(w, 1035));
+    frmSections d(*ui);
+    d.lblDescription[0]->setText("A caption longer than designed:");
+    d.show();
+    EXPECT_GE(d.lblDescription[0]->width(), d.lblDescription[0]->sizeHint().width());
+    check(&d, 5865, 4260, [&d](int W, int H) {
+        return Layout{{d.txtSectionName, {1200, 120, W - 1410, 285}},
+                      {d.rtxDefaultHTML, {120, 720, W - 330, H - 2235}},
+                      {d.chkSectEditable, {120, H - 1410, 2775, 195}},
+                      {d.cmdOk, {120, H - 1140, 1935, 615}},
+                      {d.cmdCancel, {W - 2145, H - 1140, 1935, 615}}};
+    });
 }
 
 TEST_F(Designer, AddOffersTheLowestFreeSlotAndCancelChangesNothing)
 {
-    frmTemplates* w = showDesigner();
     w->lstSections->setCurrentRow(0);
-    ASSERT_TRUE(w->cmdEdit->isEnabled());
-
-    Prepared seen;
-    modalSteps.push_back(readAndPress(seen, false));
-    w->cmdAdd->click();
-    EXPECT_EQ(seen.caption, "Adding section ID 4");
-    EXPECT_EQ(seen.name, "New section");
-    EXPECT_EQ(seen.html, "Insert text here");
-    EXPECT_EQ(seen.editable, 1);
-    EXPECT_TRUE(seen.cancelShown);
+    EXPECT_EQ(runSectionDialog(-1, false),
+              Prepared("Adding section ID 4", "New section", "Insert text here", 1, true));
     EXPECT_EQ(entries(w->lstSections).size(), 3);
     EXPECT_FALSE(ws().IsDirty);
     EXPECT_TRUE(w->cmdEdit->isEnabled()) << "a cancelled Add leaves the buttons alone";
 
-    // Delete the second section; the next Add reuses its slot and lists the new one second.
-    w->lstSections->setCurrentRow(1);
-    prompter.answers = {MsgAnswer::Yes};
-    w->cmdDelete->click();
-    modalSteps.push_back(readAndPress(seen, true));
-    w->cmdAdd->click();
-    EXPECT_EQ(seen.caption, "Adding section ID 2");
+    // With the second slot freed, the next Add takes it and lists the new section second.
+    deleteRow(1);
+    EXPECT_EQ(std::get<0>(runSectionDialog(-1)), "Adding section ID 2");
     EXPECT_EQ(entries(w->lstSections), QStringList({"header", "New section", "footer"}));
-    EXPECT_EQ(ws().SectionNames[2], "New section");
-    EXPECT_EQ(ws().SectionHtml[2], "Insert text here");
-    EXPECT_EQ(ws().SectionEditable[2], 1);
+    EXPECT_EQ(slot(2), Slot("New section", "Insert text here", 1));
     EXPECT_TRUE(ws().IsDirty);
-    EXPECT_FALSE(w->cmdEdit->isEnabled());
-    EXPECT_FALSE(w->cmdDelete->isEnabled());
-    EXPECT_TRUE(w->lstSections->selectedItems().isEmpty());
+    EXPECT_FALSE(w->cmdEdit->isEnabled() || w->cmdDelete->isEnabled());
 }
 
-TEST_F(Designer, DeleteAsksFirstAndFreesTheSlotInPlace)
+TEST_F(Designer, DeleteFreesTheSlotInPlaceAndEditWorksOnTheSlotOfTheEntry)
 {
-    frmTemplates* w = showDesigner();
-    w->cmdDelete_Click(); // the buttons are disabled, but the handler must still be safe
-    ASSERT_EQ(prompter.shown.size(), 1u);
-    EXPECT_EQ(prompter.last().text, "No item selected!");
-    EXPECT_EQ(prompter.last().title, "Quillane");
-    EXPECT_EQ(prompter.last().icon, MsgIcon::None);
-    EXPECT_EQ(prompter.last().buttons, MsgButtons::Ok);
+    w->cmdEdit_Click(); // the buttons are disabled, but the handlers must still be safe
+    w->cmdDelete_Click();
+    ASSERT_EQ(prompter.texts(), QStringList({"No item selected!", "No item selected!"}));
+    EXPECT_EQ(fields(prompter.last()), fields({"No item selected!", "Quillane"}));
 
     QTest::mouseClick(w->lstSections->viewport(), Qt::LeftButton, {},
                       w->lstSections->visualItemRect(w->lstSections->item(0)).center());
     ASSERT_TRUE(w->cmdDelete->isEnabled());
     prompter.answers = {MsgAnswer::No};
     w->cmdDelete->click();
-    EXPECT_EQ(prompter.last().text, "Are you sure that you want to delete the section 'header'?");
-    EXPECT_EQ(prompter.last().title, "Quillane Template designer");
-    EXPECT_EQ(prompter.last().icon, MsgIcon::Question);
-    EXPECT_EQ(prompter.last().buttons, MsgButtons::YesNo);
+    EXPECT_EQ(fields(prompter.last()),
+              fields({"Are you sure that you want to delete the section 'header'?",
+                      "Quillane Template designer", MsgIcon::Question, MsgButtons::YesNo}));
     EXPECT_EQ(entries(w->lstSections).size(), 3);
-    EXPECT_TRUE(w->cmdDelete->isEnabled());
     EXPECT_FALSE(ws().IsDirty);
 
-    prompter.answers = {MsgAnswer::Yes};
-    w->cmdDelete->click();
+    deleteRow(0);
     EXPECT_EQ(entries(w->lstSections), QStringList({"content", "footer"}));
-    EXPECT_TRUE(ws().SectionNames[1].isEmpty());
-    EXPECT_TRUE(ws().SectionHtml[1].isEmpty());
-    EXPECT_FALSE(w->cmdEdit->isEnabled());
-    EXPECT_FALSE(w->cmdDelete->isEnabled());
+    EXPECT_TRUE(ws().SectionNames[1].isEmpty() && ws().SectionHtml[1].isEmpty());
+    EXPECT_TRUE(ws().IsDirty);
+    EXPECT_FALSE(w->cmdEdit->isEnabled() || w->cmdDelete->isEnabled());
 
-    prompter.answers = {MsgAnswer::Cancel};
-    w->mnuFileExit_Click();
-    EXPECT_EQ(prompter.last().text, "Do you want to save your changes to Default template?");
-    EXPECT_FALSE(ui->ending());
-}
-
-TEST_F(Designer, EditWorksOnTheSlotOfTheEntryNotItsPosition)
-{
-    frmTemplates* w = showDesigner();
-    w->lstSections->setCurrentRow(0);
-    prompter.answers = {MsgAnswer::Yes};
-    w->cmdDelete->click();
-
-    w->lstSections->setCurrentRow(0); // "content", slot 2
-    Prepared seen;
-    modalSteps.push_back(readAndPress(seen, true));
-    w->cmdEdit->click();
-    EXPECT_EQ(seen.caption, "Editing section ID 2");
-    EXPECT_EQ(seen.name, "content");
-    EXPECT_EQ(seen.html, "<p>Text</p>");
-    EXPECT_EQ(seen.editable, 1);
-    EXPECT_FALSE(seen.cancelShown);
+    // Rows 0 and 1 are now slots 2 and 3; OK on an unchanged section still counts as a change.
+    EXPECT_EQ(runSectionDialog(0),
+              Prepared("Editing section ID 2", "content", "<p>Text</p>", 1, false));
     ws().IsDirty = false;
-
-    // Unchanged, yet the template counts as changed.
-    w->lstSections->setCurrentRow(1); // "footer", slot 3, not editable, two lines
-    modalSteps.push_back(readAndPress(seen, true));
-    w->cmdEdit->click();
-    EXPECT_EQ(seen.caption, "Editing section ID 3");
-    EXPECT_EQ(seen.html, "<hr>\r\n<p>Contact</p>");
-    EXPECT_EQ(seen.editable, 0);
+    EXPECT_EQ(runSectionDialog(1),
+              Prepared("Editing section ID 3", "footer", "<hr>\r\n<p>Contact</p>", 0, false));
     EXPECT_TRUE(ws().IsDirty);
     EXPECT_FALSE(w->cmdEdit->isEnabled());
 
-    // Changes go back into that slot.
-    w->lstSections->setCurrentRow(1);
-    modalSteps.push_back([](QDialog& d) {
-        frmSections& s = sections(d);
+    runSectionDialog(1, true, [](frmSections& s) {
         s.txtSectionName->setText("foot");
         s.setHtml("<hr>");
         s.chkSectEditable->click();
-        s.cmdOk->click();
     });
-    w->cmdEdit->click();
-    EXPECT_EQ(ws().SectionNames[3], "foot");
-    EXPECT_EQ(ws().SectionHtml[3], "<hr>");
-    EXPECT_EQ(ws().SectionEditable[3], 1);
+    EXPECT_EQ(slot(3), Slot("foot", "<hr>", 1));
     EXPECT_EQ(entries(w->lstSections), QStringList({"content", "foot"}));
 }
 
-// Flags other than 0 and 1 come only from hand-made files.
+// Only hand-made files hold flags other than 0 and 1: 2 shows greyed and is kept, larger ones
+// show and are stored as not ticked.
 TEST_F(Designer, EditKeepsTheGreyedFlagAndShowsLargerFlagsAsNotTicked)
 {
-    const QString path = writeFile(tmp, "flags.qtf",
-                                    crlf({"#QT1#", "Flags", "#DEFAULTHTML#", "#ENDDEFAULTHTML#",
-                                          "#STARTSECTION#", "grey", " 2 ", "g", "#STARTSECTION#",
-                                          "odd", " 7 ", "o", "#STARTSECTION#"}));
-    frmTemplates* w = showDesigner();
-    dialog->choices = {path};
+    dialog->choices = {writeFile(tmp, "flags.qtf",
+                                 crlf({"#QT1#", "Flags", "#DEFAULTHTML#", "#ENDDEFAULTHTML#",
+                                       "#STARTSECTION#", "grey", " 2 ", "g", "#STARTSECTION#",
+                                       "odd", " 7 ", "o", "#STARTSECTION#"}))};
     w->mnuFIleOpen_Click();
     ASSERT_EQ(entries(w->lstSections), QStringList({"grey", "odd"}));
-
-    Prepared seen;
-    w->lstSections->setCurrentRow(0);
-    modalSteps.push_back(readAndPress(seen, true));
-    w->cmdEdit->click();
-    EXPECT_EQ(seen.editable, 2);
-    EXPECT_EQ(ws().SectionEditable[1], 2);
-
-    w->lstSections->setCurrentRow(1);
-    modalSteps.push_back(readAndPress(seen, true));
-    w->cmdEdit->click();
-    EXPECT_EQ(seen.editable, 0);
-    EXPECT_EQ(ws().SectionEditable[2], 0);
+    for (const auto& [row, flag] : {std::pair(0, 2), std::pair(1, 0)}) {
+        EXPECT_EQ(std::get<3>(runSectionDialog(row)), flag);
+        EXPECT_EQ(ws().SectionEditable[row + 1], flag);
+    }
 }
 
-TEST_F(Designer, SectionDialogRefusesTheReservedNameOnly)
-{
-    frmTemplates* w = showDesigner();
-    modalSteps.push_back([this](QDialog& d) {
-        frmSections& s = sections(d);
-        s.txtSectionName->setText("title");
-        s.cmdOk->click();
-        EXPECT_TRUE(s.isVisible());
-        ASSERT_EQ(prompter.shown.size(), 1u);
-        EXPECT_EQ(prompter.last().text,
-                  "The name 'title' is reserved for the page title name! Please choose another");
-        EXPECT_EQ(prompter.last().title, "Section Editor");
-        EXPECT_EQ(prompter.last().icon, MsgIcon::Exclamation);
-        EXPECT_EQ(s.txtSectionName->text(), "title");
-        s.txtSectionName->setText("Title");
-        s.cmdOk->click();
-        EXPECT_FALSE(s.isVisible());
-    });
-    w->cmdAdd->click();
-    EXPECT_EQ(ws().SectionNames[4], "Title");
-    EXPECT_EQ(prompter.shown.size(), 1u);
-}
-
-TEST_F(Designer, OpenOfANonTemplateAsksAgainPresetToTheRefusedFile)
+TEST_F(Designer, OpenOfANonTemplateAsksAgainPresetToTheRefusedFileAndNewStartsOver)
 {
     const QString bad = writeFile(tmp, "notes.txt", "just some text\r\n");
     const QString good = writeFile(tmp, "other.qtf", threeSectionTemplate("Other look"));
-    frmTemplates* w = showDesigner();
     app.maxBusyDepth = 0;
     dialog->choices = {bad, good};
-    w->mnuFIleOpen_Click();
-
+    QTest::keyClick(w, Qt::Key_O, Qt::ControlModifier);
     ASSERT_EQ(dialog->uses.size(), 2u);
-    const auto& first = dialog->uses[0];
-    EXPECT_FALSE(first.save);
-    EXPECT_EQ(first.dialogTitle, "Load a template...");
-    EXPECT_EQ(first.filter, "Quillane template file|*.qtf");
-    EXPECT_EQ(first.defaultExt, ".qtf");
-    EXPECT_TRUE(first.fileName.isEmpty());
-    EXPECT_TRUE(first.pathMustExist);
-    EXPECT_FALSE(first.overwritePrompt);
+    EXPECT_EQ(use(dialog->uses[0]),
+              "open, Load a template..., Quillane template file|*.qtf, .qtf, , must exist, ");
     EXPECT_EQ(dialog->uses[1].fileName, bad);
     ASSERT_EQ(prompter.shown.size(), 1u);
     EXPECT_EQ(prompter.last().text, "This file is not a Quillane file!");
     EXPECT_EQ(prompter.last().title, "Quillane template designer");
-
     EXPECT_EQ(w->txtTemplate->text(), "Other look");
-    EXPECT_EQ(entries(w->lstSections).size(), 3);
     EXPECT_EQ(ws().CurrentFile, good);
     EXPECT_FALSE(ws().IsDirty);
     EXPECT_GE(app.maxBusyDepth, 1);
-}
 
-// Fault: after a refused file and a cancelled second dialog, Save wrote over the refused file.
-TEST_F(Designer, CancelAfterARefusedOpenLeavesNoFileToSaveOver)
-{
-    const QByteArray binary("\x00\x01\x02\xff#QT1", 9);
-    const QString bad = writeFile(tmp, "picture.qtf", binary);
-    frmTemplates* w = showDesigner();
+    // Fault: a refused file then Cancel left the refused file current, and Save wrote over it.
     dialog->choices = {bad, ""};
-    w->mnuFIleOpen_Click();
+    QTest::keyClick(w, Qt::Key_O, Qt::ControlModifier);
     EXPECT_TRUE(ws().CurrentFile.isEmpty());
-
     dialog->choices = {""};
     EXPECT_FALSE(w->mnuFileSave_Click());
     EXPECT_TRUE(dialog->uses.back().save);
-    EXPECT_EQ(readBytes(bad), binary);
+    EXPECT_EQ(readBytes(bad), "just some text\r\n");
+
+    w->txtTemplate->setText("Edited");
+    prompter.answers = {MsgAnswer::No};
+    QTest::keyClick(w, Qt::Key_N, Qt::ControlModifier);
+    EXPECT_EQ(w->txtTemplate->text(), "Default template");
+    EXPECT_TRUE(ws().CurrentFile.isEmpty());
+    EXPECT_FALSE(ws().IsDirty);
+    EXPECT_EQ(ws().lastSlot(), 4);
 }
 
-TEST_F(Designer, SaveOfANeverSavedTemplateAsksForAFileAndCancelWritesNothing)
+TEST_F(Designer, SaveOfANeverSavedTemplateAsksWhereThenWritesTheFormatExactly)
 {
-    frmTemplates* w = showDesigner();
     dialog->choices = {""};
     QTest::keyClick(w, Qt::Key_S, Qt::ControlModifier);
     ASSERT_EQ(dialog->uses.size(), 1u);
-    const auto& use = dialog->uses[0];
-    EXPECT_TRUE(use.save);
-    EXPECT_EQ(use.dialogTitle, "Save a template...");
-    EXPECT_EQ(use.filter, "Quillane template file|*.qtf");
-    EXPECT_EQ(use.defaultExt, ".qtf");
-    EXPECT_TRUE(use.overwritePrompt);
+    EXPECT_EQ(use(dialog->uses[0]),
+              "save, Save a template..., Quillane template file|*.qtf, .qtf, , , ask to replace");
     EXPECT_TRUE(ws().CurrentFile.isEmpty());
     EXPECT_EQ(QDir(tmp.path()).entryList(QDir::Files), QStringList());
     EXPECT_EQ(QDir(programFolder).entryList(QDir::Files), QStringList({"default.qtf"}));
-}
 
-TEST_F(Designer, SaveAsThenSaveWritesTheFileFormatExactly)
-{
-    frmTemplates* w = showDesigner();
     QDir().mkpath(tmp.filePath("my site"));
     const QString path = tmp.filePath(QString::fromUtf8("my site/Tëmplate ünïcode.qtf"));
     w->txtTemplate->setText(QString::fromUtf8("Caf\u00e9 look"));
-    w->lstSections->setCurrentRow(1);
-    prompter.answers = {MsgAnswer::Yes};
-    w->cmdDelete->click();
-
+    deleteRow(1);
     dialog->choices = {path};
-    EXPECT_TRUE(w->mnuFileSaveAs_Click());
+    QTest::keyClick(w, Qt::Key_S, Qt::ControlModifier);
     EXPECT_EQ(ws().CurrentFile, path);
     EXPECT_FALSE(ws().IsDirty);
     EXPECT_EQ(readBytes(path),
@@ -366,137 +287,108 @@ TEST_F(Designer, SaveAsThenSaveWritesTheFileFormatExactly)
                     "#STARTSECTION#", "header", " 1 ", "<h1>Head</h1>", "#STARTSECTION#",
                     "footer", " 0 ", "<hr>", "<p>Contact</p>", "#STARTSECTION#"}));
 
-    // Typed text lands as it was typed, with CR LF line ends, and Save writes to the same file
-    // without asking.
-    w->rtxDefaultHTML->setText("");
-    QTest::keyClicks(w->rtxDefaultHTML, "<p>");
-    QTest::keyClick(w->rtxDefaultHTML, Qt::Key_Return);
-    QTest::keyClicks(w->rtxDefaultHTML, "x");
+    // Save now writes to the same file without asking.
+    w->rtxDefaultHTML->setText("<p>\r\nx");
     ASSERT_TRUE(ws().IsDirty);
     QTest::keyClick(w, Qt::Key_S, Qt::ControlModifier);
-    EXPECT_EQ(dialog->uses.size(), 1u);
+    EXPECT_EQ(dialog->uses.size(), 2u);
     EXPECT_FALSE(ws().IsDirty);
-    EXPECT_TRUE(readBytes(path).startsWith(
-        crlf({"#QT1#", "Caf\xe9 look", "#DEFAULTHTML#", "<p>", "x", "#ENDDEFAULTHTML#"})));
-}
+    EXPECT_TRUE(readBytes(path).contains("#DEFAULTHTML#\r\n<p>\r\nx\r\n#ENDDEFAULTHTML#"));
 
-// Fault: a failed write must be reported and must change nothing.
-TEST_F(Designer, AFailedSaveIsReportedAndChangesNothing)
-{
-    frmTemplates* w = showDesigner();
+    // Fault: a failed write must be reported, keep the file current and the template changed.
     writeFile(tmp, "plainfile", "x");
-    const QString path = tmp.filePath("plainfile/site.qtf"); // a folder that is a file
+    const QString bad = tmp.filePath("plainfile/site.qtf"); // its folder is a file
     w->txtTemplate->setText("Changed");
-    dialog->choices = {path};
+    dialog->choices = {bad};
     EXPECT_FALSE(w->mnuFileSaveAs_Click());
-    ASSERT_EQ(prompter.shown.size(), 1u);
-    EXPECT_TRUE(prompter.last().text.startsWith("Could not save '" + path + "':\r\n"));
+    ASSERT_EQ(prompter.shown.size(), 2u); // after the question of the Delete
+    EXPECT_TRUE(prompter.last().text.startsWith("Could not save '" + bad + "':\r\n"));
     EXPECT_EQ(prompter.last().icon, MsgIcon::Exclamation);
-    EXPECT_TRUE(ws().CurrentFile.isEmpty());
+    EXPECT_EQ(ws().CurrentFile, path);
     EXPECT_TRUE(ws().IsDirty);
 }
 
-TEST_F(Designer, ExitAsksToSaveChanges)
+// Exit, a close from the window manager (the window has no close button of its own) and the
+// switch to the HTML editor all ask to save changes first.
+TEST_F(Designer, LeavingAsksToSaveChanges)
 {
+    enum Via { Exit, Close, Change };
+    enum Then { Stays, Ends, Switches };
     struct Case {
         const char* name;
+        Via via;
+        bool edit;
         MsgAnswer answer;
-        QString saveChoice; // the Save As dialog's answer after Yes
-        bool ends;
-        bool written;
+        const char* saveChoice; // the Save As dialog's answer after Yes
+        Then then;
     };
     const Case cases[] = {
-        {"cancel", MsgAnswer::Cancel, {}, false, false},
-        {"no", MsgAnswer::No, {}, true, false},
-        {"yes, save dialog cancelled", MsgAnswer::Yes, "", false, false},
-        {"yes, saved", MsgAnswer::Yes, "saved.qtf", true, true},
+        {"unchanged", Exit, false, MsgAnswer::Cancel, nullptr, Ends},
+        {"cancel", Exit, true, MsgAnswer::Cancel, nullptr, Stays},
+        {"no", Exit, true, MsgAnswer::No, nullptr, Ends},
+        {"yes, save dialog cancelled", Exit, true, MsgAnswer::Yes, "", Stays},
+        {"close, cancel", Close, true, MsgAnswer::Cancel, nullptr, Stays},
+        {"close, no", Close, true, MsgAnswer::No, nullptr, Ends},
+        {"switch, cancel", Change, true, MsgAnswer::Cancel, nullptr, Stays},
+        {"switch, no", Change, true, MsgAnswer::No, nullptr, Switches},
+        {"yes, saved", Exit, true, MsgAnswer::Yes, "saved.qtf", Ends}, // last: it writes
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        TearDown();
-        SetUp();
-        frmTemplates* w = showDesigner();
-        QTest::keyClicks(w->txtTemplate, "!");
+        restart();
+        if (c.edit) QTest::keyClicks(w->txtTemplate, "!");
         prompter.answers = {c.answer};
-        if (!c.saveChoice.isNull())
-            dialog->choices = {c.saveChoice.isEmpty() ? "" : tmp.filePath(c.saveChoice)};
-        w->mnuFileExit->trigger();
-        ASSERT_EQ(prompter.shown.size(), 1u);
-        EXPECT_EQ(prompter.last().text, "Do you want to save your changes to Default template!?");
-        EXPECT_EQ(prompter.last().title, "Quillane");
-        EXPECT_EQ(prompter.last().icon, MsgIcon::Question);
-        EXPECT_EQ(prompter.last().buttons, MsgButtons::YesNoCancel);
-        EXPECT_EQ(ui->ending(), c.ends);
-        EXPECT_EQ(QFile::exists(tmp.filePath("saved.qtf")), c.written);
-        EXPECT_EQ(w->isVisible(), !c.ends);
+        if (c.saveChoice) dialog->choices = {*c.saveChoice ? tmp.filePath(c.saveChoice) : ""};
+        if (c.via == Close) EXPECT_EQ(w->close(), c.then == Ends);
+        else (c.via == Exit ? w->mnuFileExit : w->mnuChange)->trigger();
+        ASSERT_EQ(prompter.shown.size(), c.edit ? 1u : 0u);
+        if (c.edit) {
+            EXPECT_EQ(fields(prompter.last()),
+                      fields({"Do you want to save your changes to Default template!?", "Quillane",
+                              MsgIcon::Question, MsgButtons::YesNoCancel}));
+        }
+        EXPECT_EQ(ui->ending(), c.then == Ends);
+        EXPECT_EQ(w->isVisible(), c.then == Stays);
+        EXPECT_EQ(ui->designer() == w, c.then != Switches);
+        EXPECT_EQ(ui->htmlEditor() && ui->htmlEditor()->isVisible(), c.then == Switches);
+        EXPECT_EQ(QFile::exists(tmp.filePath("saved.qtf")), c.saveChoice && *c.saveChoice);
+        QCoreApplication::processEvents(); // lets a window that was switched from go
     }
 }
 
-// The window has no close button; a close from the window manager is treated as Exit.
-TEST_F(Designer, AWindowManagerCloseAsksLikeExit)
+TEST_F(Designer, PreviewWritesTheDefaultHtmlAsItStandsOrReportsWhyNot)
 {
-    frmTemplates* w = showDesigner();
-    w->txtTemplate->setText("Mine");
-    prompter.answers = {MsgAnswer::Cancel};
-    EXPECT_FALSE(w->close());
-    EXPECT_TRUE(w->isVisible());
-    EXPECT_EQ(prompter.last().text, "Do you want to save your changes to Mine?");
-    prompter.answers = {MsgAnswer::No};
-    EXPECT_TRUE(w->close());
-    EXPECT_TRUE(ui->ending());
-}
-
-TEST_F(Designer, TheBlankMenuItemOnlyTalks)
-{
-    frmTemplates* w = showDesigner();
-    w->mnuSpaces->trigger();
-    ASSERT_EQ(prompter.shown.size(), 1u);
-    EXPECT_EQ(prompter.last().text, "You can't click on empty space!");
-    EXPECT_EQ(prompter.last().title, "Empty space like your brain");
-    EXPECT_EQ(prompter.last().icon, MsgIcon::Information);
-    EXPECT_EQ(prompter.last().buttons, MsgButtons::Ok);
-    EXPECT_FALSE(ws().IsDirty);
-}
-
-TEST_F(Designer, PreviewWritesTheDefaultHtmlAsItStands)
-{
-    frmTemplates* w = showDesigner();
-    const QString html = QString::fromUtf8("<meta charset=\"utf-8\">\r\n<p>::title:: \u00e9</p>");
-    w->rtxDefaultHTML->setText(html);
-    ws().IsDirty = false;
-    EXPECT_TRUE(w->cmdPreview_Click());
     const QString path = QDir(programFolder).filePath("temp.htm");
-    EXPECT_EQ(previewsOpened, QStringList({path}));
-    EXPECT_EQ(readBytes(path), QByteArray("<meta charset=\"utf-8\">\r\n<p>::title:: \xc3\xa9</p>\r\n"));
-    EXPECT_FALSE(ws().IsDirty);
-
-    w->rtxDefaultHTML->setText("<p>caf\u00e9</p>"); // no charset: Windows-1252
-    w->cmdPreview->click();
-    EXPECT_EQ(readBytes(path), QByteArray("<p>caf\xe9</p>\r\n"));
-    w->rtxDefaultHTML->setText("");
-    w->cmdPreview->click();
-    EXPECT_EQ(readBytes(path), QByteArray("\r\n"));
+    const std::pair<QString, QByteArray> cases[] = {
+        {"<meta charset=\"utf-8\">\r\n<p>::title:: \u00e9</p>",
+         "<meta charset=\"utf-8\">\r\n<p>::title:: \xc3\xa9</p>\r\n"},
+        {"<p>caf\u00e9</p>", "<p>caf\xe9</p>\r\n"}, // no charset: Windows-1252
+        {"", "\r\n"},
+    };
+    for (const auto& [html, bytes] : cases) {
+        w->rtxDefaultHTML->setText(html);
+        ws().IsDirty = false;
+        w->cmdPreview->click();
+        EXPECT_EQ(readBytes(path), bytes);
+        EXPECT_FALSE(ws().IsDirty);
+    }
+    EXPECT_EQ(previewsOpened, QStringList({path, path, path}));
     EXPECT_TRUE(prompter.shown.empty());
-}
 
-TEST_F(Designer, PreviewFallsBackToTheCacheFolderAndReportsAFailedWrite)
-{
-    frmTemplates* w = showDesigner();
+    // Where the program's folder cannot take the page, the cache folder does.
+    previewsOpened.clear();
     ui->session().programFolder = tmp.filePath("gone");
-    w->rtxDefaultHTML->setText("<p>x</p>");
     EXPECT_TRUE(w->cmdPreview_Click());
+    const QString cacheRoot = tmp.filePath("home/.qttest");
     const QString cached =
         QDir(QStandardPaths::writableLocation(QStandardPaths::CacheLocation)).filePath("temp.htm");
-    ASSERT_TRUE(cached.startsWith(tmp.path()));
-    EXPECT_EQ(previewsOpened, QStringList({cached}));
-    EXPECT_EQ(readBytes(cached), QByteArray("<p>x</p>\r\n"));
-
-    // Neither folder can take the file.
-    const QString cacheRoot = tmp.filePath("home/.qttest");
     ASSERT_TRUE(cached.startsWith(cacheRoot));
+    EXPECT_EQ(previewsOpened, QStringList({cached}));
+    EXPECT_EQ(readBytes(cached), "\r\n");
+
+    // Neither folder can take it.
     QDir(cacheRoot).removeRecursively();
     writeFile(tmp, "home/.qttest", "in the way");
-    ws().IsDirty = false;
     EXPECT_FALSE(w->cmdPreview_Click());
     ASSERT_EQ(prompter.shown.size(), 1u);
     EXPECT_TRUE(prompter.last().text.startsWith("Could not write the preview page '"));
@@ -507,13 +399,10 @@ TEST_F(Designer, PreviewFallsBackToTheCacheFolderAndReportsAFailedWrite)
 
 TEST_F(Designer, AboutBoxTitleIsCompletedOncePerOpening)
 {
-    frmTemplates* w = showDesigner();
     QStringList titles;
     const auto look = [&](QDialog& d) {
         auto& box = static_cast<frmAbout&>(d);
         titles << box.lblTitle->text();
-        EXPECT_TRUE(box.cmdOk->isDefault());
-        EXPECT_EQ(box.cmdSysInfo->text(), "&System Info...");
         box.cmdSysInfo->click();
         EXPECT_TRUE(box.isVisible()) << "the about box stays open";
         box.cmdOk->click();
@@ -524,86 +413,39 @@ TEST_F(Designer, AboutBoxTitleIsCompletedOncePerOpening)
     sysInfoAvailable = true;
     w->mnuHelpAbout->trigger();
     EXPECT_EQ(modalTitles, QStringList({"About Quillane", "About Quillane"}));
-    EXPECT_EQ(titles, QStringList({"Quillane 0.1.2 (compiled March 13, 2004)",
-                                   "Quillane 0.1.2 (compiled March 13, 2004)"}));
+    EXPECT_EQ(titles, QStringList(2, "Quillane 0.1.2 (compiled March 13, 2004)"));
     EXPECT_EQ(sysInfoStarts, 2);
     ASSERT_EQ(prompter.shown.size(), 1u) << "only the first start failed";
-    EXPECT_EQ(prompter.last().text, "System Information Is Unavailable At This Time");
-    EXPECT_EQ(prompter.last().title, "Quillane");
-    EXPECT_EQ(prompter.last().icon, MsgIcon::None);
-    EXPECT_EQ(prompter.last().buttons, MsgButtons::Ok);
+    EXPECT_EQ(fields(prompter.last()),
+              fields({"System Information Is Unavailable At This Time", "Quillane"}));
 }
 
-TEST_F(Designer, SwitchingToTheHtmlEditorAsksFirstAndKeepsAWindowOpen)
-{
-    frmTemplates* w = showDesigner();
-    w->txtTemplate->setText("Mine");
-    prompter.answers = {MsgAnswer::Cancel};
-    w->mnuChange->trigger();
-    EXPECT_EQ(ui->designer(), w);
-    EXPECT_EQ(ui->htmlEditor(), nullptr);
+using DesignerCommandLine = UiTest;
 
-    prompter.answers = {MsgAnswer::No};
-    w->mnuChange->trigger();
-    EXPECT_EQ(ui->designer(), nullptr);
-    ASSERT_NE(ui->htmlEditor(), nullptr);
-    EXPECT_TRUE(ui->htmlEditor()->isVisible());
-    EXPECT_FALSE(ui->ending());
-    QCoreApplication::processEvents();
-}
-
-TEST_F(Designer, NewStartsOverFromTheDefaultTemplate)
+// quillane /T:<file>: a template opens in the designer; anything else ends the program.
+TEST_F(DesignerCommandLine, OpensATemplateOrEndsTheProgram)
 {
-    const QString other = writeFile(tmp, "other.qtf", threeSectionTemplate("Other look"));
-    frmTemplates* w = showDesigner();
-    dialog->choices = {other};
-    QTest::keyClick(w, Qt::Key_O, Qt::ControlModifier);
-    ASSERT_EQ(ws().CurrentFile, other);
-    w->txtTemplate->setText("Edited");
-    prompter.answers = {MsgAnswer::No};
-    QTest::keyClick(w, Qt::Key_N, Qt::ControlModifier);
-    EXPECT_EQ(w->txtTemplate->text(), "Default template");
-    EXPECT_TRUE(ws().CurrentFile.isEmpty());
-    EXPECT_FALSE(ws().IsDirty);
-    EXPECT_EQ(ws().lastSlot(), 4);
-}
-
-// quillane /T:<file>
-TEST_F(Designer, CommandLineOpensTheDesignerOnATemplate)
-{
-    const QString path = writeFile(tmp, "site.qtf", threeSectionTemplate("From the shell"));
-    Main(*ui, "/T:" + path);
-    frmTemplates* w = ui->designer();
-    ASSERT_NE(w, nullptr);
-    EXPECT_TRUE(w->isVisible());
-    EXPECT_EQ(w->txtTemplate->text(), "From the shell");
-    EXPECT_EQ(entries(w->lstSections), QStringList({"header", "content", "footer"}));
-    EXPECT_TRUE(ws().CurrentFile.isEmpty());
-    EXPECT_FALSE(ws().IsDirty);
-    EXPECT_FALSE(ui->ending());
-    EXPECT_TRUE(prompter.shown.empty());
-}
-
-TEST_F(Designer, CommandLineWithAnUnreadableTemplateEndsTheProgram)
-{
-    const QString binary = writeFile(tmp, "binary.qtf", QByteArray("\x7f" "ELF\x00\x00", 6));
-    const std::pair<QString, QString> cases[] = {
-        {tmp.filePath("missing.qtf"), "Error parsing file '" + tmp.filePath("missing.qtf") + "':"},
-        {binary, "This file is not a Quillane file!"},
-    };
-    for (const auto& [path, readerMessage] : cases) {
-        SCOPED_TRACE(path.toStdString());
-        TearDown();
-        SetUp();
+    for (const bool readable : {true, false}) {
+        SCOPED_TRACE(readable);
+        restart();
+        const QString path = readable ? writeFile(tmp, "site.qtf", threeSectionTemplate("From /T"))
+                                      : tmp.filePath("missing.qtf");
         Main(*ui, "/T:" + path);
-        ASSERT_EQ(prompter.shown.size(), 2u);
-        EXPECT_TRUE(prompter.shown[0].text.startsWith(readerMessage));
-        EXPECT_EQ(prompter.shown[1].text, "Invalid file passed to Quillane! Learn how to use files!");
-        EXPECT_EQ(prompter.shown[1].title, "ERROR!");
-        EXPECT_EQ(prompter.shown[1].icon, MsgIcon::Critical);
-        EXPECT_EQ(prompter.shown[1].buttons, MsgButtons::Ok);
-        EXPECT_TRUE(ui->ending());
-        EXPECT_FALSE(ui->designer() && ui->designer()->isVisible());
+        frmTemplates* d = ui->designer();
+        EXPECT_EQ(d && d->isVisible(), readable);
+        EXPECT_EQ(ui->ending(), !readable);
+        if (readable) {
+            EXPECT_EQ(d->txtTemplate->text(), "From /T");
+            EXPECT_TRUE(ws().CurrentFile.isEmpty());
+            EXPECT_FALSE(ws().IsDirty);
+            EXPECT_TRUE(prompter.shown.empty());
+            continue;
+        }
+        ASSERT_EQ(prompter.shown.size(), 2u); // the reader's report, then ours
+        EXPECT_TRUE(prompter.shown[0].text.startsWith("Error parsing file '" + path + "':"));
+        EXPECT_EQ(fields(prompter.shown[1]),
+                  fields({"Invalid file passed to Quillane! Learn how to use files!", "ERROR!",
+                          MsgIcon::Critical}));
     }
 }
 

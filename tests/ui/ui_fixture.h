@@ -12,10 +12,11 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 #include <memory>
+#include <tuple>
 
 namespace quillane::test {
 
-// The default template of the tests: three sections, the last not editable.
+// Three sections, the last not editable.
 inline QByteArray threeSectionTemplate(const char* name = "Site look")
 {
     return crlf({"#QT1#", name, "#DEFAULTHTML#", "<html><title>::title::</title>",
@@ -33,29 +34,20 @@ protected:
     FakeApp app;
     ScriptedFileDialog* dialog = nullptr; // the designer's dlgSaveLoad
     std::unique_ptr<UiSession> ui;
-    // Each use of one of our modal dialogs takes the next step; the dialog is shown
-    // (non-modal) while the step runs.
+    // Each of our modal dialogs takes the next step, shown (non-modal) while it runs.
     std::deque<std::function<void(QDialog&)>> modalSteps;
-    QStringList modalTitles;
-    QStringList previewsOpened;
+    QStringList modalTitles, previewsOpened;
     int sysInfoStarts = 0;
     bool sysInfoAvailable = false;
 
     void SetUp() override
     {
         ASSERT_TRUE(tmp.isValid());
-        // Fresh scripts, also when a table-driven test starts over within itself.
-        prompter = ScriptedPrompter{};
-        app = FakeApp{};
-        modalSteps.clear();
-        modalTitles.clear();
-        previewsOpened.clear();
-        sysInfoStarts = 0;
-        sysInfoAvailable = false;
-        for (const char* var : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME",
-                                "XDG_STATE_HOME"})
-            qputenv(var, tmp.filePath(QStringLiteral("home")).toLocal8Bit());
-        QDir().mkpath(tmp.filePath(QStringLiteral("home")));
+        const QString home = tmp.filePath(QStringLiteral("home"));
+        for (const char* var :
+             {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME"})
+            qputenv(var, home.toLocal8Bit());
+        QDir().mkpath(home);
         programFolder = tmp.filePath(QStringLiteral("program"));
         QDir().mkpath(programFolder);
         writeFile(tmp, QStringLiteral("program/default.qtf"), threeSectionTemplate());
@@ -70,17 +62,14 @@ protected:
         });
         ui->setModalRunner([this](QDialog& d) {
             modalTitles << d.windowTitle();
-            ASSERT_FALSE(modalSteps.empty()) << "unexpected dialog " << d.windowTitle().toStdString();
+            ASSERT_FALSE(modalSteps.empty()) << "unexpected " << d.windowTitle().toStdString();
             auto step = std::move(modalSteps.front());
             modalSteps.pop_front();
             d.show();
             step(d);
         });
         setPageOpener([this](const QString& path) { previewsOpened << path; });
-        setSysInfoStarter([this] {
-            ++sysInfoStarts;
-            return sysInfoAvailable;
-        });
+        setSysInfoStarter([this] { return ++sysInfoStarts, sysInfoAvailable; });
     }
 
     void TearDown() override
@@ -88,8 +77,8 @@ protected:
         const bool ended = ui && ui->ending();
         ui.reset();
         if (ended) {
-            // Ending the program asks every event loop to stop, and the dialogs of the next
-            // test would return at once; one pass of the main loop takes the request back.
+            // Ending asks every event loop to stop; one pass of the main loop takes that back,
+            // or the next test's dialogs would return at once.
             QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
             QCoreApplication::exec();
         }
@@ -99,18 +88,26 @@ protected:
         EXPECT_TRUE(modalSteps.empty()) << "a scripted dialog was never shown";
     }
 
-    frmTemplates* showDesigner()
+    // A fresh session and fresh scripts, in the same folder, for table-driven tests.
+    void restart()
     {
-        frmTemplates* w = ui->showDesigner();
-        QCoreApplication::processEvents();
-        return w;
+        TearDown();
+        prompter = {};
+        app = {};
+        SetUp();
     }
 
     Workspace& ws() { return ui->ws(); }
 };
 
-// Runs f on the next modal widget of type T once it is shown (for the dialogs we do not
-// drive through UiSession::runModal: QFileDialog and its message boxes).
+// What the user sees of a message, to compare in one go: fields({"text", "title", icon, buttons}).
+inline std::tuple<QString, QString, MsgIcon, MsgButtons> fields(const Message& m)
+{
+    return {m.text, m.title, m.icon, m.buttons};
+}
+
+// Runs f on the next modal widget of type T once it is shown (for the dialogs not driven
+// through UiSession::runModal: QFileDialog and its message boxes).
 template <typename T>
 void whenModal(std::function<void(T*)> f)
 {
@@ -128,7 +125,6 @@ void whenModal(std::function<void(T*)> f)
 
 } // namespace quillane::test
 
-// Readable QStrings in failure messages.
 inline void PrintTo(const QString& s, std::ostream* os)
 {
     *os << '"' << s.toStdString() << '"';

@@ -1,4 +1,4 @@
-// The window tests need one QApplication for the whole run.
+// One QApplication for the whole run, offscreen.
 
 #include <QApplication>
 #include <QStandardPaths>
