@@ -112,6 +112,8 @@ void ResetEditor(Session& s, int mode) {
         s.htmlEditor->setTitle(QString());
     }
     s.ws.newTable();
+    s.ws.storedTemplatePath.clear();
+    s.ws.storedOutputPath.clear();
     s.ws.IsDirty = false;
 }
 

@@ -29,6 +29,10 @@ struct Workspace {
     bool IsDirty = false;
     QString CurrentFile;
     QString TemplatePath;
+    // The template and output paths as the last document read had them written, so that a
+    // relative path is written back relative as long as it still names the same file.
+    QString storedTemplatePath;
+    QString storedOutputPath;
 
     // N, the highest slot number.
     int lastSlot() const { return int(SectionNames.size()) - 1; }

@@ -134,8 +134,10 @@ LoadResult readDocument(Session& s, const QString& path) {
         LineSource src(path);
         if (src.next() != kDocumentMagic) throw Rejected{};
         const QString title = src.next().toString();
-        const QString templatePath = resolveStoredPath(src.next().toString(), path);
-        const QString output = resolveStoredPath(src.next().toString(), path);
+        const QString storedTemplate = src.next().toString();
+        const QString storedOutput = src.next().toString();
+        const QString templatePath = resolveStoredPath(storedTemplate, path);
+        const QString output = resolveStoredPath(storedOutput, path);
 
         readTemplate(s, templatePath, LoadMode::TemplateForEditor);
 
@@ -163,6 +165,8 @@ LoadResult readDocument(Session& s, const QString& path) {
             ws.SectionHtml[cursor] = readBlock(src);
             line = kSectionMarker;
         }
+        ws.storedTemplatePath = storedTemplate;
+        ws.storedOutputPath = storedOutput;
         ws.IsDirty = false;
         return {LoadResult::Kind::Loaded, templatePath};
     } catch (const Rejected&) {

@@ -28,6 +28,11 @@ bool save(Session& s, const QString& path, const QString& text) {
 
 } // namespace
 
+QString pathToStore(const QString& path, const QString& storedText, const QString& documentPath) {
+    if (storedText.isEmpty() || storedText == path) return path;
+    return resolveStoredPath(storedText, documentPath) == path ? storedText : path;
+}
+
 QString templateFileText(const QString& name, const QString& defaultHtml, const Workspace& ws) {
     QString out;
     addLine(out, kTemplateMagic);
@@ -72,9 +77,9 @@ bool writeTemplateFile(Session& s, const QString& path) {
 bool writeDocumentFile(Session& s, const QString& path) {
     if (!s.htmlEditor) return false;
     BusyGuard busy(s.app);
-    return save(
-        s, path,
-        documentFileText(s.htmlEditor->title(), s.ws.TemplatePath, s.htmlEditor->output(), s.ws));
+    const QString templatePath = pathToStore(s.ws.TemplatePath, s.ws.storedTemplatePath, path);
+    const QString output = pathToStore(s.htmlEditor->output(), s.ws.storedOutputPath, path);
+    return save(s, path, documentFileText(s.htmlEditor->title(), templatePath, output, s.ws));
 }
 
 } // namespace quillane

@@ -14,6 +14,10 @@ QString templateFileText(const QString& name, const QString& defaultHtml, const 
 QString documentFileText(const QString& title, const QString& templatePath, const QString& output,
                          const Workspace& ws);
 
+// What a document at documentPath stores for path: the text it was read with when that was
+// relative and still names the same file from there, otherwise path itself.
+QString pathToStore(const QString& path, const QString& storedText, const QString& documentPath);
+
 // Write the designer's template, or the HTML editor's document, to path. On success the
 // workspace counts as unchanged; on failure the user is told the path and the reason, the old
 // file stays whole and nothing else changes.

@@ -494,6 +494,24 @@ TEST_F(Fixture, TheDocumentWriterWritesABlockForEveryEditableSlotNamedOrNot) {
     EXPECT_EQ(readBytes(again), doc);
 }
 
+TEST_F(Fixture, RelativePathsAreWrittenBackRelativeWhileTheyNameTheSameFiles) {
+    put("plain.qtf", kPlainPage);
+    const QByteArray doc = crlf({"#QH1#", "T", "plain.qtf", "out/index.htm", "#STARTSECTION#",
+                                 "<p>Hello</p>", "#STARTSECTION#"});
+    const QString path = put("d.qht", doc);
+    ASSERT_TRUE(LoadFile(f.s, path, LoadMode::Document).loaded());
+    ws.TemplatePath = dir.filePath("plain.qtf");
+    ASSERT_TRUE(writeDocumentFile(f.s, path));
+    EXPECT_EQ(readBytes(path), doc);
+
+    // Saved elsewhere, the same files need their full paths.
+    QDir(dir.path()).mkdir("sub");
+    const QString moved = dir.filePath("sub/d.qht");
+    ASSERT_TRUE(writeDocumentFile(f.s, moved));
+    EXPECT_TRUE(readBytes(moved).startsWith("#QH1#\r\nT\r\n" + dir.filePath("plain.qtf").toUtf8() +
+                                            "\r\n" + dir.filePath("out/index.htm").toUtf8()));
+}
+
 TEST_F(Fixture, AFailedSaveIsToldAndChangesNothing) {
     ASSERT_TRUE(load(kPlainPage, LoadMode::Designer).loaded());
     const QString target = put("keep.qtf", "old content");

@@ -318,8 +318,9 @@ TEST_F(HtmlEditorTest, SectionEditShowsTheSlotNumberAndStoresTheHtml) {
 
     // Save writes one block per editable slot, the nameless one included.
     ASSERT_TRUE(w->mnuFileSave_Click());
-    EXPECT_EQ(readBytes(doc), document("Gaps", tpl, tmp.filePath("g.htm"),
-                                       {"kept", "", "<p>New</p>\r\n<p>Two</p>", "e1"}));
+    // Its output path was written relative to the document, and stays so.
+    EXPECT_EQ(readBytes(doc),
+              document("Gaps", tpl, "g.htm", {"kept", "", "<p>New</p>\r\n<p>Two</p>", "e1"}));
 }
 
 TEST_F(HtmlEditorTest, SaveOfANeverSavedDocumentAsksForAFileAndWritesTheExactBytes) {
