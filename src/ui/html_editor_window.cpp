@@ -55,15 +55,10 @@ QString plural(int n, const char* word) {
 // What the window showed before a read that may fail, so that a failed Open or Change template
 // leaves the document as it was instead of a half-read one.
 struct frmHTMLEditor::Snapshot {
-    QStringList names;
-    QStringList html;
-    std::vector<quint8> editable;
-    QString currentFile;
-    QString templatePath;
+    Workspace ws;
     QString title;
     QString output;
     QString caption;
-    bool dirty = false;
 };
 
 // Follows the shared batch loop for the window: caption, status line and progress bar. Every
@@ -665,24 +660,16 @@ void frmHTMLEditor::setCommandsEnabled(bool enabled) {
 }
 
 frmHTMLEditor::Snapshot frmHTMLEditor::snapshot() const {
-    const Workspace& ws = m_ui.session().ws;
-    return Snapshot{ws.SectionNames,   ws.SectionHtml,      ws.SectionEditable,
-                    ws.CurrentFile,    ws.TemplatePath,     txtTitle->text(),
-                    txtOutput->text(), lblTemplate->text(), ws.IsDirty};
+    return Snapshot{m_ui.session().ws, txtTitle->text(), txtOutput->text(), lblTemplate->text()};
 }
 
 void frmHTMLEditor::restore(const Snapshot& saved) {
     Session& s = m_ui.session();
-    s.ws.SectionNames = saved.names;
-    s.ws.SectionHtml = saved.html;
-    s.ws.SectionEditable = saved.editable;
-    s.ws.CurrentFile = saved.currentFile;
-    s.ws.TemplatePath = saved.templatePath;
     setTitle(saved.title);
     setOutput(saved.output);
     setTemplateCaption(saved.caption);
+    s.ws = saved.ws; // after the fields, whose change handling marks the workspace changed
     FillSectionList(s, EditorMode::HtmlEditor);
-    s.ws.IsDirty = saved.dirty;
 }
 
 } // namespace quillane
