@@ -99,6 +99,12 @@ std::string MemoryRegistry::ensureKey(const std::string& path) {
     return folded(built);
 }
 
+std::string MemoryRegistry::joined(const std::optional<std::string>& parent,
+                                   const std::string& subKey) {
+    if (!parent) return subKey;
+    return subKey.empty() ? *parent : *parent + "\\" + subKey;
+}
+
 RegHandle MemoryRegistry::newHandle(const std::string& foldedPath, std::uint32_t access) {
     const RegHandle handle = m_nextHandle++;
     m_handles[handle] = OpenKey{foldedPath, access};
@@ -110,8 +116,7 @@ RegStatus MemoryRegistry::createKeyEx(RegHandle parent, const std::string& subKe
                                       RegHandle& result) {
     result = 0;
     const auto parentPath = pathOf(parent);
-    const std::string path =
-        parentPath ? (subKey.empty() ? *parentPath : *parentPath + "\\" + subKey) : subKey;
+    const std::string path = joined(parentPath, subKey);
     m_calls.push_back("create " + path + " options=" + std::to_string(options) +
                       " access=" + hex(access));
     if (!parentPath) {
@@ -129,8 +134,7 @@ RegStatus MemoryRegistry::createKeyEx(RegHandle parent, const std::string& subKe
 RegStatus MemoryRegistry::setValue(RegHandle key, const std::string& subKey, std::uint32_t type,
                                    const std::string& data) {
     const auto keyPath = pathOf(key);
-    const std::string path =
-        keyPath ? (subKey.empty() ? *keyPath : *keyPath + "\\" + subKey) : subKey;
+    const std::string path = joined(keyPath, subKey);
     m_calls.push_back("set " + path + " = \"" + printable(data) + "\"");
     if (!keyPath) {
         return kErrorInvalidHandle;
@@ -154,8 +158,7 @@ RegStatus MemoryRegistry::openKeyEx(RegHandle parent, const std::string& subKey,
                                     RegHandle& result) {
     result = 0;
     const auto parentPath = pathOf(parent);
-    const std::string path =
-        parentPath ? (subKey.empty() ? *parentPath : *parentPath + "\\" + subKey) : subKey;
+    const std::string path = joined(parentPath, subKey);
     m_calls.push_back("open " + path + " options=" + std::to_string(options) +
                       " access=" + hex(access));
     if (!parentPath) {

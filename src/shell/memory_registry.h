@@ -62,6 +62,8 @@ private:
     };
 
     std::optional<std::string> pathOf(RegHandle handle) const;
+    // A key's path below an open key; the sub-key alone when the parent is not open.
+    static std::string joined(const std::optional<std::string>& parent, const std::string& subKey);
     std::string ensureKey(const std::string& path);
     RegHandle newHandle(const std::string& folded, std::uint32_t access);
 
