@@ -28,8 +28,7 @@ int main(int argc, char* argv[]) {
     const quillane::CommandLine cl = quillane::splitCommandLine(text);
     if (cl.hasColon && cl.option == QLatin1String("/B")) {
         QCoreApplication app(argc, argv);
-        return quillane::runHeadlessBatch(cl.file, QCoreApplication::applicationDirPath(), stdout,
-                                          stderr);
+        return quillane::runHeadlessBatch(cl.file, stdout, stderr);
     }
 #ifdef QUILLANE_HAS_UI
     return quillane::runWindows(argc, argv, text);

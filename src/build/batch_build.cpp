@@ -1,8 +1,5 @@
 #include "build/batch_build.h"
 
-#include "build/build_engine.h"
-#include "formats/file_reader.h"
-
 #include <QDir>
 #include <QDirIterator>
 #include <QFileInfo>
@@ -40,8 +37,8 @@ QString folderOfChoice(const QString& fullPath, const QString& fileTitle) {
     return fullPath.left(std::max<qsizetype>(0, fullPath.size() - fileTitle.size()));
 }
 
-BatchSummary BatchCompile(Session& s, const QString& folder, const QStringList& names,
-                          BatchObserver& observer) {
+BatchSummary runBatch(const QString& folder, const QStringList& names, BatchObserver& observer,
+                      const std::function<DocumentOutcome(const QString& fullPath)>& buildOne) {
     BatchSummary summary;
     summary.found = int(names.size());
     observer.batchStarted(folder, summary.found);
@@ -49,24 +46,10 @@ BatchSummary BatchCompile(Session& s, const QString& folder, const QStringList& 
     for (const QString& name : names) {
         const QString full = folder.isEmpty() ? name : dir.filePath(name);
         observer.documentStarted(full, summary.done);
-        ResetEditor(s, EditorMode::HtmlEditor);
-        const LoadResult read = LoadFile(s, full, LoadMode::Document);
-        DocumentOutcome outcome;
-        if (read.loaded()) {
-            s.ws.CurrentFile = full;
-            s.ws.TemplatePath = read.templatePath;
-            const QString output = s.htmlEditor ? s.htmlEditor->output() : QString();
-            outcome = BuildPage(s, output, s.ws.TemplatePath) ? DocumentOutcome::Built
-                                                              : DocumentOutcome::BuildFailed;
-        } else {
-            s.ws.CurrentFile.clear();
-            outcome = read.kind == LoadResult::Kind::Empty ? DocumentOutcome::ReadStoppedEarly
-                                                           : DocumentOutcome::NotRead;
-        }
+        const DocumentOutcome outcome = buildOne(full);
         if (outcome == DocumentOutcome::Built) ++summary.built;
         ++summary.done;
         observer.documentFinished(full, outcome);
-        if (s.app) s.app->processEvents();
         if (observer.stopRequested()) {
             summary.stopped = summary.done < summary.found;
             break;

@@ -1,9 +1,8 @@
 #pragma once
 
-#include "core/workspace.h"
-
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 namespace quillane {
 
@@ -43,11 +42,9 @@ bool listBatchDocuments(const QString& folder, QStringList& names, QString& reas
 // The folder of a chosen file: the chosen path less its last part, separator kept.
 QString folderOfChoice(const QString& fullPath, const QString& fileTitle);
 
-// Builds each templated document of the folder as a user would by hand in the HTML editor:
-// reset, read, build. Goes on after a bad document. Afterwards CurrentFile names the last
-// document if it was read, and is empty if the last one could not be, so that a Save never
-// writes one document's contents over another.
-BatchSummary BatchCompile(Session& s, const QString& folder, const QStringList& names,
-                          BatchObserver& observer);
+// Takes on each document of the folder in listing order: buildOne builds it and says what
+// became of it. The observer hears of each document and may stop the batch after any of them.
+BatchSummary runBatch(const QString& folder, const QStringList& names, BatchObserver& observer,
+                      const std::function<DocumentOutcome(const QString& fullPath)>& buildOne);
 
 } // namespace quillane

@@ -1,7 +1,8 @@
 #include "build/headless_build.h"
 
 #include "build/batch_build.h"
-#include "core/workspace.h"
+#include "build/document_load.h"
+#include "build/page_build.h"
 
 namespace quillane {
 
@@ -19,50 +20,44 @@ void printLine(std::FILE* f, const QString& line) {
     std::fputc('\n', f);
 }
 
-// Holds what the HTML editor's controls would show.
-class HeadlessEditor : public HtmlEditorPort {
-public:
-    explicit HeadlessEditor(Workspace& ws) : m_ws(ws) {}
-    QString title() const override { return m_title; }
-    void setTitle(const QString& text) override {
-        m_title = text;
-        m_ws.IsDirty = true;
+// One document on its own: read it with its template, pour, write.
+DocumentOutcome buildDocument(const QString& path, TemplateCache& templates,
+                              std::vector<Message>& messages, QString& output) {
+    const LoadedDocument d = loadDocument(path, templates);
+    messages = d.messages;
+    switch (d.result) {
+    case LoadedDocument::Result::Failed:
+        return DocumentOutcome::NotRead;
+    case LoadedDocument::Result::StoppedEarly:
+        return DocumentOutcome::ReadStoppedEarly;
+    case LoadedDocument::Result::Loaded:
+        break;
     }
-    QString output() const override { return m_output; }
-    void setOutput(const QString& text) override {
-        m_output = text;
-        m_ws.IsDirty = true;
+    const PageOutcome page = buildPageFile(templates, d.document.templatePath, d.document.title,
+                                           d.table, d.document.output, path);
+    if (!page.built()) {
+        messages.push_back(page.failure);
+        return DocumentOutcome::BuildFailed;
     }
-    void setTemplateCaption(const QString&) override {}
-    void clearSectionList() override {}
-    void addSectionListEntry(const QString&, int) override {}
-    bool save() override { return false; }
+    output = d.document.output;
+    return DocumentOutcome::Built;
+}
 
-private:
-    Workspace& m_ws;
-    QString m_title;
-    QString m_output;
-};
-
-// Prints every message as "document: title: text" and answers with its default button.
-class ConsolePrompter : public Prompter, public BatchObserver {
+// Prints every message as "document: title: text", and each page built.
+class Console : public BatchObserver {
 public:
-    ConsolePrompter(std::FILE* out, std::FILE* err) : m_out(out), m_err(err) {}
-    MsgAnswer show(const Message& m) override {
-        m_told = true;
-        printLine(m_err, m_document + QStringLiteral(": ") + m.title + QStringLiteral(": ") +
-                             oneLine(m.text));
-        return m.defaultButton;
+    Console(std::FILE* out, std::FILE* err) : m_out(out), m_err(err) {}
+    void tell(const QString& document, const std::vector<Message>& messages) {
+        for (const Message& m : messages)
+            printLine(m_err, document + QStringLiteral(": ") + m.title + QStringLiteral(": ") +
+                                 oneLine(m.text));
+        m_told = !messages.empty();
     }
-    void documentStarted(const QString& fullPath, int) override {
-        m_document = fullPath;
-        m_told = false;
-    }
-    void setEditor(const HeadlessEditor* editor) { m_editor = editor; }
+    QString output;
     void documentFinished(const QString& fullPath, DocumentOutcome outcome) override {
         switch (outcome) {
         case DocumentOutcome::Built:
-            printLine(m_out, m_editor->output());
+            printLine(m_out, output);
             break;
         case DocumentOutcome::ReadStoppedEarly:
             printLine(m_err, fullPath + QStringLiteral(": not built: the document stops at an "
@@ -79,15 +74,12 @@ public:
 private:
     std::FILE* m_out;
     std::FILE* m_err;
-    QString m_document;
-    const HeadlessEditor* m_editor = nullptr;
     bool m_told = false;
 };
 
 } // namespace
 
-int runHeadlessBatch(const QString& folder, const QString& programFolder, std::FILE* out,
-                     std::FILE* err) {
+int runHeadlessBatch(const QString& folder, std::FILE* out, std::FILE* err) {
     QStringList names;
     QString reason;
     if (!listBatchDocuments(folder, names, reason)) {
@@ -96,14 +88,14 @@ int runHeadlessBatch(const QString& folder, const QString& programFolder, std::F
                            QStringLiteral("': ") + reason);
         return 2;
     }
-    Session s;
-    s.programFolder = programFolder;
-    HeadlessEditor editor(s.ws);
-    ConsolePrompter console(out, err);
-    console.setEditor(&editor);
-    s.prompter = &console;
-    s.htmlEditor = &editor;
-    const BatchSummary summary = BatchCompile(s, folder, names, console);
+    TemplateCache templates;
+    Console console(out, err);
+    const BatchSummary summary = runBatch(folder, names, console, [&](const QString& path) {
+        std::vector<Message> messages;
+        const DocumentOutcome outcome = buildDocument(path, templates, messages, console.output);
+        console.tell(path, messages);
+        return outcome;
+    });
     printLine(out, QStringLiteral("%1 templated document%2 found, %3 built.")
                        .arg(summary.found)
                        .arg(summary.found == 1 ? "" : "s")

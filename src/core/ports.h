@@ -1,23 +1,14 @@
 #pragma once
 
+#include "formats/message.h"
+
 #include <QString>
+#include <optional>
 
 // The small interfaces through which the shared routines reach the windows and the user.
 // The Qt windows implement them; the tests implement them with scripted fakes.
 
 namespace quillane {
-
-enum class MsgIcon { None, Critical, Exclamation, Question, Information };
-enum class MsgButtons { Ok, YesNo, YesNoCancel };
-enum class MsgAnswer { Ok, Yes, No, Cancel };
-
-struct Message {
-    QString text;
-    QString title;
-    MsgIcon icon = MsgIcon::None;
-    MsgButtons buttons = MsgButtons::Ok;
-    MsgAnswer defaultButton = MsgAnswer::Ok;
-};
 
 // Shows one modal message box and returns the button pressed.
 class Prompter {
@@ -26,7 +17,20 @@ public:
     virtual MsgAnswer show(const Message& message) = 0;
 };
 
-// The designer's controls that the shared routines touch. Setting a text behaves like the real
+// One use of the section editor dialog: what it starts with and, after OK, what it holds.
+struct SectionEdit {
+    QString caption; // "Adding section ID 3"
+    QString name;
+    QString html;
+    int editable = 0; // the check box: 0 not ticked, 1 ticked, 2 greyed
+};
+enum class SectionDialogUse {
+    Add,     // everything shown, with Cancel
+    Edit,    // everything shown, no Cancel
+    Content, // the HTML editor's: only the HTML, no Cancel
+};
+
+// The template designer as its controller sees it. Setting a text behaves like the real
 // control: it raises the change handling, which marks the workspace changed.
 class DesignerPort {
 public:
@@ -37,11 +41,22 @@ public:
     virtual void setDefaultHtml(const QString& text) = 0;
     virtual void clearSectionList() = 0; // lstSections
     virtual void addSectionListEntry(const QString& name) = 0;
+    virtual void removeSectionListEntry(int row) = 0;
+    virtual int selectedSectionRow() const = 0; // -1: none selected
+    virtual QString sectionListEntry(int row) const = 0;
+    // Clears the list's selection and enables or disables cmdEdit and cmdDelete.
+    virtual void clearSectionSelection() = 0;
+    virtual void setSectionButtonsEnabled(bool enabled) = 0;
+    // Shows the section editor; nothing when it was cancelled.
+    virtual std::optional<SectionEdit> editSection(SectionDialogUse use,
+                                                   const SectionEdit& start) = 0;
+    // Hands a written page to the desktop's browser; false when none could be started.
+    virtual bool openPage(const QString& path) = 0;
     // mnuFileSave_Click; true when the template was written.
     virtual bool save() = 0;
 };
 
-// The HTML editor's controls that the shared routines, the reader and the engine touch.
+// The HTML editor as its controller, the reader and the engine see it.
 class HtmlEditorPort {
 public:
     virtual ~HtmlEditorPort() = default;
@@ -49,9 +64,13 @@ public:
     virtual void setTitle(const QString& text) = 0;
     virtual QString output() const = 0; // txtOutput
     virtual void setOutput(const QString& text) = 0;
-    virtual void setTemplateCaption(const QString& caption) = 0; // lblTemplate
-    virtual void clearSectionList() = 0;                         // lstSections
+    virtual QString templateCaption() const = 0; // lblTemplate
+    virtual void setTemplateCaption(const QString& caption) = 0;
+    virtual void clearSectionList() = 0; // lstSections
     virtual void addSectionListEntry(const QString& name, int slot) = 0;
+    virtual void clearSectionSelection() = 0;
+    virtual std::optional<SectionEdit> editSection(SectionDialogUse use,
+                                                   const SectionEdit& start) = 0;
     // mnuFileSave_Click; true when the document was written.
     virtual bool save() = 0;
 };

@@ -6,20 +6,6 @@
 
 namespace quillane {
 
-void Workspace::newTable() {
-    SectionNames = QStringList{QString(), QString()};
-    SectionHtml = QStringList{QString(), QString()};
-    SectionEditable.assign(2, 0);
-}
-
-bool Workspace::growTable() {
-    if (lastSlot() >= kMaxSlot) return false;
-    SectionNames.append(QString());
-    SectionHtml.append(QString());
-    SectionEditable.push_back(0);
-    return true;
-}
-
 MsgAnswer Session::tell(const QString& text, const QString& title, MsgIcon icon, MsgButtons buttons,
                         MsgAnswer defaultButton) const {
     if (!prompter) {
@@ -27,6 +13,10 @@ MsgAnswer Session::tell(const QString& text, const QString& title, MsgIcon icon,
         return defaultButton;
     }
     return prompter->show(Message{text, title, icon, buttons, defaultButton});
+}
+
+MsgAnswer Session::tell(const Message& m) const {
+    return tell(m.text, m.title, m.icon, m.buttons, m.defaultButton);
 }
 
 QString Session::defaultTemplatePath() const {

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "build/template_cache.h"
 #include "core/ports.h"
+#include "formats/section_table.h"
 
 #include <QString>
-#include <QStringList>
-#include <vector>
 
 namespace quillane {
 
@@ -13,33 +13,20 @@ inline constexpr int Designer = 0;
 inline constexpr int HtmlEditor = 1;
 } // namespace EditorMode
 
-// Slot numbers are 16-bit signed where the editors hold them. A template keeps one free slot
-// after its sections once it has been read, so it can hold one section less than that.
-inline constexpr int kMaxSlot = 32767;
-inline constexpr int kMaxSections = kMaxSlot - 1;
-
-inline const QString kCrLf = QStringLiteral("\r\n");
-
-// The one editing state both editors share. The section table is three parallel arrays over
-// slots 0..N (N >= 1); slot 0 is never used and a slot whose name is "" is free.
-struct Workspace {
-    QStringList SectionNames{QString(), QString()};
-    QStringList SectionHtml{QString(), QString()};
-    std::vector<quint8> SectionEditable{0, 0};
+// The one editing state both editors share: the section table of the open template or
+// document, and what the editor knows of its file.
+struct Workspace : SectionTable {
     bool IsDirty = false;
     QString CurrentFile;
     QString TemplatePath;
+    // The file the open template or document was last read from or saved to. Unlike
+    // CurrentFile it is also set by /T: and /H:. A document's relative paths start from its
+    // folder, and a Save As of a file opened that way starts there.
+    QString LastFile;
     // The template and output paths as the last document read had them written, so that a
     // relative path is written back relative as long as it still names the same file.
     QString storedTemplatePath;
     QString storedOutputPath;
-
-    // N, the highest slot number.
-    int lastSlot() const { return int(SectionNames.size()) - 1; }
-    // A new table with N = 1 and everything empty.
-    void newTable();
-    // Adds one free slot at the end; false when the table already holds the most slots.
-    bool growTable();
 };
 
 // The workspace together with the ports that lead to the open windows and to the user.
@@ -51,10 +38,12 @@ struct Session {
     DesignerPort* designer = nullptr;
     HtmlEditorPort* htmlEditor = nullptr;
     QString programFolder; // holds default.qtf
+    TemplateCache templates;
 
     MsgAnswer tell(const QString& text, const QString& title, MsgIcon icon,
                    MsgButtons buttons = MsgButtons::Ok,
                    MsgAnswer defaultButton = MsgAnswer::Ok) const;
+    MsgAnswer tell(const Message& message) const;
     QString defaultTemplatePath() const;
 };
 

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "build/template_cache.h"
+#include "formats/message.h"
+#include "formats/section_table.h"
+
+#include <QByteArray>
+#include <QString>
+#include <optional>
+
+namespace quillane {
+
+inline const QString kBuildEngineTitle = QStringLiteral("Quillane BuildEngine");
+
+// A page poured from its template: its bytes, or the message that says why there is none.
+struct PageBytes {
+    QByteArray bytes;
+    std::optional<Message> failure;
+};
+
+// The build itself, with no file and no window: the template's default HTML with "::title::"
+// replaced by the title and every section's placeholder by its HTML, one more CR LF at the
+// end, encoded in the charset the page declares. templatePath only names the template in
+// messages.
+PageBytes pourTemplatePage(const TemplateRead& templ, const QString& templatePath,
+                           const QString& title, const SectionTable& table);
+
+// What became of one page.
+struct PageOutcome {
+    enum class Kind { Written, Unchanged, Failed };
+    Kind kind = Kind::Failed;
+    Message failure; // when Failed
+    bool built() const { return kind != Kind::Failed; }
+};
+
+// Everything one page needs: read the template (through the cache), pour, write to
+// outputPath. documentPath, when known, is never written over.
+PageOutcome buildPageFile(TemplateCache& templates, const QString& templatePath,
+                          const QString& title, const SectionTable& table,
+                          const QString& outputPath, const QString& documentPath);
+
+} // namespace quillane

@@ -1,0 +1,33 @@
+#include "core/build_page.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace quillane {
+
+QString documentOutputPath(const Workspace& ws, const QString& output) {
+    if (output.isEmpty() || !QDir::isRelativePath(output)) return output;
+    if (ws.LastFile.isEmpty()) return QString();
+    return QDir::cleanPath(QFileInfo(ws.LastFile).absoluteDir().filePath(output));
+}
+
+bool BuildPage(Session& s, const QString& outputPath, const QString& templatePath,
+               PageOutcome* outcome) {
+    PageOutcome result;
+    const QString output = documentOutputPath(s.ws, outputPath);
+    if (!outputPath.isEmpty() && output.isEmpty()) {
+        result.failure = {QStringLiteral("ERROR: The output file '") + outputPath +
+                              QStringLiteral("' is a relative path, and this document has no "
+                                             "folder yet to take it from. Save the document "
+                                             "first, or give the full path. Nothing was built."),
+                          kBuildEngineTitle, MsgIcon::Exclamation};
+    } else {
+        const QString title = s.htmlEditor ? s.htmlEditor->title() : QString();
+        result = buildPageFile(s.templates, templatePath, title, s.ws, output, s.ws.CurrentFile);
+    }
+    if (!result.built()) s.tell(result.failure);
+    if (outcome) *outcome = result;
+    return result.built();
+}
+
+} // namespace quillane

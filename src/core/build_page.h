@@ -1,0 +1,21 @@
+#pragma once
+
+#include "build/page_build.h"
+#include "core/workspace.h"
+
+#include <QString>
+
+namespace quillane {
+
+// The HTML editor's page: its title, the section table and the template at templatePath,
+// written to outputPath. A relative output path is taken from the document's folder. Every
+// failure is told to the user under the engine's title and writes nothing; true when the page
+// was built (written, or already on disk as it is). `outcome` says which.
+bool BuildPage(Session& s, const QString& outputPath, const QString& templatePath,
+               PageOutcome* outcome = nullptr);
+
+// The document's output path as a full path: a relative one from the document's folder.
+// Empty when it is relative and the document has no folder yet.
+QString documentOutputPath(const Workspace& ws, const QString& output);
+
+} // namespace quillane

@@ -1,0 +1,248 @@
+#include "core/html_editor_controller.h"
+
+#include "formats/document_file.h"
+
+#include <optional>
+
+namespace quillane {
+
+const QString HtmlEditorController::kUntitled = QStringLiteral("Untitled HTML Document");
+
+namespace {
+
+const QString kDocumentFilter = QStringLiteral("Quillane templated HTML file|*.qht");
+
+} // namespace
+
+// One use of the file dialog: what it sets. A preset or default extension left out keeps what
+// the previous use left.
+struct HtmlEditorController::FileUse {
+    bool save;
+    QString title;
+    QString filter;
+    std::optional<QString> preset;
+    std::optional<QString> defaultExt;
+};
+
+HtmlEditorController::HtmlEditorController(Session& s, HtmlEditorPort& view, FileDialogPort& dialog)
+    : m_s(s), m_view(view), m_dialog(dialog) {}
+
+QString HtmlEditorController::chooseFile(const FileUse& use) {
+    FileDialogPort& d = m_dialog;
+    d.dialogTitle = use.title;
+    d.filter = use.filter;
+    if (use.preset) d.fileName = *use.preset;
+    if (use.defaultExt) d.defaultExt = *use.defaultExt;
+    d.overwritePrompt = use.save;
+    d.pathMustExist = !use.save;
+    d.hideReadOnly = true;
+    if (use.save)
+        d.showSave();
+    else
+        d.showOpen();
+    return d.fileName;
+}
+
+QString HtmlEditorController::startingFile() const {
+    return m_s.ws.CurrentFile.isEmpty() ? m_s.ws.LastFile : m_s.ws.CurrentFile;
+}
+
+HtmlEditorController::Snapshot HtmlEditorController::snapshot() const {
+    return {m_s.ws, m_view.title(), m_view.output(), m_view.templateCaption()};
+}
+
+void HtmlEditorController::restore(const Snapshot& saved) {
+    m_view.setTitle(saved.title);
+    m_view.setOutput(saved.output);
+    m_view.setTemplateCaption(saved.caption);
+    m_s.ws = saved.ws; // after the fields, whose change handling marks the workspace changed
+    FillSectionList(m_s, EditorMode::HtmlEditor);
+}
+
+void HtmlEditorController::load() {
+    Session& s = m_s;
+    BusyGuard busy(s.app);
+    s.ws.CurrentFile.clear();
+    s.ws.LastFile.clear();
+    ResetEditor(s, EditorMode::HtmlEditor);
+    const QString path = s.defaultTemplatePath();
+    LoadFile(s, path, LoadMode::TemplateForEditor);
+    s.ws.TemplatePath = path;
+    m_view.setTemplateCaption(QStringLiteral("Template used: Default template"));
+    m_view.setTitle(kUntitled);
+    s.ws.IsDirty = false;
+}
+
+void HtmlEditorController::newDocument() {
+    if (!ConfirmSaveChanges(m_s, EditorMode::HtmlEditor)) return;
+    ResetEditor(m_s, EditorMode::HtmlEditor);
+    m_s.ws.CurrentFile.clear();
+    m_view.setTitle(kUntitled);
+    load();
+}
+
+LoadResult HtmlEditorController::readDocument(const QString& path) {
+    ResetEditor(m_s, EditorMode::HtmlEditor);
+    const LoadResult read = LoadFile(m_s, path, LoadMode::Document);
+    if (read.loaded()) m_s.ws.TemplatePath = read.templatePath;
+    return read;
+}
+
+LoadResult HtmlEditorController::openDocument(const QString& path) {
+    const Snapshot before = snapshot();
+    BusyGuard busy(m_s.app);
+    const LoadResult read = readDocument(path);
+    if (read.loaded()) return read;
+    if (read.kind == LoadResult::Kind::Empty) {
+        // The reader stops here without a word; say why the file is refused.
+        m_s.tell(QStringLiteral("The document '") + path +
+                     QStringLiteral("' stops at an empty line where a section should start, so it "
+                                    "was not opened."),
+                 QStringLiteral("Quillane HTML Editor"), MsgIcon::Exclamation);
+    }
+    // The failed file is not the open document: the editor goes back to what it showed, so a
+    // later Save cannot write over the file that failed.
+    restore(before);
+    return read;
+}
+
+void HtmlEditorController::open() {
+    if (!ConfirmSaveChanges(m_s, EditorMode::HtmlEditor)) return;
+    QString preset = startingFile();
+    for (;;) {
+        const QString chosen = chooseFile({false,
+                                           QStringLiteral("Load a template-applied HTML file..."),
+                                           kDocumentFilter,
+                                           preset,
+                                           {}});
+        if (chosen.isEmpty()) return;
+        const QString before = m_s.ws.CurrentFile;
+        m_s.ws.CurrentFile = chosen;
+        if (openDocument(chosen).loaded()) return;
+        m_s.ws.CurrentFile = before;
+        preset = chosen;
+    }
+}
+
+void HtmlEditorController::changeTemplate() {
+    // The change drops the sections' contents: offer to keep them first.
+    if (!ConfirmSaveChanges(m_s, EditorMode::HtmlEditor)) return;
+    const Snapshot before = snapshot();
+    QString preset = startingFile();
+    for (;;) {
+        const QString chosen = chooseFile({false,
+                                           QStringLiteral("Choose template..."),
+                                           QStringLiteral("Quillane template file|*.qtf"),
+                                           preset,
+                                           {}});
+        if (chosen.isEmpty()) return;
+        BusyGuard busy(m_s.app);
+        m_s.ws.TemplatePath = chosen;
+        if (LoadFile(m_s, chosen, LoadMode::TemplateForEditor).loaded()) {
+            // The document no longer matches its file.
+            m_s.ws.IsDirty = true;
+            return;
+        }
+        restore(before);
+        preset = chosen;
+    }
+}
+
+bool HtmlEditorController::save() {
+    Workspace& ws = m_s.ws;
+    if (ws.CurrentFile.isEmpty()) return saveAs();
+    BusyGuard busy(m_s.app);
+    const QString& path = ws.CurrentFile;
+    DocumentFile file;
+    file.title = m_view.title();
+    file.templateStored = pathToStore(ws.TemplatePath, ws.storedTemplatePath, path);
+    file.outputStored = pathToStore(m_view.output(), ws.storedOutputPath, path);
+    // A block for every editable slot, named or not, so each block reads back into its own
+    // section.
+    for (int slot = ws.nextEditableSlot(0); slot != 0; slot = ws.nextEditableSlot(slot))
+        file.blocks.append(ws.SectionHtml[slot]);
+    if (const std::optional<Message> failure = saveTextFile(path, documentFileText(file))) {
+        m_s.tell(*failure);
+        return false;
+    }
+    ws.LastFile = path;
+    ws.storedTemplatePath = file.templateStored;
+    ws.storedOutputPath = file.outputStored;
+    ws.IsDirty = false;
+    return true;
+}
+
+bool HtmlEditorController::saveAs() {
+    const QString chosen = chooseFile({true, QStringLiteral("Save a template-applied HTML file..."),
+                                       kDocumentFilter, startingFile(), QStringLiteral(".qht")});
+    if (chosen.isEmpty()) return false;
+    const QString before = m_s.ws.CurrentFile;
+    m_s.ws.CurrentFile = chosen;
+    if (save()) return true;
+    m_s.ws.CurrentFile = before; // nothing was written there
+    return false;
+}
+
+void HtmlEditorController::chooseOutput() {
+    const QString full = documentOutputPath(m_s.ws, m_view.output());
+    const QString chosen =
+        chooseFile({true, QStringLiteral("Choose where to output file..."),
+                    QStringLiteral("HTML Files|*.htm;*.html"),
+                    full.isEmpty() ? m_view.output() : full, QStringLiteral(".htm")});
+    if (!chosen.isEmpty()) m_view.setOutput(chosen);
+}
+
+bool HtmlEditorController::build() {
+    return BuildPage(m_s, m_view.output(), m_s.ws.TemplatePath);
+}
+
+void HtmlEditorController::editSection(int slot) {
+    Workspace& ws = m_s.ws;
+    if (slot < 1 || slot > ws.lastSlot()) return;
+    const std::optional<SectionEdit> edit = m_view.editSection(
+        SectionDialogUse::Content, {QStringLiteral("Editing section ID ") + QString::number(slot),
+                                    ws.SectionNames[slot], ws.SectionHtml[slot], 0});
+    if (edit) ws.SectionHtml[slot] = edit->html;
+    m_view.clearSectionSelection();
+    if (edit) ws.IsDirty = true;
+}
+
+bool HtmlEditorController::confirmLeave() {
+    return ConfirmSaveChanges(m_s, EditorMode::HtmlEditor);
+}
+
+QString HtmlEditorController::chooseBatchFolder() {
+    if (!ConfirmSaveChanges(m_s, EditorMode::HtmlEditor)) return QString();
+    // This use sets neither a starting file nor a default extension.
+    if (chooseFile({false,
+                    QStringLiteral("Choose template folder, dont worry about which file"),
+                    kDocumentFilter,
+                    {},
+                    {}})
+            .isEmpty())
+        return QString();
+    return folderOfChoice(m_dialog.fileName, m_dialog.fileTitle);
+}
+
+DocumentOutcome HtmlEditorController::buildBatchDocument(const QString& path) {
+    const LoadResult read = readDocument(path);
+    if (!read.loaded()) {
+        m_s.ws.CurrentFile.clear();
+        return read.kind == LoadResult::Kind::Empty ? DocumentOutcome::ReadStoppedEarly
+                                                    : DocumentOutcome::NotRead;
+    }
+    m_s.ws.CurrentFile = path;
+    return BuildPage(m_s, m_view.output(), m_s.ws.TemplatePath) ? DocumentOutcome::Built
+                                                                : DocumentOutcome::BuildFailed;
+}
+
+BatchSummary HtmlEditorController::batchCompile(const QString& folder, const QStringList& names,
+                                                BatchObserver& observer) {
+    return runBatch(folder, names, observer, [this](const QString& path) {
+        const DocumentOutcome outcome = buildBatchDocument(path);
+        if (m_s.app) m_s.app->processEvents();
+        return outcome;
+    });
+}
+
+} // namespace quillane
