@@ -1,6 +1,5 @@
-#include "shell/file_association.h"
-#include "shell/memory_registry.h"
-#include "shell/program_paths.h"
+#include "common/registry_association.h"
+#include "memory_registry.h"
 
 #include <array>
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
-#include "shell/memory_registry.h"
-#include "shell/processes.h"
-#include "shell/system_info.h"
+#include "common/registry_system_info.h"
+#include "freedesktop/system_info.h"
+#include "memory_registry.h"
 #include "test_support.h"
 
 #include <cerrno>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/registry_port.h"
+#include "common/registry_port.h"
 
 #include <cstdint>
 #include <map>

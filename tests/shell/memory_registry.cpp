@@ -1,4 +1,4 @@
-#include "shell/memory_registry.h"
+#include "memory_registry.h"
 
 #include <algorithm>
 #include <cstdio>
