@@ -2,80 +2,102 @@
 
 #include "common/registry_port.h"
 
-#include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <map>
 #include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
-namespace quillane::shell {
+namespace quillane::shell::testing {
 
-// A registry held in memory, for tests and for checking what a routine writes.
-// Keys and value names match case-insensitively and keep their first spelling,
-// as in the real registry. It can be told to refuse writes or the creation of
-// particular keys, and values of any type and byte content can be planted.
+// A registry in memory that logs every call. Keys are full paths such as
+// "HKEY_CLASSES_ROOT\.qht", spelled exactly; a key maps value names ("" is the
+// default value) to values. Tests plant and inspect `keys` directly.
 class MemoryRegistry : public RegistryPort {
 public:
     struct Value {
-        std::uint32_t type = kRegNone;
+        std::uint32_t type = kRegSz;
         std::string bytes;
+        bool operator==(const Value&) const = default;
     };
 
-    MemoryRegistry();
+    std::map<std::string, std::map<std::string, Value>> keys;
+    std::set<std::string> refused; // paths whose creation is denied
+    bool readOnly = false;         // every creation is denied
+    std::map<RegHandle, std::string> open;
+    std::vector<std::string> calls; // e.g. "create HKEY_CLASSES_ROOT\.qht options=0 access=0x2003F"
+
+    std::optional<Value> value(const std::string& key, const std::string& name) const {
+        const auto found = keys.find(key);
+        if (found == keys.end() || found->second.count(name) == 0) return std::nullopt;
+        return found->second.at(name);
+    }
 
     RegStatus createKeyEx(RegHandle parent, const std::string& subKey, std::uint32_t options,
-                          std::uint32_t access, RegHandle& result) override;
+                          std::uint32_t access, RegHandle& result) override {
+        const std::string path = below(parent, subKey);
+        calls.push_back("create " + path + flags(options, access));
+        result = 0;
+        if (path.empty()) return kErrorInvalidHandle;
+        if (readOnly || refused.count(path) != 0) return kErrorAccessDenied;
+        keys[path];
+        return opened(path, result);
+    }
     RegStatus setValue(RegHandle key, const std::string& subKey, std::uint32_t type,
-                       const std::string& data) override;
+                       const std::string& data) override {
+        const std::string path = below(key, subKey);
+        calls.push_back("set " + path + " = " + data);
+        if (path.empty()) return kErrorInvalidHandle;
+        keys[path][""] = Value{type, data};
+        return kErrorSuccess;
+    }
     RegStatus openKeyEx(RegHandle parent, const std::string& subKey, std::uint32_t options,
-                        std::uint32_t access, RegHandle& result) override;
+                        std::uint32_t access, RegHandle& result) override {
+        const std::string path = below(parent, subKey);
+        calls.push_back("open " + path + flags(options, access));
+        result = 0;
+        return keys.count(path) == 0 ? kErrorFileNotFound : opened(path, result);
+    }
     RegStatus queryValueEx(RegHandle key, const std::string& valueName, std::uint32_t& type,
-                           unsigned char* data, std::uint32_t& size) override;
-    RegStatus closeKey(RegHandle key) override;
-
-    // Simulated conditions. Paths are full paths such as "HKEY_CLASSES_ROOT\.qht".
-    void setReadOnly(bool readOnly) { m_readOnly = readOnly; }
-    void failCreationOf(const std::string& keyPath);
-    void putValue(const std::string& keyPath, const std::string& valueName, std::uint32_t type,
-                  const std::string& bytes);
-
-    // Inspection.
-    bool hasKey(const std::string& keyPath) const;
-    std::optional<Value> value(const std::string& keyPath, const std::string& valueName) const;
-    // Every key with its values, one line each, sorted: `path` or `path [name] = type:"bytes"`.
-    std::string dump() const;
-    // Every call made, in order, e.g. "create HKEY_CLASSES_ROOT\.qht options=0 access=0x2003F".
-    const std::vector<std::string>& calls() const { return m_calls; }
-    void clearCalls() { m_calls.clear(); }
-    std::size_t openHandleCount() const { return m_handles.size(); }
+                           unsigned char* data, std::uint32_t& size) override {
+        const std::string path = below(key, "");
+        calls.push_back("query " + path + " [" + valueName + "]");
+        const std::optional<Value> found = value(path, valueName);
+        if (!found) return kErrorFileNotFound;
+        type = found->type;
+        const std::uint32_t available = size;
+        size = static_cast<std::uint32_t>(found->bytes.size());
+        if (available < size) return kErrorMoreData;
+        std::memcpy(data, found->bytes.data(), size);
+        return kErrorSuccess;
+    }
+    RegStatus closeKey(RegHandle key) override {
+        calls.push_back("close " + below(key, ""));
+        return open.erase(key) == 0 ? kErrorInvalidHandle : kErrorSuccess;
+    }
 
 private:
-    struct Key {
-        std::string path;                              // as first spelled
-        std::map<std::string, std::string> valueNames; // folded name -> spelling
-        std::map<std::string, Value> values;           // folded name -> value
-    };
-    struct OpenKey {
-        std::string folded;
-        std::uint32_t access = 0;
-    };
-
-    std::optional<std::string> pathOf(RegHandle handle) const;
-    // A key's path below an open key; the sub-key alone when the parent is not open.
-    static std::string joined(const std::optional<std::string>& parent, const std::string& subKey);
-    std::string ensureKey(const std::string& path);
-    RegHandle newHandle(const std::string& folded, std::uint32_t access);
-
-    std::map<std::string, Key> m_keys; // folded path -> key
-    std::map<RegHandle, OpenKey> m_handles;
-    std::set<std::string> m_failCreation; // folded paths
-    std::vector<std::string> m_calls;
-    RegHandle m_nextHandle = 0x1000;
-    bool m_readOnly = false;
+    // The path of `subKey` below an open key or a root; "" for an unknown handle.
+    std::string below(RegHandle key, const std::string& subKey) const {
+        std::string path = key == kHkeyClassesRoot    ? "HKEY_CLASSES_ROOT"
+                           : key == kHkeyLocalMachine ? "HKEY_LOCAL_MACHINE"
+                           : open.count(key) != 0     ? open.at(key)
+                                                      : "";
+        return path.empty() || subKey.empty() ? path : path + "\\" + subKey;
+    }
+    static std::string flags(std::uint32_t options, std::uint32_t access) {
+        char text[48];
+        std::snprintf(text, sizeof text, " options=%u access=0x%X", options, access);
+        return text;
+    }
+    RegStatus opened(const std::string& path, RegHandle& result) {
+        result = m_next++;
+        open[result] = path;
+        return kErrorSuccess;
+    }
+    RegHandle m_next = 0x1000;
 };
 
-// "HKEY_CLASSES_ROOT" for 0x80000000 and so on; "" for anything else.
-std::string rootKeyName(RegHandle root);
-
-} // namespace quillane::shell
+} // namespace quillane::shell::testing
