@@ -127,27 +127,33 @@ bool readTemplate(Session& s, const QString& path, int mode) {
     return true;
 }
 
+// The magic and the three lines after it, the stored paths resolved against the document.
+DocumentHeader readHeader(LineSource& src, const QString& path) {
+    if (src.next() != kDocumentMagic) throw Rejected{};
+    DocumentHeader h;
+    h.title = src.next().toString();
+    h.storedTemplate = src.next().toString();
+    h.storedOutput = src.next().toString();
+    h.templatePath = resolveStoredPath(h.storedTemplate, path);
+    h.outputPath = resolveStoredPath(h.storedOutput, path);
+    return h;
+}
+
 LoadResult readDocument(Session& s, const QString& path) {
     Workspace& ws = s.ws;
     ws.newTable();
     try {
         LineSource src(path);
-        if (src.next() != kDocumentMagic) throw Rejected{};
-        const QString title = src.next().toString();
-        const QString storedTemplate = src.next().toString();
-        const QString storedOutput = src.next().toString();
-        const QString templatePath = resolveStoredPath(storedTemplate, path);
-        const QString output = resolveStoredPath(storedOutput, path);
-
-        readTemplate(s, templatePath, LoadMode::TemplateForEditor);
+        const DocumentHeader header = readHeader(src, path);
+        readTemplate(s, header.templatePath, LoadMode::TemplateForEditor);
 
         QStringView line = src.next();
         int cursor = 0;
         for (;;) {
             if (src.atEnd()) {
                 if (s.htmlEditor) {
-                    s.htmlEditor->setTitle(title);
-                    s.htmlEditor->setOutput(output);
+                    s.htmlEditor->setTitle(header.title);
+                    s.htmlEditor->setOutput(header.outputPath);
                 }
                 break;
             }
@@ -165,10 +171,10 @@ LoadResult readDocument(Session& s, const QString& path) {
             ws.SectionHtml[cursor] = readBlock(src);
             line = kSectionMarker;
         }
-        ws.storedTemplatePath = storedTemplate;
-        ws.storedOutputPath = storedOutput;
+        ws.storedTemplatePath = header.storedTemplate;
+        ws.storedOutputPath = header.storedOutput;
         ws.IsDirty = false;
-        return {LoadResult::Kind::Loaded, templatePath};
+        return {LoadResult::Kind::Loaded, header.templatePath};
     } catch (const Rejected&) {
         s.tell(QStringLiteral("This file is not a Quillane TEMPLATED-HTML file!"),
                QStringLiteral("Quillane HTML Editor"), MsgIcon::Exclamation);
@@ -219,6 +225,17 @@ QString resolveStoredPath(const QString& stored, const QString& documentPath) {
     if (drive || stored.startsWith(QLatin1String("\\\\")) || QDir::isAbsolutePath(stored))
         return stored;
     return QDir::cleanPath(QFileInfo(documentPath).absoluteDir().filePath(stored));
+}
+
+bool readDocumentHeader(const QString& path, DocumentHeader& header) {
+    try {
+        LineSource src(path);
+        header = readHeader(src, path);
+        return true;
+    } catch (const Rejected&) {
+    } catch (const ReadError&) {
+    }
+    return false;
 }
 
 LoadResult LoadFile(Session& s, const QString& path, int mode) {

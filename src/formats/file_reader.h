@@ -27,6 +27,17 @@ struct LoadResult {
 // the open editor's controls, telling the user what went wrong when it cannot.
 LoadResult LoadFile(Session& s, const QString& path, int mode);
 
+// The lines of a templated document before its sections, its paths as stored and as the
+// reader resolves them.
+struct DocumentHeader {
+    QString title;
+    QString storedTemplate, storedOutput;
+    QString templatePath, outputPath;
+};
+// Reads only that much of a document, quietly: false when it is not a templated document or
+// cannot be read (the full read tells the user why).
+bool readDocumentHeader(const QString& path, DocumentHeader& header);
+
 // A path stored in a document, taken as it stands when absolute (also a drive or network
 // path from another system) and otherwise against the document's folder.
 QString resolveStoredPath(const QString& stored, const QString& documentPath);

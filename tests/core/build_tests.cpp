@@ -4,12 +4,18 @@
 #include "build/build_engine.h"
 #include "build/headless_build.h"
 #include "build/pour.h"
+#include "core/command_line.h"
 #include "formats/file_reader.h"
 #include "support/fakes.h"
 
+#include <QDirIterator>
 #include <QRandomGenerator>
+#include <csignal>
 #include <cstdio>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace quillane;
 using namespace quillane::test;
@@ -268,24 +274,63 @@ TEST_F(BuildFixture, FailuresAreToldAndLeaveTheOldPage) {
 
 // --- Batch -----------------------------------------------------------------------------------
 
+TEST(NonPage, OnlyWebPagesOutsideHiddenFoldersAreWrittenWithoutLeave) {
+    QTemporaryDir dir;
+    QDir().mkpath(dir.filePath("s/public"));
+    QFile::link(dir.filePath(".secret"), dir.filePath("s/public/secret.html"));
+    const QString notPage = "is not a web page (its name does not end in .htm, .html, .xhtml, "
+                            ".xht, .shtml, .php, .asp, .aspx or .jsp)";
+    const struct {
+        QString output, folder, reason;
+    } cases[] = {
+        {"/h/dl/s/../../.bashrc", "/h/dl/s/", "is a hidden file"},
+        {"/root/.bashrc", "/h/dl/s", "is a hidden file"},
+        {"/h/dl/s/public/index.html", "/h/dl/s", ""},
+        {"/var/www/html/x.htm", "/h/dl/s", ""},
+        {"/h/dl/s/.hidden/x.html", "/h/dl/s", "is inside the hidden folder '.hidden'"},
+        {"/h/.sites/other/x.xhtml", "/h/.sites/s", ""},
+        {"/s/x.HTML", "/s", ""},
+        {"/s/x.txt", "/s", notPage},
+        {"/s/x", "/s", notPage},
+        {dir.filePath("s/public/secret.html"), dir.filePath("s"),
+         "leads to '" + dir.filePath(".secret") + "', which is a hidden file"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(nonPageReason(c.output, c.folder), c.reason) << c.output.toStdString();
+}
+
+TEST(CommandLine, AllowOtherFilesIsTakenOnlyBeforeTheArgumentText) {
+    QStringList args{"--allow-other-files", "/B:my", "--allow-other-files"}, plain{"/B:x"};
+    EXPECT_TRUE(takeLeadingOptions(args).allowOtherFiles);
+    EXPECT_EQ(argumentText(args), "/B:my --allow-other-files");
+    EXPECT_FALSE(takeLeadingOptions(plain).allowOtherFiles);
+}
+
 namespace {
 
 struct Site : BuildFixture {
     QString tpl;
+    QByteArray cafe; // a name that is not valid UTF-8, which Qt cannot remove with the folder
     void SetUp() override { tpl = put("site.qtf", kPlainPage); }
+    void TearDown() override { ::unlink(cafe); }
+    void putCafe(const QString& folder) {
+        cafe = QFile::encodeName(folder) + "/caf\xE9.qht";
+        ::close(::open(cafe, O_CREAT | O_WRONLY, 0600));
+    }
     QString doc(const QString& name, const QString& title, const QString& output) {
-        return put(name, "#QH1#\r\n" + title.toUtf8() + "\r\nsite.qtf\r\n" + output.toUtf8() +
-                             "\r\n#STARTSECTION#\r\n<p>" + title.toUtf8() +
+        return put(name, "#QH1#\r\n" + title.toUtf8() + "\r\n" + tpl.toUtf8() + "\r\n" +
+                             output.toUtf8() + "\r\n#STARTSECTION#\r\n<p>" + title.toUtf8() +
                              "</p>\r\n#STARTSECTION#\r\n");
     }
     struct Run {
         int status;
         QString out, err;
     };
-    Run headless(const QString& folder) {
-        std::FILE* out = std::tmpfile();
+    // Standard output goes to `out` when given, else to a file read back into Run::out.
+    Run headless(const QString& folder, HeadlessOptions options = {}, std::FILE* out = nullptr) {
+        std::FILE* own = out ? nullptr : std::tmpfile();
         std::FILE* err = std::tmpfile();
-        Run r{runHeadlessBatch(folder, dir.path(), out, err), {}, {}};
+        Run r{runHeadlessBatch(folder, dir.path(), out ? out : own, err, options), {}, {}};
         auto slurp = [](std::FILE* fp) {
             std::rewind(fp);
             QByteArray b;
@@ -296,11 +341,28 @@ struct Site : BuildFixture {
             std::fclose(fp);
             return QString::fromUtf8(b);
         };
-        r.out = slurp(out);
+        if (own) r.out = slurp(own);
         r.err = slurp(err);
         return r;
     }
+    // Every regular file under the folder with its bytes.
+    QStringList disk() const {
+        QStringList files;
+        QDirIterator it(dir.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString path = it.next();
+            files << path + ": " + readBytes(path);
+        }
+        files.sort();
+        return files;
+    }
 };
+
+QStringList sortedLines(const QString& text) {
+    QStringList lines = text.split(u'\n', Qt::SkipEmptyParts);
+    lines.sort();
+    return lines;
+}
 
 } // namespace
 
@@ -313,15 +375,26 @@ TEST_F(Site, TheFolderSelectionFollowsTheNameRules) {
     QDir(dir.path()).mkpath("sub.qht");
     QDir(dir.path()).mkpath("inner");
     put("inner/e.qht", "#QH1#\r\nE\r\n../site.qtf\r\ne.htm\r\n#STARTSECTION#\r\n");
-    QStringList names;
+    // Only regular files after links: a FIFO or a link to one would block when opened; a
+    // dangling link is left for the reader to report.
+    ASSERT_EQ(::mkfifo(QFile::encodeName(dir.filePath("fifo.qht")), 0600), 0);
+    QFile::link("fifo.qht", dir.filePath("to-fifo.qht"));
+    QFile::link("a.qht", dir.filePath("link.qht"));
+    QFile::link("gone", dir.filePath("dangling.qht"));
+    putCafe(dir.path());
+    QList<BatchDocument> docs;
     QString reason;
-    ASSERT_TRUE(listBatchDocuments(dir.path(), names, reason));
+    ASSERT_TRUE(listBatchDocuments(dir.path(), docs, reason));
+    QStringList names;
+    for (const BatchDocument& d : docs)
+        names << d.name + (d.nameIsUtf8 ? "" : " (not UTF-8)");
     names.sort();
-    EXPECT_EQ(names, (QStringList{"a.qht", "plainqht"}));
+    EXPECT_EQ(names, (QStringList{"a.qht", "caf\\xE9.qht (not UTF-8)", "dangling.qht", "link.qht",
+                                  "plainqht"}));
 
-    EXPECT_FALSE(listBatchDocuments(dir.filePath("nope"), names, reason));
+    EXPECT_FALSE(listBatchDocuments(dir.filePath("nope"), docs, reason));
     EXPECT_EQ(reason, "no such folder");
-    EXPECT_FALSE(listBatchDocuments(tpl, names, reason));
+    EXPECT_FALSE(listBatchDocuments(tpl, docs, reason));
     EXPECT_EQ(reason, "not a folder");
 
     EXPECT_EQ(folderOfChoice("/site/docs/x.qht", "x.qht"), "/site/docs/");
@@ -353,6 +426,68 @@ TEST_F(Site, HeadlessBuildGoesOnAfterBadDocumentsAndReportsEachOne) {
     EXPECT_EQ(r.err.count('\n'), 3);
 }
 
+TEST_F(Site, AHeadlessBatchReportsEveryDocumentOnOneLineAndWritesOnlyPagesUnlessAllowed) {
+    const QString rc = put("home/.bashrc", "original"), site = dir.filePath("home/dl/site");
+    QDir(dir.path()).mkpath("home/dl/site/public");
+    doc("home/dl/site/index.qht", "touch x; #", "../../.bashrc");
+    doc("home/dl/site/ok.qht", "OK", "public/ok.html");
+    QFile::link("gone", site + "/new\nline.qht");
+    putCafe(site);
+    QStringList before = disk();
+    const Run r = headless(site);
+    EXPECT_EQ(r.status, 1);
+    const QString nl = site + "/new\\nline.qht";
+    EXPECT_EQ(sortedLines(r.err),
+              (QStringList{site + "/caf\\xE9.qht: not built: its name is not valid UTF-8; rename "
+                                  "it to build it",
+                           site + "/index.qht: not built: its output '" + rc +
+                               "' is a hidden file; a batch writes such files only when "
+                               "--allow-other-files is given before /B:",
+                           nl + ": Error parsing file!: Error parsing file '" + nl +
+                               "': File not found (53)"}));
+    EXPECT_EQ(r.out, site + "/public/ok.html\n4 templated documents found, 1 built.\n");
+    before << site + "/public/ok.html: " + readBytes(site + "/public/ok.html");
+    before.sort();
+    EXPECT_EQ(disk(), before);
+
+    EXPECT_TRUE(headless(site, {true}).out.endsWith("4 templated documents found, 2 built.\n"));
+    EXPECT_TRUE(readBytes(rc).contains("<h1>touch x; #</h1>"));
+}
+
+TEST_F(Site, SigtermStopsAfterTheCurrentPageAndAClosedPipeIsAnErrorNotTheEnd) {
+    for (const QString n : {"a", "b", "c"})
+        doc(n + ".qht", n, n + ".htm");
+    // Standard output that raises SIGTERM as the first page is printed.
+    QByteArray printed;
+    cookie_io_functions_t io{};
+    io.write = [](void* cookie, const char* bytes, size_t n) -> ssize_t {
+        if (static_cast<QByteArray*>(cookie)->isEmpty()) std::raise(SIGTERM);
+        static_cast<QByteArray*>(cookie)->append(bytes, qsizetype(n));
+        return ssize_t(n);
+    };
+    std::FILE* out = fopencookie(&printed, "w", io);
+    std::setvbuf(out, nullptr, _IOLBF, 0);
+    EXPECT_EQ(headless(dir.path(), {}, out).status, 143);
+    std::fclose(out);
+    const QStringList built = QDir(dir.path()).entryList({"*.htm"});
+    ASSERT_EQ(built.size(), 1);
+    EXPECT_EQ(QString(printed), dir.filePath(built[0]) +
+                                    "\n3 templated documents found, 1 built; "
+                                    "SIGTERM stopped the build after 1 of them.\n");
+    EXPECT_EQ(QDir(dir.path()).entryList({"*.tmp"}, QDir::Files | QDir::Hidden), QStringList{});
+
+    // A reader that went away: every page is still built, and the status says something failed.
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    ::close(fds[0]);
+    std::FILE* closed = ::fdopen(fds[1], "w");
+    const Run r = headless(dir.path(), {}, closed);
+    std::fclose(closed);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Cannot write to standard output: Broken pipe\n");
+    EXPECT_EQ(QDir(dir.path()).entryList({"*.htm"}).size(), 3);
+}
+
 TEST_F(Site, HeadlessBuildExitStatuses) {
     EXPECT_EQ(headless(dir.path()).status, 0) << "an empty folder builds nothing and fails nothing";
     doc("one.qht", "One", "one.htm");
@@ -378,15 +513,15 @@ TEST_F(Site, HeadlessBuildExitStatuses) {
 TEST_F(Site, TheWindowsBatchLeavesTheLastDocumentAndNeverAStaleFileName) {
     doc("a.qht", "A", "same.htm");
     doc("b.qht", "B", "same.htm");
-    QStringList names;
+    QList<BatchDocument> docs;
     QString reason;
-    ASSERT_TRUE(listBatchDocuments(dir.path(), names, reason));
+    ASSERT_TRUE(listBatchDocuments(dir.path(), docs, reason));
     f.s.ws.CurrentFile = "/elsewhere/open-before.qht";
     BatchObserver quiet;
-    const BatchSummary sum = BatchCompile(f.s, dir.path() + "/", names, quiet);
+    const BatchSummary sum = BatchCompile(f.s, dir.path() + "/", docs, quiet);
     EXPECT_EQ(sum.built, 2);
     EXPECT_EQ(f.app.eventTurns, 2);
-    const QString last = names.last();
+    const QString last = docs.last().name;
     // Two documents naming one page: the one listed later wins.
     EXPECT_TRUE(readBytes(dir.filePath("same.htm"))
                     .contains("<p>" + last.left(1).toUpper().toUtf8() + "</p>"));
@@ -397,15 +532,29 @@ TEST_F(Site, TheWindowsBatchLeavesTheLastDocumentAndNeverAStaleFileName) {
 
     // A failed last document leaves no file name for a Save to overwrite.
     put("z.qht", "garbage");
-    names << "z.qht";
-    BatchCompile(f.s, dir.path() + "/", names, quiet);
+    docs.append({"z.qht"});
+    BatchCompile(f.s, dir.path() + "/", docs, quiet);
     EXPECT_TRUE(f.s.ws.CurrentFile.isEmpty());
 
     // A stop after the current document.
     struct StopAtOnce : BatchObserver {
         bool stopRequested() override { return true; }
     } stop;
-    const BatchSummary stopped = BatchCompile(f.s, dir.path() + "/", names, stop);
+    const BatchSummary stopped = BatchCompile(f.s, dir.path() + "/", docs, stop);
     EXPECT_EQ(stopped.done, 1);
     EXPECT_TRUE(stopped.stopped);
+
+    // Running out of memory on a document fails that one only.
+    struct Starved : FakeHtmlEditor {
+        using FakeHtmlEditor::FakeHtmlEditor;
+        void setOutput(const QString& t) override {
+            if (!t.isEmpty()) throw std::bad_alloc();
+        }
+    } starved{f.s.ws};
+    f.s.htmlEditor = &starved;
+    f.prompter.shown.clear();
+    EXPECT_EQ(BatchCompile(f.s, dir.path(), docs, quiet).done, 3);
+    ASSERT_FALSE(f.prompter.shown.empty());
+    EXPECT_EQ(f.prompter.texts()[0], "ERROR: Out of memory while reading or building '" +
+                                         dir.filePath(docs[0].name) + "'; it was not built.");
 }
