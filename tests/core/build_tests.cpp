@@ -6,10 +6,15 @@
 #include "build/pour.h"
 #include "formats/file_reader.h"
 #include "support/fakes.h"
+#include "support/special_files.h"
 
 #include <QRandomGenerator>
 #include <cstdio>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/mount.h>
 
 using namespace quillane;
 using namespace quillane::test;
@@ -264,6 +269,163 @@ TEST_F(BuildFixture, FailuresAreToldAndLeaveTheOldPage) {
     EXPECT_EQ(QDir(dir.path()).entryList(QStringList{"*.tmp"}, QDir::Files | QDir::Hidden),
               QStringList{})
         << "no temporary file is left behind";
+}
+
+// --- What a page may replace ----------------------------------------------------------------
+
+namespace {
+
+struct PageFixture : BuildFixture {
+    QString tpl, doc;
+    // What plain.qtf builds into with an empty section table.
+    const QByteArray page = crlf({"<h1></h1>", "body", "footer", ""});
+    void SetUp() override {
+        tpl = put("plain.qtf", kPlainPage);
+        doc = put("index.qht", "#QH1#\r\nT\r\nplain.qtf\r\nindex.htm\r\n#STARTSECTION#\r\n");
+        f.s.ws.CurrentFile = doc;
+    }
+    // BuildPage's message, "" when it built.
+    QString build(const QString& output, WriteOutcome* outcome = nullptr, QString from = {}) {
+        f.prompter.shown.clear();
+        const bool built = BuildPage(f.s, output, from.isEmpty() ? tpl : from, outcome);
+        EXPECT_EQ(built, f.prompter.shown.empty());
+        return built ? QString() : f.prompter.last().text;
+    }
+    static QString refusal(const QString& path, const QString& reason) {
+        return "ERROR: Cannot write the page '" + path + "': " + reason + ". Nothing was built.";
+    }
+};
+
+} // namespace
+
+TEST_F(PageFixture, OnlyAPageIsEverReplaced) {
+    const QString folder = dir.filePath("folder"), fifo = dir.filePath("fifo.htm");
+    const QString socket = dir.filePath("socket.htm"), device = dir.filePath("device.htm");
+    QDir().mkdir(folder);
+    ASSERT_TRUE(makeFifo(fifo) && makeSocket(socket));
+    const QString locked = put("locked.htm", "old page");
+    QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::ReadOther);
+    ASSERT_TRUE(QFile::link(dir.filePath("gone.htm"), dir.filePath("dangling.htm")));
+    ASSERT_TRUE(QFile::link(doc, dir.filePath("to-doc.htm")));
+    const QString access = "Path/File access error: ", denied = "Permission denied: ";
+    const QString windows = "Path not found: it is a Windows path, which this system cannot write";
+    std::vector<std::pair<QString, QString>> cases = {
+        {folder, access + "it is a folder"},
+        {fifo, access + "it is a named pipe (FIFO), not a file"},
+        {socket, access + "it is a socket, not a file"},
+        {dir.filePath("dangling.htm"), access + "it is a link to a file that does not exist"},
+        {locked, denied + "the file is read-only"}, // by root too
+        {doc, denied + "it is the templated document being built"},
+        {dir.filePath("to-doc.htm"), denied + "it is the templated document being built"},
+        {tpl, denied + "it is the template of this page"},
+        {put("t.qtf", "#QT1#\r\n"), denied + "it is a template, not a page"},
+        {put("bom.qtf", "\xEF\xBB\xBF#QT1#\r\n"), denied + "it is a template, not a page"},
+        {put("d.qht", "#QH1#\r\n"), denied + "it is a templated document, not a page"},
+        {put("bom.qht", "\xEF\xBB\xBF#QH1#"), denied + "it is a templated document, not a page"},
+        {"C:\\site\\index.htm", windows},
+        {"\\\\server\\share\\x.htm", windows},
+    };
+    if (makeDevice(device)) cases.push_back({device, access + "it is a device, not a file"});
+    const QString here = QDir::currentPath();
+    QDir::setCurrent(dir.path()); // where a Windows path would have become a file
+    const auto before = snapshot(dir.path());
+    for (const auto& [path, reason] : cases) {
+        SCOPED_TRACE(path.toStdString());
+        EXPECT_EQ(build(path), refusal(path, reason));
+    }
+    EXPECT_EQ(snapshot(dir.path()), before);
+    QDir::setCurrent(here);
+    if (geteuid() != 0) GTEST_SKIP() << "the device case needs root to make a device node";
+}
+
+TEST_F(PageFixture, LinksStayAndAnUnchangedPageIsNotWritten) {
+    QDir().mkdir(dir.filePath("real"));
+    const QString target = put("real/page.htm", "old"), link = dir.filePath("link.htm");
+    QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                      QFileDevice::ReadGroup | QFileDevice::WriteGroup);
+    ASSERT_TRUE(QFile::link(target, link));
+    const QString a = put("a.htm", "old"), b = dir.filePath("b.htm");
+    ASSERT_EQ(::link(fsName(a).constData(), fsName(b).constData()), 0);
+    const QString longName = dir.filePath(QString(246, u'p') + ".htm"); // 250 bytes
+    for (const QString& out : {link, a, longName}) {
+        WriteOutcome outcome{};
+        EXPECT_EQ(build(out, &outcome), "");
+        EXPECT_EQ(outcome, WriteOutcome::Written);
+    }
+    EXPECT_EQ(QFile::symLinkTarget(link), target);
+    EXPECT_EQ(readBytes(target), page);
+    struct stat st {};
+    ::stat(fsName(target).constData(), &st);
+    EXPECT_EQ(st.st_mode & 0777, 0660u) << "the replaced page keeps its permissions";
+    EXPECT_EQ(readBytes(b), page) << "both hard links hold the page";
+    EXPECT_EQ(readBytes(longName), page);
+
+    // Built again: nothing written, time stamps kept, no temporary file anywhere.
+    const timespec old[2] = {{1'000'000'000, 0}, {1'000'000'000, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, fsName(longName).constData(), old, 0), 0);
+    const auto before = snapshot(dir.path());
+    WriteOutcome outcome{};
+    EXPECT_EQ(build(longName, &outcome), "");
+    EXPECT_EQ(outcome, WriteOutcome::Unchanged);
+    ::stat(fsName(longName).constData(), &st);
+    EXPECT_EQ(st.st_mtim.tv_sec, 1'000'000'000);
+    EXPECT_EQ(snapshot(dir.path()), before);
+    for (const auto& [name, entry] : before)
+        EXPECT_EQ(name.find(".quillane-"), std::string::npos);
+}
+
+TEST_F(PageFixture, AFolderThatTakesNoFilesIsNamedAsTheReason) {
+    const QString closed = dir.filePath("closed");
+    QDir().mkdir(closed);
+    const QString old = put("closed/page.htm", "old page");
+    // Root may create files in any folder, except one marked immutable.
+    const int fd = ::open(fsName(closed).constData(), O_RDONLY | O_DIRECTORY);
+    int flags = 0;
+    const bool root = geteuid() == 0;
+    if (root && (::ioctl(fd, FS_IOC_GETFLAGS, &flags) != 0 ||
+                 ::ioctl(fd, FS_IOC_SETFLAGS, (flags |= FS_IMMUTABLE_FL, &flags)) != 0)) {
+        ::close(fd);
+        GTEST_SKIP() << "this file system cannot mark a folder immutable";
+    }
+    if (!root) QFile::setPermissions(closed, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    const auto before = snapshot(dir.path());
+    EXPECT_EQ(
+        build(old),
+        refusal(old, "Permission denied: files cannot be created in the folder '" + closed + "'"));
+    EXPECT_EQ(snapshot(dir.path()), before);
+    flags &= ~FS_IMMUTABLE_FL;
+    if (root) ::ioctl(fd, FS_IOC_SETFLAGS, &flags);
+    ::close(fd);
+    QFile::setPermissions(closed,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
+TEST_F(PageFixture, AFullDiskSaysSoAndLeavesTheOldPageWhole) {
+    const QString disk = dir.filePath("disk");
+    QDir().mkdir(disk);
+    if (geteuid() != 0 ||
+        ::mount("tmpfs", fsName(disk).constData(), "tmpfs", MS_NOSUID | MS_NODEV, "size=64k") != 0)
+        GTEST_SKIP() << "needs root, to mount a small file system of its own";
+    struct Unmount {
+        QByteArray path;
+        ~Unmount() { ::umount2(path.constData(), MNT_DETACH); }
+    } unmount{fsName(disk)};
+    // Pages larger than the one block each old page holds, onto a disk with no block left.
+    const QString big = put("big.qtf", crlf({"#QT1#", "n", "#DEFAULTHTML#"}) +
+                                           QByteArray(10000, 'x') + "\r\n#ENDDEFAULTHTML#\r\n");
+    const QString old = put("disk/page.htm", "old page"), a = put("disk/a.htm", "old a");
+    ASSERT_EQ(::link(fsName(a).constData(), fsName(disk + "/b.htm").constData()), 0);
+    const int fill = ::open(fsName(disk + "/fill").constData(), O_WRONLY | O_CREAT, 0600);
+    const QByteArray block(4096, 'f');
+    while (::write(fill, block.constData(), size_t(block.size())) > 0) {
+    }
+    ::close(fill);
+    const auto before = snapshot(disk);
+    for (const QString& out : {old, a}) {
+        SCOPED_TRACE(out.toStdString());
+        EXPECT_EQ(build(out, nullptr, big), refusal(out, "No space left on device"));
+    }
+    EXPECT_EQ(snapshot(disk), before);
 }
 
 // --- Batch -----------------------------------------------------------------------------------
