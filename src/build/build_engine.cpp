@@ -5,6 +5,8 @@
 #include "formats/text_codec.h"
 #include "formats/text_file.h"
 
+#include <new>
+
 namespace quillane {
 
 namespace {
@@ -72,7 +74,10 @@ TemplatePageStatus parseTemplatePage(const QString& templatePath, QString& page,
 
 } // namespace
 
-bool BuildPage(Session& s, const QString& outputPath, const QString& templatePath) {
+namespace {
+
+bool pourAndWrite(Session& s, const QString& outputPath, const QString& templatePath,
+                  WriteOutcome& outcome) {
     auto fail = [&](const QString& text) {
         s.tell(text, kBuildEngineTitle, MsgIcon::Exclamation);
         return false;
@@ -103,12 +108,38 @@ bool BuildPage(Session& s, const QString& outputPath, const QString& templatePat
                 .arg(kMaxPageChars));
     QString built = std::move(*poured);
     built += kCrLf;
+    // A page never replaces the files it is made from.
+    std::vector<WriteGuard> guards{
+        {templatePath, QStringLiteral("it is the template of this page")}};
+    if (!s.ws.CurrentFile.isEmpty())
+        guards.push_back(
+            {s.ws.CurrentFile, QStringLiteral("it is the templated document being built")});
     FileError error;
-    if (!writeFileQuickly(outputPath, encodePage(built), error))
+    outcome = writeFileAtomically(outputPath, encodePage(built), WriteMode::Page, error, guards);
+    if (outcome == WriteOutcome::Failed)
         return fail(QStringLiteral("ERROR: Cannot write the page '") + outputPath +
                     QStringLiteral("': ") + error.description +
                     QStringLiteral(". Nothing was built."));
     return true;
+}
+
+} // namespace
+
+bool BuildPage(Session& s, const QString& outputPath, const QString& templatePath,
+               WriteOutcome* outcome) {
+    WriteOutcome result = WriteOutcome::Failed;
+    bool built = false;
+    try {
+        built = pourAndWrite(s, outputPath, templatePath, result);
+    } catch (const std::bad_alloc&) {
+        // What was allocated for this page is freed by now: enough is left to say so.
+        result = WriteOutcome::Failed;
+        s.tell(QStringLiteral("ERROR: There is not enough memory to build the page '") +
+                   outputPath + QStringLiteral("'. Nothing was built."),
+               kBuildEngineTitle, MsgIcon::Exclamation);
+    }
+    if (outcome) *outcome = result;
+    return built;
 }
 
 } // namespace quillane

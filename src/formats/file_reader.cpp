@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <cmath>
 #include <cstdlib>
+#include <new>
 #include <string>
 
 namespace quillane {
@@ -19,6 +20,8 @@ struct ReadError {
 };
 
 const QString kParseErrorTitle = QStringLiteral("Error parsing file!");
+// A file within the size limit whose text still does not fit in memory.
+const FileError kOutOfMemory{7, QStringLiteral("Out of memory")};
 
 // A file's lines, read as a whole up front; reading past the last line is a read error.
 class LineSource {
@@ -121,6 +124,9 @@ bool readTemplate(Session& s, const QString& path, int mode) {
     } catch (const ReadError& e) {
         reportReadError(s, path, e.error);
         return false;
+    } catch (const std::bad_alloc&) {
+        reportReadError(s, path, kOutOfMemory);
+        return false;
     }
     FillSectionList(s, mode);
     ws.IsDirty = false;
@@ -180,6 +186,8 @@ LoadResult readDocument(Session& s, const QString& path) {
                QStringLiteral("Quillane HTML Editor"), MsgIcon::Exclamation);
     } catch (const ReadError& e) {
         reportReadError(s, path, e.error);
+    } catch (const std::bad_alloc&) {
+        reportReadError(s, path, kOutOfMemory);
     }
     return {};
 }

@@ -16,7 +16,8 @@ void addLine(QString& out, const QString& line) {
 
 bool save(Session& s, const QString& path, const QString& text) {
     FileError error;
-    if (!saveFileAtomically(path, encodeForStorage(text), error)) {
+    if (writeFileAtomically(path, encodeForStorage(text), WriteMode::Durable, error) ==
+        WriteOutcome::Failed) {
         s.tell(QStringLiteral("Could not save '") + path + QStringLiteral("':") + kCrLf +
                    error.description,
                QString::fromLatin1(kAppTitle), MsgIcon::Exclamation);

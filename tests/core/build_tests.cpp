@@ -7,6 +7,7 @@
 #include "core/command_line.h"
 #include "formats/file_reader.h"
 #include "support/fakes.h"
+#include "support/special_files.h"
 
 #include <QDirIterator>
 #include <QRandomGenerator>
@@ -14,6 +15,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -270,6 +272,123 @@ TEST_F(BuildFixture, FailuresAreToldAndLeaveTheOldPage) {
     EXPECT_EQ(QDir(dir.path()).entryList(QStringList{"*.tmp"}, QDir::Files | QDir::Hidden),
               QStringList{})
         << "no temporary file is left behind";
+}
+
+// --- What a page may replace ----------------------------------------------------------------
+
+namespace {
+
+struct PageFixture : BuildFixture {
+    QString tpl, doc, here = QDir::currentPath();
+    // What plain.qtf builds into with an empty section table.
+    const QByteArray page = crlf({"<h1></h1>", "body", "footer", ""});
+    void SetUp() override {
+        tpl = put("plain.qtf", kPlainPage);
+        doc = put("index.qht", "#QH1#\r\nT\r\nplain.qtf\r\nindex.htm\r\n#STARTSECTION#\r\n");
+        f.s.ws.CurrentFile = doc;
+    }
+    void TearDown() override { QDir::setCurrent(here); }
+    // BuildPage's message, "" when it built.
+    QString build(const QString& output, WriteOutcome* outcome = nullptr, QString from = {}) {
+        f.prompter.shown.clear();
+        const bool built = BuildPage(f.s, output, from.isEmpty() ? tpl : from, outcome);
+        EXPECT_EQ(built, f.prompter.shown.empty());
+        return built ? QString() : f.prompter.last().text;
+    }
+    static QString refusal(const QString& path, const QString& reason) {
+        return "ERROR: Cannot write the page '" + path + "': " + reason + ". Nothing was built.";
+    }
+};
+
+} // namespace
+
+TEST_F(PageFixture, OnlyAPageIsEverReplaced) {
+    QDir::setCurrent(dir.path()); // the cases are named from here, where a Windows path would land
+    ASSERT_TRUE(makeFifoAndSocket("fifo.htm", "socket.htm"));
+    QFile::setPermissions(put("locked.htm", "old"),
+                          QFileDevice::ReadOwner | QFileDevice::ReadOther);
+    ASSERT_TRUE(QFile::link("gone.htm", "dangling.htm") && QFile::link(doc, "to-doc.htm"));
+    const QString access = "Path/File access error: ", denied = "Permission denied: ";
+    const QString windows = "Path not found: it is a Windows path, which this system cannot write";
+    std::vector<std::pair<QString, QString>> cases = {
+        {"fifo.htm", access + "it is a named pipe (FIFO), not a file"},
+        {"socket.htm", access + "it is a socket, not a file"},
+        {"dangling.htm", access + "it is a link to a file that does not exist"},
+        {"locked.htm", denied + "the file is read-only"}, // by root too
+        {"index.qht", denied + "it is the templated document being built"},
+        {"to-doc.htm", denied + "it is the templated document being built"},
+        {"plain.qtf", denied + "it is the template of this page"},
+        {put("t.qtf", "#QT1#\r\n"), denied + "it is a template, not a page"},
+        {put("bom.qtf", "\xEF\xBB\xBF#QT1#\r\n"), denied + "it is a template, not a page"},
+        {put("d.qht", "#QH1#\r\n"), denied + "it is a templated document, not a page"},
+        {put("bom.qht", "\xEF\xBB\xBF#QH1#"), denied + "it is a templated document, not a page"},
+        {"C:\\site\\index.htm", windows},
+        {"\\\\server\\share\\x.htm", windows},
+    };
+    if (makeDevice("device.htm"))
+        cases.push_back({"device.htm", access + "it is a device, not a file"});
+    const auto before = snapshot(dir.path());
+    for (const auto& [path, reason] : cases) {
+        SCOPED_TRACE(path.toStdString());
+        EXPECT_EQ(build(path), refusal(path, reason));
+    }
+    EXPECT_EQ(snapshot(dir.path()), before);
+    if (geteuid() != 0) GTEST_SKIP() << "the device case needs root to make a device node";
+}
+
+TEST_F(PageFixture, LinksStayAndAnUnchangedPageIsNotWritten) {
+    QDir().mkdir(dir.filePath("real"));
+    const QString target = put("real/page.htm", "old"), link = dir.filePath("link.htm");
+    ASSERT_EQ(::chmod(fsName(target).constData(), 0660), 0); // wider than the umask gives
+    const QString a = put("a.htm", "old"), b = dir.filePath("b.htm");
+    ASSERT_TRUE(QFile::link(target, link) && ::link(fsName(a), fsName(b)) == 0);
+    const QString longName = dir.filePath(QString(246, u'p') + ".htm"); // 250 bytes
+    for (const QString& out : {link, a, longName}) {
+        WriteOutcome outcome{};
+        EXPECT_EQ(build(out, &outcome), "");
+        EXPECT_EQ(outcome, WriteOutcome::Written);
+    }
+    struct stat st {};
+    ::stat(fsName(target).constData(), &st);
+    EXPECT_EQ(st.st_mode & 0777, 0660u) << "the replaced page keeps its permissions";
+    EXPECT_EQ(QFile::symLinkTarget(link), target);
+    for (const QString& p : {target, b, longName})
+        EXPECT_EQ(readBytes(p), page) << p.toStdString();
+
+    // Built again: nothing written, time stamps kept, no temporary file anywhere.
+    const timespec old[2] = {{1'000'000'000, 0}, {1'000'000'000, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, fsName(longName).constData(), old, 0), 0);
+    const auto before = snapshot(dir.path());
+    WriteOutcome outcome{};
+    EXPECT_EQ(build(longName, &outcome), "");
+    EXPECT_EQ(outcome, WriteOutcome::Unchanged);
+    ::stat(fsName(longName).constData(), &st);
+    EXPECT_EQ(st.st_mtim.tv_sec, 1'000'000'000);
+    EXPECT_EQ(snapshot(dir.path()), before);
+    for (const auto& entry : before)
+        EXPECT_EQ(entry.first.find(".quillane-"), std::string::npos);
+}
+
+TEST_F(PageFixture, AFullDiskSaysSoAndLeavesTheOldPageWhole) {
+    const QString disk = dir.filePath("disk");
+    QDir().mkdir(disk);
+    if (::mount("tmpfs", fsName(disk).constData(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "needs root, to mount a small file system of its own";
+    const QByteArray mountPoint = fsName(disk);
+    const std::unique_ptr<const char, int (*)(const char*)> unmount(mountPoint, ::umount);
+    // Pages larger than the one block each old page holds, onto a disk with no block left.
+    const QString big = put("big.qtf", crlf({"#QT1#", "n", "#DEFAULTHTML#"}) +
+                                           QByteArray(10000, 'x') + "\r\n#ENDDEFAULTHTML#\r\n");
+    const QString old = put("disk/page.htm", "old page"), a = put("disk/a.htm", "old a");
+    ASSERT_EQ(::link(fsName(a), fsName(disk + "/b.htm")), 0);
+    QFile fill(disk + "/fill");
+    fill.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    while (fill.write(QByteArray(4096, 'f')) > 0) {
+    }
+    const auto before = snapshot(disk);
+    for (const QString& out : {old, a})
+        EXPECT_EQ(build(out, nullptr, big), refusal(out, "No space left on device"));
+    EXPECT_EQ(snapshot(disk), before);
 }
 
 // --- Batch -----------------------------------------------------------------------------------
