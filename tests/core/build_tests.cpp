@@ -674,6 +674,6 @@ TEST_F(Site, TheWindowsBatchLeavesTheLastDocumentAndNeverAStaleFileName) {
     f.prompter.shown.clear();
     EXPECT_EQ(BatchCompile(f.s, dir.path(), docs, quiet).done, 3);
     ASSERT_FALSE(f.prompter.shown.empty());
-    EXPECT_EQ(f.prompter.texts()[0], "ERROR: Out of memory while reading or building '" +
-                                         dir.filePath(docs[0].name) + "'; it was not built.");
+    EXPECT_EQ(f.prompter.texts()[0],
+              "Error parsing file '" + dir.filePath(docs[0].name) + "':\r\nOut of memory (7)");
 }
