@@ -1,7 +1,7 @@
 // Writes the shared-mime-info package of the two file types, the same text that the
 // program's own registration installs for a user, for the system-wide install.
 
-#include "shell/desktop_association.h"
+#include "freedesktop/desktop_association.h"
 
 #include <cstdio>
 

@@ -30,14 +30,12 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# The library's own source list, so this never drifts from the CMake build.
-mapfile -t sources < <(sed -n '/add_library(quillane_shell/,/)/p' "$root/src/shell/CMakeLists.txt" |
-    grep -o '[A-Za-z0-9_]*\.cpp' | sed "s|^|$root/src/shell/|")
-
-flags=(-std=c++20 -O1 -Wall -Wextra -Wpedantic -Werror -static -static-libgcc -static-libstdc++ -I"$root/src")
-echo "wine-check: building ${#sources[@]} shell sources with $cxx"
-"$cxx" "${flags[@]}" "${sources[@]}" "$root/tests/shell/wine/registry_check.cpp" -ladvapi32 -o "$work/registry_check.exe"
-"$cxx" "${flags[@]}" "$root/tests/shell/wine/started_marker.cpp" -o "$work/started_marker.exe"
+# CMake chooses the Windows sources, exactly as for a Windows build of the program.
+echo "wine-check: building the shell library and its checks with $cxx"
+cmake -S "$root/tests/shell/wine" -B "$work/build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_SYSTEM_NAME=Windows -DCMAKE_CXX_COMPILER="$cxx" >"$work/cmake.txt" 2>&1 ||
+    { cat "$work/cmake.txt"; exit 1; }
+cmake --build "$work/build"
 
 echo "wine-check: preparing a Wine prefix in $WINEPREFIX"
 "$wine_cmd" wineboot --init >/dev/null 2>&1 || true
@@ -46,8 +44,8 @@ wineserver -w || true
 # A program folder and name with spaces, as users have them.
 drive_c="$WINEPREFIX/drive_c"
 mkdir -p "$drive_c/My Tools" "$drive_c/Program Files/Sys Info"
-cp "$work/registry_check.exe" "$drive_c/My Tools/Quillane Check.exe"
-cp "$work/started_marker.exe" "$drive_c/Program Files/Sys Info/msinfo32.exe"
+cp "$work/build/registry_check.exe" "$drive_c/My Tools/Quillane Check.exe"
+cp "$work/build/started_marker.exe" "$drive_c/Program Files/Sys Info/msinfo32.exe"
 
 set +e
 (cd "$drive_c/My Tools" && "$wine_cmd" "C:\\My Tools\\Quillane Check.exe" "C:\\Program Files\\Sys Info\\msinfo32.exe") \

@@ -7,6 +7,10 @@
 #include <QCoreApplication>
 #include <cstdio>
 
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
 #ifdef QUILLANE_HAS_UI
 #include "ui/run_windows.h"
 #endif
@@ -15,6 +19,7 @@ int main(int argc, char* argv[]) {
     QStringList args;
     for (int i = 1; i < argc; ++i)
         args.append(QString::fromLocal8Bit(argv[i]));
+    const quillane::LeadingOptions options = quillane::takeLeadingOptions(args);
     const QString text = quillane::argumentText(args);
 
     if (text == QLatin1String("--help")) {
@@ -27,8 +32,19 @@ int main(int argc, char* argv[]) {
     }
     const quillane::CommandLine cl = quillane::splitCommandLine(text);
     if (cl.hasColon && cl.option == QLatin1String("/B")) {
+#ifdef Q_OS_UNIX
+        // One write per buffer rather than per page; a person at a terminal still sees each
+        // page as it is built.
+        if (!::isatty(STDOUT_FILENO)) std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
+#endif
         QCoreApplication app(argc, argv);
-        return quillane::runHeadlessBatch(cl.file, stdout, stderr);
+        quillane::HeadlessOptions headless;
+        headless.allowOtherFiles = options.allowOtherFiles;
+        return quillane::runHeadlessBatch(cl.file, stdout, stderr, headless);
+    }
+    if (options.allowOtherFiles) {
+        std::fputs("--allow-other-files goes only before /B:<folder>; see --help.\n", stderr);
+        return 2;
     }
 #ifdef QUILLANE_HAS_UI
     return quillane::runWindows(argc, argv, text);

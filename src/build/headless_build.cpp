@@ -4,103 +4,231 @@
 #include "build/document_load.h"
 #include "build/page_build.h"
 
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+
 namespace quillane {
 
 namespace {
 
-QString oneLine(QString text) {
-    text.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
-    text.replace(u'\r', u' ').replace(u'\n', u' ');
-    return text;
+volatile std::sig_atomic_t g_stopSignal = 0;
+
+extern "C" void onStopSignal(int signal) {
+    g_stopSignal = signal;
 }
 
-void printLine(std::FILE* f, const QString& line) {
-    const QByteArray bytes = line.toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), f);
-    std::fputc('\n', f);
-}
+// For as long as a batch runs: SIGINT and SIGTERM ask it to stop after the current page, and
+// the handler goes at once, so that a second signal ends the program. A reader that went away
+// (a closed pipe) makes writes fail instead of killing the program with half the pages built.
+class SignalScope {
+public:
+    SignalScope() {
+        g_stopSignal = 0;
+#ifdef Q_OS_UNIX
+        struct sigaction stop {};
+        stop.sa_handler = onStopSignal;
+        sigemptyset(&stop.sa_mask);
+        stop.sa_flags = SA_RESTART | SA_RESETHAND;
+        for (int i = 0; i < 2; ++i) {
+            ::sigaction(kStopSignals[i], nullptr, &m_old[i]);
+            // A signal ignored by whoever started us (nohup, a background job) stays ignored.
+            if (m_old[i].sa_handler != SIG_IGN) ::sigaction(kStopSignals[i], &stop, nullptr);
+        }
+        struct sigaction ignore {};
+        ignore.sa_handler = SIG_IGN;
+        sigemptyset(&ignore.sa_mask);
+        ::sigaction(SIGPIPE, &ignore, &m_oldPipe);
+#endif
+    }
+    ~SignalScope() {
+#ifdef Q_OS_UNIX
+        for (int i = 0; i < 2; ++i)
+            ::sigaction(kStopSignals[i], &m_old[i], nullptr);
+        ::sigaction(SIGPIPE, &m_oldPipe, nullptr);
+#endif
+    }
+    SignalScope(const SignalScope&) = delete;
+    SignalScope& operator=(const SignalScope&) = delete;
 
-// One document on its own: read it with its template, pour, write.
-DocumentOutcome buildDocument(const QString& path, TemplateCache& templates,
-                              std::vector<Message>& messages, QString& output) {
+private:
+#ifdef Q_OS_UNIX
+    static constexpr int kStopSignals[2] = {SIGINT, SIGTERM};
+    struct sigaction m_old[2]{};
+    struct sigaction m_oldPipe {};
+#endif
+};
+
+// One of the two output streams; remembers the first error writing to it.
+class Stream {
+public:
+    explicit Stream(std::FILE* f) : m_f(f) {}
+    void line(const QString& text) {
+        const QByteArray bytes = text.toUtf8() + '\n';
+        errno = 0;
+        if (std::fwrite(bytes.constData(), 1, size_t(bytes.size()), m_f) != size_t(bytes.size()))
+            failed();
+    }
+    void flush() {
+        errno = 0;
+        if (std::fflush(m_f) != 0 || std::ferror(m_f)) failed();
+    }
+    int error() const { return m_error; }
+
+private:
+    void failed() {
+        if (!m_error) m_error = errno ? errno : EIO;
+    }
+    std::FILE* m_f;
+    int m_error = 0;
+};
+
+// One document on its own, without any window: read it with its template, pour, write.
+struct DocumentBuild {
+    DocumentOutcome outcome = DocumentOutcome::NotRead;
+    std::vector<Message> messages; // in the order they arose
+    QString output;                // the page it names
+    QString notAPage;              // why its output was not written (see nonPageReason)
+};
+
+DocumentBuild buildDocument(const QString& path, const QString& folder, TemplateCache& templates,
+                            bool allowOtherFiles) {
+    DocumentBuild b;
     const LoadedDocument d = loadDocument(path, templates);
-    messages = d.messages;
-    switch (d.result) {
-    case LoadedDocument::Result::Failed:
-        return DocumentOutcome::NotRead;
-    case LoadedDocument::Result::StoppedEarly:
-        return DocumentOutcome::ReadStoppedEarly;
-    case LoadedDocument::Result::Loaded:
-        break;
+    b.messages = d.messages;
+    if (d.result != LoadedDocument::Result::Loaded) {
+        b.outcome = d.result == LoadedDocument::Result::StoppedEarly
+                        ? DocumentOutcome::ReadStoppedEarly
+                        : DocumentOutcome::NotRead;
+        return b;
+    }
+    b.output = d.document.output;
+    if (!allowOtherFiles) b.notAPage = nonPageReason(b.output, folder);
+    if (!b.notAPage.isEmpty()) {
+        b.outcome = DocumentOutcome::NotAPage;
+        return b;
     }
     const PageOutcome page = buildPageFile(templates, d.document.templatePath, d.document.title,
-                                           d.table, d.document.output, path);
-    if (!page.built()) {
-        messages.push_back(page.failure);
-        return DocumentOutcome::BuildFailed;
-    }
-    output = d.document.output;
-    return DocumentOutcome::Built;
+                                           d.table, b.output, path);
+    if (!page.built()) b.messages.push_back(page.failure);
+    b.outcome = page.built() ? DocumentOutcome::Built : DocumentOutcome::BuildFailed;
+    return b;
 }
 
-// Prints every message as "document: title: text", and each page built.
+// Prints every message as "document: title: text" on standard error, and each page built on
+// standard output.
 class Console : public BatchObserver {
 public:
-    Console(std::FILE* out, std::FILE* err) : m_out(out), m_err(err) {}
-    void tell(const QString& document, const std::vector<Message>& messages) {
-        for (const Message& m : messages)
-            printLine(m_err, document + QStringLiteral(": ") + m.title + QStringLiteral(": ") +
-                                 oneLine(m.text));
-        m_told = !messages.empty();
+    Console(Stream& out, Stream& err, const QString& folder) : m_out(out), m_err(err), m_folder(folder) {}
+
+    void tell(const QString& document, const DocumentBuild& b) {
+        m_document = document;
+        for (const Message& m : b.messages)
+            m_err.line(escapeControls(document) + QStringLiteral(": ") + m.title +
+                       QStringLiteral(": ") + oneLine(m.text));
+        if (!b.notAPage.isEmpty())
+            m_err.line(escapeControls(document + QStringLiteral(": not built: its output '") +
+                                      b.output + QStringLiteral("' ") + b.notAPage +
+                                      QStringLiteral("; a batch writes such files only when "
+                                                     "--allow-other-files is given before /B:")));
+        m_told = !b.messages.empty() || !b.notAPage.isEmpty();
+        m_output = b.output;
     }
-    QString output;
+    void outOfMemory(const QString& fullPath, const Message& m) override {
+        m_document = fullPath;
+        m_err.line(escapeControls(fullPath) + QStringLiteral(": ") + m.title + QStringLiteral(": ") +
+                   oneLine(m.text));
+        m_told = true;
+    }
+    void documentStarted(const QString&, int) override { m_told = false; }
     void documentFinished(const QString& fullPath, DocumentOutcome outcome) override {
+        const QString name = escapeControls(fullPath);
         switch (outcome) {
         case DocumentOutcome::Built:
-            printLine(m_out, output);
+            m_out.line(escapeControls(m_output));
             break;
         case DocumentOutcome::ReadStoppedEarly:
-            printLine(m_err, fullPath + QStringLiteral(": not built: the document stops at an "
-                                                       "empty line where a section should start"));
+            m_err.line(name + QStringLiteral(": not built: the document stops at an empty line "
+                                             "where a section should start"));
+            break;
+        case DocumentOutcome::NameNotUtf8:
+            m_err.line(name + QStringLiteral(": not built: its name is not valid UTF-8; rename "
+                                             "it to build it"));
             break;
         case DocumentOutcome::NotRead:
         case DocumentOutcome::BuildFailed:
-            if (!m_told) printLine(m_err, fullPath + QStringLiteral(": not built"));
+        case DocumentOutcome::NotAPage:
+            if (!m_told) m_err.line(name + QStringLiteral(": not built"));
             break;
         }
-        std::fflush(m_out);
     }
+    bool stopRequested() override { return g_stopSignal != 0; }
 
 private:
-    std::FILE* m_out;
-    std::FILE* m_err;
+    // A message on one line: its own line ends become blanks, and the names it quotes keep
+    // theirs, escaped like every other control character.
+    QString oneLine(QString text) const {
+        for (const QString& name : {m_document, m_folder}) {
+            const QString escaped = escapeControls(name);
+            if (escaped != name) text.replace(name, escaped);
+        }
+        text.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+        return escapeControls(text);
+    }
+
+    Stream& m_out;
+    Stream& m_err;
+    QString m_folder;
+    QString m_document;
+    QString m_output;
     bool m_told = false;
 };
 
+QString signalName(int signal) {
+    return signal == SIGINT    ? QStringLiteral("SIGINT")
+           : signal == SIGTERM ? QStringLiteral("SIGTERM")
+                               : QStringLiteral("signal %1").arg(signal);
+}
+
 } // namespace
 
-int runHeadlessBatch(const QString& folder, std::FILE* out, std::FILE* err) {
-    QStringList names;
+int runHeadlessBatch(const QString& folder, std::FILE* out, std::FILE* err,
+                     const HeadlessOptions& options) {
+    const SignalScope signalScope;
+    Stream outStream(out), errStream(err);
+    QList<BatchDocument> documents;
     QString reason;
-    if (!listBatchDocuments(folder, names, reason)) {
-        printLine(err, QStringLiteral("Cannot list the folder '") +
-                           (folder.isEmpty() ? QStringLiteral(".") : folder) +
-                           QStringLiteral("': ") + reason);
+    if (!listBatchDocuments(folder, documents, reason)) {
+        errStream.line(QStringLiteral("Cannot list the folder '") +
+                       escapeControls(folder.isEmpty() ? QStringLiteral(".") : folder) +
+                       QStringLiteral("': ") + reason);
+        errStream.flush();
         return 2;
     }
     TemplateCache templates;
-    Console console(out, err);
-    const BatchSummary summary = runBatch(folder, names, console, [&](const QString& path) {
-        std::vector<Message> messages;
-        const DocumentOutcome outcome = buildDocument(path, templates, messages, console.output);
-        console.tell(path, messages);
-        return outcome;
+    Console console(outStream, errStream, folder);
+    const BatchSummary summary = runBatch(folder, documents, console, [&](const QString& path) {
+        const DocumentBuild b = buildDocument(path, folder, templates, options.allowOtherFiles);
+        console.tell(path, b);
+        return b.outcome;
     });
-    printLine(out, QStringLiteral("%1 templated document%2 found, %3 built.")
-                       .arg(summary.found)
-                       .arg(summary.found == 1 ? "" : "s")
-                       .arg(summary.built));
-    std::fflush(out);
+    const int stopSignal = g_stopSignal;
+    QString counts = QStringLiteral("%1 templated document%2 found, %3 built")
+                         .arg(summary.found)
+                         .arg(summary.found == 1 ? "" : "s")
+                         .arg(summary.built);
+    if (stopSignal)
+        counts += QStringLiteral("; %1 stopped the build after %2 of them")
+                      .arg(signalName(stopSignal))
+                      .arg(summary.done);
+    outStream.line(counts + u'.');
+    outStream.flush();
+    if (outStream.error())
+        errStream.line(QStringLiteral("Cannot write to standard output: ") +
+                       QString::fromLocal8Bit(std::strerror(outStream.error())));
+    errStream.flush();
+    if (stopSignal) return 128 + stopSignal;
+    if (outStream.error() || errStream.error()) return 1;
     return summary.built == summary.found ? 0 : 1;
 }
 

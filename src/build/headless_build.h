@@ -5,9 +5,17 @@
 
 namespace quillane {
 
-// The batch build without any window: messages go to standard error as one line each, built
-// pages to standard output. Returns the exit status: 0 all built, 1 some not, 2 the folder
-// cannot be listed.
-int runHeadlessBatch(const QString& folder, std::FILE* out, std::FILE* err);
+struct HeadlessOptions {
+    // --allow-other-files: also write outputs that are no web pages or that are hidden.
+    bool allowOtherFiles = false;
+};
+
+// The batch build without any window: messages go to standard error as one line each (control
+// characters in names escaped), built pages to standard output. SIGINT and SIGTERM stop it
+// after the current page (a second one ends the program at once); a closed pipe is a write
+// error, not the end. Returns the exit status: 0 all built, 1 some not or a line could not be
+// written, 2 the folder cannot be listed, 128 + the signal (130, 143) when a signal stopped it.
+int runHeadlessBatch(const QString& folder, std::FILE* out, std::FILE* err,
+                     const HeadlessOptions& options = {});
 
 } // namespace quillane

@@ -47,19 +47,14 @@ PageBytes pourTemplatePage(const TemplateRead& templ, const QString& templatePat
                            const QString& title, const SectionTable& table) {
     if (std::optional<Message> problem = templateProblem(templ, templatePath))
         return {{}, std::move(problem)};
-    try {
-        return pour(templ, title, table);
-    } catch (const std::bad_alloc&) {
-        return {{},
-                engineMessage(QStringLiteral("ERROR: There is not enough memory to build this "
-                                             "page, cannot build!"))};
-    }
+    return pour(templ, title, table);
 }
 
-PageOutcome buildPageFile(TemplateCache& templates, const QString& templatePath,
-                          const QString& title, const SectionTable& table,
-                          const QString& outputPath, const QString& documentPath) {
-    Q_UNUSED(documentPath);
+namespace {
+
+PageOutcome pourAndWrite(TemplateCache& templates, const QString& templatePath,
+                         const QString& title, const SectionTable& table,
+                         const QString& outputPath, const QString& documentPath) {
     const std::shared_ptr<const TemplateRead> templ = templates.read(templatePath);
     if (std::optional<Message> problem = templateProblem(*templ, templatePath))
         return {PageOutcome::Kind::Failed, *problem};
@@ -68,13 +63,40 @@ PageOutcome buildPageFile(TemplateCache& templates, const QString& templatePath,
                 engineMessage(QStringLiteral("ERROR: No output file is set, cannot build!"))};
     PageBytes page = pourTemplatePage(*templ, templatePath, title, table);
     if (page.failure) return {PageOutcome::Kind::Failed, *page.failure};
+    // A page never replaces the files it is made from.
+    std::vector<WriteGuard> guards{
+        {templatePath, QStringLiteral("it is the template of this page")}};
+    if (!documentPath.isEmpty())
+        guards.push_back({documentPath, QStringLiteral("it is the templated document being built")});
     FileError error;
-    if (!writeFileQuickly(outputPath, page.bytes, error))
+    switch (writeFileAtomically(outputPath, page.bytes, WriteMode::Page, error, guards)) {
+    case WriteOutcome::Written:
+        return {PageOutcome::Kind::Written, {}};
+    case WriteOutcome::Unchanged:
+        return {PageOutcome::Kind::Unchanged, {}};
+    case WriteOutcome::Failed:
+        break;
+    }
+    return {PageOutcome::Kind::Failed,
+            engineMessage(QStringLiteral("ERROR: Cannot write the page '") + outputPath +
+                          QStringLiteral("': ") + error.description +
+                          QStringLiteral(". Nothing was built."))};
+}
+
+} // namespace
+
+PageOutcome buildPageFile(TemplateCache& templates, const QString& templatePath,
+                          const QString& title, const SectionTable& table,
+                          const QString& outputPath, const QString& documentPath) {
+    try {
+        return pourAndWrite(templates, templatePath, title, table, outputPath, documentPath);
+    } catch (const std::bad_alloc&) {
+        // What was allocated for this page is freed by now: enough is left to say so.
         return {PageOutcome::Kind::Failed,
-                engineMessage(QStringLiteral("ERROR: Cannot write the page '") + outputPath +
-                              QStringLiteral("': ") + error.description +
-                              QStringLiteral(". Nothing was built."))};
-    return {PageOutcome::Kind::Written, {}};
+                engineMessage(QStringLiteral("ERROR: There is not enough memory to build the "
+                                             "page '") +
+                              outputPath + QStringLiteral("'. Nothing was built."))};
+    }
 }
 
 } // namespace quillane

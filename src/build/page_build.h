@@ -34,7 +34,10 @@ struct PageOutcome {
 };
 
 // Everything one page needs: read the template (through the cache), pour, write to
-// outputPath. documentPath, when known, is never written over.
+// outputPath. Only a page is replaced: never the template, the document being built
+// (documentPath, when known) or any other template or document, nor anything that is not a
+// regular file; a page already on disk as it is built is left alone (Unchanged). Running out
+// of memory is a failure like any other.
 PageOutcome buildPageFile(TemplateCache& templates, const QString& templatePath,
                           const QString& title, const SectionTable& table,
                           const QString& outputPath, const QString& documentPath);

@@ -15,6 +15,13 @@ struct CommandLine {
 
 CommandLine splitCommandLine(const QString& argumentText);
 
+// Options written before the argument text ("--allow-other-files /B:site"). They are taken off
+// the front of the arguments before these are joined, so that the rest splits as usual.
+struct LeadingOptions {
+    bool allowOtherFiles = false;
+};
+LeadingOptions takeLeadingOptions(QStringList& arguments);
+
 // The argument text as the program sees it: its arguments joined by single spaces.
 QString argumentText(const QStringList& arguments);
 

@@ -211,7 +211,8 @@ bool DesignerController::preview() {
     bool written = false;
     {
         BusyGuard busy(m_s.app);
-        written = writeFileQuickly(path, encodePage(m_view.defaultHtml() + kCrLf), error);
+        written = writeFileAtomically(path, encodePage(m_view.defaultHtml() + kCrLf),
+                                      WriteMode::Page, error) != WriteOutcome::Failed;
     }
     if (!written) {
         m_s.tell(QStringLiteral("Could not write the preview page '") + path +

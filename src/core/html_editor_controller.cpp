@@ -2,6 +2,8 @@
 
 #include "formats/document_file.h"
 
+#include <new>
+
 #include <optional>
 
 namespace quillane {
@@ -224,22 +226,82 @@ QString HtmlEditorController::chooseBatchFolder() {
     return folderOfChoice(m_dialog.fileName, m_dialog.fileTitle);
 }
 
-DocumentOutcome HtmlEditorController::buildBatchDocument(const QString& path) {
-    const LoadResult read = readDocument(path);
-    if (!read.loaded()) {
-        m_s.ws.CurrentFile.clear();
-        return read.kind == LoadResult::Kind::Empty ? DocumentOutcome::ReadStoppedEarly
-                                                    : DocumentOutcome::NotRead;
-    }
-    m_s.ws.CurrentFile = path;
-    return BuildPage(m_s, m_view.output(), m_s.ws.TemplatePath) ? DocumentOutcome::Built
-                                                                : DocumentOutcome::BuildFailed;
+namespace {
+
+// The first `cap` items, then "... and N more".
+QString cappedList(const QStringList& items, qsizetype cap, const QString& separator) {
+    QStringList shown = items.mid(0, cap);
+    if (items.size() > cap) shown << QStringLiteral("... and %1 more").arg(items.size() - cap);
+    return shown.join(separator);
 }
 
-BatchSummary HtmlEditorController::batchCompile(const QString& folder, const QStringList& names,
+} // namespace
+
+std::optional<HtmlEditorController::AgreedOutputs>
+HtmlEditorController::askAboutOtherFiles(const QString& folder,
+                                         const QList<BatchDocument>& documents) {
+    AgreedOutputs agreed;
+    QStringList lines;
+    for (const BatchDocument& doc : documents) {
+        if (!doc.nameIsUtf8) continue;
+        const QString full = batchDocumentPath(folder, doc.name);
+        const DocumentRead read = readDocumentFile(full);
+        if (!read.headerRead || nonPageReason(read.value.output, folder).isEmpty()) continue;
+        agreed.insert(full, read.value.output);
+        lines << escapeControls(doc.name + QStringLiteral(" -> ") + read.value.output);
+    }
+    if (agreed.isEmpty()) return agreed;
+    const QString text =
+        QStringLiteral("These templated documents would write files that are not web pages "
+                       "(names ending in ") +
+        pageExtensionList() + QStringLiteral(") or that are hidden or in a hidden folder:") +
+        kCrLf + kCrLf + cappedList(lines, 10, kCrLf) + kCrLf + kCrLf +
+        QStringLiteral("Yes: build them too and write these files.") + kCrLf +
+        QStringLiteral("No: skip them and build the other documents.") + kCrLf +
+        QStringLiteral("Cancel: stop the batch build; nothing is built.");
+    switch (m_s.tell(text, QStringLiteral("Quillane HTML Editor"), MsgIcon::Exclamation,
+                     MsgButtons::YesNoCancel, MsgAnswer::No)) {
+    case MsgAnswer::Yes:
+        return agreed;
+    case MsgAnswer::No:
+        return AgreedOutputs();
+    default:
+        return std::nullopt;
+    }
+}
+
+DocumentOutcome HtmlEditorController::buildBatchDocument(const QString& path,
+                                                         const QString& folder,
+                                                         const AgreedOutputs& agreed) {
+    try {
+        const LoadResult read = readDocument(path);
+        if (!read.loaded()) {
+            m_s.ws.CurrentFile.clear();
+            return read.kind == LoadResult::Kind::Empty ? DocumentOutcome::ReadStoppedEarly
+                                                        : DocumentOutcome::NotRead;
+        }
+        m_s.ws.CurrentFile = path;
+        const QString output = documentOutputPath(m_s.ws, m_view.output());
+        // Only the outputs the user agreed to, as they were when asked.
+        if (!nonPageReason(output, folder).isEmpty() && agreed.value(path) != output)
+            return DocumentOutcome::NotAPage;
+        return BuildPage(m_s, m_view.output(), m_s.ws.TemplatePath)
+                   ? DocumentOutcome::Built
+                   : DocumentOutcome::BuildFailed;
+    } catch (const std::bad_alloc&) {
+        // Nothing of this document stays behind for a Save to write over it.
+        m_s.ws.CurrentFile.clear();
+        ResetEditor(m_s, EditorMode::HtmlEditor);
+        throw;
+    }
+}
+
+BatchSummary HtmlEditorController::batchCompile(const QString& folder,
+                                                const QList<BatchDocument>& documents,
+                                                const AgreedOutputs& agreed,
                                                 BatchObserver& observer) {
-    return runBatch(folder, names, observer, [this](const QString& path) {
-        const DocumentOutcome outcome = buildBatchDocument(path);
+    return runBatch(folder, documents, observer, [&](const QString& path) {
+        const DocumentOutcome outcome = buildBatchDocument(path, folder, agreed);
         if (m_s.app) m_s.app->processEvents();
         return outcome;
     });

@@ -5,6 +5,9 @@
 #include "core/load_file.h"
 #include "core/workspace.h"
 
+#include <QHash>
+#include <optional>
+
 namespace quillane {
 
 // The HTML editor's workflow, without any widget: open, save, change template, build and the
@@ -35,12 +38,19 @@ public:
 
     // The batch: the folder the user chose (asking to save first), "" when cancelled.
     QString chooseBatchFolder();
+    // A received folder decides where its pages go: before anything is built, the user is
+    // asked once about the documents whose outputs are no web pages or are hidden. Nothing when
+    // the user cancels the batch; otherwise the outputs the user let it write (document ->
+    // output, as they were when asked).
+    using AgreedOutputs = QHash<QString, QString>;
+    std::optional<AgreedOutputs> askAboutOtherFiles(const QString& folder,
+                                                    const QList<BatchDocument>& documents);
     // Builds every templated document of the folder through the editor, as a user would by
     // hand: reset, read, build. Afterwards CurrentFile names the last document if it was read,
     // and is empty if the last one could not be, so a Save never writes one document over
     // another.
-    BatchSummary batchCompile(const QString& folder, const QStringList& names,
-                              BatchObserver& observer);
+    BatchSummary batchCompile(const QString& folder, const QList<BatchDocument>& documents,
+                              const AgreedOutputs& agreed, BatchObserver& observer);
 
 private:
     struct Snapshot {
@@ -54,7 +64,8 @@ private:
     QString startingFile() const;
     // Reset and read: the one way a document comes into the editor.
     LoadResult readDocument(const QString& path);
-    DocumentOutcome buildBatchDocument(const QString& path);
+    DocumentOutcome buildBatchDocument(const QString& path, const QString& folder,
+                                       const AgreedOutputs& agreed);
 
     Session& m_s;
     HtmlEditorPort& m_view;

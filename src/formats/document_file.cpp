@@ -84,16 +84,6 @@ QString documentFileText(const DocumentFile& file) {
     return out;
 }
 
-namespace {
-
-bool isWindowsPath(const QString& p) {
-    const bool drive =
-        p.size() >= 3 && p[0].isLetter() && p[1] == u':' && (p[2] == u'\\' || p[2] == u'/');
-    return drive || p.startsWith(QLatin1String("\\\\"));
-}
-
-} // namespace
-
 QString resolveStoredPath(const QString& stored, const QString& documentPath) {
     if (stored.isEmpty()) return stored;
     // A drive or network path written on Windows stays as it is too.

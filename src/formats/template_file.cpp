@@ -32,7 +32,9 @@ ReadFailure unreadableFile(const QString& path, const FileError& e) {
 
 std::optional<Message> saveTextFile(const QString& path, const QString& text) {
     FileError error;
-    if (saveFileAtomically(path, encodeForStorage(text), error)) return std::nullopt;
+    if (writeFileAtomically(path, encodeForStorage(text), WriteMode::Durable, error) !=
+        WriteOutcome::Failed)
+        return std::nullopt;
     return Message{QStringLiteral("Could not save '") + path + QStringLiteral("':") + kCrLf +
                        error.description,
                    QStringLiteral("Quillane"), MsgIcon::Exclamation};

@@ -2,22 +2,40 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <new>
 
 #ifdef Q_OS_UNIX
-#include <atomic>
+#include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
+#else
+#include <QSaveFile>
 #endif
 
 namespace quillane {
 
 namespace {
 
+const FileError kOutOfMemory{7, QStringLiteral("Out of memory")};
+
+FileError tooLarge() {
+    return {75,
+            QStringLiteral("Path/File access error: the file is too large (the limit is %1 MiB)")
+                .arg(kMaxReadBytes >> 20)};
+}
+
+FileError windowsPath(const char* verb) {
+    return {76, QStringLiteral("Path not found: it is a Windows path, which this system cannot ") +
+                    QLatin1String(verb)};
+}
+
 #ifdef Q_OS_UNIX
+
 FileError errnoError(int err) {
     switch (err) {
     case ENOENT:
@@ -27,24 +45,152 @@ FileError errnoError(int err) {
         return {70, QStringLiteral("Permission denied")};
     case EISDIR:
         return {75, QStringLiteral("Path/File access error: it is a folder")};
+    case ENOTDIR:
+        return {76, QStringLiteral("Path not found: a part of the path is not a folder")};
     case ENOSPC:
-        return {61, QStringLiteral("Disk full")};
+        return {61, QStringLiteral("No space left on device")};
+    case EDQUOT:
+        return {61, QStringLiteral("Disk quota exceeded")};
+    case EROFS:
+        return {75, QStringLiteral("Path/File access error: the file system is read-only")};
+    case ENAMETOOLONG:
+        return {52, QStringLiteral("Bad file name or number: the name is too long")};
+    case ENOMEM:
+        return kOutOfMemory;
     default:
         return {75, QStringLiteral("Path/File access error: ") +
                         QString::fromLocal8Bit(std::strerror(err))};
     }
 }
+
+// What a path names when it is not a regular file.
+FileError notAFile(mode_t mode) {
+    if (S_ISDIR(mode)) return errnoError(EISDIR);
+    const char* what = S_ISFIFO(mode)                   ? "a named pipe (FIFO)"
+                       : S_ISSOCK(mode)                 ? "a socket"
+                       : S_ISCHR(mode) || S_ISBLK(mode) ? "a device"
+                                                        : "a special file";
+    return {75, QStringLiteral("Path/File access error: it is %1, not a file").arg(what)};
+}
+
+// Closes a descriptor when it goes out of scope.
+struct Fd {
+    int fd = -1;
+    explicit Fd(int f) : fd(f) {}
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    ~Fd() {
+        if (fd >= 0) ::close(fd);
+    }
+    int release() { return std::exchange(fd, -1); }
+};
+
+bool writeAll(int fd, const char* p, qsizetype left, off_t offset = -1) {
+    while (left > 0) {
+        const ssize_t n =
+            offset < 0 ? ::write(fd, p, size_t(left)) : ::pwrite(fd, p, size_t(left), offset);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        p += n;
+        left -= n;
+        if (offset >= 0) offset += n;
+    }
+    return true;
+}
+
 #endif
 
-FileError qtFileError(const QFileDevice& f) {
-    switch (f.error()) {
-    case QFileDevice::OpenError:
-    case QFileDevice::PermissionsError:
-    case QFileDevice::WriteError:
-    case QFileDevice::ResourceError:
-    default:
-        return {75, f.errorString()};
+} // namespace
+
+bool isWindowsPath(const QString& path) {
+#ifdef Q_OS_WIN
+    Q_UNUSED(path);
+    return false;
+#else
+    const auto letter = [](QChar c) {
+        return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z');
+    };
+    return (path.size() >= 3 && letter(path[0]) && path[1] == u':' &&
+            (path[2] == u'\\' || path[2] == u'/')) ||
+           path.startsWith(QLatin1String("\\\\"));
+#endif
+}
+
+// --- Reading ---------------------------------------------------------------------------------
+
+namespace {
+
+bool readBounded(const QString& path, QByteArray& bytes, FileError& error) {
+#ifdef Q_OS_UNIX
+    const QByteArray name = QFile::encodeName(path);
+    // Looked at before it is opened: a device, named pipe or socket is never opened at all.
+    struct stat st {};
+    if (::stat(name.constData(), &st) != 0) {
+        error = errnoError(errno);
+        return false;
     }
+    if (!S_ISREG(st.st_mode)) {
+        error = notAFile(st.st_mode);
+        return false;
+    }
+    if (st.st_size > kMaxReadBytes) {
+        error = tooLarge();
+        return false;
+    }
+    // Should it be swapped for something else meanwhile, the open still does not wait and the
+    // read still stops at the limit.
+    Fd fd(::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (fd.fd < 0) {
+        error = errnoError(errno);
+        return false;
+    }
+    // The size it had is what is read; only a file that claims to be empty is read to its end
+    // (some system files do).
+    const qsizetype want = st.st_size > 0 ? qsizetype(st.st_size) : kMaxReadBytes + 1;
+    bytes.resize(std::min<qsizetype>(want, std::max<qsizetype>(qsizetype(st.st_size), 65536)));
+    qsizetype got = 0;
+    while (got < want) {
+        if (got == bytes.size()) bytes.resize(std::min(want, 2 * got));
+        const ssize_t n = ::read(fd.fd, bytes.data() + got, size_t(bytes.size() - got));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            error = errno == EAGAIN ? notAFile(S_IFIFO) : errnoError(errno);
+            return false;
+        }
+        if (n == 0) break;
+        got += n;
+    }
+    if (got > kMaxReadBytes) {
+        error = tooLarge();
+        return false;
+    }
+    bytes.truncate(got);
+    return true;
+#else
+    const QFileInfo info(path);
+    if (info.isDir()) {
+        error = {75, QStringLiteral("Path/File access error: it is a folder")};
+        return false;
+    }
+    if (info.size() > kMaxReadBytes) {
+        error = tooLarge();
+        return false;
+    }
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) {
+        error = f.exists() ? FileError{75, f.errorString()}
+                           : FileError{53, QStringLiteral("File not found")};
+        return false;
+    }
+    bytes = f.read(kMaxReadBytes + 1);
+    if (bytes.size() > kMaxReadBytes) {
+        error = tooLarge();
+        return false;
+    }
+    return true;
+#endif
 }
 
 } // namespace
@@ -54,50 +200,17 @@ bool readFileBytes(const QString& path, QByteArray& bytes, FileError& error) {
         error = {53, QStringLiteral("File not found")};
         return false;
     }
-#ifdef Q_OS_UNIX
-    const QByteArray name = QFile::encodeName(path);
-    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        error = errnoError(errno);
+    if (isWindowsPath(path)) {
+        error = windowsPath("read");
         return false;
     }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        error = errnoError(S_ISDIR(st.st_mode) ? EISDIR : errno);
-        ::close(fd);
-        return false;
+    try {
+        if (readBounded(path, bytes, error)) return true;
+    } catch (const std::bad_alloc&) {
+        error = kOutOfMemory;
     }
-    bytes.resize(S_ISREG(st.st_mode) ? qsizetype(st.st_size) : 0);
-    qsizetype got = 0;
-    for (;;) {
-        if (got == bytes.size()) bytes.resize(got + 65536 > 2 * got ? got + 65536 : 2 * got);
-        const ssize_t n = ::read(fd, bytes.data() + got, size_t(bytes.size() - got));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            error = errnoError(errno);
-            ::close(fd);
-            return false;
-        }
-        if (n == 0) break;
-        got += n;
-    }
-    ::close(fd);
-    bytes.truncate(got);
-    return true;
-#else
-    if (QFileInfo(path).isDir()) {
-        error = {75, QStringLiteral("Path/File access error: it is a folder")};
-        return false;
-    }
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
-        error = f.exists() ? FileError{75, f.errorString()}
-                           : FileError{53, QStringLiteral("File not found")};
-        return false;
-    }
-    bytes = f.readAll();
-    return true;
-#endif
+    bytes = QByteArray();
+    return false;
 }
 
 bool fileSignature(const QString& path, FileSignature& sig) {
@@ -119,81 +232,270 @@ bool fileSignature(const QString& path, FileSignature& sig) {
 #endif
 }
 
-bool saveFileAtomically(const QString& path, const QByteArray& bytes, FileError& error) {
-    if (path.isEmpty()) {
-        error = {75, QStringLiteral("No file name was given")};
-        return false;
+// --- Writing ---------------------------------------------------------------------------------
+
+namespace {
+
+// Why a file that starts like this must not be replaced by a page, or nullptr.
+const char* magicReason(QByteArrayView head) {
+    if (head.startsWith("\xEF\xBB\xBF")) head = head.sliced(3);
+    if (head.startsWith("#QT1#")) return "it is a template, not a page";
+    if (head.startsWith("#QH1#")) return "it is a templated document, not a page";
+    return nullptr;
+}
+constexpr qsizetype kMagicBytes = 8; // a byte-order mark and a magic
+
+#ifdef Q_OS_UNIX
+
+// What every write needs to know about this process, asked once.
+struct ProcessFacts {
+    pid_t pid = ::getpid();
+    uid_t euid = ::geteuid();
+    gid_t egid = ::getegid();
+    mode_t umask = 0;
+    std::vector<gid_t> groups;
+    ProcessFacts() {
+        umask = ::umask(022); // the only way to learn it is to set it
+        ::umask(umask);
+        const int n = ::getgroups(0, nullptr);
+        groups.resize(size_t(std::max(n, 0)));
+        if (n > 0 && ::getgroups(n, groups.data()) != n) groups.clear();
     }
-    if (QFileInfo(path).isDir()) {
-        error = {75, QStringLiteral("It is a folder")};
-        return false;
-    }
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly)) {
-        error = qtFileError(f);
-        return false;
-    }
-    if (f.write(bytes) != bytes.size()) {
-        error = qtFileError(f);
-        f.cancelWriting();
-        return false;
-    }
-    if (!f.commit()) {
-        error = qtFileError(f);
-        return false;
-    }
-    return true;
+};
+const ProcessFacts& facts() {
+    static const ProcessFacts f;
+    return f;
 }
 
-bool writeFileQuickly(const QString& path, const QByteArray& bytes, FileError& error) {
+// Whether this process may write the file, by its mode bits alone (as access() would judge,
+// except that root, who may write anything, is held to the bits too: no write bit at all is a
+// read-only file to everyone).
+bool writableByMode(const struct stat& st) {
+    const ProcessFacts& p = facts();
+    if (p.euid == 0) return (st.st_mode & 0222) != 0;
+    if (st.st_uid == p.euid) return (st.st_mode & S_IWUSR) != 0;
+    if (st.st_gid == p.egid ||
+        std::find(p.groups.begin(), p.groups.end(), st.st_gid) != p.groups.end())
+        return (st.st_mode & S_IWGRP) != 0;
+    return (st.st_mode & S_IWOTH) != 0;
+}
+
+class Writer {
+public:
+    Writer(const QByteArray& bytes, WriteMode mode, FileError& error,
+           const std::vector<WriteGuard>& guards)
+        : m_bytes(bytes), m_mode(mode), m_error(error), m_guards(guards) {}
+
+    WriteOutcome run(QByteArray target) {
+        struct stat st {};
+        if (::lstat(target.constData(), &st) != 0) {
+            if (errno != ENOENT) return fail(errnoError(errno));
+            return replace(target, nullptr);
+        }
+        if (S_ISLNK(st.st_mode)) {
+            // Written through: the file the link names is replaced in its own folder.
+            char* real = ::realpath(target.constData(), nullptr);
+            if (!real)
+                return fail(
+                    errno == ENOENT
+                        ? FileError{75, QStringLiteral("Path/File access error: it is a "
+                                                       "link to a file that does not exist")}
+                        : errnoError(errno));
+            target = real;
+            std::free(real);
+            if (::lstat(target.constData(), &st) != 0) return fail(errnoError(errno));
+        }
+        if (!S_ISREG(st.st_mode)) return fail(notAFile(st.st_mode));
+
+        if (m_mode == WriteMode::Page) {
+            bool same = false;
+            QByteArray head;
+            compare(target, st, same, head);
+            if (same) return WriteOutcome::Unchanged;
+            if (const char* reason = magicReason(head)) {
+                // Which one it is, when it is one the caller named.
+                for (const WriteGuard& g : m_guards) {
+                    struct stat other {};
+                    if (!g.path.isEmpty() &&
+                        ::stat(QFile::encodeName(g.path).constData(), &other) == 0 &&
+                        other.st_dev == st.st_dev && other.st_ino == st.st_ino)
+                        return fail({70, QStringLiteral("Permission denied: ") + g.reason});
+                }
+                return fail({70, QStringLiteral("Permission denied: ") + QLatin1String(reason)});
+            }
+        }
+        if (!writableByMode(st))
+            return fail({70, QStringLiteral("Permission denied: the file is read-only")});
+        return st.st_nlink > 1 ? rewriteInPlace(target) : replace(target, &st);
+    }
+
+private:
+    WriteOutcome fail(const FileError& e) {
+        m_error = e;
+        return WriteOutcome::Failed;
+    }
+
+    // Whether the file holds exactly the bytes to write, and its first bytes. A file that
+    // cannot be read is taken as different.
+    void compare(const QByteArray& target, const struct stat& st, bool& same, QByteArray& head) {
+        const bool sameSize = st.st_size == m_bytes.size();
+        if (!sameSize && st.st_size < 5) return; // too short to be a template or a document
+        Fd fd(
+            ::open(target.constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC));
+        if (fd.fd < 0) return;
+        const qsizetype want = sameSize ? m_bytes.size() : kMagicBytes;
+        QByteArray chunk(std::min<qsizetype>(want, 65536), Qt::Uninitialized);
+        qsizetype got = 0;
+        same = sameSize;
+        while (got < want) {
+            const ssize_t n =
+                ::read(fd.fd, chunk.data(), size_t(std::min(chunk.size(), want - got)));
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                same = false;
+                break;
+            }
+            if (got == 0) head = chunk.left(std::min<qsizetype>(n, kMagicBytes));
+            if (!sameSize) break;
+            if (std::memcmp(chunk.constData(), m_bytes.constData() + got, size_t(n)) != 0) {
+                same = false;
+                break;
+            }
+            got += n;
+        }
+    }
+
+    // Writes the bytes into a new file beside the target and renames it over the target (or
+    // into its place when there is none yet).
+    WriteOutcome replace(const QByteArray& target, const struct stat* old) {
+        const ProcessFacts& p = facts();
+        const qsizetype slash = target.lastIndexOf('/');
+        const QByteArray folder = target.left(slash + 1);
+        const mode_t mode = old ? (old->st_mode & 07777) : 0666;
+        QByteArray temp;
+        int fd = -1;
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            // Short and independent of the target's name, so that any valid name can be built.
+            temp = folder + ".quillane-" + QByteArray::number(p.pid) + '-' +
+                   QByteArray::number(s_counter++) + ".tmp";
+            fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                        mode);
+            if (fd >= 0 || errno != EEXIST) break;
+        }
+        if (fd < 0) return fail(cannotCreate(errno, target));
+        Temporary cleanup{temp, fd};
+        if (old && p.euid == 0 && (old->st_uid != p.euid || old->st_gid != p.egid) &&
+            ::fchown(fd, old->st_uid, old->st_gid) != 0)
+            return fail(errnoError(errno));
+        if (old && ((mode & ~p.umask) != mode || (mode & 07000) != 0) && ::fchmod(fd, mode) != 0)
+            return fail(errnoError(errno));
+        if (!writeAll(fd, m_bytes.constData(), m_bytes.size()) ||
+            (m_mode == WriteMode::Durable && ::fsync(fd) != 0))
+            return fail(errnoError(errno));
+        cleanup.fd = -1;
+        if (::close(fd) != 0) return fail(errnoError(errno));
+        if (::rename(temp.constData(), target.constData()) != 0)
+            return fail(errno == EACCES || errno == EPERM ? cannotCreate(errno, target)
+                                                          : errnoError(errno));
+        cleanup.path.clear();
+        if (m_mode == WriteMode::Durable) {
+            // The rename itself is on disk once its folder is.
+            Fd dir(::open(folder.isEmpty() ? "." : folder.constData(),
+                          O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+            if (dir.fd >= 0) ::fsync(dir.fd);
+        }
+        return WriteOutcome::Written;
+    }
+
+    // Keeps every hard link to the file by writing it in place: the new size is reserved
+    // first, so a full disk fails before anything changes.
+    WriteOutcome rewriteInPlace(const QByteArray& target) {
+        Fd fd(
+            ::open(target.constData(), O_WRONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC));
+        if (fd.fd < 0) return fail(errnoError(errno));
+#ifdef FALLOC_FL_KEEP_SIZE
+        if (!m_bytes.isEmpty() && ::fallocate(fd.fd, FALLOC_FL_KEEP_SIZE, 0, m_bytes.size()) != 0 &&
+            errno != EOPNOTSUPP && errno != ENOSYS)
+            return fail(errnoError(errno));
+#endif
+        if (!writeAll(fd.fd, m_bytes.constData(), m_bytes.size(), 0) ||
+            ::ftruncate(fd.fd, m_bytes.size()) != 0 ||
+            (m_mode == WriteMode::Durable && ::fsync(fd.fd) != 0) || ::close(fd.release()) != 0)
+            return fail(errnoError(errno));
+        return WriteOutcome::Written;
+    }
+
+    // No file can be made beside the target: a permission problem is the folder's.
+    static FileError cannotCreate(int err, const QByteArray& target) {
+        if (err == ENOENT) return {76, QStringLiteral("Path not found: the folder does not exist")};
+        if (err != EACCES && err != EPERM) return errnoError(err);
+        return {70, QStringLiteral("Permission denied: files cannot be created in the folder '") +
+                        QFileInfo(QFile::decodeName(target)).absolutePath() + u'\''};
+    }
+
+    // Closes and removes the temporary file unless the write got through.
+    struct Temporary {
+        QByteArray path;
+        int fd;
+        ~Temporary() {
+            if (fd >= 0) ::close(fd);
+            if (!path.isEmpty()) ::unlink(path.constData());
+        }
+    };
+
+    const QByteArray& m_bytes;
+    WriteMode m_mode;
+    FileError& m_error;
+    const std::vector<WriteGuard>& m_guards;
+    static inline unsigned s_counter = 0;
+};
+
+#endif
+
+} // namespace
+
+WriteOutcome writeFileAtomically(const QString& path, const QByteArray& bytes, WriteMode mode,
+                                 FileError& error, const std::vector<WriteGuard>& guards) {
     if (path.isEmpty()) {
         error = {75, QStringLiteral("No file name was given")};
-        return false;
+        return WriteOutcome::Failed;
     }
+    if (isWindowsPath(path)) {
+        error = windowsPath("write");
+        return WriteOutcome::Failed;
+    }
+    try {
 #ifdef Q_OS_UNIX
-    static std::atomic<unsigned> counter{0};
-    const QByteArray target = QFile::encodeName(path);
-    struct stat old {};
-    const bool existed = ::stat(target.constData(), &old) == 0;
-    if (existed && S_ISDIR(old.st_mode)) {
-        error = errnoError(EISDIR);
-        return false;
-    }
-    const QByteArray temp = target + ".~" + QByteArray::number(::getpid()) + '-' +
-                            QByteArray::number(counter.fetch_add(1)) + ".tmp";
-    const int fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        // Creating a file fails with "not found" only when its folder is missing.
-        error = errno == ENOENT
-                    ? FileError{76, QStringLiteral("Path not found: the folder does not exist")}
-                    : errnoError(errno);
-        return false;
-    }
-    const char* p = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, p, size_t(left));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            error = errnoError(errno);
-            ::close(fd);
-            ::unlink(temp.constData());
-            return false;
-        }
-        p += n;
-        left -= n;
-    }
-    // A replaced page keeps the permissions it had.
-    if (existed) ::fchmod(fd, old.st_mode & 07777);
-    if (::close(fd) != 0 || ::rename(temp.constData(), target.constData()) != 0) {
-        error = errnoError(errno);
-        ::unlink(temp.constData());
-        return false;
-    }
-    return true;
+        return Writer(bytes, mode, error, guards).run(QFile::encodeName(path));
 #else
-    return saveFileAtomically(path, bytes, error);
+        const QFileInfo info(path);
+        if (info.isDir()) {
+            error = {75, QStringLiteral("Path/File access error: it is a folder")};
+            return WriteOutcome::Failed;
+        }
+        QFile old(path);
+        if (mode == WriteMode::Page && info.size() == bytes.size() &&
+            old.open(QIODevice::ReadOnly) && old.readAll() == bytes)
+            return WriteOutcome::Unchanged;
+        old.close();
+        if (mode == WriteMode::Page && old.open(QIODevice::ReadOnly)) {
+            if (const char* reason = magicReason(old.read(kMagicBytes))) {
+                error = {70, QStringLiteral("Permission denied: ") + QLatin1String(reason)};
+                return WriteOutcome::Failed;
+            }
+        }
+        Q_UNUSED(guards);
+        QSaveFile f(path);
+        if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size() || !f.commit()) {
+            error = {75, f.errorString()};
+            return WriteOutcome::Failed;
+        }
+        return WriteOutcome::Written;
 #endif
+    } catch (const std::bad_alloc&) {
+        error = kOutOfMemory;
+        return WriteOutcome::Failed;
+    }
 }
 
 } // namespace quillane

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <vector>
 
 namespace quillane {
 
@@ -12,17 +13,41 @@ struct FileError {
     QString description;
 };
 
-// The whole content of a file. False with the reason when it cannot be read (missing, a
-// folder, no permission, ...).
+// The largest file the program reads: far above any real template or document, small enough
+// that reading one (and the text decoded from it) always fits in memory.
+inline constexpr qint64 kMaxReadBytes = qint64(64) * 1024 * 1024;
+
+// The whole content of a regular file (symbolic links followed), at most kMaxReadBytes. False
+// with the reason when it cannot be read: missing, no permission, too large, not a regular
+// file (a folder, device, named pipe or socket is never opened, so reading never waits).
 bool readFileBytes(const QString& path, QByteArray& bytes, FileError& error);
 
-// Replaces a file atomically and waits until it is on disk: a failed or interrupted save
-// leaves the old file whole. For the user's own documents and templates.
-bool saveFileAtomically(const QString& path, const QByteArray& bytes, FileError& error);
+// A drive or network path written on Windows ("C:\x", "C:/x", "\\server\share\x"), which a
+// system without drives cannot reach. Always false on Windows.
+bool isWindowsPath(const QString& path);
 
-// Replaces a file atomically (temporary file and rename) without waiting for the disk, for
-// built pages: a batch must not pay a flush per page.
-bool writeFileQuickly(const QString& path, const QByteArray& bytes, FileError& error);
+// Durable: the user's own templates and documents; the data and the rename are on disk when
+// the write returns. Page: built pages; no flush per page, and the target must be a page.
+enum class WriteMode { Durable, Page };
+enum class WriteOutcome { Written, Unchanged, Failed };
+
+// A file the write must not replace, with the reason told when the target is that file.
+struct WriteGuard {
+    QString path;
+    QString reason;
+};
+
+// The program's one way to write a file. It replaces only a regular file: a temporary file
+// in the target's folder is written and renamed over it, so a failed or interrupted write
+// leaves the old file whole and no temporary file behind. A symbolic link is written through
+// (its target is replaced, the link stays); a file with more than one hard link is rewritten
+// in place so that every link keeps it (space is reserved first, but a crash in the middle can
+// leave it half written). Refused with the reason, touching nothing: a Windows path, anything
+// that is not a regular file, a dangling link, a read-only file, and for pages a template or
+// templated document or any file a guard names. Page mode writes nothing, keeping the time
+// stamps, when the file already holds exactly these bytes (Unchanged).
+WriteOutcome writeFileAtomically(const QString& path, const QByteArray& bytes, WriteMode mode,
+                                 FileError& error, const std::vector<WriteGuard>& guards = {});
 
 // What identifies one version of a file without reading it: where it is, its size and its
 // change times. Two equal signatures mean the content has not changed in between.

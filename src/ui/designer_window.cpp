@@ -367,7 +367,8 @@ bool frmTemplates::cmdPreview_Click() {
     bool written = false;
     {
         BusyGuard busy(s.app);
-        written = writeFileQuickly(path, encodePage(rtxDefaultHTML->text() + kCrLf), error);
+        written = writeFileAtomically(path, encodePage(rtxDefaultHTML->text() + kCrLf),
+                                      WriteMode::Page, error) != WriteOutcome::Failed;
     }
     if (!written) {
         s.tell(QStringLiteral("Could not write the preview page '") + path + QStringLiteral("':") +

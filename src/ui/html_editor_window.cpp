@@ -46,6 +46,13 @@ void placeLabel(QLabel* label, int left, int top) {
     label->adjustSize();
 }
 
+// The first `cap` items, then "... and N more".
+QString cappedList(const QStringList& items, qsizetype cap, const QString& separator) {
+    QStringList shown = items.mid(0, cap);
+    if (items.size() > cap) shown << QStringLiteral("... and %1 more").arg(items.size() - cap);
+    return shown.join(separator);
+}
+
 QString plural(int n, const char* word) {
     return QStringLiteral("%1 %2%3").arg(n).arg(QLatin1String(word)).arg(n == 1 ? "" : "s");
 }
@@ -80,14 +87,22 @@ public:
         m_name = fullPath.mid(fullPath.lastIndexOf(u'/') + 1);
         if (m_w.updatesEnabled()) m_w.setUpdatesEnabled(false);
     }
-    void documentFinished(const QString&, DocumentOutcome outcome) override {
+    void documentFinished(const QString& fullPath, DocumentOutcome outcome) override {
         if (outcome == DocumentOutcome::Built)
             ++m_built;
         else
             ++m_notBuilt;
+        if (outcome == DocumentOutcome::NameNotUtf8)
+            m_misnamed << escapeControls(fullPath.mid(fullPath.lastIndexOf(u'/') + 1));
         if (m_index == 0 || m_frame.hasExpired(kFrameMs)) showFrame();
     }
     bool stopRequested() override { return m_w.m_stopRequested; }
+    // Only the outputs the user agreed to, as they were when asked.
+    bool allowOtherFile(const QString& fullPath, const QString& output, const QString&) override {
+        const auto agreed = m_agreed.constFind(fullPath);
+        return agreed != m_agreed.cend() && *agreed == output;
+    }
+    void setAgreed(QHash<QString, QString> agreed) { m_agreed = std::move(agreed); }
 
     // The reader's and the engine's messages pass here: the window behind them shows the
     // document they are about.
@@ -111,8 +126,14 @@ public:
     }
 
     QString summary(const BatchSummary& s) const {
-        const QString counts =
-            QStringLiteral("%1 built, %2 not built.").arg(m_built).arg(m_notBuilt);
+        QString counts = QStringLiteral("%1 built, %2 not built.").arg(m_built).arg(m_notBuilt);
+        if (!m_misnamed.isEmpty())
+            counts += (m_misnamed.size() == 1
+                           ? QStringLiteral(" This name is not valid UTF-8; rename the file to "
+                                            "build it: ")
+                           : QStringLiteral(" These names are not valid UTF-8; rename the files "
+                                            "to build them: ")) +
+                      cappedList(m_misnamed, 3, QStringLiteral(", "));
         if (s.stopped)
             return QStringLiteral("Batch build stopped after %1 of %2: ")
                        .arg(s.done)
@@ -131,6 +152,8 @@ private:
     QString m_name;
     int m_built = 0;
     int m_notBuilt = 0;
+    QStringList m_misnamed;
+    QHash<QString, QString> m_agreed; // document -> the output the user let it write
 };
 
 frmHTMLEditor::frmHTMLEditor(UiSession& ui, QWidget* parent)
@@ -531,18 +554,59 @@ void frmHTMLEditor::mnuFileBatch_Click() {
     setWindowTitle(kDesignCaption);
 }
 
+// A received folder decides where its pages go: before anything is built, the user is asked
+// once about documents whose outputs are no web pages or are hidden. False = Cancel; `agreed`
+// then holds the outputs the user let the batch write.
+bool frmHTMLEditor::askAboutOtherFiles(const QString& path, const QList<BatchDocument>& documents,
+                                       QHash<QString, QString>& agreed) {
+    QStringList lines;
+    for (const BatchDocument& doc : documents) {
+        DocumentHeader header;
+        const QString full = batchDocumentPath(path, doc.name);
+        if (!doc.nameIsUtf8 || !readDocumentHeader(full, header) ||
+            nonPageReason(header.outputPath, path).isEmpty())
+            continue;
+        agreed.insert(full, header.outputPath);
+        lines << escapeControls(doc.name + QStringLiteral(" -> ") + header.outputPath);
+    }
+    if (agreed.isEmpty()) return true;
+    const QString text =
+        QStringLiteral("These templated documents would write files that are not web pages "
+                       "(names ending in ") +
+        pageExtensionList() + QStringLiteral(") or that are hidden or in a hidden folder:") +
+        kCrLf + kCrLf + cappedList(lines, 10, kCrLf) + kCrLf + kCrLf +
+        QStringLiteral("Yes: build them too and write these files.") + kCrLf +
+        QStringLiteral("No: skip them and build the other documents.") + kCrLf +
+        QStringLiteral("Cancel: stop the batch build; nothing is built.");
+    switch (m_ui.session().tell(text, QStringLiteral("Quillane HTML Editor"), MsgIcon::Exclamation,
+                                MsgButtons::YesNoCancel, MsgAnswer::No)) {
+    case MsgAnswer::Yes:
+        return true;
+    case MsgAnswer::No:
+        agreed.clear();
+        return true;
+    default:
+        return false;
+    }
+}
+
 void frmHTMLEditor::BatchCompile(const QString& path) {
     if (m_batchRunning) return;
-    QStringList names;
+    QList<BatchDocument> documents;
     QString reason;
-    if (!listBatchDocuments(path, names, reason)) {
-        lblStatus->setText(QStringLiteral("Batch build: cannot list the folder '") + path +
-                           QStringLiteral("': ") + reason + u'.');
+    if (!listBatchDocuments(path, documents, reason)) {
+        lblStatus->setText(QStringLiteral("Batch build: cannot list the folder '") +
+                           escapeControls(path) + QStringLiteral("': ") + reason + u'.');
         return;
     }
-    if (names.isEmpty()) {
-        lblStatus->setText(QStringLiteral("Batch build: no templated documents in '") + path +
-                           QStringLiteral("'."));
+    if (documents.isEmpty()) {
+        lblStatus->setText(QStringLiteral("Batch build: no templated documents in '") +
+                           escapeControls(path) + QStringLiteral("'."));
+        return;
+    }
+    QHash<QString, QString> agreed;
+    if (!askAboutOtherFiles(path, documents, agreed)) {
+        lblStatus->setText(QStringLiteral("Batch build cancelled: nothing was built."));
         return;
     }
 
@@ -575,10 +639,11 @@ void frmHTMLEditor::BatchCompile(const QString& path) {
     };
     Session& s = m_ui.session();
     BatchProgress progress(*this);
+    progress.setAgreed(std::move(agreed));
     BatchSummary summary;
     {
         Running running(*this, progress, s);
-        summary = quillane::BatchCompile(s, path, names, progress);
+        summary = quillane::BatchCompile(s, path, documents, progress);
     }
     lblStatus->setText(progress.summary(summary));
 }

@@ -2,6 +2,8 @@
 
 #include "core/ports.h"
 
+#include <QHash>
+#include <QList>
 #include <QMainWindow>
 #include <QStringList>
 #include <array>
@@ -20,6 +22,7 @@ class QPushButton;
 namespace quillane {
 
 class UiSession;
+struct BatchDocument;
 
 // frmHTMLEditor: the HTML editor, the workspace's editor for the HTML editor mode. Its
 // controls are public under their own names so that the shared routines' callers and the
@@ -123,6 +126,8 @@ private:
     };
     QString chooseFile(const FileUse& use);
 
+    bool askAboutOtherFiles(const QString& path, const QList<BatchDocument>& documents,
+                            QHash<QString, QString>& agreed);
     void buildControls();
     void buildMenus();
     // Commands are refused while a batch runs; true when this one may go on.

@@ -4,12 +4,20 @@
 #include "build/build_engine.h"
 #include "build/headless_build.h"
 #include "build/pour.h"
+#include "core/command_line.h"
 #include "formats/file_reader.h"
 #include "support/fakes.h"
+#include "support/special_files.h"
 
+#include <QDirIterator>
 #include <QRandomGenerator>
+#include <csignal>
 #include <cstdio>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace quillane;
 using namespace quillane::test;
@@ -266,26 +274,182 @@ TEST_F(BuildFixture, FailuresAreToldAndLeaveTheOldPage) {
         << "no temporary file is left behind";
 }
 
+// --- What a page may replace ----------------------------------------------------------------
+
+namespace {
+
+struct PageFixture : BuildFixture {
+    QString tpl, doc, here = QDir::currentPath();
+    // What plain.qtf builds into with an empty section table.
+    const QByteArray page = crlf({"<h1></h1>", "body", "footer", ""});
+    void SetUp() override {
+        tpl = put("plain.qtf", kPlainPage);
+        doc = put("index.qht", "#QH1#\r\nT\r\nplain.qtf\r\nindex.htm\r\n#STARTSECTION#\r\n");
+        f.s.ws.CurrentFile = doc;
+    }
+    void TearDown() override { QDir::setCurrent(here); }
+    // BuildPage's message, "" when it built.
+    QString build(const QString& output, WriteOutcome* outcome = nullptr, QString from = {}) {
+        f.prompter.shown.clear();
+        const bool built = BuildPage(f.s, output, from.isEmpty() ? tpl : from, outcome);
+        EXPECT_EQ(built, f.prompter.shown.empty());
+        return built ? QString() : f.prompter.last().text;
+    }
+    static QString refusal(const QString& path, const QString& reason) {
+        return "ERROR: Cannot write the page '" + path + "': " + reason + ". Nothing was built.";
+    }
+};
+
+} // namespace
+
+TEST_F(PageFixture, OnlyAPageIsEverReplaced) {
+    QDir::setCurrent(dir.path()); // the cases are named from here, where a Windows path would land
+    ASSERT_TRUE(makeFifoAndSocket("fifo.htm", "socket.htm"));
+    QFile::setPermissions(put("locked.htm", "old"),
+                          QFileDevice::ReadOwner | QFileDevice::ReadOther);
+    ASSERT_TRUE(QFile::link("gone.htm", "dangling.htm") && QFile::link(doc, "to-doc.htm"));
+    const QString access = "Path/File access error: ", denied = "Permission denied: ";
+    const QString windows = "Path not found: it is a Windows path, which this system cannot write";
+    std::vector<std::pair<QString, QString>> cases = {
+        {"fifo.htm", access + "it is a named pipe (FIFO), not a file"},
+        {"socket.htm", access + "it is a socket, not a file"},
+        {"dangling.htm", access + "it is a link to a file that does not exist"},
+        {"locked.htm", denied + "the file is read-only"}, // by root too
+        {"index.qht", denied + "it is the templated document being built"},
+        {"to-doc.htm", denied + "it is the templated document being built"},
+        {"plain.qtf", denied + "it is the template of this page"},
+        {put("t.qtf", "#QT1#\r\n"), denied + "it is a template, not a page"},
+        {put("bom.qtf", "\xEF\xBB\xBF#QT1#\r\n"), denied + "it is a template, not a page"},
+        {put("d.qht", "#QH1#\r\n"), denied + "it is a templated document, not a page"},
+        {put("bom.qht", "\xEF\xBB\xBF#QH1#"), denied + "it is a templated document, not a page"},
+        {"C:\\site\\index.htm", windows},
+        {"\\\\server\\share\\x.htm", windows},
+    };
+    if (makeDevice("device.htm"))
+        cases.push_back({"device.htm", access + "it is a device, not a file"});
+    const auto before = snapshot(dir.path());
+    for (const auto& [path, reason] : cases) {
+        SCOPED_TRACE(path.toStdString());
+        EXPECT_EQ(build(path), refusal(path, reason));
+    }
+    EXPECT_EQ(snapshot(dir.path()), before);
+    if (geteuid() != 0) GTEST_SKIP() << "the device case needs root to make a device node";
+}
+
+TEST_F(PageFixture, LinksStayAndAnUnchangedPageIsNotWritten) {
+    QDir().mkdir(dir.filePath("real"));
+    const QString target = put("real/page.htm", "old"), link = dir.filePath("link.htm");
+    ASSERT_EQ(::chmod(fsName(target).constData(), 0660), 0); // wider than the umask gives
+    const QString a = put("a.htm", "old"), b = dir.filePath("b.htm");
+    ASSERT_TRUE(QFile::link(target, link) && ::link(fsName(a), fsName(b)) == 0);
+    const QString longName = dir.filePath(QString(246, u'p') + ".htm"); // 250 bytes
+    for (const QString& out : {link, a, longName}) {
+        WriteOutcome outcome{};
+        EXPECT_EQ(build(out, &outcome), "");
+        EXPECT_EQ(outcome, WriteOutcome::Written);
+    }
+    struct stat st {};
+    ::stat(fsName(target).constData(), &st);
+    EXPECT_EQ(st.st_mode & 0777, 0660u) << "the replaced page keeps its permissions";
+    EXPECT_EQ(QFile::symLinkTarget(link), target);
+    for (const QString& p : {target, b, longName})
+        EXPECT_EQ(readBytes(p), page) << p.toStdString();
+
+    // Built again: nothing written, time stamps kept, no temporary file anywhere.
+    const timespec old[2] = {{1'000'000'000, 0}, {1'000'000'000, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, fsName(longName).constData(), old, 0), 0);
+    const auto before = snapshot(dir.path());
+    WriteOutcome outcome{};
+    EXPECT_EQ(build(longName, &outcome), "");
+    EXPECT_EQ(outcome, WriteOutcome::Unchanged);
+    ::stat(fsName(longName).constData(), &st);
+    EXPECT_EQ(st.st_mtim.tv_sec, 1'000'000'000);
+    EXPECT_EQ(snapshot(dir.path()), before);
+    for (const auto& entry : before)
+        EXPECT_EQ(entry.first.find(".quillane-"), std::string::npos);
+}
+
+TEST_F(PageFixture, AFullDiskSaysSoAndLeavesTheOldPageWhole) {
+    const QString disk = dir.filePath("disk");
+    QDir().mkdir(disk);
+    if (::mount("tmpfs", fsName(disk).constData(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "needs root, to mount a small file system of its own";
+    const QByteArray mountPoint = fsName(disk);
+    const std::unique_ptr<const char, int (*)(const char*)> unmount(mountPoint, ::umount);
+    // Pages larger than the one block each old page holds, onto a disk with no block left.
+    const QString big = put("big.qtf", crlf({"#QT1#", "n", "#DEFAULTHTML#"}) +
+                                           QByteArray(10000, 'x') + "\r\n#ENDDEFAULTHTML#\r\n");
+    const QString old = put("disk/page.htm", "old page"), a = put("disk/a.htm", "old a");
+    ASSERT_EQ(::link(fsName(a), fsName(disk + "/b.htm")), 0);
+    QFile fill(disk + "/fill");
+    fill.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    while (fill.write(QByteArray(4096, 'f')) > 0) {
+    }
+    const auto before = snapshot(disk);
+    for (const QString& out : {old, a})
+        EXPECT_EQ(build(out, nullptr, big), refusal(out, "No space left on device"));
+    EXPECT_EQ(snapshot(disk), before);
+}
+
 // --- Batch -----------------------------------------------------------------------------------
+
+TEST(NonPage, OnlyWebPagesOutsideHiddenFoldersAreWrittenWithoutLeave) {
+    QTemporaryDir dir;
+    QDir().mkpath(dir.filePath("s/public"));
+    QFile::link(dir.filePath(".secret"), dir.filePath("s/public/secret.html"));
+    const QString notPage = "is not a web page (its name does not end in .htm, .html, .xhtml, "
+                            ".xht, .shtml, .php, .asp, .aspx or .jsp)";
+    const struct {
+        QString output, folder, reason;
+    } cases[] = {
+        {"/h/dl/s/../../.bashrc", "/h/dl/s/", "is a hidden file"},
+        {"/root/.bashrc", "/h/dl/s", "is a hidden file"},
+        {"/h/dl/s/public/index.html", "/h/dl/s", ""},
+        {"/var/www/html/x.htm", "/h/dl/s", ""},
+        {"/h/dl/s/.hidden/x.html", "/h/dl/s", "is inside the hidden folder '.hidden'"},
+        {"/h/.sites/other/x.xhtml", "/h/.sites/s", ""},
+        {"/s/x.HTML", "/s", ""},
+        {"/s/x.txt", "/s", notPage},
+        {"/s/x", "/s", notPage},
+        {dir.filePath("s/public/secret.html"), dir.filePath("s"),
+         "leads to '" + dir.filePath(".secret") + "', which is a hidden file"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(nonPageReason(c.output, c.folder), c.reason) << c.output.toStdString();
+}
+
+TEST(CommandLine, AllowOtherFilesIsTakenOnlyBeforeTheArgumentText) {
+    QStringList args{"--allow-other-files", "/B:my", "--allow-other-files"}, plain{"/B:x"};
+    EXPECT_TRUE(takeLeadingOptions(args).allowOtherFiles);
+    EXPECT_EQ(argumentText(args), "/B:my --allow-other-files");
+    EXPECT_FALSE(takeLeadingOptions(plain).allowOtherFiles);
+}
 
 namespace {
 
 struct Site : BuildFixture {
     QString tpl;
+    QByteArray cafe; // a name that is not valid UTF-8, which Qt cannot remove with the folder
     void SetUp() override { tpl = put("site.qtf", kPlainPage); }
+    void TearDown() override { ::unlink(cafe); }
+    void putCafe(const QString& folder) {
+        cafe = QFile::encodeName(folder) + "/caf\xE9.qht";
+        ::close(::open(cafe, O_CREAT | O_WRONLY, 0600));
+    }
     QString doc(const QString& name, const QString& title, const QString& output) {
-        return put(name, "#QH1#\r\n" + title.toUtf8() + "\r\nsite.qtf\r\n" + output.toUtf8() +
-                             "\r\n#STARTSECTION#\r\n<p>" + title.toUtf8() +
+        return put(name, "#QH1#\r\n" + title.toUtf8() + "\r\n" + tpl.toUtf8() + "\r\n" +
+                             output.toUtf8() + "\r\n#STARTSECTION#\r\n<p>" + title.toUtf8() +
                              "</p>\r\n#STARTSECTION#\r\n");
     }
     struct Run {
         int status;
         QString out, err;
     };
-    Run headless(const QString& folder) {
-        std::FILE* out = std::tmpfile();
+    // Standard output goes to `out` when given, else to a file read back into Run::out.
+    Run headless(const QString& folder, HeadlessOptions options = {}, std::FILE* out = nullptr) {
+        std::FILE* own = out ? nullptr : std::tmpfile();
         std::FILE* err = std::tmpfile();
-        Run r{runHeadlessBatch(folder, dir.path(), out, err), {}, {}};
+        Run r{runHeadlessBatch(folder, dir.path(), out ? out : own, err, options), {}, {}};
         auto slurp = [](std::FILE* fp) {
             std::rewind(fp);
             QByteArray b;
@@ -296,11 +460,28 @@ struct Site : BuildFixture {
             std::fclose(fp);
             return QString::fromUtf8(b);
         };
-        r.out = slurp(out);
+        if (own) r.out = slurp(own);
         r.err = slurp(err);
         return r;
     }
+    // Every regular file under the folder with its bytes.
+    QStringList disk() const {
+        QStringList files;
+        QDirIterator it(dir.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString path = it.next();
+            files << path + ": " + readBytes(path);
+        }
+        files.sort();
+        return files;
+    }
 };
+
+QStringList sortedLines(const QString& text) {
+    QStringList lines = text.split(u'\n', Qt::SkipEmptyParts);
+    lines.sort();
+    return lines;
+}
 
 } // namespace
 
@@ -313,15 +494,26 @@ TEST_F(Site, TheFolderSelectionFollowsTheNameRules) {
     QDir(dir.path()).mkpath("sub.qht");
     QDir(dir.path()).mkpath("inner");
     put("inner/e.qht", "#QH1#\r\nE\r\n../site.qtf\r\ne.htm\r\n#STARTSECTION#\r\n");
-    QStringList names;
+    // Only regular files after links: a FIFO or a link to one would block when opened; a
+    // dangling link is left for the reader to report.
+    ASSERT_EQ(::mkfifo(QFile::encodeName(dir.filePath("fifo.qht")), 0600), 0);
+    QFile::link("fifo.qht", dir.filePath("to-fifo.qht"));
+    QFile::link("a.qht", dir.filePath("link.qht"));
+    QFile::link("gone", dir.filePath("dangling.qht"));
+    putCafe(dir.path());
+    QList<BatchDocument> docs;
     QString reason;
-    ASSERT_TRUE(listBatchDocuments(dir.path(), names, reason));
+    ASSERT_TRUE(listBatchDocuments(dir.path(), docs, reason));
+    QStringList names;
+    for (const BatchDocument& d : docs)
+        names << d.name + (d.nameIsUtf8 ? "" : " (not UTF-8)");
     names.sort();
-    EXPECT_EQ(names, (QStringList{"a.qht", "plainqht"}));
+    EXPECT_EQ(names, (QStringList{"a.qht", "caf\\xE9.qht (not UTF-8)", "dangling.qht", "link.qht",
+                                  "plainqht"}));
 
-    EXPECT_FALSE(listBatchDocuments(dir.filePath("nope"), names, reason));
+    EXPECT_FALSE(listBatchDocuments(dir.filePath("nope"), docs, reason));
     EXPECT_EQ(reason, "no such folder");
-    EXPECT_FALSE(listBatchDocuments(tpl, names, reason));
+    EXPECT_FALSE(listBatchDocuments(tpl, docs, reason));
     EXPECT_EQ(reason, "not a folder");
 
     EXPECT_EQ(folderOfChoice("/site/docs/x.qht", "x.qht"), "/site/docs/");
@@ -353,6 +545,68 @@ TEST_F(Site, HeadlessBuildGoesOnAfterBadDocumentsAndReportsEachOne) {
     EXPECT_EQ(r.err.count('\n'), 3);
 }
 
+TEST_F(Site, AHeadlessBatchReportsEveryDocumentOnOneLineAndWritesOnlyPagesUnlessAllowed) {
+    const QString rc = put("home/.bashrc", "original"), site = dir.filePath("home/dl/site");
+    QDir(dir.path()).mkpath("home/dl/site/public");
+    doc("home/dl/site/index.qht", "touch x; #", "../../.bashrc");
+    doc("home/dl/site/ok.qht", "OK", "public/ok.html");
+    QFile::link("gone", site + "/new\nline.qht");
+    putCafe(site);
+    QStringList before = disk();
+    const Run r = headless(site);
+    EXPECT_EQ(r.status, 1);
+    const QString nl = site + "/new\\nline.qht";
+    EXPECT_EQ(sortedLines(r.err),
+              (QStringList{site + "/caf\\xE9.qht: not built: its name is not valid UTF-8; rename "
+                                  "it to build it",
+                           site + "/index.qht: not built: its output '" + rc +
+                               "' is a hidden file; a batch writes such files only when "
+                               "--allow-other-files is given before /B:",
+                           nl + ": Error parsing file!: Error parsing file '" + nl +
+                               "': File not found (53)"}));
+    EXPECT_EQ(r.out, site + "/public/ok.html\n4 templated documents found, 1 built.\n");
+    before << site + "/public/ok.html: " + readBytes(site + "/public/ok.html");
+    before.sort();
+    EXPECT_EQ(disk(), before);
+
+    EXPECT_TRUE(headless(site, {true}).out.endsWith("4 templated documents found, 2 built.\n"));
+    EXPECT_TRUE(readBytes(rc).contains("<h1>touch x; #</h1>"));
+}
+
+TEST_F(Site, SigtermStopsAfterTheCurrentPageAndAClosedPipeIsAnErrorNotTheEnd) {
+    for (const QString n : {"a", "b", "c"})
+        doc(n + ".qht", n, n + ".htm");
+    // Standard output that raises SIGTERM as the first page is printed.
+    QByteArray printed;
+    cookie_io_functions_t io{};
+    io.write = [](void* cookie, const char* bytes, size_t n) -> ssize_t {
+        if (static_cast<QByteArray*>(cookie)->isEmpty()) std::raise(SIGTERM);
+        static_cast<QByteArray*>(cookie)->append(bytes, qsizetype(n));
+        return ssize_t(n);
+    };
+    std::FILE* out = fopencookie(&printed, "w", io);
+    std::setvbuf(out, nullptr, _IOLBF, 0);
+    EXPECT_EQ(headless(dir.path(), {}, out).status, 143);
+    std::fclose(out);
+    const QStringList built = QDir(dir.path()).entryList({"*.htm"});
+    ASSERT_EQ(built.size(), 1);
+    EXPECT_EQ(QString(printed), dir.filePath(built[0]) +
+                                    "\n3 templated documents found, 1 built; "
+                                    "SIGTERM stopped the build after 1 of them.\n");
+    EXPECT_EQ(QDir(dir.path()).entryList({"*.tmp"}, QDir::Files | QDir::Hidden), QStringList{});
+
+    // A reader that went away: every page is still built, and the status says something failed.
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    ::close(fds[0]);
+    std::FILE* closed = ::fdopen(fds[1], "w");
+    const Run r = headless(dir.path(), {}, closed);
+    std::fclose(closed);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Cannot write to standard output: Broken pipe\n");
+    EXPECT_EQ(QDir(dir.path()).entryList({"*.htm"}).size(), 3);
+}
+
 TEST_F(Site, HeadlessBuildExitStatuses) {
     EXPECT_EQ(headless(dir.path()).status, 0) << "an empty folder builds nothing and fails nothing";
     doc("one.qht", "One", "one.htm");
@@ -378,15 +632,15 @@ TEST_F(Site, HeadlessBuildExitStatuses) {
 TEST_F(Site, TheWindowsBatchLeavesTheLastDocumentAndNeverAStaleFileName) {
     doc("a.qht", "A", "same.htm");
     doc("b.qht", "B", "same.htm");
-    QStringList names;
+    QList<BatchDocument> docs;
     QString reason;
-    ASSERT_TRUE(listBatchDocuments(dir.path(), names, reason));
+    ASSERT_TRUE(listBatchDocuments(dir.path(), docs, reason));
     f.s.ws.CurrentFile = "/elsewhere/open-before.qht";
     BatchObserver quiet;
-    const BatchSummary sum = BatchCompile(f.s, dir.path() + "/", names, quiet);
+    const BatchSummary sum = BatchCompile(f.s, dir.path() + "/", docs, quiet);
     EXPECT_EQ(sum.built, 2);
     EXPECT_EQ(f.app.eventTurns, 2);
-    const QString last = names.last();
+    const QString last = docs.last().name;
     // Two documents naming one page: the one listed later wins.
     EXPECT_TRUE(readBytes(dir.filePath("same.htm"))
                     .contains("<p>" + last.left(1).toUpper().toUtf8() + "</p>"));
@@ -397,15 +651,29 @@ TEST_F(Site, TheWindowsBatchLeavesTheLastDocumentAndNeverAStaleFileName) {
 
     // A failed last document leaves no file name for a Save to overwrite.
     put("z.qht", "garbage");
-    names << "z.qht";
-    BatchCompile(f.s, dir.path() + "/", names, quiet);
+    docs.append({"z.qht"});
+    BatchCompile(f.s, dir.path() + "/", docs, quiet);
     EXPECT_TRUE(f.s.ws.CurrentFile.isEmpty());
 
     // A stop after the current document.
     struct StopAtOnce : BatchObserver {
         bool stopRequested() override { return true; }
     } stop;
-    const BatchSummary stopped = BatchCompile(f.s, dir.path() + "/", names, stop);
+    const BatchSummary stopped = BatchCompile(f.s, dir.path() + "/", docs, stop);
     EXPECT_EQ(stopped.done, 1);
     EXPECT_TRUE(stopped.stopped);
+
+    // Running out of memory on a document fails that one only.
+    struct Starved : FakeHtmlEditor {
+        using FakeHtmlEditor::FakeHtmlEditor;
+        void setOutput(const QString& t) override {
+            if (!t.isEmpty()) throw std::bad_alloc();
+        }
+    } starved{f.s.ws};
+    f.s.htmlEditor = &starved;
+    f.prompter.shown.clear();
+    EXPECT_EQ(BatchCompile(f.s, dir.path(), docs, quiet).done, 3);
+    ASSERT_FALSE(f.prompter.shown.empty());
+    EXPECT_EQ(f.prompter.texts()[0],
+              "Error parsing file '" + dir.filePath(docs[0].name) + "':\r\nOut of memory (7)");
 }

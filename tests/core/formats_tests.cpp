@@ -3,10 +3,15 @@
 #include "formats/file_reader.h"
 #include "formats/file_writers.h"
 #include "formats/text_codec.h"
+#include "formats/text_file.h"
 #include "support/fakes.h"
+#include "support/special_files.h"
 
 #include <QFileDevice>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 using namespace quillane;
@@ -331,6 +336,35 @@ TEST_F(Fixture, ReadErrorsNameThePathAndKeepWhatWasRead) {
     }
 }
 
+TEST_F(Fixture, ReadsOnlyRegularFilesUpToTheLimitAndNeverWaits) {
+    // Nothing here is opened, so a named pipe cannot hang the test.
+    const QString fifo = dir.filePath("fifo.qtf"), socket = dir.filePath("socket.qtf");
+    const QString huge = put("huge.qtf", kPlainPage), device = dir.filePath("device.qtf");
+    ASSERT_TRUE(makeFifoAndSocket(fifo, socket));
+    ASSERT_TRUE(QFile::link(fifo, dir.filePath("link.qtf")));
+    ASSERT_TRUE(QFile::resize(huge, qint64(64) << 30)) << "a sparse file of 64 GiB";
+    const QString pipe = "Path/File access error: it is a named pipe (FIFO), not a file";
+    const QString windows = "Path not found: it is a Windows path, which this system cannot read";
+    std::vector<std::pair<QString, FileError>> cases = {
+        {fifo, {75, pipe}},
+        {dir.filePath("link.qtf"), {75, pipe}},
+        {socket, {75, "Path/File access error: it is a socket, not a file"}},
+        {huge, {75, "Path/File access error: the file is too large (the limit is 64 MiB)"}},
+        {"c:/site/plain.qtf", {76, windows}},
+    };
+    if (makeDevice(device))
+        cases.push_back({device, {75, "Path/File access error: it is a device, not a file"}});
+    const auto before = snapshot(dir.path());
+    for (const auto& [path, error] : cases) {
+        SCOPED_TRACE(path.toStdString());
+        FakeSession g;
+        EXPECT_FALSE(LoadFile(g.s, path, LoadMode::Designer).loaded());
+        EXPECT_EQ(g.prompter.last().text, parseError(path, error.description, error.number));
+    }
+    EXPECT_EQ(snapshot(dir.path()), before);
+    if (geteuid() != 0) GTEST_SKIP() << "the device case needs root to make a device node";
+}
+
 TEST_F(Fixture, HugeLinesAndNulBytesAreKept) {
     const QByteArray big(3'000'000, 'x');
     const QByteArray withNul("a\0b", 3);
@@ -514,31 +548,36 @@ TEST_F(Fixture, RelativePathsAreWrittenBackRelativeWhileTheyNameTheSameFiles) {
 
 TEST_F(Fixture, AFailedSaveIsToldAndChangesNothing) {
     ASSERT_TRUE(load(kPlainPage, LoadMode::Designer).loaded());
-    const QString target = put("keep.qtf", "old content");
     f.designer.html = "changed";
     ws.IsDirty = true;
-
-    const QString inFolder = dir.filePath("sub");
-    QDir().mkdir(inFolder);
-    struct Case {
-        QString path;
+    // A folder that takes no new files, for root too (who ignores its permissions).
+    const QString closed = dir.filePath("closed");
+    QDir().mkdir(closed);
+    QFile::setPermissions(closed, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    const int fd = ::open(fsName(closed).constData(), O_RDONLY | O_DIRECTORY);
+    int flags = FS_IMMUTABLE_FL;
+    const bool immutable = geteuid() == 0 && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    std::vector<std::pair<QString, QString>> failing = {
+        {dir.filePath("missing folder/x.qtf"), "Path not found: the folder does not exist"},
+        {dir.path(), "Path/File access error: it is a folder"},
+        {"C:\\site\\t.qtf", "Path not found: it is a Windows path, which this system cannot write"},
     };
-    std::vector<QString> failing = {dir.filePath("missing folder/x.qtf"), dir.path()};
-    if (geteuid() != 0) {
-        QFile::setPermissions(inFolder, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-        failing.push_back(inFolder + "/x.qtf");
-    }
-    for (const QString& p : failing) {
-        SCOPED_TRACE(p.toStdString());
+    if (geteuid() != 0 || immutable)
+        failing.push_back(
+            {closed + "/x.qtf",
+             "Permission denied: files cannot be created in the folder '" + closed + "'"});
+    const auto before = snapshot(dir.path());
+    for (const auto& [path, reason] : failing) {
+        SCOPED_TRACE(path.toStdString());
         f.prompter.shown.clear();
-        EXPECT_FALSE(writeTemplateFile(f.s, p));
-        ASSERT_EQ(f.prompter.shown.size(), 1u);
-        EXPECT_TRUE(f.prompter.last().text.startsWith("Could not save '" + p + "':\r\n"));
-        EXPECT_GT(f.prompter.last().text.size(), p.size() + 20) << "a reason follows";
-        EXPECT_EQ(f.prompter.last().icon, MsgIcon::Exclamation);
+        EXPECT_FALSE(writeTemplateFile(f.s, path));
+        EXPECT_EQ(f.prompter.texts(), QStringList{"Could not save '" + path + "':\r\n" + reason});
         EXPECT_TRUE(ws.IsDirty);
     }
-    EXPECT_EQ(readBytes(target), "old content");
-    QFile::setPermissions(inFolder,
+    EXPECT_EQ(snapshot(dir.path()), before);
+    flags = 0;
+    if (immutable) ::ioctl(fd, FS_IOC_SETFLAGS, &flags);
+    ::close(fd);
+    QFile::setPermissions(closed,
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }

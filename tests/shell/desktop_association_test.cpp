@@ -1,6 +1,6 @@
-#include "shell/desktop_association.h"
+#include "common/processes.h"
+#include "freedesktop/desktop_association.h"
 #include "shell/file_association.h"
-#include "shell/program_paths.h"
 #include "test_support.h"
 
 #include <array>

@@ -1,6 +1,5 @@
-#include "shell/file_association.h"
-#include "shell/memory_registry.h"
-#include "shell/program_paths.h"
+#include "common/registry_association.h"
+#include "memory_registry.h"
 
 #include <array>
 #include <gtest/gtest.h>
@@ -8,14 +7,13 @@
 namespace quillane::shell {
 namespace {
 
+using testing::MemoryRegistry;
+
 const std::string kClasses = "HKEY_CLASSES_ROOT\\";
 
 std::string defaultText(const MemoryRegistry& registry, const std::string& key) {
     const auto value = registry.value(kClasses + key, "");
-    if (!value || value->type != kRegSz || value->bytes.empty() || value->bytes.back() != '\0') {
-        return "<no text value>";
-    }
-    return value->bytes.substr(0, value->bytes.size() - 1);
+    return value && value->type == kRegSz ? value->bytes : "<no text value>";
 }
 
 // Every call registering one type for C:\Tools\Quillane.exe: the twelve keys and
@@ -26,18 +24,17 @@ std::vector<std::string> callsFor(const std::string& extension, const std::strin
     const std::string mask = " options=0 access=0x2003F";
     return {
         "create " + x + mask,
-        "set " + x + " = \"" + description + "\"",
+        "set " + x + " = " + description,
         "close " + x,
         "create " + c + mask,
-        "set " + c + " = \"" + description + "\"",
+        "set " + c + " = " + description,
         "create " + c + "\\DefaultIcon" + mask,
-        "set " + c + "\\DefaultIcon = \"C:\\x5CTools\\x5CQuillane.exe,0\"",
+        "set " + c + "\\DefaultIcon = C:\\Tools\\Quillane.exe,0",
         "close " + c + "\\DefaultIcon",
         "create " + c + "\\Shell" + mask,
         "create " + c + "\\Shell\\Open" + mask,
         "create " + c + "\\Shell\\Open\\Command" + mask,
-        "set " + c + "\\Shell\\Open\\Command = \"\\x22C:\\x5CTools\\x5CQuillane.exe\\x22 " +
-            option + "%1\"",
+        "set " + c + "\\Shell\\Open\\Command = \"C:\\Tools\\Quillane.exe\" " + option + "%1",
         "close " + c + "\\Shell\\Open\\Command",
         "close " + c + "\\Shell\\Open",
         "close " + c + "\\Shell",
@@ -52,23 +49,22 @@ TEST(RegistryAssociation, FreshRunWritesTheTwelveKeysAndClosesDeepestFirst) {
     const std::vector<std::string> templateCalls =
         callsFor(".qtf", "Quillane template file", "/T:");
     expected.insert(expected.end(), templateCalls.begin(), templateCalls.end());
-    EXPECT_EQ(registry.calls(), expected);
-    // Stored as zero-terminated text.
+    EXPECT_EQ(registry.calls, expected);
     EXPECT_EQ(defaultText(registry, "Quillane template file\\Shell\\Open\\Command"),
               "\"C:\\Tools\\Quillane.exe\" /T:%1");
-    EXPECT_EQ(registry.openHandleCount(), 0u);
+    EXPECT_EQ(registry.open.size(), 0u);
 }
 
 TEST(RegistryAssociation, RunningAgainChangesNothingAndAMovedProgramIsRepaired) {
     MemoryRegistry registry;
     // Whatever else is registered for these types stays.
-    registry.putValue(kClasses + ".qht", "Content Type", kRegSz, std::string("text/plain\0", 11));
-    registry.putValue(kClasses + "Quillane HTML file\\Shell\\Edit\\Command", "", kRegSz,
-                      std::string("notepad.exe %1\0", 15));
+    registry.keys[kClasses + ".qht"]["Content Type"] = {kRegSz, "text/plain"};
+    registry.keys[kClasses + "Quillane HTML file\\Shell\\Edit\\Command"][""] = {kRegSz,
+                                                                                "notepad.exe %1"};
     associateFilesInRegistry(registry, "C:\\Tools", "Quillane");
-    const std::string once = registry.dump();
+    const auto once = registry.keys;
     associateFilesInRegistry(registry, "C:\\Tools", "Quillane");
-    EXPECT_EQ(registry.dump(), once);
+    EXPECT_EQ(registry.keys, once);
     EXPECT_TRUE(registry.value(kClasses + ".qht", "Content Type"));
     EXPECT_TRUE(registry.value(kClasses + "Quillane HTML file\\Shell\\Edit\\Command", ""));
 
@@ -81,40 +77,39 @@ TEST(RegistryAssociation, RunningAgainChangesNothingAndAMovedProgramIsRepaired) 
         EXPECT_EQ(defaultText(registry, type + "\\Shell\\Open\\Command"),
                   std::string("\"D:\\My Apps\\qedit.exe\"") + option);
     }
-    EXPECT_EQ(registry.openHandleCount(), 0u);
+    EXPECT_EQ(registry.open.size(), 0u);
 }
 
 TEST(RegistryAssociation, WithoutWriteAccessNothingIsWritten) {
     MemoryRegistry registry;
-    const std::string before = registry.dump();
-    registry.setReadOnly(true);
+    registry.readOnly = true;
     associateFilesInRegistry(registry, "C:\\Tools", "Quillane");
-    EXPECT_EQ(registry.dump(), before);
-    EXPECT_EQ(registry.openHandleCount(), 0u);
+    EXPECT_TRUE(registry.keys.empty());
+    EXPECT_EQ(registry.open.size(), 0u);
     // Only the extension and class keys are tried; nothing below them, nothing set.
-    ASSERT_EQ(registry.calls().size(), 4u);
-    for (const std::string& call : registry.calls()) {
+    ASSERT_EQ(registry.calls.size(), 4u);
+    for (const std::string& call : registry.calls) {
         EXPECT_EQ(call.rfind("create ", 0), 0u) << call;
     }
 }
 
 TEST(RegistryAssociation, AKeyThatWasNotCreatedGetsNothingWrittenElsewhere) {
     MemoryRegistry registry;
-    registry.failCreationOf(kClasses + "Quillane HTML file");
-    registry.failCreationOf(kClasses + "Quillane template file\\Shell\\Open");
+    registry.refused = {kClasses + "Quillane HTML file",
+                        kClasses + "Quillane template file\\Shell\\Open"};
     associateFilesInRegistry(registry, "C:\\Tools", "Quillane");
     EXPECT_EQ(defaultText(registry, ".qht"), "Quillane HTML file");
     for (const char* key :
          {"Quillane HTML file", "DefaultIcon", "Shell", "Open", "Command",
           "Quillane template file\\Shell\\Open", "Quillane template file\\Shell\\Command"}) {
-        EXPECT_FALSE(registry.hasKey(kClasses + key)) << key;
+        EXPECT_FALSE(registry.keys.count(kClasses + key)) << key;
     }
     // The rest of the template type is still there, and the Shell key holds no command.
     EXPECT_EQ(defaultText(registry, "Quillane template file\\DefaultIcon"),
               "C:\\Tools\\Quillane.exe,0");
-    EXPECT_TRUE(registry.hasKey(kClasses + "Quillane template file\\Shell"));
+    EXPECT_TRUE(registry.keys.count(kClasses + "Quillane template file\\Shell"));
     EXPECT_FALSE(registry.value(kClasses + "Quillane template file\\Shell", ""));
-    EXPECT_EQ(registry.openHandleCount(), 0u);
+    EXPECT_EQ(registry.open.size(), 0u);
 }
 
 TEST(RegistryAssociation, ProgramPathSplitsIntoFolderAndNameWithoutExtension) {

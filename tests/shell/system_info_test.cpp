@@ -1,6 +1,6 @@
-#include "shell/memory_registry.h"
-#include "shell/processes.h"
-#include "shell/system_info.h"
+#include "common/registry_system_info.h"
+#include "freedesktop/system_info.h"
+#include "memory_registry.h"
 #include "test_support.h"
 
 #include <cerrno>
@@ -12,6 +12,7 @@
 namespace quillane::shell {
 namespace {
 
+using testing::MemoryRegistry;
 using testing::readText;
 using testing::TempFolder;
 using testing::waitForFile;
@@ -47,12 +48,12 @@ TEST(GetKeyValue, ReadsTextUpToTheFirstZeroByteAndClosesTheKey) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         MemoryRegistry registry;
-        registry.putValue(kLocal + "SOFTWARE\\Test", "Name", c.type, c.bytes);
+        registry.keys[kLocal + "SOFTWARE\\Test"]["Name"] = {c.type, c.bytes};
         std::string value = "on entry";
         EXPECT_EQ(GetKeyValue(registry, kHkeyLocalMachine, c.key, c.name, value), c.read);
         EXPECT_EQ(value, c.text);
-        EXPECT_EQ(registry.openHandleCount(), 0u);
-        EXPECT_EQ(registry.calls().front(), "open " + kLocal + c.key + " options=0 access=0x2003F");
+        EXPECT_EQ(registry.open.size(), 0u);
+        EXPECT_EQ(registry.calls.front(), "open " + kLocal + c.key + " options=0 access=0x2003F");
     }
 }
 
@@ -104,18 +105,18 @@ TEST(StartSysInfo, ReadsThePathValueThenTheToolsFolderAndFailsWithTheMessage) {
         FakeFiles files;
         RecordingLauncher launcher;
         if (!c.pathValue.empty())
-            registry.putValue(kLocal + kMsinfoKey, "PATH", c.pathType, c.pathValue);
+            registry.keys[kLocal + kMsinfoKey]["PATH"] = {c.pathType, c.pathValue};
         if (c.folderKnown)
-            registry.putValue(kLocal + kSharedToolsLocationKey, "MSINFO", kRegSz, folder + '\0');
+            registry.keys[kLocal + kSharedToolsLocationKey]["MSINFO"] = {kRegSz, folder + '\0'};
         if (c.programInFolder) files.existing.insert(inFolder);
         if (c.refuses) launcher.startable.insert("something else");
         launcher.throws = c.throws;
 
         EXPECT_EQ(StartSysInfo(registry, files, launcher), !c.started.empty());
         EXPECT_EQ(launcher.started, std::vector<std::string>(!c.started.empty(), c.started));
-        const std::string calls = ::testing::PrintToString(registry.calls());
+        const std::string calls = ::testing::PrintToString(registry.calls);
         EXPECT_EQ(calls.find("Shared Tools Location") != std::string::npos, c.folderConsulted);
-        EXPECT_EQ(registry.openHandleCount(), 0u);
+        EXPECT_EQ(registry.open.size(), 0u);
     }
 }
 

@@ -21,7 +21,9 @@
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTest>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 using namespace quillane;
 using namespace quillane::test;
@@ -456,9 +458,12 @@ TEST_F(BatchTest, BuildsEachDocumentOfTheFolderThroughTheWindow) {
     addDoc("sub.qht/inner.qht", "Inner", "inner.htm");
     addDoc("nested/deep.qht", "Deep", "deep.htm");
     writeFile(tmp, "site é x/bad.qht", "not a document\r\n");
-    QStringList order;
+    QList<BatchDocument> docs;
     QString reason;
-    ASSERT_TRUE(listBatchDocuments(folder, order, reason));
+    ASSERT_TRUE(listBatchDocuments(folder, docs, reason));
+    QStringList order;
+    for (const BatchDocument& d : docs)
+        order << d.name;
     ASSERT_EQ(order.size(), 4);
 
     frmHTMLEditor* w = ui->showHtmlEditor();
@@ -508,6 +513,47 @@ TEST_F(BatchTest, BuildsEachDocumentOfTheFolderThroughTheWindow) {
     // Regression: CurrentFile kept the document open before the batch, so Save wrote the last
     // batch document over it. Now it names the last document loaded (none if that one failed).
     EXPECT_EQ(ws().CurrentFile, order.last() == "bad.qht" ? QString() : folder + order.last());
+}
+
+TEST_F(BatchTest, AsksOnceBeforeWritingOtherFilesThanPagesAndCountsUnreadableNames) {
+    addDoc("page.qht", "Page", "page.htm");
+    addDoc("notes.qht", "Notes", "notes.txt");
+    writeFile(tmp, "pages/notes.txt", "keep");
+    const QByteArray cafe = QFile::encodeName(folder) + "caf\xE9.qht";
+    ::close(::open(cafe, O_CREAT | O_WRONLY, 0600));
+    const QString question =
+        "These templated documents would write files that are not web pages (names ending in "
+        ".htm, .html, .xhtml, .xht, .shtml, .php, .asp, .aspx or .jsp) or that are hidden or in "
+        "a hidden folder:\r\n\r\nnotes.qht -> " +
+        out("notes.txt") +
+        "\r\n\r\nYes: build them too and write these files.\r\nNo: skip them and build the "
+        "other documents.\r\nCancel: stop the batch build; nothing is built.";
+    const QString misnamed = " This name is not valid UTF-8; rename the file to build it: "
+                             "caf\\xE9.qht";
+    const struct {
+        MsgAnswer answer;
+        QString status;
+        QByteArray notes;
+    } runs[] = {
+        {MsgAnswer::Cancel, "Batch build cancelled: nothing was built.", "keep"},
+        {MsgAnswer::No, "Batch build finished: 1 built, 2 not built." + misnamed, "keep"},
+        {MsgAnswer::Yes, "Batch build finished: 2 built, 1 not built." + misnamed, page("Notes")},
+    };
+    frmHTMLEditor* w = ui->showHtmlEditor();
+    for (const auto& r : runs) {
+        prompter.shown.clear();
+        prompter.answers = {r.answer};
+        dialog->choices = {folder + "x"};
+        w->mnuFileBatch_Click();
+        ASSERT_EQ(prompter.shown.size(), 1u);
+        expectMessage(prompter.last(), question, kEditorTitle, MsgIcon::Exclamation,
+                      MsgButtons::YesNoCancel);
+        EXPECT_EQ(prompter.last().defaultButton, MsgAnswer::No);
+        EXPECT_EQ(w->lblStatus->text(), r.status);
+        EXPECT_EQ(readBytes(out("notes.txt")), r.notes);
+        EXPECT_EQ(QFile::exists(out("page.htm")), r.answer != MsgAnswer::Cancel);
+    }
+    ::unlink(cafe);
 }
 
 TEST_F(BatchTest, StopsAfterTheCurrentDocumentAndSaysWhatItDid) {

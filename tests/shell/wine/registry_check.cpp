@@ -1,9 +1,10 @@
 // Runs the Windows side of the shell code against a real registry (Wine's) and
 // reads everything back with plain advapi32 calls, independently of our port.
+#include "common/processes.h"
+#include "common/registry_system_info.h"
 #include "shell/file_association.h"
-#include "shell/program_paths.h"
 #include "shell/system_info.h"
-#include "shell/windows_registry.h"
+#include "windows/windows_registry.h"
 
 #include <cstdio>
 #include <string>

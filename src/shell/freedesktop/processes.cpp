@@ -1,42 +1,15 @@
-#include "shell/processes.h"
+#include "freedesktop/processes.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#else
+#include "common/processes.h"
+
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#endif
 
 namespace quillane::shell {
-
-#ifdef _WIN32
-
-bool startDetached(const std::string& programPath) {
-    if (programPath.empty()) {
-        return false;
-    }
-    // The application name is given separately and the command line quoted, so
-    // a path with spaces can never start "C:\Program.exe" instead.
-    std::string commandLine = "\"" + programPath + "\"";
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_SHOWNORMAL;
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessA(programPath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
-                        nullptr, nullptr, &startup, &process)) {
-        return false;
-    }
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return true;
-}
-
-#else
 
 extern "C" char** environ;
 
@@ -174,6 +147,21 @@ std::string findProgramOnPath(const std::string& name, const std::string& search
     return "";
 }
 
-#endif
+std::string runningProgramPath() {
+    std::vector<char> buffer(4096);
+    for (;;) {
+        const ssize_t length = readlink("/proc/self/exe", buffer.data(), buffer.size());
+        if (length <= 0) {
+            return "";
+        }
+        if (static_cast<std::size_t>(length) < buffer.size()) {
+            return std::string(buffer.data(), static_cast<std::size_t>(length));
+        }
+        if (buffer.size() >= (1u << 20)) {
+            return "";
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+}
 
 } // namespace quillane::shell

@@ -1,6 +1,6 @@
-#include "shell/windows_registry.h"
+#include "windows/windows_registry.h"
 
-#ifdef _WIN32
+#include "common/registry_system_info.h"
 
 #include <windows.h>
 
@@ -69,6 +69,10 @@ RegStatus WindowsRegistry::closeKey(RegHandle key) {
     return RegCloseKey(toHkey(key));
 }
 
-} // namespace quillane::shell
+bool GetKeyValue(RegHandle KeyRoot, const std::string& KeyName, const std::string& SubKeyRef,
+                 std::string& KeyVal) {
+    WindowsRegistry registry;
+    return GetKeyValue(registry, KeyRoot, KeyName, SubKeyRef, KeyVal);
+}
 
-#endif
+} // namespace quillane::shell

@@ -1,10 +1,10 @@
-#include "shell/desktop_association.h"
+#include "freedesktop/desktop_association.h"
 
-#ifndef _WIN32
-
+#include "common/file_types.h"
+#include "common/processes.h"
+#include "freedesktop/file_system.h"
+#include "freedesktop/processes.h"
 #include "shell/file_association.h"
-#include "shell/file_system.h"
-#include "shell/processes.h"
 
 #include <cstdlib>
 #include <pwd.h>
@@ -248,20 +248,19 @@ bool associateFilesWithDesktop(const DesktopPlaces& places, const std::string& p
         } else {
             const std::string packages = places.dataHome + "/mime/packages";
             complete &= makeFolders(packages) &&
-                        writeFileAtomically(packages + "/" + kMimePackageFile, mimePackageXml());
+                        writeDesktopFile(packages + "/" + kMimePackageFile, mimePackageXml());
 
             const std::string applications = places.dataHome + "/applications";
             const bool haveApplications = makeFolders(applications);
+            complete &= haveApplications &&
+                        writeDesktopFile(applications + "/" + kDocumentDesktopFile,
+                                         desktopEntry("Quillane HTML editor", kDocumentDescription,
+                                                      kDocumentMimeType, programPath, "/H:"));
             complete &=
                 haveApplications &&
-                writeFileAtomically(applications + "/" + kDocumentDesktopFile,
-                                    desktopEntry("Quillane HTML editor", kDocumentDescription,
-                                                 kDocumentMimeType, programPath, "/H:"));
-            complete &=
-                haveApplications &&
-                writeFileAtomically(applications + "/" + kTemplateDesktopFile,
-                                    desktopEntry("Quillane template designer", kTemplateDescription,
-                                                 kTemplateMimeType, programPath, "/T:"));
+                writeDesktopFile(applications + "/" + kTemplateDesktopFile,
+                                 desktopEntry("Quillane template designer", kTemplateDescription,
+                                              kTemplateMimeType, programPath, "/T:"));
         }
 
         if (places.configHome.empty() || !makeFolders(places.configHome)) {
@@ -273,7 +272,7 @@ bool associateFilesWithDesktop(const DesktopPlaces& places, const std::string& p
             if (readWholeFile(list, existing) == ReadOutcome::Failed) {
                 complete = false;
             } else {
-                complete &= writeFileAtomically(
+                complete &= writeDesktopFile(
                     list,
                     withDefaultApplications(existing, {{kDocumentMimeType, kDocumentDesktopFile},
                                                        {kTemplateMimeType, kTemplateDesktopFile}}));
@@ -291,6 +290,14 @@ bool associateFilesWithDesktop(const DesktopPlaces& places, const std::string& p
     return complete;
 }
 
-} // namespace quillane::shell
+void AssociateFiles() {
+    try {
+        const std::string program = runningProgramPath();
+        if (!program.empty()) {
+            associateFilesWithDesktop(desktopPlacesFromEnvironment(), program);
+        }
+    } catch (...) {
+    }
+}
 
-#endif
+} // namespace quillane::shell

@@ -4,7 +4,6 @@
 
 namespace quillane::shell {
 
-#ifndef _WIN32
 enum class ReadOutcome { Read, Missing, Failed };
 
 // Reads a whole file. Missing (no such file) is told apart from a file that
@@ -15,12 +14,10 @@ ReadOutcome readWholeFile(const std::string& path, std::string& content);
 // XDG base directory rules ask). True when the folder exists afterwards.
 bool makeFolders(const std::string& path);
 
-// Replaces the file at `path` with `content` through a temporary file in the
-// same folder and a rename, so readers see the old or the new file, never a
-// part. An identical file is left untouched (not even its time stamp); a
-// symbolic link is followed so the link itself survives. Keeps an existing
-// file's permissions; a new file gets 0644.
-bool writeFileAtomically(const std::string& path, const std::string& content);
-#endif
+// Replaces the file at `path` with `content` so that readers see the old or the
+// new file, never a part. An identical file is left untouched (not even its
+// time stamp); a symbolic link is followed so the link itself survives. Keeps
+// an existing file's permissions; a new file gets 0644.
+bool writeDesktopFile(const std::string& path, const std::string& content);
 
 } // namespace quillane::shell

@@ -1,10 +1,11 @@
 #pragma once
 
-#include "shell/registry_port.h"
+#include "common/registry_port.h"
+
+#include <string>
 
 namespace quillane::shell {
 
-#ifdef _WIN32
 // The real registry through advapi32. Handles it returns are HKEY values.
 class WindowsRegistry : public RegistryPort {
 public:
@@ -18,6 +19,9 @@ public:
                            unsigned char* data, std::uint32_t& size) override;
     RegStatus closeKey(RegHandle key) override;
 };
-#endif
+
+// GetKeyValue over the real registry.
+bool GetKeyValue(RegHandle KeyRoot, const std::string& KeyName, const std::string& SubKeyRef,
+                 std::string& KeyVal);
 
 } // namespace quillane::shell

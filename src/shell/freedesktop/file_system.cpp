@@ -1,6 +1,4 @@
-#include "shell/file_system.h"
-
-#ifndef _WIN32
+#include "freedesktop/file_system.h"
 
 #include <cerrno>
 #include <climits>
@@ -62,6 +60,33 @@ std::string resolvedTarget(const std::string& path) {
     return path;
 }
 
+// Through a temporary file in the same folder and a rename.
+bool writeFileAtomically(const std::string& target, const std::string& content) {
+    // Reading the umask means changing it for a moment, which would race with
+    // other threads creating files; desktop files are world-readable anyway.
+    mode_t mode = 0644;
+    struct stat info {};
+    if (::stat(target.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+        mode = info.st_mode & 07777;
+    }
+
+    std::string temporary = target + ".XXXXXX";
+    std::vector<char> name(temporary.begin(), temporary.end());
+    name.push_back('\0');
+    FileDescriptor file(::mkostemp(name.data(), O_CLOEXEC));
+    if (file.get() < 0) {
+        return false;
+    }
+    temporary.assign(name.data());
+    const bool written = writeAll(file.get(), content) && ::fchmod(file.get(), mode) == 0 &&
+                         ::fsync(file.get()) == 0;
+    if (!file.close() || !written || ::rename(temporary.c_str(), target.c_str()) != 0) {
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 ReadOutcome readWholeFile(const std::string& path, std::string& content) {
@@ -107,38 +132,14 @@ bool makeFolders(const std::string& path) {
     return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-bool writeFileAtomically(const std::string& path, const std::string& content) {
+bool writeDesktopFile(const std::string& path, const std::string& content) {
     const std::string target = resolvedTarget(path);
     std::string existing;
     if (readWholeFile(target, existing) == ReadOutcome::Read && existing == content) {
         return true;
     }
-
-    // Reading the umask means changing it for a moment, which would race with
-    // other threads creating files; desktop files are world-readable anyway.
-    mode_t mode = 0644;
-    struct stat info {};
-    if (::stat(target.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
-        mode = info.st_mode & 07777;
-    }
-
-    std::string temporary = target + ".XXXXXX";
-    std::vector<char> name(temporary.begin(), temporary.end());
-    name.push_back('\0');
-    FileDescriptor file(::mkostemp(name.data(), O_CLOEXEC));
-    if (file.get() < 0) {
-        return false;
-    }
-    temporary.assign(name.data());
-    const bool written = writeAll(file.get(), content) && ::fchmod(file.get(), mode) == 0 &&
-                         ::fsync(file.get()) == 0;
-    if (!file.close() || !written || ::rename(temporary.c_str(), target.c_str()) != 0) {
-        ::unlink(temporary.c_str());
-        return false;
-    }
-    return true;
+    // Every desktop file is written by this one call.
+    return writeFileAtomically(target, content);
 }
 
 } // namespace quillane::shell
-
-#endif

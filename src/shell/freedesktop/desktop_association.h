@@ -21,7 +21,6 @@ struct DesktopPlaces {
     std::string searchPath; // PATH, for update-mime-database and update-desktop-database
 };
 
-#ifndef _WIN32
 // The places for the current user from the environment. Relative XDG values are
 // ignored, as the base directory rules require.
 DesktopPlaces desktopPlacesFromEnvironment();
@@ -50,6 +49,4 @@ std::string execArgument(const std::string& argument);
 std::string
 withDefaultApplications(const std::string& existing,
                         const std::vector<std::pair<std::string, std::string>>& defaults);
-#endif
-
 } // namespace quillane::shell

@@ -1,10 +1,6 @@
-#include "shell/system_info.h"
-
-#include "shell/processes.h"
-#include "shell/windows_registry.h"
+#include "common/registry_system_info.h"
 
 #include <array>
-#include <cstdlib>
 
 namespace quillane::shell {
 
@@ -74,20 +70,6 @@ bool GetKeyValue(RegistryPort& registry, RegHandle KeyRoot, const std::string& K
     return readKeyValue(registry, KeyRoot, KeyName, SubKeyRef, KeyVal) == KeyValueRead::Read;
 }
 
-bool GetKeyValue(RegHandle KeyRoot, const std::string& KeyName, const std::string& SubKeyRef,
-                 std::string& KeyVal) {
-#ifdef _WIN32
-    WindowsRegistry registry;
-    return GetKeyValue(registry, KeyRoot, KeyName, SubKeyRef, KeyVal);
-#else
-    (void)KeyRoot;
-    (void)KeyName;
-    (void)SubKeyRef;
-    KeyVal.clear();
-    return false;
-#endif
-}
-
 bool StartSysInfo(RegistryPort& registry, FileProbe& files, ProgramLauncher& launcher) {
     // Any failure on the way, thrown or returned, ends in the one message.
     try {
@@ -113,41 +95,6 @@ bool StartSysInfo(RegistryPort& registry, FileProbe& files, ProgramLauncher& lau
     } catch (...) {
         return false;
     }
-}
-
-const std::vector<std::string>& sysInfoPrograms() {
-    static const std::vector<std::string> programs = {
-        "hardinfo2", "hardinfo", "kinfocenter", "gnome-system-monitor", "mate-system-monitor",
-    };
-    return programs;
-}
-
-#ifndef _WIN32
-bool StartSysInfo(const std::string& searchPath, ProgramLauncher& launcher) {
-    try {
-        for (const std::string& name : sysInfoPrograms()) {
-            const std::string path = findProgramOnPath(name, searchPath);
-            if (!path.empty() && launcher.start(path)) {
-                return true;
-            }
-        }
-    } catch (...) {
-    }
-    return false;
-}
-#endif
-
-bool StartSysInfo() {
-#ifdef _WIN32
-    WindowsRegistry registry;
-    SystemFileProbe files;
-    DetachedLauncher launcher;
-    return StartSysInfo(registry, files, launcher);
-#else
-    const char* searchPath = std::getenv("PATH");
-    DetachedLauncher launcher;
-    return StartSysInfo(searchPath != nullptr ? searchPath : "", launcher);
-#endif
 }
 
 } // namespace quillane::shell

@@ -1,18 +1,12 @@
 #pragma once
 
-#include "shell/host_ports.h"
-#include "shell/registry_port.h"
+#include "common/processes.h"
+#include "common/registry_port.h"
 
 #include <cstddef>
 #include <string>
-#include <vector>
 
 namespace quillane::shell {
-
-// The message the caller shows (OK, no icon, titled "Quillane") when
-// StartSysInfo returns false.
-inline constexpr const char* kSysInfoUnavailableMessage =
-    "System Information Is Unavailable At This Time";
 
 inline constexpr const char* kMsinfoKey = "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO";
 inline constexpr const char* kMsinfoPathValue = "PATH";
@@ -37,27 +31,17 @@ KeyValueRead readKeyValue(RegistryPort& registry, RegHandle KeyRoot, const std::
 // byte counts as not read here; StartSysInfo treats it as a hard failure.
 bool GetKeyValue(RegistryPort& registry, RegHandle KeyRoot, const std::string& KeyName,
                  const std::string& SubKeyRef, std::string& KeyVal);
-// The same over the real registry (always false where there is none).
-bool GetKeyValue(RegHandle KeyRoot, const std::string& KeyName, const std::string& SubKeyRef,
-                 std::string& KeyVal);
+
+// Does a plain file exist at a path (a name match, no wildcards)?
+class FileProbe {
+public:
+    virtual ~FileProbe() = default;
+    virtual bool fileExists(const std::string& path) = 0;
+};
 
 // Looks the system-information program up in the registry (the "PATH" value
 // first, then the shared-tools folder with MSINFO32.EXE in it) and starts it.
 // Returns false when the caller must show kSysInfoUnavailableMessage.
 bool StartSysInfo(RegistryPort& registry, FileProbe& files, ProgramLauncher& launcher);
-
-// The system-information programs looked for on desktops without a registry, in order.
-const std::vector<std::string>& sysInfoPrograms();
-
-#ifndef _WIN32
-// Starts the first of sysInfoPrograms() found in `searchPath` (PATH-style) that
-// can be started. Returns false when none could.
-bool StartSysInfo(const std::string& searchPath, ProgramLauncher& launcher);
-#endif
-
-// Starts the system-information program of this desktop: the registry look-up on
-// Windows, the PATH search elsewhere. Shows nothing itself; false means the caller
-// must show kSysInfoUnavailableMessage.
-bool StartSysInfo();
 
 } // namespace quillane::shell

@@ -1,8 +1,6 @@
-#include "shell/file_association.h"
+#include "common/registry_association.h"
 
-#include "shell/desktop_association.h"
-#include "shell/program_paths.h"
-#include "shell/windows_registry.h"
+#include "common/file_types.h"
 
 namespace quillane::shell {
 
@@ -82,21 +80,19 @@ void associateFilesInRegistry(RegistryPort& registry, const std::string& folder,
     }
 }
 
-void AssociateFiles() {
-    try {
-        const std::string program = runningProgramPath();
-        if (program.empty()) {
-            return;
-        }
-#ifdef _WIN32
-        const WindowsProgramLocation location = splitWindowsProgramPath(program);
-        WindowsRegistry registry;
-        associateFilesInRegistry(registry, location.folder, location.name);
-#else
-        associateFilesWithDesktop(desktopPlacesFromEnvironment(), program);
-#endif
-    } catch (...) {
+WindowsProgramLocation splitWindowsProgramPath(const std::string& path) {
+    const std::size_t slash = path.find_last_of("\\/");
+    WindowsProgramLocation location;
+    std::string file;
+    if (slash == std::string::npos) {
+        file = path;
+    } else {
+        location.folder = path.substr(0, slash);
+        file = path.substr(slash + 1);
     }
+    const std::size_t dot = file.rfind('.');
+    location.name = dot == std::string::npos || dot == 0 ? file : file.substr(0, dot);
+    return location;
 }
 
 } // namespace quillane::shell

@@ -5,13 +5,6 @@
 
 namespace quillane::shell {
 
-// Starts the program file at `programPath` with no arguments and does not wait
-// for it. The program runs on its own: on POSIX systems in its own session,
-// reparented away from us, so it never becomes our zombie. Returns false when it
-// could not be started (missing, not executable, out of processes).
-bool startDetached(const std::string& programPath);
-
-#ifndef _WIN32
 // Runs `programPath` with `arguments`, its input and output sent to /dev/null,
 // and waits for it. Returns true when it ran and exited with status 0.
 bool runQuietly(const std::string& programPath, const std::vector<std::string>& arguments);
@@ -20,6 +13,5 @@ bool runQuietly(const std::string& programPath, const std::vector<std::string>& 
 // (a PATH-style list separated by ':'), or "". Empty and relative entries are
 // skipped, so nothing is ever picked up from the current folder.
 std::string findProgramOnPath(const std::string& name, const std::string& searchPath);
-#endif
 
 } // namespace quillane::shell

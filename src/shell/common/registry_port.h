@@ -11,16 +11,11 @@ using RegHandle = std::uintptr_t;
 using RegStatus = std::int32_t;
 
 inline constexpr RegHandle kHkeyClassesRoot = 0x80000000u;
-inline constexpr RegHandle kHkeyCurrentUser = 0x80000001u;
 inline constexpr RegHandle kHkeyLocalMachine = 0x80000002u;
-inline constexpr RegHandle kHkeyUsers = 0x80000003u;
 
 // READ_CONTROL + KEY_QUERY_VALUE + KEY_SET_VALUE + KEY_CREATE_SUB_KEY +
 // KEY_ENUMERATE_SUB_KEYS + KEY_NOTIFY + KEY_CREATE_LINK: used for every key we touch.
 inline constexpr std::uint32_t kKeyAllAccessMask = 0x2003Fu;
-inline constexpr std::uint32_t kKeyQueryValue = 0x0001u;
-inline constexpr std::uint32_t kKeySetValue = 0x0002u;
-inline constexpr std::uint32_t kKeyCreateSubKey = 0x0004u;
 inline constexpr std::uint32_t kRegOptionNonVolatile = 0u;
 
 inline constexpr std::uint32_t kRegNone = 0u;
@@ -33,7 +28,6 @@ inline constexpr RegStatus kErrorSuccess = 0;
 inline constexpr RegStatus kErrorFileNotFound = 2;
 inline constexpr RegStatus kErrorAccessDenied = 5;
 inline constexpr RegStatus kErrorInvalidHandle = 6;
-inline constexpr RegStatus kErrorInvalidParameter = 87;
 inline constexpr RegStatus kErrorMoreData = 234;
 
 // The handful of advapi32 registry calls the program makes, one method each,
