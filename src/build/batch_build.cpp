@@ -1,6 +1,5 @@
 #include "build/batch_build.h"
 
-
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>

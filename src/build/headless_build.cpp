@@ -119,7 +119,8 @@ DocumentBuild buildDocument(const QString& path, const QString& folder, Template
 // standard output.
 class Console : public BatchObserver {
 public:
-    Console(Stream& out, Stream& err, const QString& folder) : m_out(out), m_err(err), m_folder(folder) {}
+    Console(Stream& out, Stream& err, const QString& folder)
+        : m_out(out), m_err(err), m_folder(folder) {}
 
     void tell(const QString& document, const DocumentBuild& b) {
         m_document = document;
@@ -136,8 +137,8 @@ public:
     }
     void outOfMemory(const QString& fullPath, const Message& m) override {
         m_document = fullPath;
-        m_err.line(escapeControls(fullPath) + QStringLiteral(": ") + m.title + QStringLiteral(": ") +
-                   oneLine(m.text));
+        m_err.line(escapeControls(fullPath) + QStringLiteral(": ") + m.title +
+                   QStringLiteral(": ") + oneLine(m.text));
         m_told = true;
     }
     void documentStarted(const QString&, int) override { m_told = false; }

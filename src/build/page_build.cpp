@@ -53,8 +53,8 @@ PageBytes pourTemplatePage(const TemplateRead& templ, const QString& templatePat
 namespace {
 
 PageOutcome pourAndWrite(TemplateCache& templates, const QString& templatePath,
-                         const QString& title, const SectionTable& table,
-                         const QString& outputPath, const QString& documentPath) {
+                         const QString& title, const SectionTable& table, const QString& outputPath,
+                         const QString& documentPath) {
     const std::shared_ptr<const TemplateRead> templ = templates.read(templatePath);
     if (std::optional<Message> problem = templateProblem(*templ, templatePath))
         return {PageOutcome::Kind::Failed, *problem};
@@ -67,7 +67,8 @@ PageOutcome pourAndWrite(TemplateCache& templates, const QString& templatePath,
     std::vector<WriteGuard> guards{
         {templatePath, QStringLiteral("it is the template of this page")}};
     if (!documentPath.isEmpty())
-        guards.push_back({documentPath, QStringLiteral("it is the templated document being built")});
+        guards.push_back(
+            {documentPath, QStringLiteral("it is the templated document being built")});
     FileError error;
     switch (writeFileAtomically(outputPath, page.bytes, WriteMode::Page, error, guards)) {
     case WriteOutcome::Written:

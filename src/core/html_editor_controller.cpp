@@ -3,7 +3,6 @@
 #include "formats/document_file.h"
 
 #include <new>
-
 #include <optional>
 
 namespace quillane {
@@ -270,8 +269,7 @@ HtmlEditorController::askAboutOtherFiles(const QString& folder,
     }
 }
 
-DocumentOutcome HtmlEditorController::buildBatchDocument(const QString& path,
-                                                         const QString& folder,
+DocumentOutcome HtmlEditorController::buildBatchDocument(const QString& path, const QString& folder,
                                                          const AgreedOutputs& agreed) {
     try {
         const LoadResult read = readDocument(path);
@@ -285,9 +283,8 @@ DocumentOutcome HtmlEditorController::buildBatchDocument(const QString& path,
         // Only the outputs the user agreed to, as they were when asked.
         if (!nonPageReason(output, folder).isEmpty() && agreed.value(path) != output)
             return DocumentOutcome::NotAPage;
-        return BuildPage(m_s, m_view.output(), m_s.ws.TemplatePath)
-                   ? DocumentOutcome::Built
-                   : DocumentOutcome::BuildFailed;
+        return BuildPage(m_s, m_view.output(), m_s.ws.TemplatePath) ? DocumentOutcome::Built
+                                                                    : DocumentOutcome::BuildFailed;
     } catch (const std::bad_alloc&) {
         // Nothing of this document stays behind for a Save to write over it.
         m_s.ws.CurrentFile.clear();

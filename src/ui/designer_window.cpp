@@ -1,11 +1,5 @@
 #include "ui/designer_window.h"
 
-#include "core/version.h"
-#include "core/workspace.h"
-#include "formats/file_reader.h"
-#include "formats/file_writers.h"
-#include "formats/text_codec.h"
-#include "formats/text_file.h"
 #include "ui/about_box.h"
 #include "ui/code_editor.h"
 #include "ui/section_editor.h"
@@ -15,14 +9,11 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDesktopServices>
-#include <QDir>
-#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QStandardPaths>
 #include <QUrl>
 
 namespace quillane {
@@ -35,7 +26,6 @@ constexpr int kClientHeight = 5505;
 constexpr int kMinOuterWidth = 5865;
 constexpr int kMinOuterHeight = 6195;
 
-const QString kTemplateFilter = QStringLiteral("Quillane template file|*.qtf");
 const QString kTemplateExt = QStringLiteral(".qtf");
 
 PageOpener& pageOpener() {
@@ -133,6 +123,7 @@ frmTemplates::frmTemplates(UiSession& ui, QWidget* parent)
 
     dlgSaveLoad = m_ui.makeFileDialog(this);
     dlgSaveLoad->defaultExt = kTemplateExt;
+    m_controller = std::make_unique<DesignerController>(m_ui.session(), *this, *dlgSaveLoad);
 
     connect(txtTemplate, &QLineEdit::textChanged, this, &frmTemplates::txtTemplate_Change);
     connect(rtxDefaultHTML, &QsciScintilla::textChanged, this,
@@ -157,91 +148,34 @@ frmTemplates::frmTemplates(UiSession& ui, QWidget* parent)
 
 frmTemplates::~frmTemplates() = default;
 
-// --- Loading and the file commands ---------------------------------------------------------
+// --- Handlers: the workflow is the controller's ------------------------------------------------
 
 void frmTemplates::Form_Load() {
-    Session& s = m_ui.session();
-    s.ws.CurrentFile.clear();
-    BusyGuard busy(s.app);
-    // A missing or broken default template has been reported by the reader; the window opens
-    // with whatever it managed to fill in.
-    LoadFile(s, s.defaultTemplatePath(), LoadMode::Designer);
-    setTemplateName(QStringLiteral("Default template"));
-    s.ws.IsDirty = false;
+    m_controller->load();
 }
 
 void frmTemplates::mnuFileNew_Click() {
-    Session& s = m_ui.session();
-    if (!ConfirmSaveChanges(s, EditorMode::Designer)) return;
-    ResetEditor(s, EditorMode::Designer);
-    s.ws.CurrentFile.clear();
-    Form_Load();
-}
-
-void frmTemplates::prepareTemplateDialog(const QString& title) {
-    dlgSaveLoad->dialogTitle = title;
-    dlgSaveLoad->filter = kTemplateFilter;
-    dlgSaveLoad->defaultExt = kTemplateExt;
-    dlgSaveLoad->fileName = m_ui.session().ws.CurrentFile;
-    dlgSaveLoad->hideReadOnly = true;
+    m_controller->newTemplate();
 }
 
 void frmTemplates::mnuFIleOpen_Click() {
-    Session& s = m_ui.session();
-    if (!ConfirmSaveChanges(s, EditorMode::Designer)) return;
-    bool rejected = false;
-    for (;;) {
-        prepareTemplateDialog(QStringLiteral("Load a template..."));
-        dlgSaveLoad->overwritePrompt = false;
-        dlgSaveLoad->pathMustExist = true;
-        dlgSaveLoad->showOpen();
-        if (dlgSaveLoad->fileName.isEmpty()) {
-            // The window shows what the failed read left; a plain Save must not write that
-            // over the file that was refused, so it asks for a file instead.
-            if (rejected) s.ws.CurrentFile.clear();
-            return;
-        }
-        s.ws.CurrentFile = dlgSaveLoad->fileName;
-        bool loaded = false;
-        {
-            BusyGuard busy(s.app);
-            ResetEditor(s, EditorMode::Designer);
-            loaded = LoadFile(s, s.ws.CurrentFile, LoadMode::Designer).loaded();
-        }
-        if (loaded) return;
-        rejected = true; // ask again, preset to the refused file
-    }
+    m_controller->open();
 }
 
 bool frmTemplates::mnuFileSave_Click() {
-    Session& s = m_ui.session();
-    if (s.ws.CurrentFile.isEmpty()) return mnuFileSaveAs_Click();
-    // The writer shows the busy pointer, reports a failure with the path and the reason, and
-    // leaves the old file and IsDirty as they were when it fails.
-    return writeTemplateFile(s, s.ws.CurrentFile);
+    return m_controller->save();
 }
 
 bool frmTemplates::mnuFileSaveAs_Click() {
-    Session& s = m_ui.session();
-    prepareTemplateDialog(QStringLiteral("Save a template..."));
-    dlgSaveLoad->overwritePrompt = true;
-    dlgSaveLoad->pathMustExist = false;
-    dlgSaveLoad->showSave();
-    if (dlgSaveLoad->fileName.isEmpty()) return false;
-    const QString before = s.ws.CurrentFile;
-    s.ws.CurrentFile = dlgSaveLoad->fileName;
-    if (mnuFileSave_Click()) return true;
-    s.ws.CurrentFile = before; // nothing was written there
-    return false;
+    return m_controller->saveAs();
 }
 
 void frmTemplates::mnuFileExit_Click() {
-    if (!ConfirmSaveChanges(m_ui.session(), EditorMode::Designer)) return;
-    m_ui.endProgram();
+    if (m_controller->confirmLeave()) m_ui.endProgram();
 }
 
 void frmTemplates::mnuChange_Click() {
-    if (!ConfirmSaveChanges(m_ui.session(), EditorMode::Designer)) return;
+    if (!m_controller->confirmLeave()) return;
     // The HTML editor opens before this window closes, so the program never runs out of
     // windows in between.
     m_ui.showHtmlEditor();
@@ -257,130 +191,24 @@ void frmTemplates::mnuSpaces_Click() {
                         QStringLiteral("Empty space like your brain"), MsgIcon::Information);
 }
 
-// --- Sections --------------------------------------------------------------------------------
-
-int frmTemplates::selectedRow() const {
-    const QList<QListWidgetItem*> items = lstSections->selectedItems();
-    return items.isEmpty() ? -1 : lstSections->row(items.first());
-}
-
-int frmTemplates::slotOfRow(int row) const {
-    const Workspace& ws = m_ui.session().ws;
-    int seen = -1;
-    for (int slot = 1; slot <= ws.lastSlot(); ++slot) {
-        if (!ws.SectionNames[slot].isEmpty() && ++seen == row) return slot;
-    }
-    return 0;
-}
-
-int frmTemplates::selectedSlot(int& row) {
-    row = selectedRow();
-    const int slot = row < 0 ? 0 : slotOfRow(row);
-    if (slot <= 0)
-        m_ui.session().tell(QStringLiteral("No item selected!"), QString::fromLatin1(kAppTitle),
-                            MsgIcon::None);
-    return slot;
-}
-
-void frmTemplates::storeSection(const frmSections& dlg, int slot) {
-    Workspace& ws = m_ui.session().ws;
-    ws.SectionNames[slot] = dlg.sectionName();
-    ws.SectionHtml[slot] = dlg.html();
-    ws.SectionEditable[slot] = quint8(dlg.editableState());
-    FillSectionList(m_ui.session(), EditorMode::Designer);
-    lstSections->clearSelection();
-    cmdEdit->setEnabled(false);
-    cmdDelete->setEnabled(false);
-    m_ui.session().ws.IsDirty = true;
-}
-
 void frmTemplates::lstSections_Click() {
-    if (selectedRow() < 0) return;
-    cmdEdit->setEnabled(true);
-    cmdDelete->setEnabled(true);
+    m_controller->selectSection();
 }
 
 void frmTemplates::cmdAdd_Click() {
-    Session& s = m_ui.session();
-    const int slot = AllocateSectionSlot(s);
-    if (slot <= 0) return; // the template is full; the user has been told
-    frmSections dlg(m_ui, this);
-    dlg.setWindowTitle(QStringLiteral("Adding section ID ") + QString::number(slot));
-    dlg.txtSectionName->setText(QStringLiteral("New section"));
-    dlg.setHtml(QStringLiteral("Insert text here"));
-    dlg.setEditableState(1);
-    m_ui.runModal(dlg);
-    if (dlg.result == QLatin1String("cancel")) return;
-    storeSection(dlg, slot);
+    m_controller->addSection();
 }
 
 void frmTemplates::cmdEdit_Click() {
-    Session& s = m_ui.session();
-    int row;
-    const int slot = selectedSlot(row);
-    if (slot <= 0) return;
-    frmSections dlg(m_ui, this);
-    dlg.cmdCancel->hide();
-    dlg.setWindowTitle(QStringLiteral("Editing section ID ") + QString::number(slot));
-    dlg.txtSectionName->setText(lstSections->item(row)->text());
-    dlg.setHtml(s.ws.SectionHtml[slot]);
-    // A flag the box has no state for (only in a hand-made file) shows as not ticked, and
-    // the box's state is what is stored back.
-    dlg.setEditableState(s.ws.SectionEditable[slot]);
-    m_ui.runModal(dlg);
-    storeSection(dlg, slot);
+    m_controller->editSection();
 }
 
 void frmTemplates::cmdDelete_Click() {
-    Session& s = m_ui.session();
-    int row;
-    const int slot = selectedSlot(row);
-    if (slot <= 0) return;
-    const QString name = lstSections->item(row)->text();
-    if (s.tell(QStringLiteral("Are you sure that you want to delete the section '") + name +
-                   QStringLiteral("'?"),
-               QStringLiteral("Quillane Template designer"), MsgIcon::Question, MsgButtons::YesNo,
-               MsgAnswer::Yes) != MsgAnswer::Yes)
-        return;
-    s.ws.SectionNames[slot].clear();
-    s.ws.SectionHtml[slot].clear();
-    delete lstSections->takeItem(row);
-    lstSections->clearSelection();
-    cmdEdit->setEnabled(false);
-    cmdDelete->setEnabled(false);
-    s.ws.IsDirty = true;
+    m_controller->deleteSection();
 }
 
-// --- Preview ---------------------------------------------------------------------------------
-
 bool frmTemplates::cmdPreview_Click() {
-    Session& s = m_ui.session();
-    // The program's folder where it can be written to, otherwise the user's cache folder.
-    QString folder = s.programFolder;
-    const QFileInfo programFolder(folder);
-    if (folder.isEmpty() || !programFolder.isDir() || !programFolder.isWritable()) {
-        folder = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
-        QDir().mkpath(folder);
-    }
-    const QString path = QDir(folder).filePath(QStringLiteral("temp.htm"));
-    FileError error;
-    bool written = false;
-    {
-        BusyGuard busy(s.app);
-        written = writeFileAtomically(path, encodePage(rtxDefaultHTML->text() + kCrLf),
-                                      WriteMode::Page, error) != WriteOutcome::Failed;
-    }
-    if (!written) {
-        s.tell(QStringLiteral("Could not write the preview page '") + path + QStringLiteral("':") +
-                   kCrLf + error.description,
-               QString::fromLatin1(kAppTitle), MsgIcon::Exclamation);
-        return false;
-    }
-    if (pageOpener())
-        pageOpener()(path);
-    else
-        QDesktopServices::openUrl(QUrl::fromLocalFile(path));
-    return true;
+    return m_controller->preview();
 }
 
 // --- Change tracking and the DesignerPort ----------------------------------------------------
@@ -417,6 +245,42 @@ void frmTemplates::addSectionListEntry(const QString& name) {
     lstSections->addItem(name);
 }
 
+void frmTemplates::removeSectionListEntry(int row) {
+    delete lstSections->takeItem(row);
+}
+
+int frmTemplates::selectedSectionRow() const {
+    const QList<QListWidgetItem*> items = lstSections->selectedItems();
+    return items.isEmpty() ? -1 : lstSections->row(items.first());
+}
+
+QString frmTemplates::sectionListEntry(int row) const {
+    const QListWidgetItem* item = lstSections->item(row);
+    return item ? item->text() : QString();
+}
+
+void frmTemplates::clearSectionSelection() {
+    lstSections->clearSelection();
+}
+
+void frmTemplates::setSectionButtonsEnabled(bool enabled) {
+    cmdEdit->setEnabled(enabled);
+    cmdDelete->setEnabled(enabled);
+}
+
+std::optional<SectionEdit> frmTemplates::editSection(SectionDialogUse use,
+                                                     const SectionEdit& start) {
+    return runSectionEditor(m_ui, this, use, start);
+}
+
+bool frmTemplates::openPage(const QString& path) {
+    if (pageOpener()) {
+        pageOpener()(path);
+        return true;
+    }
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
 // --- Window ----------------------------------------------------------------------------------
 
 void frmTemplates::closeWithoutAsking() {
@@ -430,7 +294,7 @@ void frmTemplates::closeEvent(QCloseEvent* event) {
         return;
     }
     // Only the window manager closes the window this way: treat it as File > Exit.
-    if (!ConfirmSaveChanges(m_ui.session(), EditorMode::Designer)) {
+    if (!m_controller->confirmLeave()) {
         event->ignore();
         return;
     }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/ports.h"
+#include "core/designer_controller.h"
 
 #include <QMainWindow>
 #include <array>
@@ -18,7 +18,6 @@ namespace quillane {
 
 class CodeEditor;
 class UiSession;
-class frmSections;
 
 // frmTemplates: the template designer, the workspace's editor for the designer mode.
 // It has no close button; a close that still comes from the window manager asks the same
@@ -84,7 +83,16 @@ public:
     void setDefaultHtml(const QString& text) override;
     void clearSectionList() override;
     void addSectionListEntry(const QString& name) override;
+    void removeSectionListEntry(int row) override;
+    int selectedSectionRow() const override;
+    QString sectionListEntry(int row) const override;
+    void clearSectionSelection() override;
+    void setSectionButtonsEnabled(bool enabled) override;
+    std::optional<SectionEdit> editSection(SectionDialogUse use, const SectionEdit& start) override;
+    bool openPage(const QString& path) override;
     bool save() override { return mnuFileSave_Click(); }
+
+    DesignerController& controller() { return *m_controller; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -92,17 +100,8 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    // The list row of the selected entry, -1 when none is selected.
-    int selectedRow() const;
-    // The slot that list row stands for: the row-th named slot in slot order (row from 0).
-    int slotOfRow(int row) const;
-    // The slot of the selected entry and its row; 0 after telling the user none is selected.
-    int selectedSlot(int& row);
-    // Stores the dialog's fields in the slot and refreshes the list.
-    void storeSection(const frmSections& dlg, int slot);
-    void prepareTemplateDialog(const QString& title);
-
     UiSession& m_ui;
+    std::unique_ptr<DesignerController> m_controller;
     bool m_closing = false;
 };
 

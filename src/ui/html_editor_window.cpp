@@ -1,10 +1,6 @@
 #include "ui/html_editor_window.h"
 
 #include "build/batch_build.h"
-#include "build/build_engine.h"
-#include "core/workspace.h"
-#include "formats/file_reader.h"
-#include "formats/file_writers.h"
 #include "ui/about_box.h"
 #include "ui/section_editor.h"
 #include "ui/twips.h"
@@ -38,9 +34,6 @@ constexpr int kMinOuterHeight = 4800;
 constexpr int kFrameWidth = kMinOuterWidth - kClientWidth;
 constexpr int kFrameHeight = kMinOuterHeight - kClientHeight;
 
-const QString kDocumentFilter = QStringLiteral("Quillane templated HTML file|*.qht");
-const QString kUntitled = QStringLiteral("Untitled HTML Document");
-
 void placeLabel(QLabel* label, int left, int top) {
     label->move(twips(label->parentWidget(), left), twips(label->parentWidget(), top));
     label->adjustSize();
@@ -58,15 +51,6 @@ QString plural(int n, const char* word) {
 }
 
 } // namespace
-
-// What the window showed before a read that may fail, so that a failed Open or Change template
-// leaves the document as it was instead of a half-read one.
-struct frmHTMLEditor::Snapshot {
-    Workspace ws;
-    QString title;
-    QString output;
-    QString caption;
-};
 
 // Follows the shared batch loop for the window: caption, status line and progress bar. Every
 // document gets its caption and a turn for pending events, but the window repaints at most
@@ -97,12 +81,7 @@ public:
         if (m_index == 0 || m_frame.hasExpired(kFrameMs)) showFrame();
     }
     bool stopRequested() override { return m_w.m_stopRequested; }
-    // Only the outputs the user agreed to, as they were when asked.
-    bool allowOtherFile(const QString& fullPath, const QString& output, const QString&) override {
-        const auto agreed = m_agreed.constFind(fullPath);
-        return agreed != m_agreed.cend() && *agreed == output;
-    }
-    void setAgreed(QHash<QString, QString> agreed) { m_agreed = std::move(agreed); }
+    void outOfMemory(const QString&, const Message& message) override { show(message); }
 
     // The reader's and the engine's messages pass here: the window behind them shows the
     // document they are about.
@@ -153,7 +132,6 @@ private:
     int m_built = 0;
     int m_notBuilt = 0;
     QStringList m_misnamed;
-    QHash<QString, QString> m_agreed; // document -> the output the user let it write
 };
 
 frmHTMLEditor::frmHTMLEditor(UiSession& ui, QWidget* parent)
@@ -167,6 +145,7 @@ frmHTMLEditor::frmHTMLEditor(UiSession& ui, QWidget* parent)
     buildMenus();
     dlgSaveLoad = m_ui.makeFileDialog(this);
     dlgSaveLoad->defaultExt = QStringLiteral(".qht");
+    m_controller = std::make_unique<HtmlEditorController>(m_ui.session(), *this, *dlgSaveLoad);
 
     resize(minimumSizeHint());
 }
@@ -189,7 +168,7 @@ void frmHTMLEditor::buildControls() {
     lblDescription[0] = label("lblDescription0", QStringLiteral("HTML File title:"));
     placeLabel(lblDescription[0], 120, 120);
 
-    txtTitle = new QLineEdit(kUntitled, client);
+    txtTitle = new QLineEdit(HtmlEditorController::kUntitled, client);
     txtTitle->setObjectName(QStringLiteral("txtTitle"));
     placeTwips(txtTitle, 1320, 120, 4335, 285);
 
@@ -328,6 +307,10 @@ void frmHTMLEditor::setOutput(const QString& text) {
     txtOutput->setText(text);
 }
 
+QString frmHTMLEditor::templateCaption() const {
+    return lblTemplate->text();
+}
+
 void frmHTMLEditor::setTemplateCaption(const QString& caption) {
     lblTemplate->setText(caption);
     lblTemplate->adjustSize();
@@ -342,19 +325,20 @@ void frmHTMLEditor::addSectionListEntry(const QString& name, int slot) {
     item->setData(Qt::UserRole, slot);
 }
 
+void frmHTMLEditor::clearSectionSelection() {
+    lstSections->clearSelection();
+    lstSections->setCurrentRow(-1);
+}
+
+std::optional<SectionEdit> frmHTMLEditor::editSection(SectionDialogUse use,
+                                                      const SectionEdit& start) {
+    return runSectionEditor(m_ui, this, use, start);
+}
+
 // --- handlers ----------------------------------------------------------------------------------
 
 void frmHTMLEditor::Form_Load() {
-    Session& s = m_ui.session();
-    BusyGuard busy(s.app);
-    s.ws.CurrentFile.clear();
-    ResetEditor(s, EditorMode::HtmlEditor);
-    const QString path = s.defaultTemplatePath();
-    LoadFile(s, path, LoadMode::TemplateForEditor);
-    s.ws.TemplatePath = path;
-    setTemplateCaption(QStringLiteral("Template used: Default template"));
-    setTitle(kUntitled);
-    s.ws.IsDirty = false;
+    m_controller->load();
 }
 
 void frmHTMLEditor::Form_Resize() {
@@ -390,204 +374,44 @@ void frmHTMLEditor::lstSections_DblClick() {
     if (!commandAllowed()) return;
     const QList<QListWidgetItem*> selected = lstSections->selectedItems();
     if (selected.isEmpty()) return;
-    Workspace& ws = m_ui.ws();
-    const int slot = selected.first()->data(Qt::UserRole).toInt();
-    if (slot < 1 || slot > ws.lastSlot()) return;
-
-    frmSections dlg(m_ui, this);
-    dlg.cmdCancel->hide();
-    dlg.chkSectEditable->hide();
-    dlg.txtSectionName->hide();
-    dlg.setWindowTitle(QStringLiteral("Editing section ID ") + QString::number(slot));
-    dlg.lblDescription[0]->setText(QStringLiteral("Section name: ") + ws.SectionNames[slot]);
-    dlg.lblDescription[2]->setText(QStringLiteral("HTML text to put in section:"));
-    dlg.setHtml(ws.SectionHtml[slot]);
-    // OK only hides the dialog; a close by the window manager or Escape rejects it, and then
-    // the section keeps what it had.
-    bool dismissed = false;
-    connect(&dlg, &QDialog::rejected, this, [&dismissed] { dismissed = true; });
-    m_ui.runModal(dlg);
-    const bool taken = !dismissed && dlg.result != QLatin1String("cancel");
-    if (taken) ws.SectionHtml[slot] = dlg.html();
-    lstSections->clearSelection();
-    lstSections->setCurrentRow(-1);
-    if (taken) ws.IsDirty = true;
+    m_controller->editSection(selected.first()->data(Qt::UserRole).toInt());
 }
 
 void frmHTMLEditor::cmdChangeOutput_Click() {
-    if (!commandAllowed()) return;
-    const QString chosen = chooseFile({true, QStringLiteral("Choose where to output file..."),
-                                       QStringLiteral("HTML Files|*.htm;*.html"), txtOutput->text(),
-                                       QStringLiteral(".htm")});
-    if (chosen.isEmpty()) return;
-    txtOutput->setText(chosen);
+    if (commandAllowed()) m_controller->chooseOutput();
 }
 
 void frmHTMLEditor::cmdBuild_Click() {
-    if (!commandAllowed()) return;
-    Session& s = m_ui.session();
-    BuildPage(s, txtOutput->text(), s.ws.TemplatePath);
+    if (commandAllowed()) m_controller->build();
 }
 
 void frmHTMLEditor::mnuFileNew_Click() {
-    if (!commandAllowed()) return;
-    Session& s = m_ui.session();
-    if (!ConfirmSaveChanges(s, EditorMode::HtmlEditor)) return;
-    ResetEditor(s, EditorMode::HtmlEditor);
-    s.ws.CurrentFile.clear();
-    setTitle(kUntitled);
-    Form_Load();
+    if (commandAllowed()) m_controller->newDocument();
 }
 
 void frmHTMLEditor::mnuFIleOpen_Click() {
-    if (!commandAllowed()) return;
-    Session& s = m_ui.session();
-    if (!ConfirmSaveChanges(s, EditorMode::HtmlEditor)) return;
-    const Snapshot before = snapshot();
-    QString preset = s.ws.CurrentFile;
-    for (;;) {
-        const QString chosen = chooseFile({false,
-                                           QStringLiteral("Load a template-applied HTML file..."),
-                                           kDocumentFilter,
-                                           preset,
-                                           {}});
-        if (chosen.isEmpty()) return;
-
-        BusyGuard busy(s.app);
-        s.ws.CurrentFile = chosen;
-        ResetEditor(s, EditorMode::HtmlEditor);
-        const LoadResult read = LoadFile(s, chosen, LoadMode::Document);
-        if (read.loaded()) {
-            s.ws.TemplatePath = read.templatePath;
-            return;
-        }
-        if (read.kind == LoadResult::Kind::Empty) {
-            // The reader stops here without a word; say why the file is refused.
-            s.tell(QStringLiteral("The document '") + chosen +
-                       QStringLiteral("' stops at an empty line where a section should start, "
-                                      "so it was not opened."),
-                   QStringLiteral("Quillane HTML Editor"), MsgIcon::Exclamation);
-        }
-        // The failed file is not the open document: the window goes back to what it showed,
-        // so a later Save cannot write over the file that failed.
-        restore(before);
-        preset = chosen;
-    }
+    if (commandAllowed()) m_controller->open();
 }
 
 void frmHTMLEditor::mnuFileChange_Click() {
-    if (!commandAllowed()) return;
-    Session& s = m_ui.session();
-    // The change drops the sections' contents: offer to keep them first.
-    if (!ConfirmSaveChanges(s, EditorMode::HtmlEditor)) return;
-    const Snapshot before = snapshot();
-    QString preset = s.ws.CurrentFile;
-    for (;;) {
-        const QString chosen = chooseFile({false,
-                                           QStringLiteral("Choose template..."),
-                                           QStringLiteral("Quillane template file|*.qtf"),
-                                           preset,
-                                           {}});
-        if (chosen.isEmpty()) return;
-
-        BusyGuard busy(s.app);
-        s.ws.TemplatePath = chosen;
-        if (LoadFile(s, chosen, LoadMode::TemplateForEditor).loaded()) {
-            // The document no longer matches its file.
-            s.ws.IsDirty = true;
-            return;
-        }
-        restore(before);
-        preset = chosen;
-    }
-}
-
-QString frmHTMLEditor::chooseFile(const FileUse& use) {
-    FileDialogPort& d = *dlgSaveLoad;
-    d.dialogTitle = use.title;
-    d.filter = use.filter;
-    if (use.preset) d.fileName = *use.preset;
-    if (use.defaultExt) d.defaultExt = *use.defaultExt;
-    d.overwritePrompt = use.save;
-    d.pathMustExist = !use.save;
-    d.hideReadOnly = true;
-    if (use.save)
-        d.showSave();
-    else
-        d.showOpen();
-    return d.fileName;
+    if (commandAllowed()) m_controller->changeTemplate();
 }
 
 bool frmHTMLEditor::mnuFileSave_Click() {
-    if (!commandAllowed()) return false;
-    Session& s = m_ui.session();
-    if (s.ws.CurrentFile.isEmpty()) return mnuFileSaveAs_Click();
-    return writeDocumentFile(s, s.ws.CurrentFile);
+    return commandAllowed() && m_controller->save();
 }
 
 bool frmHTMLEditor::mnuFileSaveAs_Click() {
-    if (!commandAllowed()) return false;
-    Session& s = m_ui.session();
-    const QString chosen = chooseFile({true, QStringLiteral("Save a template-applied HTML file..."),
-                                       kDocumentFilter, s.ws.CurrentFile, QStringLiteral(".qht")});
-    if (chosen.isEmpty()) return false;
-    s.ws.CurrentFile = chosen;
-    return mnuFileSave_Click();
+    return commandAllowed() && m_controller->saveAs();
 }
 
 void frmHTMLEditor::mnuFileBatch_Click() {
     if (!commandAllowed()) return;
-    Session& s = m_ui.session();
-    if (!ConfirmSaveChanges(s, EditorMode::HtmlEditor)) return;
-    // This use sets neither a starting file nor a default extension.
-    if (chooseFile({false,
-                    QStringLiteral("Choose template folder, dont worry about which file"),
-                    kDocumentFilter,
-                    {},
-                    {}})
-            .isEmpty())
-        return;
-    const QString folder = folderOfChoice(dlgSaveLoad->fileName, dlgSaveLoad->fileTitle);
-
-    BusyGuard busy(s.app);
+    const QString folder = m_controller->chooseBatchFolder();
+    if (folder.isEmpty()) return;
+    BusyGuard busy(m_ui.session().app);
     BatchCompile(folder);
     setWindowTitle(kDesignCaption);
-}
-
-// A received folder decides where its pages go: before anything is built, the user is asked
-// once about documents whose outputs are no web pages or are hidden. False = Cancel; `agreed`
-// then holds the outputs the user let the batch write.
-bool frmHTMLEditor::askAboutOtherFiles(const QString& path, const QList<BatchDocument>& documents,
-                                       QHash<QString, QString>& agreed) {
-    QStringList lines;
-    for (const BatchDocument& doc : documents) {
-        DocumentHeader header;
-        const QString full = batchDocumentPath(path, doc.name);
-        if (!doc.nameIsUtf8 || !readDocumentHeader(full, header) ||
-            nonPageReason(header.outputPath, path).isEmpty())
-            continue;
-        agreed.insert(full, header.outputPath);
-        lines << escapeControls(doc.name + QStringLiteral(" -> ") + header.outputPath);
-    }
-    if (agreed.isEmpty()) return true;
-    const QString text =
-        QStringLiteral("These templated documents would write files that are not web pages "
-                       "(names ending in ") +
-        pageExtensionList() + QStringLiteral(") or that are hidden or in a hidden folder:") +
-        kCrLf + kCrLf + cappedList(lines, 10, kCrLf) + kCrLf + kCrLf +
-        QStringLiteral("Yes: build them too and write these files.") + kCrLf +
-        QStringLiteral("No: skip them and build the other documents.") + kCrLf +
-        QStringLiteral("Cancel: stop the batch build; nothing is built.");
-    switch (m_ui.session().tell(text, QStringLiteral("Quillane HTML Editor"), MsgIcon::Exclamation,
-                                MsgButtons::YesNoCancel, MsgAnswer::No)) {
-    case MsgAnswer::Yes:
-        return true;
-    case MsgAnswer::No:
-        agreed.clear();
-        return true;
-    default:
-        return false;
-    }
 }
 
 void frmHTMLEditor::BatchCompile(const QString& path) {
@@ -604,8 +428,9 @@ void frmHTMLEditor::BatchCompile(const QString& path) {
                            escapeControls(path) + QStringLiteral("'."));
         return;
     }
-    QHash<QString, QString> agreed;
-    if (!askAboutOtherFiles(path, documents, agreed)) {
+    const std::optional<HtmlEditorController::AgreedOutputs> agreed =
+        m_controller->askAboutOtherFiles(path, documents);
+    if (!agreed) {
         lblStatus->setText(QStringLiteral("Batch build cancelled: nothing was built."));
         return;
     }
@@ -639,11 +464,10 @@ void frmHTMLEditor::BatchCompile(const QString& path) {
     };
     Session& s = m_ui.session();
     BatchProgress progress(*this);
-    progress.setAgreed(std::move(agreed));
     BatchSummary summary;
     {
         Running running(*this, progress, s);
-        summary = quillane::BatchCompile(s, path, documents, progress);
+        summary = m_controller->batchCompile(path, documents, *agreed, progress);
     }
     lblStatus->setText(progress.summary(summary));
 }
@@ -657,8 +481,7 @@ void frmHTMLEditor::stopBatch() {
 }
 
 void frmHTMLEditor::mnuFileExit_Click() {
-    if (!commandAllowed()) return;
-    if (ConfirmSaveChanges(m_ui.session(), EditorMode::HtmlEditor)) m_ui.endProgram();
+    if (commandAllowed() && m_controller->confirmLeave()) m_ui.endProgram();
 }
 
 void frmHTMLEditor::mnuHelpAbout_Click() {
@@ -667,8 +490,7 @@ void frmHTMLEditor::mnuHelpAbout_Click() {
 }
 
 void frmHTMLEditor::mnuChange_Click() {
-    if (!commandAllowed()) return;
-    if (!ConfirmSaveChanges(m_ui.session(), EditorMode::HtmlEditor)) return;
+    if (!commandAllowed() || !m_controller->confirmLeave()) return;
     // The designer opens before this window closes, so the program never runs out of windows.
     m_ui.showDesigner();
     m_ui.closeHtmlEditor();
@@ -722,19 +544,6 @@ void frmHTMLEditor::setCommandsEnabled(bool enabled) {
     cmdChangeOutput->setEnabled(enabled);
     txtTitle->setReadOnly(!enabled);
     txtOutput->setReadOnly(!enabled);
-}
-
-frmHTMLEditor::Snapshot frmHTMLEditor::snapshot() const {
-    return Snapshot{m_ui.session().ws, txtTitle->text(), txtOutput->text(), lblTemplate->text()};
-}
-
-void frmHTMLEditor::restore(const Snapshot& saved) {
-    Session& s = m_ui.session();
-    setTitle(saved.title);
-    setOutput(saved.output);
-    setTemplateCaption(saved.caption);
-    s.ws = saved.ws; // after the fields, whose change handling marks the workspace changed
-    FillSectionList(s, EditorMode::HtmlEditor);
 }
 
 } // namespace quillane

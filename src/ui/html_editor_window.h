@@ -1,9 +1,7 @@
 #pragma once
 
-#include "core/ports.h"
+#include "core/html_editor_controller.h"
 
-#include <QHash>
-#include <QList>
 #include <QMainWindow>
 #include <QStringList>
 #include <array>
@@ -22,7 +20,6 @@ class QPushButton;
 namespace quillane {
 
 class UiSession;
-struct BatchDocument;
 
 // frmHTMLEditor: the HTML editor, the workspace's editor for the HTML editor mode. Its
 // controls are public under their own names so that the shared routines' callers and the
@@ -101,10 +98,15 @@ public:
     void setTitle(const QString& text) override;
     QString output() const override;
     void setOutput(const QString& text) override;
+    QString templateCaption() const override;
     void setTemplateCaption(const QString& caption) override;
     void clearSectionList() override;
     void addSectionListEntry(const QString& name, int slot) override;
+    void clearSectionSelection() override;
+    std::optional<SectionEdit> editSection(SectionDialogUse use, const SectionEdit& start) override;
     bool save() override { return mnuFileSave_Click(); }
+
+    HtmlEditorController& controller() { return *m_controller; }
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -113,30 +115,15 @@ protected:
 
 private:
     class BatchProgress;
-    struct Snapshot;
 
-    // One use of the window's file dialog: what it sets (a preset or default extension left
-    // out keeps what the previous use left). Gives the chosen path, "" when cancelled.
-    struct FileUse {
-        bool save;
-        QString title;
-        QString filter;
-        std::optional<QString> preset;
-        std::optional<QString> defaultExt;
-    };
-    QString chooseFile(const FileUse& use);
-
-    bool askAboutOtherFiles(const QString& path, const QList<BatchDocument>& documents,
-                            QHash<QString, QString>& agreed);
     void buildControls();
     void buildMenus();
     // Commands are refused while a batch runs; true when this one may go on.
     bool commandAllowed() const;
     void setCommandsEnabled(bool enabled);
-    Snapshot snapshot() const;
-    void restore(const Snapshot& saved);
 
     UiSession& m_ui;
+    std::unique_ptr<HtmlEditorController> m_controller;
     std::vector<QAction*> m_commands;
     bool m_closing = false;
     bool m_batchRunning = false;

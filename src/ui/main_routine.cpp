@@ -2,7 +2,6 @@
 
 #include "core/command_line.h"
 #include "core/version.h"
-#include "formats/file_reader.h"
 #include "shell/file_association.h"
 #include "ui/designer_window.h"
 #include "ui/html_editor_window.h"
@@ -51,9 +50,7 @@ void Main(UiSession& ui, const QString& text) {
     }
     const CommandLine cl = asFileOption(text);
     if (cl.hasColon && cl.option == QLatin1String("/T")) {
-        ui.showDesigner();
-        ResetEditor(s, EditorMode::Designer);
-        if (!LoadFile(s, cl.file, LoadMode::Designer).loaded()) {
+        if (!ui.showDesigner()->controller().openTemplate(cl.file)) {
             s.tell(QStringLiteral("Invalid file passed to Quillane! Learn how to use files!"),
                    QStringLiteral("ERROR!"), MsgIcon::Critical);
             ui.endProgram();
@@ -61,11 +58,8 @@ void Main(UiSession& ui, const QString& text) {
         return;
     }
     if (cl.hasColon && cl.option == QLatin1String("/H")) {
-        ui.showHtmlEditor();
-        ResetEditor(s, EditorMode::HtmlEditor);
-        const LoadResult read = LoadFile(s, cl.file, LoadMode::Document);
-        // A failed read leaves no usable template path behind.
-        s.ws.TemplatePath = read.loaded() ? read.templatePath : QString();
+        // A document that cannot be read leaves the editor on its new, untitled document.
+        ui.showHtmlEditor()->controller().openDocument(cl.file);
         return;
     }
     if (cl.hasColon && cl.option == QLatin1String("/A")) {

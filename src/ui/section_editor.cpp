@@ -170,4 +170,29 @@ void frmSections::showEvent(QShowEvent* event) {
     Form_Resize();
 }
 
+std::optional<SectionEdit> runSectionEditor(UiSession& ui, QWidget* parent, SectionDialogUse use,
+                                            const SectionEdit& start) {
+    frmSections dlg(ui, parent);
+    dlg.setWindowTitle(start.caption);
+    dlg.setHtml(start.html);
+    if (use == SectionDialogUse::Content) {
+        dlg.chkSectEditable->hide();
+        dlg.txtSectionName->hide();
+        dlg.lblDescription[0]->setText(QStringLiteral("Section name: ") + start.name);
+        dlg.lblDescription[2]->setText(QStringLiteral("HTML text to put in section:"));
+    } else {
+        dlg.txtSectionName->setText(start.name);
+        dlg.setEditableState(start.editable);
+    }
+    if (use != SectionDialogUse::Add) dlg.cmdCancel->hide();
+    // In the content use OK only hides the dialog; a close by the window manager or Escape
+    // rejects it, and the section then keeps what it had.
+    bool dismissed = false;
+    if (use == SectionDialogUse::Content)
+        QObject::connect(&dlg, &QDialog::rejected, &dlg, [&dismissed] { dismissed = true; });
+    ui.runModal(dlg);
+    if (dlg.result == QLatin1String("cancel") || dismissed) return std::nullopt;
+    return SectionEdit{start.caption, dlg.sectionName(), dlg.html(), dlg.editableState()};
+}
+
 } // namespace quillane

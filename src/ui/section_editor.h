@@ -1,7 +1,10 @@
 #pragma once
 
+#include "core/ports.h"
+
 #include <QDialog>
 #include <array>
+#include <optional>
 
 class QCheckBox;
 class QLabel;
@@ -60,5 +63,10 @@ private:
 
     UiSession& m_ui;
 };
+
+// One use of the section editor, prepared for it, shown modally and read back: nothing when it
+// was cancelled (Add) or dismissed without OK (Content).
+std::optional<SectionEdit> runSectionEditor(UiSession& ui, QWidget* parent, SectionDialogUse use,
+                                            const SectionEdit& start);
 
 } // namespace quillane
