@@ -2,7 +2,7 @@
 # Installs what a fresh Debian 12 lacks to build, run and test Quillane.
 set -euo pipefail
 packages=(
-    cmake ninja-build g++ pkg-config
+    cmake ninja-build g++ pkg-config clang-format
     qt6-base-dev qt6-base-dev-tools libgl-dev libqscintilla2-qt6-dev
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     libglib2.0-bin shared-mime-info desktop-file-utils
