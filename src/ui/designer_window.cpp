@@ -8,6 +8,7 @@
 #include "formats/text_file.h"
 #include "ui/about_box.h"
 #include "ui/code_editor.h"
+#include "ui/keys.h"
 #include "ui/section_editor.h"
 #include "ui/twips.h"
 #include "ui/ui_session.h"
@@ -130,6 +131,7 @@ frmTemplates::frmTemplates(UiSession& ui, QWidget* parent)
     setTabOrder(cmdAdd, cmdEdit);
     setTabOrder(cmdEdit, cmdDelete);
     setTabOrder(cmdDelete, cmdPreview);
+    enterPressesButtons(this);
 
     dlgSaveLoad = m_ui.makeFileDialog(this);
     dlgSaveLoad->defaultExt = kTemplateExt;
@@ -162,6 +164,7 @@ frmTemplates::~frmTemplates() = default;
 void frmTemplates::Form_Load() {
     Session& s = m_ui.session();
     s.ws.CurrentFile.clear();
+    s.ws.openedFile.clear();
     BusyGuard busy(s.app);
     // A missing or broken default template has been reported by the reader; the window opens
     // with whatever it managed to fill in.
@@ -188,7 +191,8 @@ void frmTemplates::prepareTemplateDialog(const QString& title) {
 
 void frmTemplates::mnuFIleOpen_Click() {
     Session& s = m_ui.session();
-    if (!ConfirmSaveChanges(s, EditorMode::Designer)) return;
+    SaveQuestion asked(s, EditorMode::Designer);
+    if (!asked.goOn()) return;
     bool rejected = false;
     for (;;) {
         prepareTemplateDialog(QStringLiteral("Load a template..."));
@@ -206,6 +210,7 @@ void frmTemplates::mnuFIleOpen_Click() {
         {
             BusyGuard busy(s.app);
             ResetEditor(s, EditorMode::Designer);
+            asked.done(); // the edits are gone from the window now
             loaded = LoadFile(s, s.ws.CurrentFile, LoadMode::Designer).loaded();
         }
         if (loaded) return;
@@ -224,6 +229,7 @@ bool frmTemplates::mnuFileSave_Click() {
 bool frmTemplates::mnuFileSaveAs_Click() {
     Session& s = m_ui.session();
     prepareTemplateDialog(QStringLiteral("Save a template..."));
+    dlgSaveLoad->fileName = s.ws.saveAsPreset();
     dlgSaveLoad->overwritePrompt = true;
     dlgSaveLoad->pathMustExist = false;
     dlgSaveLoad->showSave();
@@ -452,6 +458,12 @@ void frmTemplates::Form_Resize() {
     rtxDefaultHTML->resize(twips(this, W - 300), twips(this, H - 3900));
     cmdPreview->setGeometry(cmdPreview->x(), twips(this, H - 1275), twips(this, W - 330),
                             cmdPreview->height());
+}
+
+bool frmTemplates::event(QEvent* event) {
+    const bool handled = QMainWindow::event(event);
+    if (frameMayHaveChanged(event)) Form_Resize();
+    return handled;
 }
 
 void frmTemplates::resizeEvent(QResizeEvent* event) {

@@ -6,6 +6,7 @@
 #include "formats/file_reader.h"
 #include "formats/file_writers.h"
 #include "ui/about_box.h"
+#include "ui/keys.h"
 #include "ui/section_editor.h"
 #include "ui/twips.h"
 #include "ui/ui_session.h"
@@ -213,6 +214,13 @@ void frmHTMLEditor::buildControls() {
     connect(txtOutput, &QLineEdit::returnPressed, cmdBuild, &QPushButton::click);
     connect(cmdChangeOutput, &QPushButton::clicked, this, [this] { cmdChangeOutput_Click(); });
     connect(cmdBuild, &QPushButton::clicked, this, [this] { cmdBuild_Click(); });
+    // Enter on an entry opens it, as a double click does.
+    onEnter(lstSections, [this] {
+        if (QListWidgetItem* item = lstSections->currentItem()) {
+            item->setSelected(true);
+            lstSections_DblClick();
+        }
+    });
 
     lblStatus = new QLabel(this);
     lblStatus->setObjectName(QStringLiteral("lblStatus"));
@@ -232,6 +240,7 @@ void frmHTMLEditor::buildControls() {
     statusBar()->addWidget(lblStatus, 1);
     statusBar()->addPermanentWidget(prgBatch);
     statusBar()->addPermanentWidget(cmdStopBatch);
+    enterPressesButtons(this);
 }
 
 void frmHTMLEditor::buildMenus() {
@@ -419,7 +428,8 @@ void frmHTMLEditor::mnuFileNew_Click() {
 void frmHTMLEditor::mnuFIleOpen_Click() {
     if (!commandAllowed()) return;
     Session& s = m_ui.session();
-    if (!ConfirmSaveChanges(s, EditorMode::HtmlEditor)) return;
+    SaveQuestion asked(s, EditorMode::HtmlEditor);
+    if (!asked.goOn()) return;
     const Snapshot before = snapshot();
     QString preset = s.ws.CurrentFile;
     for (;;) {
@@ -436,6 +446,7 @@ void frmHTMLEditor::mnuFIleOpen_Click() {
         const LoadResult read = LoadFile(s, chosen, LoadMode::Document);
         if (read.loaded()) {
             s.ws.TemplatePath = read.templatePath;
+            asked.done();
             return;
         }
         if (read.kind == LoadResult::Kind::Empty) {
@@ -456,7 +467,8 @@ void frmHTMLEditor::mnuFileChange_Click() {
     if (!commandAllowed()) return;
     Session& s = m_ui.session();
     // The change drops the sections' contents: offer to keep them first.
-    if (!ConfirmSaveChanges(s, EditorMode::HtmlEditor)) return;
+    SaveQuestion asked(s, EditorMode::HtmlEditor);
+    if (!asked.goOn()) return;
     const Snapshot before = snapshot();
     QString preset = s.ws.CurrentFile;
     for (;;) {
@@ -470,6 +482,7 @@ void frmHTMLEditor::mnuFileChange_Click() {
         BusyGuard busy(s.app);
         s.ws.TemplatePath = chosen;
         if (LoadFile(s, chosen, LoadMode::TemplateForEditor).loaded()) {
+            asked.done();
             // The document no longer matches its file.
             s.ws.IsDirty = true;
             return;
@@ -505,8 +518,9 @@ bool frmHTMLEditor::mnuFileSave_Click() {
 bool frmHTMLEditor::mnuFileSaveAs_Click() {
     if (!commandAllowed()) return false;
     Session& s = m_ui.session();
-    const QString chosen = chooseFile({true, QStringLiteral("Save a template-applied HTML file..."),
-                                       kDocumentFilter, s.ws.CurrentFile, QStringLiteral(".qht")});
+    const QString chosen =
+        chooseFile({true, QStringLiteral("Save a template-applied HTML file..."), kDocumentFilter,
+                    s.ws.saveAsPreset(), QStringLiteral(".qht")});
     if (chosen.isEmpty()) return false;
     s.ws.CurrentFile = chosen;
     return mnuFileSave_Click();
@@ -515,7 +529,8 @@ bool frmHTMLEditor::mnuFileSaveAs_Click() {
 void frmHTMLEditor::mnuFileBatch_Click() {
     if (!commandAllowed()) return;
     Session& s = m_ui.session();
-    if (!ConfirmSaveChanges(s, EditorMode::HtmlEditor)) return;
+    SaveQuestion asked(s, EditorMode::HtmlEditor);
+    if (!asked.goOn()) return;
     // This use sets neither a starting file nor a default extension.
     if (chooseFile({false,
                     QStringLiteral("Choose template folder, dont worry about which file"),
@@ -525,6 +540,7 @@ void frmHTMLEditor::mnuFileBatch_Click() {
             .isEmpty())
         return;
     const QString folder = folderOfChoice(dlgSaveLoad->fileName, dlgSaveLoad->fileTitle);
+    asked.done();
 
     BusyGuard busy(s.app);
     BatchCompile(folder);

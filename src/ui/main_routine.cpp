@@ -28,8 +28,8 @@ void showStartWindowAndSplash(UiSession& ui) {
     if (start) start->activateWindow();
 }
 
-// A desktop passes the file the user opened on its own, without an option: a template or a
-// templated document that exists is opened as /T: or /H: would open it.
+} // namespace
+
 CommandLine asFileOption(const QString& text) {
     CommandLine cl = splitCommandLine(text);
     if (cl.hasColon) return cl;
@@ -40,8 +40,6 @@ CommandLine asFileOption(const QString& text) {
     if (suffix == QLatin1String("qht")) return {QStringLiteral("/H"), text, true};
     return cl;
 }
-
-} // namespace
 
 void Main(UiSession& ui, const QString& text) {
     Session& s = ui.session();
@@ -57,7 +55,9 @@ void Main(UiSession& ui, const QString& text) {
             s.tell(QStringLiteral("Invalid file passed to Quillane! Learn how to use files!"),
                    QStringLiteral("ERROR!"), MsgIcon::Critical);
             ui.endProgram();
+            return;
         }
+        s.ws.openedFile = QFileInfo(cl.file).absoluteFilePath();
         return;
     }
     if (cl.hasColon && cl.option == QLatin1String("/H")) {
@@ -66,6 +66,7 @@ void Main(UiSession& ui, const QString& text) {
         const LoadResult read = LoadFile(s, cl.file, LoadMode::Document);
         // A failed read leaves no usable template path behind.
         s.ws.TemplatePath = read.loaded() ? read.templatePath : QString();
+        if (read.loaded()) s.ws.openedFile = QFileInfo(cl.file).absoluteFilePath();
         return;
     }
     if (cl.hasColon && cl.option == QLatin1String("/A")) {

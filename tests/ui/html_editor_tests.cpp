@@ -194,7 +194,10 @@ TEST_F(HtmlEditorTest, ControlsAndMenusFollowTheDesign) {
                                   "  E&xit ", "&Help", "  &About Quillane ", QString(12, u' '),
                                   "CHANGE TO TEMPLATE DESIGNER"}));
 
-    // Too small snaps back to the design size; larger stretches the list and the Build button.
+    // It opens at its smallest size; too small snaps back to it; larger stretches the list
+    // and the Build button.
+    EXPECT_EQ(client->size(), QSize(tw(5745), tw(4110)));
+    EXPECT_EQ(w->size(), w->minimumSize());
     w->resize(40, 40);
     QCoreApplication::processEvents();
     EXPECT_EQ(client->size(), QSize(tw(5745), tw(4110)));
@@ -263,11 +266,11 @@ TEST_F(HtmlEditorTest, AFailedOpenKeepsTheDocumentAndNeverSavesOverTheRejectedFi
         "The document '" + stopsEarly +
             "' stops at an empty line where a section should start, so it was not opened.",
         kEditorTitle, MsgIcon::Exclamation);
-    // The edits stay, marked unchanged, as after any cancelled Open.
+    // The edits stay, and after the No they still count as unsaved: nothing was opened.
     EXPECT_EQ(w->txtTitle->text(), "Edited title");
     EXPECT_EQ(listed(w->lstSections), QStringList{"body:1"});
     EXPECT_EQ(ws().CurrentFile, examplePath);
-    EXPECT_FALSE(ws().IsDirty);
+    EXPECT_TRUE(ws().IsDirty);
 
     EXPECT_TRUE(w->mnuFileSave_Click());
     EXPECT_EQ(readBytes(tooLongPath), tooLong);
