@@ -149,13 +149,15 @@ CodeEditor::CodeEditor(QWidget* parent) : QsciScintilla(parent) {
     setScrollWidthTracking(true);
 
     indicatorDefine(TextColorIndicator, kPlaceholderIndicator);
-    connect(this, &QsciScintillaBase::SCN_MODIFIED, this,
-            [this](int position, int type, const char* text, int length, int linesAdded, int, int,
-                   int, int, int) { noteModified(position, type, text, length, linesAdded); });
-    connect(this, &QsciScintilla::textChanged, this, [this] {
-        if (m_dirtyFrom >= 0) markPlaceholders(m_dirtyFrom, m_dirtyTo);
-        m_dirtyFrom = m_dirtyTo = -1;
-    });
+    // Lines are marked as soon as they change (the change is complete by then).
+    connect(
+        this, &QsciScintillaBase::SCN_MODIFIED, this,
+        [this](int position, int type, const char*, int, int linesAdded, int, int, int, int, int) {
+            if (!(type & (SC_MOD_INSERTTEXT | SC_MOD_DELETETEXT))) return;
+            const int line =
+                int(SendScintilla(SCI_LINEFROMPOSITION, static_cast<unsigned long>(position)));
+            markPlaceholders(line, line + std::max(0, linesAdded));
+        });
     applyPalette();
 }
 
@@ -233,14 +235,6 @@ void CodeEditor::applyPalette() {
     setMarginsForegroundColor(readableOn(numbers, margin));
     m_placeholder = readableOn(QColor::fromRgb(dark ? 0x4dd0c4 : 0x00796b), base);
     setIndicatorForegroundColor(m_placeholder, kPlaceholderIndicator);
-}
-
-void CodeEditor::noteModified(int position, int type, const char*, int, int linesAdded) {
-    if (!(type & (SC_MOD_INSERTTEXT | SC_MOD_DELETETEXT))) return;
-    const int line = int(SendScintilla(SCI_LINEFROMPOSITION, static_cast<unsigned long>(position)));
-    const int last = line + std::max(0, linesAdded);
-    m_dirtyFrom = m_dirtyFrom < 0 ? line : std::min(m_dirtyFrom, line);
-    m_dirtyTo = std::max(m_dirtyTo, last);
 }
 
 void CodeEditor::markPlaceholders(int fromLine, int toLine) {

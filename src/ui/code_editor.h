@@ -33,10 +33,8 @@ protected:
 private:
     void applyPalette();
     void markPlaceholders(int fromLine, int toLine);
-    void noteModified(int position, int type, const char*, int, int linesAdded);
 
     QColor m_placeholder;
-    int m_dirtyFrom = -1, m_dirtyTo = -1; // lines to mark again once the change is done
 };
 
 } // namespace quillane

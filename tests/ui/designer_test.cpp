@@ -14,6 +14,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QStandardPaths>
+#include <QStyle>
 #include <QTest>
 
 namespace quillane::test {
@@ -117,12 +118,10 @@ TEST_F(Designer, WindowsKeepTheirMinimumSizeAndStretchByTheMargins) {
         const int W = fromPixels(win, outer.width()), H = fromPixels(win, outer.height());
         for (const auto& [c, r] : layout(W, H)) {
             const QRect want(tw(r.x()), tw(r.y()), tw(r.width()), tw(r.height()));
-            // A control whose content needs more room grows about its designed line.
-            const QRect got = c->height() > want.height()
-                                  ? QRect(c->x(), want.y(), c->width(), want.height())
-                                  : c->geometry();
-            EXPECT_EQ(got, want) << c->objectName().toStdString();
-            EXPECT_LE(std::abs(c->geometry().center().y() - want.center().y()), 1);
+            // A control whose content needs more room than designed grows about its line.
+            const int grow = std::max(0, c->height() - want.height());
+            EXPECT_EQ(c->geometry(), want.adjusted(0, -grow / 2, 0, grow - grow / 2))
+                << c->objectName().toStdString();
         }
     };
     check(w, 5865, 6195, [this](int W, int H) {
@@ -146,6 +145,74 @@ TEST_F(Designer, WindowsKeepTheirMinimumSizeAndStretchByTheMargins) {
                       {d.cmdOk, {120, H - 1140, 1935, 615}},
                       {d.cmdCancel, {W - 2145, H - 1140, 1935, 615}}};
     });
+}
+
+// Tab and Shift+Tab follow the designed order through every control, the HTML field included
+// (Ctrl+Tab types a tab there), and after a dialog the focus goes back where it was.
+TEST_F(Designer, TheKeyboardFollowsTheTabOrderEverywhere) {
+    w->lstSections->setCurrentRow(0); // Edit and Delete take part once enabled
+    const QStringList order = {"txtTemplate", "lstSections", "rtxDefaultHTML", "cmdAdd",
+                               "cmdEdit",     "cmdDelete",   "cmdPreview",     "txtTemplate"};
+    EXPECT_EQ(tabCycle(w->txtTemplate, 7), order);
+    EXPECT_EQ(tabCycle(w->txtTemplate, 7, true), QStringList(order.rbegin(), order.rend()));
+
+    // The section editor as Add, Edit and the HTML editor's content use show it: hidden, order.
+    const std::pair<QStringList, QStringList> uses[] = {
+        {{}, {"txtSectionName", "rtxDefaultHTML", "cmdOk", "cmdCancel", "chkSectEditable"}},
+        {{"cmdCancel"}, {"txtSectionName", "rtxDefaultHTML", "cmdOk", "chkSectEditable"}},
+        {{"cmdCancel", "chkSectEditable", "txtSectionName"}, {"rtxDefaultHTML", "cmdOk"}},
+    };
+    for (const auto& [hidden, cycle] : uses) {
+        frmSections d(*ui, w);
+        for (const QString& name : hidden)
+            d.findChild<QWidget*>(name)->hide();
+        d.show();
+        EXPECT_EQ(tabCycle(d.findChild<QWidget*>(cycle[0]), int(cycle.size())),
+                  cycle + QStringList{cycle[0]});
+        QTest::keyClick(d.rtxDefaultHTML, Qt::Key_Tab, Qt::ControlModifier);
+        EXPECT_EQ(d.html(), "\t");
+    }
+
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+    w->cmdAdd->setFocus();
+    {
+        ModalGuard modal;
+        w->rtxDefaultHTML->setFocus(); // where the focus landed while the dialog was up
+    }
+    EXPECT_EQ(w->focusWidget(), w->cmdAdd);
+}
+
+// Every caption, field and box shows whole: the layout gives each control at least what its
+// content needs (also run at 150 % and 200 %, see CMakeLists.txt).
+TEST_F(Designer, NoControlIsCutOff) {
+    const auto cutOff = [](QWidget* window) {
+        QStringList out;
+        for (QWidget* c : window->findChildren<QWidget*>()) {
+            if (c->window() != window || !c->isVisibleTo(window)) continue;
+            auto* label = qobject_cast<QLabel*>(c);
+            // A line of text in a frame; a label or box all it asks for; a caption whole.
+            QSize need(0, c->fontMetrics().height() +
+                              2 * c->style()->pixelMetric(QStyle::PM_DefaultFrameWidth));
+            if (label && label->wordWrap())
+                need = QSize(0, label->heightForWidth(c->width()));
+            else if (label || qobject_cast<QCheckBox*>(c))
+                need = c->minimumSizeHint();
+            else if (auto* b = qobject_cast<QPushButton*>(c))
+                need.setWidth(c->fontMetrics().horizontalAdvance(b->text().remove(u'&')));
+            else if (!qobject_cast<QLineEdit*>(c))
+                continue;
+            if (need.width() > c->width() || need.height() > c->height()) out << c->objectName();
+        }
+        return out;
+    };
+    frmSections d(*ui, w);
+    d.show();
+    frmAbout about(*ui, w);
+    about.Form_Load();
+    about.show();
+    for (QWidget* window : std::initializer_list<QWidget*>{w, &d, ui->showHtmlEditor(), &about})
+        EXPECT_EQ(cutOff(window), QStringList()) << window->objectName().toStdString();
 }
 
 TEST_F(Designer, AddOffersTheLowestFreeSlotAndCancelChangesNothing) {
@@ -255,6 +322,14 @@ TEST_F(Designer, OpenOfANonTemplateAsksAgainPresetToTheRefusedFileAndNewStartsOv
     EXPECT_TRUE(ws().CurrentFile.isEmpty());
     EXPECT_FALSE(ws().IsDirty);
     EXPECT_EQ(ws().lastSlot(), 4);
+
+    // Regression: No, then a cancelled dialog, left the edits on screen marked as saved.
+    w->txtTemplate->setText("Edited again");
+    prompter.answers = {MsgAnswer::No};
+    dialog->choices = {""};
+    QTest::keyClick(w, Qt::Key_O, Qt::ControlModifier);
+    EXPECT_EQ(w->txtTemplate->text(), "Edited again");
+    EXPECT_TRUE(ws().IsDirty);
 }
 
 TEST_F(Designer, SaveOfANeverSavedTemplateAsksWhereThenWritesTheFormatExactly) {
@@ -431,6 +506,11 @@ TEST_F(DesignerCommandLine, OpensATemplateOrEndsTheProgram) {
             EXPECT_TRUE(ws().CurrentFile.isEmpty());
             EXPECT_FALSE(ws().IsDirty);
             EXPECT_TRUE(prompter.shown.empty());
+            // The first Save asks where, starting at the file that was opened.
+            dialog->choices = {""};
+            d->mnuFileSave->trigger();
+            ASSERT_EQ(dialog->uses.size(), 1u);
+            EXPECT_EQ(dialog->uses[0].fileName, path);
             continue;
         }
         ASSERT_EQ(prompter.shown.size(), 2u); // the reader's report, then ours
