@@ -4,6 +4,8 @@
 #include "ui/html_editor_window.h"
 #include "ui/main_routine.h"
 #include "ui/section_editor.h"
+#include "ui/splash.h"
+#include "ui/start_window.h"
 #include "ui/twips.h"
 #include "ui_fixture.h"
 
@@ -190,13 +192,13 @@ TEST_F(Designer, NoControlIsCutOff) {
         QStringList out;
         for (QWidget* c : window->findChildren<QWidget*>()) {
             if (c->window() != window || !c->isVisibleTo(window)) continue;
-            auto* label = qobject_cast<QLabel*>(c);
-            // A line of text in a frame; a label or box all it asks for; a caption whole.
+            // A line of text in a frame; wrapped text all its lines; a label or box all it
+            // asks for; a caption whole.
             QSize need(0, c->fontMetrics().height() +
                               2 * c->style()->pixelMetric(QStyle::PM_DefaultFrameWidth));
-            if (label && label->wordWrap())
-                need = QSize(0, label->heightForWidth(c->width()));
-            else if (label || qobject_cast<QCheckBox*>(c))
+            if (c->hasHeightForWidth())
+                need = QSize(0, c->heightForWidth(c->width()));
+            else if (qobject_cast<QLabel*>(c) || qobject_cast<QCheckBox*>(c))
                 need = c->minimumSizeHint();
             else if (auto* b = qobject_cast<QPushButton*>(c))
                 need.setWidth(c->fontMetrics().horizontalAdvance(b->text().remove(u'&')));
@@ -211,7 +213,11 @@ TEST_F(Designer, NoControlIsCutOff) {
     frmAbout about(*ui, w);
     about.Form_Load();
     about.show();
-    for (QWidget* window : std::initializer_list<QWidget*>{w, &d, ui->showHtmlEditor(), &about})
+    frmSplash splash(w);
+    splash.show();
+    const std::unique_ptr<frmMain> start(showStartWindow(*ui));
+    for (QWidget* window :
+         std::initializer_list<QWidget*>{w, &d, ui->showHtmlEditor(), &about, &splash, start.get()})
         EXPECT_EQ(cutOff(window), QStringList()) << window->objectName().toStdString();
 }
 
