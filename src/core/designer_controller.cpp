@@ -70,14 +70,18 @@ void DesignerController::restore(const Snapshot& saved) {
 }
 
 void DesignerController::open() {
-    if (!ConfirmSaveChanges(m_s, EditorMode::Designer)) return;
+    SaveQuestion asked(m_s, EditorMode::Designer);
+    if (!asked.goOn()) return;
     const Snapshot before = snapshot();
     QString preset = startingFile();
     for (;;) {
         const QString chosen = chooseFile(false, QStringLiteral("Load a template..."), preset);
         if (chosen.isEmpty()) return;
         m_s.ws.CurrentFile = chosen;
-        if (openTemplate(chosen)) return;
+        if (openTemplate(chosen)) {
+            asked.done();
+            return;
+        }
         // The refused file is not the open template: the designer goes back to what it showed,
         // and the dialog asks again, preset to the refused file.
         restore(before);
@@ -89,7 +93,7 @@ bool DesignerController::openTemplate(const QString& path) {
     BusyGuard busy(m_s.app);
     ResetEditor(m_s, EditorMode::Designer);
     if (!LoadFile(m_s, path, LoadMode::Designer).loaded()) return false;
-    m_s.ws.LastFile = path;
+    m_s.ws.LastFile = QFileInfo(path).absoluteFilePath();
     return true;
 }
 

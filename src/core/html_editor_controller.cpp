@@ -108,7 +108,8 @@ LoadResult HtmlEditorController::openDocument(const QString& path) {
 }
 
 void HtmlEditorController::open() {
-    if (!ConfirmSaveChanges(m_s, EditorMode::HtmlEditor)) return;
+    SaveQuestion asked(m_s, EditorMode::HtmlEditor);
+    if (!asked.goOn()) return;
     QString preset = startingFile();
     for (;;) {
         const QString chosen = chooseFile({false,
@@ -119,7 +120,10 @@ void HtmlEditorController::open() {
         if (chosen.isEmpty()) return;
         const QString before = m_s.ws.CurrentFile;
         m_s.ws.CurrentFile = chosen;
-        if (openDocument(chosen).loaded()) return;
+        if (openDocument(chosen).loaded()) {
+            asked.done();
+            return;
+        }
         m_s.ws.CurrentFile = before;
         preset = chosen;
     }
@@ -127,7 +131,8 @@ void HtmlEditorController::open() {
 
 void HtmlEditorController::changeTemplate() {
     // The change drops the sections' contents: offer to keep them first.
-    if (!ConfirmSaveChanges(m_s, EditorMode::HtmlEditor)) return;
+    SaveQuestion asked(m_s, EditorMode::HtmlEditor);
+    if (!asked.goOn()) return;
     const Snapshot before = snapshot();
     QString preset = startingFile();
     for (;;) {
@@ -140,6 +145,7 @@ void HtmlEditorController::changeTemplate() {
         BusyGuard busy(m_s.app);
         m_s.ws.TemplatePath = chosen;
         if (LoadFile(m_s, chosen, LoadMode::TemplateForEditor).loaded()) {
+            asked.done();
             // The document no longer matches its file.
             m_s.ws.IsDirty = true;
             return;
@@ -213,7 +219,8 @@ bool HtmlEditorController::confirmLeave() {
 }
 
 QString HtmlEditorController::chooseBatchFolder() {
-    if (!ConfirmSaveChanges(m_s, EditorMode::HtmlEditor)) return QString();
+    SaveQuestion asked(m_s, EditorMode::HtmlEditor);
+    if (!asked.goOn()) return QString();
     // This use sets neither a starting file nor a default extension.
     if (chooseFile({false,
                     QStringLiteral("Choose template folder, dont worry about which file"),
@@ -222,6 +229,7 @@ QString HtmlEditorController::chooseBatchFolder() {
                     {}})
             .isEmpty())
         return QString();
+    asked.done(); // the batch replaces what the editor shows
     return folderOfChoice(m_dialog.fileName, m_dialog.fileTitle);
 }
 

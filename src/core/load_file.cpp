@@ -2,6 +2,8 @@
 
 #include "build/document_load.h"
 
+#include <QFileInfo>
+
 namespace quillane {
 
 namespace {
@@ -45,7 +47,7 @@ LoadResult showDocument(Session& s, const QString& path) {
         s.htmlEditor->setTitle(d.document.title);
         s.htmlEditor->setOutput(d.document.output);
     }
-    s.ws.LastFile = path;
+    s.ws.LastFile = QFileInfo(path).absoluteFilePath();
     s.ws.storedTemplatePath = d.document.templateStored;
     s.ws.storedOutputPath = d.document.outputStored;
     s.ws.IsDirty = false;

@@ -54,7 +54,11 @@ int AllocateSectionSlot(Session& s) {
     return 0;
 }
 
-bool ConfirmSaveChanges(Session& s, int mode) {
+namespace {
+
+enum class SaveAnswer { Unchanged, Saved, Dropped, Cancelled };
+
+SaveAnswer askToSave(Session& s, int mode) {
     QString name;
     if (mode == EditorMode::Designer && s.designer)
         name = s.designer->templateName();
@@ -62,7 +66,7 @@ bool ConfirmSaveChanges(Session& s, int mode) {
         name = s.htmlEditor->title();
     const QString question = QStringLiteral("Do you want to save your changes to ") + name + u'?';
 
-    if (!s.ws.IsDirty) return true;
+    if (!s.ws.IsDirty) return SaveAnswer::Unchanged;
 
     switch (s.tell(question, QString::fromLatin1(kAppTitle), MsgIcon::Question,
                    MsgButtons::YesNoCancel, MsgAnswer::Yes)) {
@@ -74,21 +78,33 @@ bool ConfirmSaveChanges(Session& s, int mode) {
             saved = s.htmlEditor->save();
         // A save that wrote nothing (its dialog cancelled, or the write failed) must not let
         // the caller go on and drop the edits.
-        if (!saved) {
-            s.ws.IsDirty = true;
-            return false;
-        }
-        s.ws.IsDirty = false;
-        return true;
+        s.ws.IsDirty = !saved;
+        return saved ? SaveAnswer::Saved : SaveAnswer::Cancelled;
     }
     case MsgAnswer::No:
         s.ws.IsDirty = false;
-        return true;
+        return SaveAnswer::Dropped;
     case MsgAnswer::Ok:
     case MsgAnswer::Cancel:
         break;
     }
-    return false;
+    return SaveAnswer::Cancelled;
+}
+
+} // namespace
+
+bool ConfirmSaveChanges(Session& s, int mode) {
+    return askToSave(s, mode) != SaveAnswer::Cancelled;
+}
+
+SaveQuestion::SaveQuestion(Session& s, int mode) : m_s(s) {
+    const SaveAnswer answer = askToSave(s, mode);
+    m_goOn = answer != SaveAnswer::Cancelled;
+    m_dropped = answer == SaveAnswer::Dropped;
+}
+
+SaveQuestion::~SaveQuestion() {
+    if (m_dropped) m_s.ws.IsDirty = true;
 }
 
 void ResetEditor(Session& s, int mode) {

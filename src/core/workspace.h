@@ -53,6 +53,26 @@ void FillSectionList(Session& s, int mode);
 int AllocateSectionSlot(Session& s);
 // True = go on; false = the user cancelled, or chose to save and nothing was saved.
 bool ConfirmSaveChanges(Session& s, int mode);
+
+// ConfirmSaveChanges for a command that can still come to nothing after the question (its file
+// dialog cancelled, its file refused). Answered No, the edits are given up only when the
+// command has done its work (done()); a command that ends without it leaves them on screen,
+// and they count as unsaved again.
+class SaveQuestion {
+public:
+    SaveQuestion(Session& s, int mode);
+    ~SaveQuestion();
+    SaveQuestion(const SaveQuestion&) = delete;
+    SaveQuestion& operator=(const SaveQuestion&) = delete;
+
+    bool goOn() const { return m_goOn; }
+    void done() { m_dropped = false; }
+
+private:
+    Session& m_s;
+    bool m_goOn = false;
+    bool m_dropped = false; // answered No, and the command has not happened yet
+};
 void ResetEditor(Session& s, int mode);
 
 } // namespace quillane

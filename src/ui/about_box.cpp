@@ -2,6 +2,7 @@
 
 #include "core/version.h"
 #include "shell/system_info.h"
+#include "ui/keys.h"
 #include "ui/twips.h"
 #include "ui/ui_session.h"
 
@@ -65,7 +66,7 @@ frmAbout::frmAbout(UiSession& ui, QWidget* parent)
     linkFont.setUnderline(true);
     lblWebsite->setFont(linkFont);
     QPalette linkPal = lblWebsite->palette();
-    linkPal.setColor(QPalette::WindowText, Qt::blue);
+    linkPal.setColor(QPalette::WindowText, linkPal.color(QPalette::Link));
     lblWebsite->setPalette(linkPal);
     placeTwips(lblWebsite, 120, 2160, 1770, 195);
     lblWebsite->adjustSize();
@@ -86,10 +87,10 @@ frmAbout::frmAbout(UiSession& ui, QWidget* parent)
     lblDescription->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     placeTwips(lblDescription, 120, 600, 4095, 1170);
 
-    // An etched separator: a grey line with a white one just below it.
-    Line1[1] = etchedLine(this, QColor(128, 128, 128));
+    // An etched separator: a shadow line with a light one just below it.
+    Line1[1] = etchedLine(this, palette().color(QPalette::Dark));
     Line1[1]->setGeometry(twips(this, 150), twips(this, 1920), twips(this, 4265 - 150), 1);
-    Line1[0] = etchedLine(this, Qt::white);
+    Line1[0] = etchedLine(this, palette().color(QPalette::Light));
     Line1[0]->setGeometry(twips(this, 150), twips(this, 1935), twips(this, 4250 - 150), 1);
     for (int i = 0; i < 2; ++i) {
         Line1[i]->setObjectName(QStringLiteral("Line1"));
@@ -97,6 +98,7 @@ frmAbout::frmAbout(UiSession& ui, QWidget* parent)
     }
 
     setTabOrder(cmdOk, cmdSysInfo);
+    enterPressesButtons(this);
     setFixedSize(twips(this, 4425), twips(this, 2910));
 
     connect(cmdOk, &QPushButton::clicked, this, &frmAbout::cmdOk_Click);

@@ -2,6 +2,7 @@
 
 #include "ui/about_box.h"
 #include "ui/code_editor.h"
+#include "ui/keys.h"
 #include "ui/section_editor.h"
 #include "ui/twips.h"
 #include "ui/ui_session.h"
@@ -120,6 +121,7 @@ frmTemplates::frmTemplates(UiSession& ui, QWidget* parent)
     setTabOrder(cmdAdd, cmdEdit);
     setTabOrder(cmdEdit, cmdDelete);
     setTabOrder(cmdDelete, cmdPreview);
+    enterPressesButtons(this);
 
     dlgSaveLoad = m_ui.makeFileDialog(this);
     dlgSaveLoad->defaultExt = kTemplateExt;
@@ -317,6 +319,12 @@ void frmTemplates::Form_Resize() {
     rtxDefaultHTML->resize(twips(this, W - 300), twips(this, H - 3900));
     cmdPreview->setGeometry(cmdPreview->x(), twips(this, H - 1275), twips(this, W - 330),
                             cmdPreview->height());
+}
+
+bool frmTemplates::event(QEvent* event) {
+    const bool handled = QMainWindow::event(event);
+    if (frameMayHaveChanged(event)) Form_Resize();
+    return handled;
 }
 
 void frmTemplates::resizeEvent(QResizeEvent* event) {

@@ -2,6 +2,7 @@
 
 #include "build/batch_build.h"
 #include "ui/about_box.h"
+#include "ui/keys.h"
 #include "ui/section_editor.h"
 #include "ui/twips.h"
 #include "ui/ui_session.h"
@@ -215,6 +216,13 @@ void frmHTMLEditor::buildControls() {
     connect(txtOutput, &QLineEdit::returnPressed, cmdBuild, &QPushButton::click);
     connect(cmdChangeOutput, &QPushButton::clicked, this, [this] { cmdChangeOutput_Click(); });
     connect(cmdBuild, &QPushButton::clicked, this, [this] { cmdBuild_Click(); });
+    // Enter on an entry opens it, as a double click does.
+    onEnter(lstSections, [this] {
+        if (QListWidgetItem* item = lstSections->currentItem()) {
+            item->setSelected(true);
+            lstSections_DblClick();
+        }
+    });
 
     lblStatus = new QLabel(this);
     lblStatus->setObjectName(QStringLiteral("lblStatus"));
@@ -234,6 +242,7 @@ void frmHTMLEditor::buildControls() {
     statusBar()->addWidget(lblStatus, 1);
     statusBar()->addPermanentWidget(prgBatch);
     statusBar()->addPermanentWidget(cmdStopBatch);
+    enterPressesButtons(this);
 }
 
 void frmHTMLEditor::buildMenus() {

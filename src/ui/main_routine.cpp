@@ -27,8 +27,8 @@ void showStartWindowAndSplash(UiSession& ui) {
     if (start) start->activateWindow();
 }
 
-// A desktop passes the file the user opened on its own, without an option: a template or a
-// templated document that exists is opened as /T: or /H: would open it.
+} // namespace
+
 CommandLine asFileOption(const QString& text) {
     CommandLine cl = splitCommandLine(text);
     if (cl.hasColon) return cl;
@@ -39,8 +39,6 @@ CommandLine asFileOption(const QString& text) {
     if (suffix == QLatin1String("qht")) return {QStringLiteral("/H"), text, true};
     return cl;
 }
-
-} // namespace
 
 void Main(UiSession& ui, const QString& text) {
     Session& s = ui.session();

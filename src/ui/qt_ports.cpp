@@ -1,5 +1,6 @@
 #include "ui/qt_ports.h"
 
+#include "ui/keys.h"
 #include "ui/ui_session.h"
 
 #include <QApplication>
@@ -26,14 +27,18 @@ QMessageBox::StandardButton toStandard(MsgAnswer a) {
 } // namespace
 
 ModalGuard::ModalGuard()
-    : m_previous(QApplication::activeWindow()), m_busy(QApplication::overrideCursor() != nullptr) {
+    : m_previous(QApplication::activeWindow()),
+      m_focus(m_previous ? m_previous->focusWidget() : nullptr),
+      m_busy(QApplication::overrideCursor() != nullptr) {
     if (m_busy) QApplication::setOverrideCursor(Qt::ArrowCursor);
 }
 
 ModalGuard::~ModalGuard() {
     if (m_busy) QApplication::restoreOverrideCursor();
-    if (m_previous && m_previous->isVisible() && !QApplication::activeModalWidget())
-        m_previous->activateWindow();
+    const QWidget* modal = QApplication::activeModalWidget();
+    if (!m_previous || !m_previous->isVisible() || (modal && modal != m_previous)) return;
+    giveFocusBack(m_focus);
+    m_previous->activateWindow();
 }
 
 MsgAnswer QtPrompter::show(const Message& m) {

@@ -11,7 +11,7 @@ class UiSession;
 
 // For as long as a modal dialog of ours is up: the normal pointer over it even while the
 // program is busy, and afterwards the window that was active gets the keyboard back (also
-// where no window manager hands it back).
+// where no window manager hands it back), in the control that had it.
 class ModalGuard {
 public:
     ModalGuard();
@@ -21,6 +21,7 @@ public:
 
 private:
     QPointer<QWidget> m_previous;
+    QPointer<QWidget> m_focus;
     bool m_busy;
 };
 

@@ -1,6 +1,7 @@
 #include "ui/section_editor.h"
 
 #include "ui/code_editor.h"
+#include "ui/keys.h"
 #include "ui/twips.h"
 #include "ui/ui_session.h"
 
@@ -55,9 +56,10 @@ frmSections::frmSections(UiSession& ui, QWidget* parent)
     chkSectEditable->setObjectName(QStringLiteral("chkSectEditable"));
     placeTwips(chkSectEditable, 120, 3120, 2775, 195);
 
-    // Neither button is the default one: Enter belongs to the fields.
+    // Neither button is the default one: Enter belongs to the fields, or to a focused button.
     cmdOk->setAutoDefault(false);
     cmdCancel->setAutoDefault(false);
+    enterPressesButtons(this);
 
     setTabOrder(txtSectionName, rtxDefaultHTML);
     setTabOrder(rtxDefaultHTML, cmdOk);
@@ -148,7 +150,9 @@ void frmSections::Form_Resize() {
     cmdOk->move(cmdOk->x(), twips(this, H - 1140));
     cmdCancel->move(twips(this, W - 2145), twips(this, H - 1140));
     rtxDefaultHTML->resize(twips(this, W - 330), twips(this, H - 2235));
-    chkSectEditable->move(chkSectEditable->x(), twips(this, H - 1410));
+    chkSectEditable->setGeometry(
+        fittedBox(chkSectEditable, QRect(twips(this, 120), twips(this, H - 1410), twips(this, 2775),
+                                         twips(this, 195))));
 }
 
 void frmSections::sizeLabels() {
@@ -156,6 +160,12 @@ void frmSections::sizeLabels() {
         QLabel* l = lblDescription[i];
         l->resize(l->sizeHint().width(), l->height());
     }
+}
+
+bool frmSections::event(QEvent* event) {
+    const bool handled = QDialog::event(event);
+    if (frameMayHaveChanged(event)) Form_Resize();
+    return handled;
 }
 
 void frmSections::resizeEvent(QResizeEvent* event) {

@@ -22,12 +22,31 @@ namespace quillane {
 namespace {
 
 // The captions were laid out for narrow captions that wrap inside their controls; Qt's
-// buttons and option buttons do not wrap, so these two draw their own text.
+// buttons and option buttons do not wrap, so these two draw their own text. With a larger
+// face a caption may need another line: heightForWidth() says how tall the control must be.
+constexpr int kButtonText = Qt::AlignCenter | Qt::TextWordWrap | Qt::TextShowMnemonic;
+constexpr int kOptionText = Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap;
+
 class WrappingButton : public QPushButton {
 public:
     WrappingButton(const QString& caption, QWidget* parent) : QPushButton(caption, parent) {}
 
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int width) const override {
+        QStyleOptionButton opt;
+        initStyleOption(&opt);
+        opt.rect.setWidth(width);
+        const QRect area = textArea(opt);
+        return height() - area.height() +
+               fontMetrics().boundingRect(area, kButtonText, opt.text).height();
+    }
+
 protected:
+    QRect textArea(const QStyleOptionButton& opt) const {
+        return style()
+            ->subElementRect(QStyle::SE_PushButtonContents, &opt, this)
+            .adjusted(1, 0, -1, 0);
+    }
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
         QStyleOptionButton opt;
@@ -35,11 +54,8 @@ protected:
         const QString caption = opt.text;
         opt.text.clear();
         style()->drawControl(QStyle::CE_PushButton, &opt, &p, this);
-        const QRect area = style()
-                               ->subElementRect(QStyle::SE_PushButtonContents, &opt, this)
-                               .adjusted(1, 0, -1, 0);
-        style()->drawItemText(&p, area, Qt::AlignCenter | Qt::TextWordWrap | Qt::TextShowMnemonic,
-                              palette(), isEnabled(), caption, QPalette::ButtonText);
+        style()->drawItemText(&p, textArea(opt), kButtonText, palette(), isEnabled(), caption,
+                              QPalette::ButtonText);
     }
 };
 
@@ -47,7 +63,23 @@ class WrappingOption : public QRadioButton {
 public:
     WrappingOption(const QString& caption, QWidget* parent) : QRadioButton(caption, parent) {}
 
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int width) const override {
+        QStyleOptionButton opt;
+        initStyleOption(&opt);
+        opt.rect.setWidth(width);
+        return fontMetrics().boundingRect(textArea(opt), kOptionText, opt.text).height();
+    }
+
 protected:
+    QRect textArea(const QStyleOptionButton& opt) const {
+        const QRect indicator =
+            style()->subElementRect(QStyle::SE_RadioButtonIndicator, &opt, this);
+        const int gap = style()->pixelMetric(QStyle::PM_RadioButtonLabelSpacing, &opt, this);
+        QRect area = opt.rect;
+        area.setLeft(indicator.right() + 1 + gap);
+        return area;
+    }
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
         QStyleOptionButton opt;
@@ -55,13 +87,9 @@ protected:
         const QString caption = opt.text;
         opt.text.clear();
         style()->drawControl(QStyle::CE_RadioButton, &opt, &p, this);
-        const QRect indicator =
-            style()->subElementRect(QStyle::SE_RadioButtonIndicator, &opt, this);
-        const int gap = style()->pixelMetric(QStyle::PM_RadioButtonLabelSpacing, &opt, this);
-        QRect area = rect();
-        area.setLeft(indicator.right() + 1 + gap);
-        style()->drawItemText(&p, area, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap,
-                              palette(), isEnabled(), caption, QPalette::WindowText);
+        const QRect area = textArea(opt);
+        style()->drawItemText(&p, area, kOptionText, palette(), isEnabled(), caption,
+                              QPalette::WindowText);
         if (hasFocus()) {
             QStyleOptionFocusRect focus;
             focus.initFrom(this);
@@ -72,6 +100,12 @@ protected:
     // The whole control takes the click, the wrapped caption included.
     bool hitButton(const QPoint& pos) const override { return rect().contains(pos); }
 };
+
+// A control whose caption needs more lines than its place holds grows downwards for them.
+void fitCaption(QWidget* control) {
+    control->resize(control->width(),
+                    std::max(control->height(), control->heightForWidth(control->width())));
+}
 
 } // namespace
 
@@ -100,6 +134,7 @@ frmMain::frmMain(UiSession& ui)
         optWhere[i] = new WrappingOption(captions[i], this);
         optWhere[i]->setObjectName(QStringLiteral("optWhere(%1)").arg(i));
         placeTwips(optWhere[i], 120, tops[i], 2415, heights[i]);
+        fitCaption(optWhere[i]);
     }
     optWhere[0]->setChecked(true);
 
@@ -116,6 +151,8 @@ frmMain::frmMain(UiSession& ui)
     cmdLater->setObjectName(QStringLiteral("cmdLater"));
     placeTwips(cmdLater, 1440, 2520, 1095, 495);
     cmdStart->setDefault(true);
+    for (QPushButton* b : {cmdStart, cmdWhatThe, cmdAssociate, cmdLater})
+        fitCaption(b);
 
     setTabOrder(optWhere[0], optWhere[1]);
     setTabOrder(optWhere[1], cmdStart);

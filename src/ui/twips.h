@@ -1,5 +1,8 @@
 #pragma once
 
+#include "ui/window_frame.h"
+
+#include <QEvent>
 #include <QFont>
 #include <QRect>
 #include <QWidget>
@@ -37,18 +40,54 @@ inline QFont layoutFont() {
 
 // Keeps a resizable window at least minWidth by minHeight twips in outer size (the frame and
 // title bar a window manager adds, where there is one, and the menu bar) and gives its outer
-// size in twips. Nothing when it had to grow it: the resize comes back with the new size.
+// size in twips. Nothing when it had to change the size: the resize comes back with the new one.
+//
+// The window opens at exactly that smallest size. A window manager's frame is known only some
+// time after the window is shown (on X11 a few events later), so until the user gives the
+// window a size of their own each call fits it to the frame as it is known by then. Call it on
+// show and resize, and on the events that tell of a frame (frameMayHaveChanged).
 inline std::optional<QSize> outerSizeTwips(QWidget* window, int minWidth, int minHeight) {
-    const QSize extra = window->frameGeometry().size() - window->size();
-    const int w = std::max(1, twips(window, minWidth) - extra.width());
-    const int h = std::max(1, twips(window, minHeight) - extra.height());
-    if (window->minimumSize() != QSize(w, h)) window->setMinimumSize(w, h);
-    if (window->width() < w || window->height() < h) {
-        window->resize(std::max(window->width(), w), std::max(window->height(), h));
+    const QSize extra = frameExtra(window);
+    const QSize least(std::max(1, twips(window, minWidth) - extra.width()),
+                      std::max(1, twips(window, minHeight) - extra.height()));
+    if (window->minimumSize() != least) window->setMinimumSize(least);
+    // The size the window was last given while opening; none once the user has resized it.
+    const char* const opened = "quillaneOpenedAt";
+    const QVariant openedAt = window->property(opened);
+    if (!openedAt.isValid() || openedAt.toSize() == window->size()) {
+        window->setProperty(opened, least);
+        if (window->size() != least) {
+            window->resize(least);
+            return std::nullopt;
+        }
+    } else if (window->size() != least && !openedAt.toSize().isEmpty()) {
+        window->setProperty(opened, QSize()); // the user's own size from now on
+    }
+    if (window->width() < least.width() || window->height() < least.height()) {
+        window->resize(std::max(window->width(), least.width()),
+                       std::max(window->height(), least.height()));
         return std::nullopt;
     }
     return QSize(fromPixels(window, window->width() + extra.width()),
                  fromPixels(window, window->height() + extra.height()));
+}
+
+// A move into the frame, or the activation that follows it.
+inline bool frameMayHaveChanged(const QEvent* event) {
+    return event->type() == QEvent::Move || event->type() == QEvent::WindowActivate;
+}
+
+// A control's box in pixels, made larger where its content needs more than the layout gives
+// it (a check box's indicator, a caption in a larger face): taller evenly up and down, so it
+// stays on the line it was laid out on, and wider to the right.
+inline QRect fittedBox(const QWidget* control, QRect box) {
+    const QSize need = control->sizeHint();
+    if (need.height() > box.height()) {
+        const int grow = need.height() - box.height();
+        box.adjust(0, -grow / 2, 0, grow - grow / 2);
+    }
+    if (need.width() > box.width()) box.setWidth(need.width());
+    return box;
 }
 
 } // namespace quillane

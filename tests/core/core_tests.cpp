@@ -132,6 +132,29 @@ TEST(ConfirmSaveChanges, AsksOnlyWhenChangedAndGoesOnOnlyWhenNothingIsLost) {
     }
 }
 
+// Regression: No, then a cancelled file dialog, left the edits on screen marked as saved.
+TEST(SaveQuestion, ANoCountsOnlyOnceTheCommandHappened) {
+    // Changed, the answer, whether the command then happened; go on, changed afterwards.
+    const std::tuple<bool, MsgAnswer, bool, bool, bool> cases[] = {
+        {true, MsgAnswer::No, false, true, true},
+        {true, MsgAnswer::No, true, true, false},
+        {true, MsgAnswer::Yes, false, true, false},
+        {true, MsgAnswer::Cancel, false, false, true},
+        {false, MsgAnswer::Cancel, false, true, false},
+    };
+    for (const auto& [dirty, answer, done, goOn, dirtyAfter] : cases) {
+        FakeSession f;
+        f.s.ws.IsDirty = dirty;
+        f.prompter.answers = {answer};
+        {
+            SaveQuestion asked(f.s, EditorMode::HtmlEditor);
+            EXPECT_EQ(asked.goOn(), goOn);
+            if (done) asked.done();
+        }
+        EXPECT_EQ(f.s.ws.IsDirty, dirtyAfter) << dirty << int(answer) << done;
+    }
+}
+
 TEST(ResetEditor, EmptiesTheWindowAndTableAndEndsUnchanged) {
     FakeSession f;
     Workspace& ws = f.s.ws;

@@ -1,12 +1,13 @@
 // The template designer driven as a user would, offscreen, with scripted answers.
 
-#include "ui_fixture.h"
-
 #include "ui/code_editor.h"
 #include "ui/html_editor_window.h"
 #include "ui/main_routine.h"
 #include "ui/section_editor.h"
+#include "ui/splash.h"
+#include "ui/start_window.h"
 #include "ui/twips.h"
+#include "ui_fixture.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -15,15 +16,16 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QStandardPaths>
+#include <QStyle>
 #include <QTest>
 
 namespace quillane::test {
 namespace {
 
-QStringList entries(const QListWidget* list)
-{
+QStringList entries(const QListWidget* list) {
     QStringList out;
-    for (int i = 0; i < list->count(); ++i) out << list->item(i)->text();
+    for (int i = 0; i < list->count(); ++i)
+        out << list->item(i)->text();
     return out;
 }
 
@@ -33,10 +35,9 @@ using Prepared = std::tuple<QString, QString, QString, int, bool>;
 using Slot = std::tuple<QString, QString, int>;
 
 // A file dialog use on one line.
-QString use(const ScriptedFileDialog::Use& u)
-{
-    return QStringList({u.save ? "save" : "open", u.dialogTitle, u.filter, u.defaultExt,
-                        u.fileName, u.pathMustExist ? "must exist" : "",
+QString use(const ScriptedFileDialog::Use& u) {
+    return QStringList({u.save ? "save" : "open", u.dialogTitle, u.filter, u.defaultExt, u.fileName,
+                        u.pathMustExist ? "must exist" : "",
                         u.overwritePrompt ? "ask to replace" : ""})
         .join(", ");
 }
@@ -45,20 +46,17 @@ class Designer : public UiTest {
 protected:
     frmTemplates* w = nullptr;
 
-    void SetUp() override
-    {
+    void SetUp() override {
         UiTest::SetUp();
         w = ui->showDesigner();
         QCoreApplication::processEvents();
     }
 
-    Slot slot(int i)
-    {
+    Slot slot(int i) {
         return {ws().SectionNames[i], ws().SectionHtml[i], ws().SectionEditable[i]};
     }
 
-    void deleteRow(int row)
-    {
+    void deleteRow(int row) {
         w->lstSections->setCurrentRow(row);
         prompter.answers = {MsgAnswer::Yes};
         w->cmdDelete->click();
@@ -67,8 +65,7 @@ protected:
     // Edit on row, or Add when row < 0: returns what the dialog showed, makes the change and
     // presses OK or Cancel.
     Prepared runSectionDialog(int row, bool ok = true,
-                              const std::function<void(frmSections&)>& change = {})
-    {
+                              const std::function<void(frmSections&)>& change = {}) {
         Prepared seen;
         modalSteps.push_back([&](QDialog& d) {
             auto& s = static_cast<frmSections&>(d);
@@ -83,8 +80,7 @@ protected:
     }
 };
 
-TEST_F(Designer, FreshStartShowsTheDefaultTemplateUnderItsFixedName)
-{
+TEST_F(Designer, FreshStartShowsTheDefaultTemplateUnderItsFixedName) {
     EXPECT_EQ(w->windowTitle(), "Template designer... Where templates are born!");
     EXPECT_EQ(w->txtTemplate->text(), "Default template");
     EXPECT_EQ(entries(w->lstSections), QStringList({"header", "content", "footer"}));
@@ -108,12 +104,12 @@ TEST_F(Designer, FreshStartShowsTheDefaultTemplateUnderItsFixedName)
 
 // Both windows: the smallest outer size, then where the controls sit once stretched, in twips
 // of the outer width W and height H.
-TEST_F(Designer, WindowsKeepTheirMinimumSizeAndStretchByTheMargins)
-{
+TEST_F(Designer, WindowsKeepTheirMinimumSizeAndStretchByTheMargins) {
     using Layout = std::vector<std::pair<QWidget*, QRect>>;
     const auto check = [](QWidget* win, int minW, int minH,
                           const std::function<Layout(int, int)>& layout) {
         const auto tw = [win](int t) { return twips(win, t); };
+        EXPECT_EQ(win->frameGeometry().size(), QSize(tw(minW), tw(minH))) << "opens at it";
         win->resize(50, 50);
         QCoreApplication::processEvents();
         EXPECT_EQ(win->frameGeometry().size(), QSize(tw(minW), tw(minH)));
@@ -122,9 +118,13 @@ TEST_F(Designer, WindowsKeepTheirMinimumSizeAndStretchByTheMargins)
         QCoreApplication::processEvents();
         const QSize outer = win->frameGeometry().size();
         const int W = fromPixels(win, outer.width()), H = fromPixels(win, outer.height());
-        for (const auto& [c, r] : layout(W, H))
-            EXPECT_EQ(c->geometry(), QRect(tw(r.x()), tw(r.y()), tw(r.width()), tw(r.height())))
+        for (const auto& [c, r] : layout(W, H)) {
+            const QRect want(tw(r.x()), tw(r.y()), tw(r.width()), tw(r.height()));
+            // A control whose content needs more room than designed grows about its line.
+            const int grow = std::max(0, c->height() - want.height());
+            EXPECT_EQ(c->geometry(), want.adjusted(0, -grow / 2, 0, grow - grow / 2))
                 << c->objectName().toStdString();
+        }
     };
     check(w, 5865, 6195, [this](int W, int H) {
         return Layout{{w->txtTemplate, {1320, 120, W - 1500, 285}},
@@ -149,8 +149,79 @@ TEST_F(Designer, WindowsKeepTheirMinimumSizeAndStretchByTheMargins)
     });
 }
 
-TEST_F(Designer, AddOffersTheLowestFreeSlotAndCancelChangesNothing)
-{
+// Tab and Shift+Tab follow the designed order through every control, the HTML field included
+// (Ctrl+Tab types a tab there), and after a dialog the focus goes back where it was.
+TEST_F(Designer, TheKeyboardFollowsTheTabOrderEverywhere) {
+    w->lstSections->setCurrentRow(0); // Edit and Delete take part once enabled
+    const QStringList order = {"txtTemplate", "lstSections", "rtxDefaultHTML", "cmdAdd",
+                               "cmdEdit",     "cmdDelete",   "cmdPreview",     "txtTemplate"};
+    EXPECT_EQ(tabCycle(w->txtTemplate, 7), order);
+    EXPECT_EQ(tabCycle(w->txtTemplate, 7, true), QStringList(order.rbegin(), order.rend()));
+
+    // The section editor as Add, Edit and the HTML editor's content use show it: hidden, order.
+    const std::pair<QStringList, QStringList> uses[] = {
+        {{}, {"txtSectionName", "rtxDefaultHTML", "cmdOk", "cmdCancel", "chkSectEditable"}},
+        {{"cmdCancel"}, {"txtSectionName", "rtxDefaultHTML", "cmdOk", "chkSectEditable"}},
+        {{"cmdCancel", "chkSectEditable", "txtSectionName"}, {"rtxDefaultHTML", "cmdOk"}},
+    };
+    for (const auto& [hidden, cycle] : uses) {
+        frmSections d(*ui, w);
+        for (const QString& name : hidden)
+            d.findChild<QWidget*>(name)->hide();
+        d.show();
+        EXPECT_EQ(tabCycle(d.findChild<QWidget*>(cycle[0]), int(cycle.size())),
+                  cycle + QStringList{cycle[0]});
+        QTest::keyClick(d.rtxDefaultHTML, Qt::Key_Tab, Qt::ControlModifier);
+        EXPECT_EQ(d.html(), "\t");
+    }
+
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+    w->cmdAdd->setFocus();
+    {
+        ModalGuard modal;
+        w->rtxDefaultHTML->setFocus(); // where the focus landed while the dialog was up
+    }
+    EXPECT_EQ(w->focusWidget(), w->cmdAdd);
+}
+
+// Every caption, field and box shows whole: the layout gives each control at least what its
+// content needs (also run at 150 % and 200 %, see CMakeLists.txt).
+TEST_F(Designer, NoControlIsCutOff) {
+    const auto cutOff = [](QWidget* window) {
+        QStringList out;
+        for (QWidget* c : window->findChildren<QWidget*>()) {
+            if (c->window() != window || !c->isVisibleTo(window)) continue;
+            // A line of text in a frame; wrapped text all its lines; a label or box all it
+            // asks for; a caption whole.
+            QSize need(0, c->fontMetrics().height() +
+                              2 * c->style()->pixelMetric(QStyle::PM_DefaultFrameWidth));
+            if (c->hasHeightForWidth())
+                need = QSize(0, c->heightForWidth(c->width()));
+            else if (qobject_cast<QLabel*>(c) || qobject_cast<QCheckBox*>(c))
+                need = c->minimumSizeHint();
+            else if (auto* b = qobject_cast<QPushButton*>(c))
+                need.setWidth(c->fontMetrics().horizontalAdvance(b->text().remove(u'&')));
+            else if (!qobject_cast<QLineEdit*>(c))
+                continue;
+            if (need.width() > c->width() || need.height() > c->height()) out << c->objectName();
+        }
+        return out;
+    };
+    frmSections d(*ui, w);
+    d.show();
+    frmAbout about(*ui, w);
+    about.Form_Load();
+    about.show();
+    frmSplash splash(w);
+    splash.show();
+    const std::unique_ptr<frmMain> start(showStartWindow(*ui));
+    for (QWidget* window :
+         std::initializer_list<QWidget*>{w, &d, ui->showHtmlEditor(), &about, &splash, start.get()})
+        EXPECT_EQ(cutOff(window), QStringList()) << window->objectName().toStdString();
+}
+
+TEST_F(Designer, AddOffersTheLowestFreeSlotAndCancelChangesNothing) {
     w->lstSections->setCurrentRow(0);
     EXPECT_EQ(runSectionDialog(-1, false),
               Prepared("Adding section ID 4", "New section", "Insert text here", 1, true));
@@ -167,8 +238,7 @@ TEST_F(Designer, AddOffersTheLowestFreeSlotAndCancelChangesNothing)
     EXPECT_FALSE(w->cmdEdit->isEnabled() || w->cmdDelete->isEnabled());
 }
 
-TEST_F(Designer, DeleteFreesTheSlotInPlaceAndEditWorksOnTheSlotOfTheEntry)
-{
+TEST_F(Designer, DeleteFreesTheSlotInPlaceAndEditWorksOnTheSlotOfTheEntry) {
     w->cmdEdit_Click(); // the buttons are disabled, but the handlers must still be safe
     w->cmdDelete_Click();
     ASSERT_EQ(prompter.texts(), QStringList({"No item selected!", "No item selected!"}));
@@ -211,12 +281,11 @@ TEST_F(Designer, DeleteFreesTheSlotInPlaceAndEditWorksOnTheSlotOfTheEntry)
 
 // Only hand-made files hold flags other than 0 and 1: 2 shows greyed and is kept, larger ones
 // show and are stored as not ticked.
-TEST_F(Designer, EditKeepsTheGreyedFlagAndShowsLargerFlagsAsNotTicked)
-{
-    dialog->choices = {writeFile(tmp, "flags.qtf",
-                                 crlf({"#QT1#", "Flags", "#DEFAULTHTML#", "#ENDDEFAULTHTML#",
-                                       "#STARTSECTION#", "grey", " 2 ", "g", "#STARTSECTION#",
-                                       "odd", " 7 ", "o", "#STARTSECTION#"}))};
+TEST_F(Designer, EditKeepsTheGreyedFlagAndShowsLargerFlagsAsNotTicked) {
+    dialog->choices = {writeFile(
+        tmp, "flags.qtf",
+        crlf({"#QT1#", "Flags", "#DEFAULTHTML#", "#ENDDEFAULTHTML#", "#STARTSECTION#", "grey",
+              " 2 ", "g", "#STARTSECTION#", "odd", " 7 ", "o", "#STARTSECTION#"}))};
     w->mnuFIleOpen_Click();
     ASSERT_EQ(entries(w->lstSections), QStringList({"grey", "odd"}));
     for (const auto& [row, flag] : {std::pair(0, 2), std::pair(1, 0)}) {
@@ -225,8 +294,7 @@ TEST_F(Designer, EditKeepsTheGreyedFlagAndShowsLargerFlagsAsNotTicked)
     }
 }
 
-TEST_F(Designer, OpenOfANonTemplateAsksAgainPresetToTheRefusedFileAndNewStartsOver)
-{
+TEST_F(Designer, OpenOfANonTemplateAsksAgainPresetToTheRefusedFileAndNewStartsOver) {
     const QString bad = writeFile(tmp, "notes.txt", "just some text\r\n");
     const QString good = writeFile(tmp, "other.qtf", threeSectionTemplate("Other look"));
     app.maxBusyDepth = 0;
@@ -260,10 +328,17 @@ TEST_F(Designer, OpenOfANonTemplateAsksAgainPresetToTheRefusedFileAndNewStartsOv
     EXPECT_TRUE(ws().CurrentFile.isEmpty());
     EXPECT_FALSE(ws().IsDirty);
     EXPECT_EQ(ws().lastSlot(), 4);
+
+    // Regression: No, then a cancelled dialog, left the edits on screen marked as saved.
+    w->txtTemplate->setText("Edited again");
+    prompter.answers = {MsgAnswer::No};
+    dialog->choices = {""};
+    QTest::keyClick(w, Qt::Key_O, Qt::ControlModifier);
+    EXPECT_EQ(w->txtTemplate->text(), "Edited again");
+    EXPECT_TRUE(ws().IsDirty);
 }
 
-TEST_F(Designer, SaveOfANeverSavedTemplateAsksWhereThenWritesTheFormatExactly)
-{
+TEST_F(Designer, SaveOfANeverSavedTemplateAsksWhereThenWritesTheFormatExactly) {
     dialog->choices = {""};
     QTest::keyClick(w, Qt::Key_S, Qt::ControlModifier);
     ASSERT_EQ(dialog->uses.size(), 1u);
@@ -284,8 +359,8 @@ TEST_F(Designer, SaveOfANeverSavedTemplateAsksWhereThenWritesTheFormatExactly)
     EXPECT_EQ(readBytes(path),
               crlf({"#QT1#", "Caf\xe9 look", "#DEFAULTHTML#", "<html><title>::title::</title>",
                     "<body>::header::::content::::footer::</body></html>", "#ENDDEFAULTHTML#",
-                    "#STARTSECTION#", "header", " 1 ", "<h1>Head</h1>", "#STARTSECTION#",
-                    "footer", " 0 ", "<hr>", "<p>Contact</p>", "#STARTSECTION#"}));
+                    "#STARTSECTION#", "header", " 1 ", "<h1>Head</h1>", "#STARTSECTION#", "footer",
+                    " 0 ", "<hr>", "<p>Contact</p>", "#STARTSECTION#"}));
 
     // Save now writes to the same file without asking.
     w->rtxDefaultHTML->setText("<p>\r\nx");
@@ -310,8 +385,7 @@ TEST_F(Designer, SaveOfANeverSavedTemplateAsksWhereThenWritesTheFormatExactly)
 
 // Exit, a close from the window manager (the window has no close button of its own) and the
 // switch to the HTML editor all ask to save changes first.
-TEST_F(Designer, LeavingAsksToSaveChanges)
-{
+TEST_F(Designer, LeavingAsksToSaveChanges) {
     enum Via { Exit, Close, Change };
     enum Then { Stays, Ends, Switches };
     struct Case {
@@ -339,8 +413,10 @@ TEST_F(Designer, LeavingAsksToSaveChanges)
         if (c.edit) QTest::keyClicks(w->txtTemplate, "!");
         prompter.answers = {c.answer};
         if (c.saveChoice) dialog->choices = {*c.saveChoice ? tmp.filePath(c.saveChoice) : ""};
-        if (c.via == Close) EXPECT_EQ(w->close(), c.then == Ends);
-        else (c.via == Exit ? w->mnuFileExit : w->mnuChange)->trigger();
+        if (c.via == Close)
+            EXPECT_EQ(w->close(), c.then == Ends);
+        else
+            (c.via == Exit ? w->mnuFileExit : w->mnuChange)->trigger();
         ASSERT_EQ(prompter.shown.size(), c.edit ? 1u : 0u);
         if (c.edit) {
             EXPECT_EQ(fields(prompter.last()),
@@ -356,8 +432,7 @@ TEST_F(Designer, LeavingAsksToSaveChanges)
     }
 }
 
-TEST_F(Designer, PreviewWritesTheDefaultHtmlAsItStandsOrReportsWhyNot)
-{
+TEST_F(Designer, PreviewWritesTheDefaultHtmlAsItStandsOrReportsWhyNot) {
     const QString path = QDir(programFolder).filePath("temp.htm");
     const std::pair<QString, QByteArray> cases[] = {
         {"<meta charset=\"utf-8\">\r\n<p>::title:: \u00e9</p>",
@@ -397,8 +472,7 @@ TEST_F(Designer, PreviewWritesTheDefaultHtmlAsItStandsOrReportsWhyNot)
     EXPECT_FALSE(ws().IsDirty);
 }
 
-TEST_F(Designer, AboutBoxTitleIsCompletedOncePerOpening)
-{
+TEST_F(Designer, AboutBoxTitleIsCompletedOncePerOpening) {
     QStringList titles;
     const auto look = [&](QDialog& d) {
         auto& box = static_cast<frmAbout&>(d);
@@ -423,8 +497,7 @@ TEST_F(Designer, AboutBoxTitleIsCompletedOncePerOpening)
 using DesignerCommandLine = UiTest;
 
 // quillane /T:<file>: a template opens in the designer; anything else ends the program.
-TEST_F(DesignerCommandLine, OpensATemplateOrEndsTheProgram)
-{
+TEST_F(DesignerCommandLine, OpensATemplateOrEndsTheProgram) {
     for (const bool readable : {true, false}) {
         SCOPED_TRACE(readable);
         restart();
@@ -439,6 +512,11 @@ TEST_F(DesignerCommandLine, OpensATemplateOrEndsTheProgram)
             EXPECT_TRUE(ws().CurrentFile.isEmpty());
             EXPECT_FALSE(ws().IsDirty);
             EXPECT_TRUE(prompter.shown.empty());
+            // The first Save asks where, starting at the file that was opened.
+            dialog->choices = {""};
+            d->mnuFileSave->trigger();
+            ASSERT_EQ(dialog->uses.size(), 1u);
+            EXPECT_EQ(dialog->uses[0].fileName, path);
             continue;
         }
         ASSERT_EQ(prompter.shown.size(), 2u); // the reader's report, then ours

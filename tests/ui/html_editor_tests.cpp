@@ -8,6 +8,7 @@
 #include "ui/section_editor.h"
 #include "ui/twips.h"
 #include "ui/ui_session.h"
+#include "ui_fixture.h"
 
 #include <QAction>
 #include <QApplication>
@@ -196,13 +197,53 @@ TEST_F(HtmlEditorTest, ControlsAndMenusFollowTheDesign) {
                                   "  E&xit ", "&Help", "  &About Quillane ", QString(12, u' '),
                                   "CHANGE TO TEMPLATE DESIGNER"}));
 
-    // Too small snaps back to the design size; larger stretches the list and the Build button.
+    // It opens at its smallest size; too small snaps back to it; larger stretches the list
+    // and the Build button.
+    EXPECT_EQ(client->size(), QSize(tw(5745), tw(4110)));
+    EXPECT_EQ(w->size(), w->minimumSize());
     w->resize(40, 40);
     QCoreApplication::processEvents();
     EXPECT_EQ(client->size(), QSize(tw(5745), tw(4110)));
     w->resize(w->width() + tw(1500), w->height() + tw(900));
     QCoreApplication::processEvents();
     EXPECT_EQ(w->cmdBuild->geometry(), QRect(tw(120), tw(3480 + 900), tw(5535 + 1500), tw(495)));
+}
+
+// The keyboard: Tab follows the designed order, Enter opens the focused entry of the list as
+// a double click does, and a focused button takes Enter.
+TEST_F(HtmlEditorTest, TheKeyboardReachesEveryControl) {
+    frmHTMLEditor* w = openDocument(examplePath);
+    const QStringList order = {"txtTitle",        "lstSections", "txtOutput",
+                               "cmdChangeOutput", "cmdBuild",    "txtTitle"};
+    EXPECT_EQ(tabCycle(w->txtTitle, 5), order);
+
+    QString caption;
+    onSectionEditor = [&caption](frmSections& d) { caption = d.windowTitle(); };
+    w->lstSections->setFocus();
+    w->lstSections->setCurrentRow(0, QItemSelectionModel::NoUpdate); // focused, not selected
+    QTest::keyClick(w->lstSections, Qt::Key_Return);
+    EXPECT_EQ(caption, "Editing section ID 1");
+
+    w->cmdChangeOutput->setFocus();
+    QTest::keyClick(w->cmdChangeOutput, Qt::Key_Enter, Qt::KeypadModifier);
+    ASSERT_EQ(dialog->uses.size(), 2u);
+    EXPECT_EQ(dialog->uses.back().dialogTitle, "Choose where to output file...");
+}
+
+// Regression: No to the save question, then a cancelled dialog, left the edits on screen
+// marked as saved, so the next New or Exit dropped them without asking.
+TEST_F(HtmlEditorTest, NoThenACancelledDialogKeepsTheEditsUnsaved) {
+    for (auto command : {&frmHTMLEditor::mnuFIleOpen_Click, &frmHTMLEditor::mnuFileChange_Click,
+                         &frmHTMLEditor::mnuFileBatch_Click}) {
+        frmHTMLEditor* w = openDocument(examplePath);
+        w->txtTitle->setText("Edited");
+        prompter.answers = {MsgAnswer::No};
+        dialog->choices = {""};
+        (w->*command)();
+        EXPECT_EQ(w->txtTitle->text(), "Edited");
+        EXPECT_TRUE(ws().IsDirty);
+        makeSession();
+    }
 }
 
 TEST_F(HtmlEditorTest, OpenReadsADocumentAfterARejectedFileAndNewGoesBackToUntitled) {
@@ -265,11 +306,11 @@ TEST_F(HtmlEditorTest, AFailedOpenKeepsTheDocumentAndNeverSavesOverTheRejectedFi
         "The document '" + stopsEarly +
             "' stops at an empty line where a section should start, so it was not opened.",
         kEditorTitle, MsgIcon::Exclamation);
-    // The edits stay, marked unchanged, as after any cancelled Open.
+    // The edits stay, and after the No they still count as unsaved: nothing was opened.
     EXPECT_EQ(w->txtTitle->text(), "Edited title");
     EXPECT_EQ(listed(w->lstSections), QStringList{"body:1"});
     EXPECT_EQ(ws().CurrentFile, examplePath);
-    EXPECT_FALSE(ws().IsDirty);
+    EXPECT_TRUE(ws().IsDirty);
 
     EXPECT_TRUE(w->mnuFileSave_Click());
     EXPECT_EQ(readBytes(tooLongPath), tooLong);
@@ -656,7 +697,8 @@ TEST_F(HtmlEditorTest, ExitAndTheWindowManagersCloseAskTheSameQuestion) {
 
 TEST_F(HtmlEditorTest, CommandLineOpensTheEditorOnADocumentAndUnreadableFilesAreTold) {
     QDir(tmp.path()).mkpath("my site ü");
-    Main(*ui, "/H:" + writeFile(tmp, "my site ü/page one.qht", exampleDoc));
+    const QString page = writeFile(tmp, "my site ü/page one.qht", exampleDoc);
+    Main(*ui, "/H:" + page);
     frmHTMLEditor* w = ui->htmlEditor();
     ASSERT_NE(w, nullptr);
     EXPECT_TRUE(w->isVisible());
@@ -664,8 +706,13 @@ TEST_F(HtmlEditorTest, CommandLineOpensTheEditorOnADocumentAndUnreadableFilesAre
     EXPECT_EQ(w->txtTitle->text(), "My first page");
     EXPECT_EQ(listed(w->lstSections), QStringList{"body:1"});
     EXPECT_EQ(ws().TemplatePath, plainPath);
-    EXPECT_EQ(ws().CurrentFile, ""); // the first Save asks for a name
+    EXPECT_EQ(ws().CurrentFile, ""); // the first Save asks for a name, starting at the file
     EXPECT_TRUE(prompter.shown.empty());
+    dialog->choices = {""};
+    EXPECT_FALSE(w->mnuFileSave_Click());
+    ASSERT_EQ(dialog->uses.size(), 1u);
+    EXPECT_EQ(fields(dialog->uses[0]), QStringList({"save", "Save a template-applied HTML file...",
+                                                    kDocFilter, page, ".qht", "overwrite hideRO"}));
 
     // An unreadable document or default template is told, and the editor opens all the same.
     for (const bool fromCommandLine : {true, false}) {

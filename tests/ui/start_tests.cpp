@@ -1,9 +1,11 @@
 // The start window, the splash and the start-up routine, offscreen with scripted messages.
 
+#include "core/command_line.h"
 #include "support/fakes.h"
 #include "ui/designer_window.h"
 #include "ui/html_editor_window.h"
 #include "ui/main_routine.h"
+#include "ui/run_windows.h"
 #include "ui/splash.h"
 #include "ui/start_window.h"
 #include "ui/ui_session.h"
@@ -213,6 +215,41 @@ TEST_F(StartTest, RegisterOptionRegistersTheFileTypesReportsItAndOpensNoWindow) 
     EXPECT_TRUE(
         readBytes(dir.filePath("XDG_DATA_HOME/applications/quillane-template.desktop"))
             .contains("Exec=\"" + QCoreApplication::applicationFilePath().toUtf8() + "\" /T:%f"));
+}
+
+// Without a display nothing aborts: /A: registers, everything else says what it needs.
+TEST_F(StartTest, WithoutADisplayRegistersOrSaysWhatNeedsOne) {
+    const QString needs = " needs a display. Without one, quillane /A: registers the file types "
+                          "and quillane /B:<folder> builds a folder.\n";
+    const std::tuple<QString, int, QString> cases[] = {
+        {"/A:", 0, "Associated files!\n"},
+        {"/b:site", 2, invalidOptionMessage("/b") + "\n"},
+        {"/H:page.qht", 2, "The HTML editor (/H:)" + needs},
+        {"", 2, "The start window" + needs},
+    };
+    const QString path = dir.filePath("stderr");
+    for (const auto& [argument, status, said] : cases) {
+        std::FILE* err = std::fopen(path.toLocal8Bit().constData(), "w");
+        EXPECT_EQ(runWithoutDisplay(argument, err), status);
+        std::fclose(err);
+        EXPECT_EQ(QString::fromLocal8Bit(readBytes(path)), said);
+    }
+    EXPECT_TRUE(associated());
+
+    // DISPLAY, WAYLAND_DISPLAY, QT_QPA_PLATFORM: whether windows can be shown.
+    const std::tuple<const char*, const char*, const char*, bool> envs[] = {
+        {"", "", "wayland;xcb", false},
+        {"", "", "offscreen", true},
+        {":1", "", "xcb", true},
+        {"", "wayland-0", "", true},
+    };
+    for (const auto& [display, wayland, platform, available] : envs) {
+        qputenv("DISPLAY", display);
+        qputenv("WAYLAND_DISPLAY", wayland);
+        qputenv("QT_QPA_PLATFORM", platform);
+        EXPECT_EQ(displayAvailable(), available) << display << wayland << platform;
+    }
+    qputenv("QT_QPA_PLATFORM", "offscreen"); // as the tests run
 }
 
 class StartWindowTest : public StartTest {

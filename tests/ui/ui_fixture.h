@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 #include <memory>
@@ -17,12 +18,26 @@
 namespace quillane::test {
 
 // Three sections, the last not editable.
-inline QByteArray threeSectionTemplate(const char* name = "Site look")
-{
-    return crlf({"#QT1#", name, "#DEFAULTHTML#", "<html><title>::title::</title>",
-                 "<body>::header::::content::::footer::</body></html>", "#ENDDEFAULTHTML#",
-                 "#STARTSECTION#", "header", " 1 ", "<h1>Head</h1>", "#STARTSECTION#", "content",
-                 " 1 ", "<p>Text</p>", "#STARTSECTION#", "footer", " 0 ", "<hr>", "<p>Contact</p>",
+inline QByteArray threeSectionTemplate(const char* name = "Site look") {
+    return crlf({"#QT1#",
+                 name,
+                 "#DEFAULTHTML#",
+                 "<html><title>::title::</title>",
+                 "<body>::header::::content::::footer::</body></html>",
+                 "#ENDDEFAULTHTML#",
+                 "#STARTSECTION#",
+                 "header",
+                 " 1 ",
+                 "<h1>Head</h1>",
+                 "#STARTSECTION#",
+                 "content",
+                 " 1 ",
+                 "<p>Text</p>",
+                 "#STARTSECTION#",
+                 "footer",
+                 " 0 ",
+                 "<hr>",
+                 "<p>Contact</p>",
                  "#STARTSECTION#"});
 }
 
@@ -40,8 +55,7 @@ protected:
     int sysInfoStarts = 0;
     bool sysInfoAvailable = false;
 
-    void SetUp() override
-    {
+    void SetUp() override {
         ASSERT_TRUE(tmp.isValid());
         const QString home = tmp.filePath(QStringLiteral("home"));
         for (const char* var :
@@ -72,8 +86,7 @@ protected:
         setSysInfoStarter([this] { return ++sysInfoStarts, sysInfoAvailable; });
     }
 
-    void TearDown() override
-    {
+    void TearDown() override {
         const bool ended = ui && ui->ending();
         ui.reset();
         if (ended) {
@@ -89,8 +102,7 @@ protected:
     }
 
     // A fresh session and fresh scripts, in the same folder, for table-driven tests.
-    void restart()
-    {
+    void restart() {
         TearDown();
         prompter = {};
         app = {};
@@ -101,16 +113,13 @@ protected:
 };
 
 // What the user sees of a message, to compare in one go: fields({"text", "title", icon, buttons}).
-inline std::tuple<QString, QString, MsgIcon, MsgButtons> fields(const Message& m)
-{
+inline std::tuple<QString, QString, MsgIcon, MsgButtons> fields(const Message& m) {
     return {m.text, m.title, m.icon, m.buttons};
 }
 
 // Runs f on the next modal widget of type T once it is shown (for the dialogs not driven
 // through UiSession::runModal: QFileDialog and its message boxes).
-template <typename T>
-void whenModal(std::function<void(T*)> f)
-{
+template <typename T> void whenModal(std::function<void(T*)> f) {
     auto* timer = new QTimer;
     timer->setInterval(5);
     QObject::connect(timer, &QTimer::timeout, [timer, f] {
@@ -123,9 +132,24 @@ void whenModal(std::function<void(T*)> f)
     timer->start();
 }
 
+// The controls the keyboard focus visits from first on, pressing Tab (Shift+Tab when back)
+// steps times: first included.
+inline QStringList tabCycle(QWidget* first, int steps, bool back = false) {
+    QWidget* window = first->window();
+    window->activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(window));
+    first->setFocus(Qt::TabFocusReason);
+    QStringList names{first->objectName()};
+    while (steps-- > 0) {
+        QTest::keyClick(window->focusWidget(), back ? Qt::Key_Backtab : Qt::Key_Tab,
+                        back ? Qt::ShiftModifier : Qt::NoModifier);
+        names << window->focusWidget()->objectName();
+    }
+    return names;
+}
+
 } // namespace quillane::test
 
-inline void PrintTo(const QString& s, std::ostream* os)
-{
+inline void PrintTo(const QString& s, std::ostream* os) {
     *os << '"' << s.toStdString() << '"';
 }
