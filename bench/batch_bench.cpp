@@ -27,8 +27,7 @@ void BM_HeadlessBatch(benchmark::State& state) {
                         count);
     std::FILE* sink = std::fopen("/dev/null", "w");
     for (auto _ : state) {
-        const int status =
-            runHeadlessBatch(dir.filePath(QStringLiteral("site")), dir.path(), sink, sink);
+        const int status = runHeadlessBatch(dir.filePath(QStringLiteral("site")), sink, sink);
         if (status != 0) state.SkipWithError("the batch did not build every page");
     }
     std::fclose(sink);

@@ -1,11 +1,12 @@
-// Any bytes as a templated document and its template (split at the first NUL byte), read,
-// built and written back.
+// Any bytes as a templated document and its template (split at the first NUL byte): the
+// document is read, written back and read again, then read with its template and poured.
 
-#include "build/build_engine.h"
-#include "formats/file_reader.h"
-#include "formats/file_writers.h"
+#include "build/document_load.h"
+#include "build/page_build.h"
+#include "formats/text_codec.h"
 #include "fuzz_support.h"
 
+#include <cstdlib>
 #include <cstring>
 
 using namespace quillane;
@@ -15,15 +16,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const char* bytes = reinterpret_cast<const char*>(data);
     const void* nul = std::memchr(bytes, 0, size);
     const size_t docSize = nul ? size_t(static_cast<const char*>(nul) - bytes) : size;
-    h.put(QStringLiteral("t.qtf"), nul ? bytes + docSize + 1 : "", nul ? size - docSize - 1 : 0);
-    // The document names its template relative to itself; keep the output in the folder.
-    QByteArray doc(bytes, qsizetype(docSize));
-    const QString path = h.put(QStringLiteral("d.qht"), doc.constData(), size_t(doc.size()));
-    ResetEditor(h.s, EditorMode::HtmlEditor);
-    const LoadResult r = LoadFile(h.s, path, LoadMode::Document);
-    if (!r.loaded()) return 0;
-    h.s.ws.TemplatePath = r.templatePath;
-    BuildPage(h.s, h.folder + QStringLiteral("/out.htm"), h.s.ws.TemplatePath);
-    writeDocumentFile(h.s, h.folder + QStringLiteral("/again.qht"));
+    const QString tpl = h.put(QStringLiteral("t.qtf"), nul ? bytes + docSize + 1 : "",
+                              nul ? size - docSize - 1 : 0);
+    const QString path = h.put(QStringLiteral("d.qht"), bytes, docSize);
+
+    // What was read is written back unchanged.
+    const DocumentRead read =
+        parseDocument(decodeText(QByteArray(bytes, qsizetype(docSize))), path);
+    if (!read.failure) {
+        const DocumentFile& d = read.value;
+        const DocumentRead again =
+            parseDocument(decodeText(encodeForStorage(documentFileText(d))), path);
+        if (again.failure || again.value.title != d.title ||
+            again.value.templateStored != d.templateStored ||
+            again.value.outputStored != d.outputStored || again.value.blocks != d.blocks)
+            std::abort();
+    }
+
+    // The document names its template relative to itself, or anywhere: only read, never written.
+    TemplateCache templates;
+    const LoadedDocument loaded = loadDocument(path, templates);
+    if (loaded.result == LoadedDocument::Result::Loaded)
+        pourTemplatePage(*loaded.templ, tpl, loaded.document.title, loaded.table);
     return 0;
 }

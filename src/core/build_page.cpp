@@ -1,14 +1,17 @@
 #include "core/build_page.h"
 
+#include "formats/document_file.h"
+#include "formats/text_file.h"
+
 #include <QDir>
-#include <QFileInfo>
 
 namespace quillane {
 
 QString documentOutputPath(const Workspace& ws, const QString& output) {
-    if (output.isEmpty() || !QDir::isRelativePath(output)) return output;
+    // A drive or network path written on Windows is no relative path: the write refuses it.
+    if (output.isEmpty() || isWindowsPath(output) || !QDir::isRelativePath(output)) return output;
     if (ws.LastFile.isEmpty()) return QString();
-    return QDir::cleanPath(QFileInfo(ws.LastFile).absoluteDir().filePath(output));
+    return resolveStoredPath(output, ws.LastFile);
 }
 
 bool BuildPage(Session& s, const QString& outputPath, const QString& templatePath,

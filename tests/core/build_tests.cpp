@@ -1,15 +1,14 @@
-// The build engine, against a literal oracle, and the batch build.
+// The build: pouring against a literal oracle, the page from a template, writing it, reading a
+// document with its template, the template cache, and the batch with its headless front end.
 
 #include "build/batch_build.h"
-#include "build/build_engine.h"
+#include "build/document_load.h"
 #include "build/headless_build.h"
+#include "build/page_build.h"
 #include "build/pour.h"
-#include "core/command_line.h"
-#include "formats/file_reader.h"
-#include "support/fakes.h"
-#include "support/special_files.h"
+#include "formats/text_codec.h"
+#include "support/files.h"
 
-#include <QDirIterator>
 #include <QRandomGenerator>
 #include <csignal>
 #include <cstdio>
@@ -46,11 +45,6 @@ QString oraclePour(QString page, const QString& title, const QStringList& names,
     return page;
 }
 
-const QByteArray kPlainPage = crlf({"#QT1#", "Plain page", "#DEFAULTHTML#", "<h1>::title::</h1>",
-                                    "::body::", "::footer::", "#ENDDEFAULTHTML#", "#STARTSECTION#",
-                                    "body", " 1 ", "<p>Text</p>", "#STARTSECTION#", "footer", " 0 ",
-                                    "<hr>", "<p>Contact</p>", "#STARTSECTION#"});
-
 } // namespace
 
 TEST(Pour, MatchesTheLiteralPassesOnGeneratedTemplates) {
@@ -75,27 +69,15 @@ TEST(Pour, MatchesTheLiteralPassesOnGeneratedTemplates) {
         QString page;
         const int parts = int(rng.bounded(8));
         for (int i = 0; i < parts; ++i) {
-            switch (rng.bounded(4)) {
-            case 0:
-                page += "::" + names[1 + int(rng.bounded(slotCount))];
-                break;
-            case 1:
-                page += "::title::";
-                break;
-            default:
-                page += word(5);
-            }
+            const quint32 kind = rng.bounded(4);
+            page += kind == 0   ? "::" + names[1 + int(rng.bounded(slotCount))]
+                    : kind == 1 ? QStringLiteral("::title::")
+                                : word(5);
         }
         const QString title = word(4);
-        const QString expected = oraclePour(page, title, names, html);
-        const QString got = pourPage(page, title, names, html).value();
-        if (got != expected) {
-            ADD_FAILURE() << "page '" << page.toStdString() << "' title '" << title.toStdString()
-                          << "' names " << names.join('|').toStdString() << " html "
-                          << html.join('|').toStdString() << "\n got      " << got.toStdString()
-                          << "\n expected " << expected.toStdString();
-            break;
-        }
+        ASSERT_EQ(pourPage(page, title, names, html).value(), oraclePour(page, title, names, html))
+            << "page '" << page.toStdString() << "' title '" << title.toStdString() << "' names "
+            << names.join('|').toStdString() << " html " << html.join('|').toStdString();
     }
 }
 
@@ -129,39 +111,27 @@ TEST(Pour, MatchesTheLiteralPassesOnLargerPages) {
 }
 
 TEST(Pour, EdgeCases) {
-    struct Case {
-        const char* what;
-        QString page, title;
-        QStringList names, html; // slot 0 unused
-        QString expected;
+    // Names and HTML of slots 1..N, each separated by "|".
+    const struct {
+        const char *what, *page, *title, *names, *html, *expected;
+    } cases[] = {
+        {"both colons", "[::body::]", "", "body|", "B|", "[B]"},
+        {"front colons only", "[::body]", "", "body|", "B|", "[B]"},
+        {"every :: goes", "a::before", "", "", "", "abefore"},
+        {"title colons go", "<t>::title::</t>", "A::B", "", "", "<t>AB</t>"},
+        {"title case matters", "::Title::", "x", "", "", "Title"},
+        {"title inside a section", "::s::", "x", "s|", "::title::|", "title"},
+        {"prefix clash", "::footer::", "", "foot|footer|", "F|G|", "Fer"},
+        {"later placeholder in HTML", "::a::", "", "a|b|", "<::b>|B|", "<B>"},
+        {"earlier placeholder in HTML", "::b::", "", "a|b|", "A|<::a>|", "<a>"},
+        {"own placeholder not again", "::a", "", "a", "x::a", "x::a"},
+        {"colons meet inserted text", ":::a", "", "a|b|", ":b|B|", "B"},
     };
-    const Case cases[] = {
-        {"both colons", "[::body::]", "", {"", "body", ""}, {"", "B", ""}, "[B]"},
-        {"front colons only", "[::body]", "", {"", "body", ""}, {"", "B", ""}, "[B]"},
-        {"every :: goes", "a::before", "", {"", ""}, {"", ""}, "abefore"},
-        {"title colons go", "<t>::title::</t>", "A::B", {"", ""}, {"", ""}, "<t>AB</t>"},
-        {"title case matters", "::Title::", "x", {"", ""}, {"", ""}, "Title"},
-        {"title inside a section", "::s::", "x", {"", "s", ""}, {"", "::title::", ""}, "title"},
-        {"prefix clash", "::footer::", "", {"", "foot", "footer", ""}, {"", "F", "G", ""}, "Fer"},
-        {"later placeholder in HTML",
-         "::a::",
-         "",
-         {"", "a", "b", ""},
-         {"", "<::b>", "B", ""},
-         "<B>"},
-        {"earlier placeholder in HTML",
-         "::b::",
-         "",
-         {"", "a", "b", ""},
-         {"", "A", "<::a>", ""},
-         "<a>"},
-        {"own placeholder not again", "::a", "", {"", "a"}, {"", "x::a"}, "x::a"},
-        {"colons meet inserted text", ":::a", "", {"", "a", "b", ""}, {"", ":b", "B", ""}, "B"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        EXPECT_EQ(pourPage(c.page, c.title, c.names, c.html).value(), c.expected);
-        EXPECT_EQ(oraclePour(c.page, c.title, c.names, c.html), c.expected);
+    for (const auto& c : cases) {
+        const QStringList names = ("|" + QString(c.names)).split(u'|');
+        const QStringList html = ("|" + QString(c.html)).split(u'|');
+        EXPECT_EQ(pourPage(c.page, c.title, names, html).value(), c.expected) << c.what;
+        EXPECT_EQ(oraclePour(c.page, c.title, names, html), c.expected) << c.what;
     }
 }
 
@@ -190,7 +160,7 @@ namespace {
 
 struct BuildFixture : ::testing::Test {
     QTemporaryDir dir;
-    FakeSession f;
+    TemplateCache cache;
     QString put(const QString& name, const QByteArray& bytes) {
         return writeFile(dir, name, bytes);
     }
@@ -198,105 +168,76 @@ struct BuildFixture : ::testing::Test {
 
 } // namespace
 
-TEST_F(BuildFixture, BuildsTheWorkedPage) {
+// --- The page --------------------------------------------------------------------------------
+
+TEST_F(BuildFixture, PoursThePageInTheCharsetItDeclaresOrSaysWhyThereIsNone) {
     const QString tpl = put("plain.qtf", kPlainPage);
-    const QString doc = put(
-        "index.qht", "#QH1#\r\nMy first page\r\n" + tpl.toUtf8() +
-                         "\r\nindex.htm\r\n#STARTSECTION#\r\n<p>Hello</p>\r\n#STARTSECTION#\r\n");
-    const LoadResult r = LoadFile(f.s, doc, LoadMode::Document);
-    ASSERT_TRUE(r.loaded());
-    ASSERT_TRUE(BuildPage(f.s, f.editor.outputText, r.templatePath));
-    EXPECT_EQ(readBytes(dir.filePath("index.htm")),
-              crlf({"<h1>My first page</h1>", "<p>Hello</p>", "<hr>", "<p>Contact</p>", ""}));
-    EXPECT_TRUE(f.prompter.shown.empty());
+    const LoadedDocument d = loadDocument(
+        put("index.qht", lines("#QH1#|My first page|plain.qtf|index.htm|#STARTSECTION#|"
+                               "<p>Hello</p>|#STARTSECTION#")),
+        cache);
+    EXPECT_EQ(pourTemplatePage(*d.templ, tpl, d.document.title, d.table).bytes,
+              lines("<h1>My first page</h1>|<p>Hello</p>|<hr>|<p>Contact</p>|"));
 
-    // One empty line of default HTML gives two line ends; the name line is never read.
-    const QString blank = put("blank.qtf", crlf({"#QT1#", "#DEFAULTHTML#", "#DEFAULTHTML#", "",
-                                                 "#ENDDEFAULTHTML#", "#STARTSECTION#"}));
-    ASSERT_TRUE(BuildPage(f.s, dir.filePath("blank.htm"), blank));
-    EXPECT_EQ(readBytes(dir.filePath("blank.htm")), "\r\n\r\n");
-}
-
-TEST_F(BuildFixture, PagesAreWrittenInTheCharsetTheyDeclare) {
-    f.editor.titleText = QString::fromUtf8("Ωmega café");
-    const QString utf8 = put(
-        "u.qtf", crlf({"#QT1#", "n", "#DEFAULTHTML#",
-                       "<meta charset=\"utf-8\">::title::", "#ENDDEFAULTHTML#", "#STARTSECTION#"}));
-    const QString plain = put("p.qtf", crlf({"#QT1#", "n", "#DEFAULTHTML#", "<p>::title::</p>",
-                                             "#ENDDEFAULTHTML#", "#STARTSECTION#"}));
-    ASSERT_TRUE(BuildPage(f.s, dir.filePath("u.htm"), utf8));
-    ASSERT_TRUE(BuildPage(f.s, dir.filePath("p.htm"), plain));
-    EXPECT_EQ(readBytes(dir.filePath("u.htm")),
-              QString::fromUtf8("<meta charset=\"utf-8\">Ωmega café\r\n\r\n").toUtf8());
-    EXPECT_EQ(readBytes(dir.filePath("p.htm")), QByteArray("<p>&#937;mega caf\xE9</p>\r\n\r\n"));
-}
-
-TEST_F(BuildFixture, FailuresAreToldAndLeaveTheOldPage) {
-    const QString page = put("page.htm", "old page");
-    const QString good = put("good.qtf", kPlainPage);
-    struct Case {
-        QString templatePath, output, text;
+    const QString invalid = "ERROR: Invalid template specified, cannot build!";
+    const QString cut = "ERROR: The template 't.qtf' ends before its default HTML is complete, "
+                        "cannot build!";
+    const std::pair<QString, QByteArray> cases[] = {
+        // One empty line of default HTML gives two line ends; the name line is never read.
+        {"#QT1#|#DEFAULTHTML#|#DEFAULTHTML#||#ENDDEFAULTHTML#", "\r\n\r\n"},
+        {"#QT1#|n|#DEFAULTHTML#|#ENDDEFAULTHTML#", "\r\n"},
+        {"#QT1#|n|#DEFAULTHTML#|<meta charset=\"utf-8\">::title::|#ENDDEFAULTHTML#",
+         QString::fromUtf8("<meta charset=\"utf-8\">Ωmega café\r\n\r\n").toUtf8()},
+        {"#QT1#|n|#DEFAULTHTML#|<p>::title::</p>|#ENDDEFAULTHTML#",
+         "<p>&#937;mega caf\xE9</p>\r\n\r\n"},
+        // The page needs the default HTML only: a template broken after it still builds.
+        {"#QT1#|n|#DEFAULTHTML#|x|#ENDDEFAULTHTML#|#STARTSECTION#|s", "x\r\n\r\n"},
+        {"#QT2#|n|#DEFAULTHTML#|#ENDDEFAULTHTML#", invalid.toUtf8()},
+        {"#QT1#|n|#DEFAULT#|#ENDDEFAULTHTML#", invalid.toUtf8()},
+        {"#QT1#|n|#DEFAULTHTML#|<p>", cut.toUtf8()},
+        {"#QT1#|n", cut.toUtf8()},
     };
-    const Case cases[] = {
-        {put("bad1.qtf", crlf({"#QT2#", "n", "#DEFAULTHTML#", "#ENDDEFAULTHTML#"})), page,
-         "ERROR: Invalid template specified, cannot build!"},
-        {put("bad3.qtf", crlf({"#QT1#", "n", "#DEFAULT#", "#ENDDEFAULTHTML#"})), page,
-         "ERROR: Invalid template specified, cannot build!"},
-        {dir.filePath("missing.qtf"), page,
-         "ERROR: Cannot read the template '" + dir.filePath("missing.qtf") +
-             "': File not found. Nothing was built."},
-        {put("cut.qtf", crlf({"#QT1#", "n", "#DEFAULTHTML#", "<p>"})), page,
-         "ERROR: The template '" + dir.filePath("cut.qtf") +
-             "' ends before its default HTML is complete, cannot build!"},
-        {put("short.qtf", crlf({"#QT1#", "n"})), page,
-         "ERROR: The template '" + dir.filePath("short.qtf") +
-             "' ends before its default HTML is complete, cannot build!"},
-        {good, "", "ERROR: No output file is set, cannot build!"},
-        {good, dir.filePath("no folder/x.htm"),
-         "ERROR: Cannot write the page '" + dir.filePath("no folder/x.htm") +
-             "': Path not found: the folder does not exist. Nothing was built."},
-        {good, dir.path(),
-         "ERROR: Cannot write the page '" + dir.path() +
-             "': Path/File access error: it is a folder. Nothing was built."},
+    auto pour = [](const TemplateRead& t, const QString& path) {
+        const PageBytes p = pourTemplatePage(t, path, QString::fromUtf8("Ωmega café"), {});
+        EXPECT_EQ(p.bytes.isEmpty(), p.failure.has_value());
+        return p.failure ? describe(*p.failure).toUtf8() : p.bytes;
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.text.toStdString());
-        f.prompter.shown.clear();
-        EXPECT_FALSE(BuildPage(f.s, c.output, c.templatePath));
-        ASSERT_EQ(f.prompter.shown.size(), 1u);
-        EXPECT_EQ(f.prompter.last().text, c.text);
-        EXPECT_EQ(f.prompter.last().title, "Quillane BuildEngine");
-        EXPECT_EQ(f.prompter.last().icon, MsgIcon::Exclamation);
-        EXPECT_EQ(readBytes(page), "old page");
+    for (const auto& [text, expected] : cases) {
+        const QByteArray ending =
+            expected.startsWith("ERROR") ? " | Quillane BuildEngine | exclamation | OK" : "";
+        EXPECT_EQ(pour(parseTemplate(decodeText(lines(text)), "t.qtf"), "t.qtf"), expected + ending)
+            << text.toStdString();
     }
-    EXPECT_EQ(QDir(dir.path()).entryList(QStringList{"*.tmp"}, QDir::Files | QDir::Hidden),
-              QStringList{})
-        << "no temporary file is left behind";
+    const QString missing = dir.filePath("no.qtf");
+    EXPECT_EQ(
+        pour(*cache.read(missing), missing),
+        "ERROR: Cannot read the template '" + missing.toUtf8() +
+            "': File not found. Nothing was built. | Quillane BuildEngine | exclamation | OK");
 }
 
-// --- What a page may replace ----------------------------------------------------------------
+// --- Writing the page ------------------------------------------------------------------------
 
 namespace {
 
 struct PageFixture : BuildFixture {
     QString tpl, doc, here = QDir::currentPath();
     // What plain.qtf builds into with an empty section table.
-    const QByteArray page = crlf({"<h1></h1>", "body", "footer", ""});
+    const QByteArray page = lines("<h1></h1>|body|footer|");
     void SetUp() override {
         tpl = put("plain.qtf", kPlainPage);
-        doc = put("index.qht", "#QH1#\r\nT\r\nplain.qtf\r\nindex.htm\r\n#STARTSECTION#\r\n");
-        f.s.ws.CurrentFile = doc;
+        doc = put("index.qht", lines("#QH1#|T|plain.qtf|index.htm|#STARTSECTION#"));
     }
     void TearDown() override { QDir::setCurrent(here); }
-    // BuildPage's message, "" when it built.
-    QString build(const QString& output, WriteOutcome* outcome = nullptr, QString from = {}) {
-        f.prompter.shown.clear();
-        const bool built = BuildPage(f.s, output, from.isEmpty() ? tpl : from, outcome);
-        EXPECT_EQ(built, f.prompter.shown.empty());
-        return built ? QString() : f.prompter.last().text;
+    // "written", "unchanged" or the message.
+    QString build(const QString& output, const QString& from = {}) {
+        const PageOutcome o =
+            buildPageFile(cache, from.isEmpty() ? tpl : from, "", {}, output, doc);
+        return o.built() ? o.kind == PageOutcome::Kind::Written ? "written" : "unchanged"
+                         : describe(o.failure);
     }
     static QString refusal(const QString& path, const QString& reason) {
-        return "ERROR: Cannot write the page '" + path + "': " + reason + ". Nothing was built.";
+        return "ERROR: Cannot write the page '" + path + "': " + reason +
+               ". Nothing was built. | Quillane BuildEngine | exclamation | OK";
     }
 };
 
@@ -311,6 +252,8 @@ TEST_F(PageFixture, OnlyAPageIsEverReplaced) {
     const QString access = "Path/File access error: ", denied = "Permission denied: ";
     const QString windows = "Path not found: it is a Windows path, which this system cannot write";
     std::vector<std::pair<QString, QString>> cases = {
+        {"no folder/x.htm", "Path not found: the folder does not exist"},
+        {dir.path(), access + "it is a folder"},
         {"fifo.htm", access + "it is a named pipe (FIFO), not a file"},
         {"socket.htm", access + "it is a socket, not a file"},
         {"dangling.htm", access + "it is a link to a file that does not exist"},
@@ -328,11 +271,11 @@ TEST_F(PageFixture, OnlyAPageIsEverReplaced) {
     if (makeDevice("device.htm"))
         cases.push_back({"device.htm", access + "it is a device, not a file"});
     const auto before = snapshot(dir.path());
-    for (const auto& [path, reason] : cases) {
-        SCOPED_TRACE(path.toStdString());
+    EXPECT_EQ(build(""), "ERROR: No output file is set, cannot build! | Quillane BuildEngine | "
+                         "exclamation | OK");
+    for (const auto& [path, reason] : cases)
         EXPECT_EQ(build(path), refusal(path, reason));
-    }
-    EXPECT_EQ(snapshot(dir.path()), before);
+    EXPECT_EQ(snapshot(dir.path()), before) << "nothing changed, no temporary file left";
     if (geteuid() != 0) GTEST_SKIP() << "the device case needs root to make a device node";
 }
 
@@ -343,11 +286,8 @@ TEST_F(PageFixture, LinksStayAndAnUnchangedPageIsNotWritten) {
     const QString a = put("a.htm", "old"), b = dir.filePath("b.htm");
     ASSERT_TRUE(QFile::link(target, link) && ::link(fsName(a), fsName(b)) == 0);
     const QString longName = dir.filePath(QString(246, u'p') + ".htm"); // 250 bytes
-    for (const QString& out : {link, a, longName}) {
-        WriteOutcome outcome{};
-        EXPECT_EQ(build(out, &outcome), "");
-        EXPECT_EQ(outcome, WriteOutcome::Written);
-    }
+    for (const QString& out : {link, a, longName})
+        EXPECT_EQ(build(out), "written");
     struct stat st {};
     ::stat(fsName(target).constData(), &st);
     EXPECT_EQ(st.st_mode & 0777, 0660u) << "the replaced page keeps its permissions";
@@ -359,14 +299,10 @@ TEST_F(PageFixture, LinksStayAndAnUnchangedPageIsNotWritten) {
     const timespec old[2] = {{1'000'000'000, 0}, {1'000'000'000, 0}};
     ASSERT_EQ(::utimensat(AT_FDCWD, fsName(longName).constData(), old, 0), 0);
     const auto before = snapshot(dir.path());
-    WriteOutcome outcome{};
-    EXPECT_EQ(build(longName, &outcome), "");
-    EXPECT_EQ(outcome, WriteOutcome::Unchanged);
+    EXPECT_EQ(build(longName), "unchanged");
     ::stat(fsName(longName).constData(), &st);
     EXPECT_EQ(st.st_mtim.tv_sec, 1'000'000'000);
     EXPECT_EQ(snapshot(dir.path()), before);
-    for (const auto& entry : before)
-        EXPECT_EQ(entry.first.find(".quillane-"), std::string::npos);
 }
 
 TEST_F(PageFixture, AFullDiskSaysSoAndLeavesTheOldPageWhole) {
@@ -377,8 +313,8 @@ TEST_F(PageFixture, AFullDiskSaysSoAndLeavesTheOldPageWhole) {
     const QByteArray mountPoint = fsName(disk);
     const std::unique_ptr<const char, int (*)(const char*)> unmount(mountPoint, ::umount);
     // Pages larger than the one block each old page holds, onto a disk with no block left.
-    const QString big = put("big.qtf", crlf({"#QT1#", "n", "#DEFAULTHTML#"}) +
-                                           QByteArray(10000, 'x') + "\r\n#ENDDEFAULTHTML#\r\n");
+    const QString big = put("big.qtf", lines("#QT1#|n|#DEFAULTHTML#") + QByteArray(10000, 'x') +
+                                           "\r\n#ENDDEFAULTHTML#\r\n");
     const QString old = put("disk/page.htm", "old page"), a = put("disk/a.htm", "old a");
     ASSERT_EQ(::link(fsName(a), fsName(disk + "/b.htm")), 0);
     QFile fill(disk + "/fill");
@@ -387,13 +323,68 @@ TEST_F(PageFixture, AFullDiskSaysSoAndLeavesTheOldPageWhole) {
     }
     const auto before = snapshot(disk);
     for (const QString& out : {old, a})
-        EXPECT_EQ(build(out, nullptr, big), refusal(out, "No space left on device"));
+        EXPECT_EQ(build(out, big), refusal(out, "No space left on device"));
     EXPECT_EQ(snapshot(disk), before);
+}
+
+// --- A document with its template ------------------------------------------------------------
+
+// Each block goes to the next editable section; the template's messages come first.
+TEST_F(BuildFixture, ADocumentIsReadWithItsTemplateAndStopsWhereItMust) {
+    put("t.qtf", lines("#QT1#|T|#DEFAULTHTML#|#ENDDEFAULTHTML#|#STARTSECTION#|a| 1 |A|"
+                       "#STARTSECTION#|b| 0 |B|#STARTSECTION#|c| 1 |C|#STARTSECTION#|d| 1 |D|"
+                       "#STARTSECTION#"));
+    put("bad.qtf", "#QT1#\r\n");
+    const QString more = "Subscript out of range: the document has more sections than its "
+                         "template can take (9)";
+    const QString pastEnd = "':\r\nInput past end of file (62)";
+    const QString missing = "Error parsing file 'missing.qtf':\r\nFile not found (53)";
+    const QString notADocument = "This file is not a Quillane TEMPLATED-HTML file!";
+    const std::pair<QString, QString> cases[] = {
+        // No block for d: the template's HTML.
+        {"#QH1#|T|t.qtf|o|#STARTSECTION#|1|#STARTSECTION#|3|#STARTSECTION#",
+         "loaded | a,1,1;b,0,B;c,1,3;d,1,D;,0,"},
+        {"#QH1#|T|t.qtf|o|#STARTSECTION#|1|#STARTSECTION#|2|#STARTSECTION#|3|#STARTSECTION#|4|"
+         "#STARTSECTION#",
+         "failed | Error parsing file 'd.qht':\r\n" + more},
+        {"#QH1#|T|missing.qtf|o|#STARTSECTION#|x|#STARTSECTION#",
+         "failed | " + missing + " | Error parsing file 'd.qht':\r\n" + more},
+        {"#QH1#||missing.qtf||#STARTSECTION#", "loaded | ,0, | " + missing},
+        {"#QH1#|T|d.qht|o|#STARTSECTION#", "loaded | ,0, | This file is not a Quillane file!"},
+        // The section of a block is looked for before its first line is.
+        {"#QH1#|T|bad.qtf|o|junk|x", "failed | Error parsing file 'bad.qtf" + pastEnd +
+                                         " | Error parsing file 'd.qht':\r\n" + more},
+        {"#QH1#|T|t.qtf|o|junk|x", "failed | " + notADocument},
+        {"#QH1#|T|t.qtf|o||x", "stopped early"},
+        {"#QH1#|T|t.qtf|o", "failed | Error parsing file 'd.qht" + pastEnd},
+        {"#QT1#|x", "failed | " + notADocument},
+    };
+    for (const auto& [text, expected] : cases) {
+        const LoadedDocument d = loadDocument(put("d.qht", lines(text)), cache);
+        const char* results[] = {"loaded", "stopped early", "failed"};
+        QStringList got{results[int(d.result)]};
+        if (d.result == LoadedDocument::Result::Loaded) got << dump(d.table);
+        for (const Message& m : d.messages)
+            got << m.text;
+        EXPECT_EQ(got.join(" | ").replace(dir.path() + u'/', QString()), expected)
+            << text.toStdString();
+    }
+}
+
+TEST_F(BuildFixture, TheTemplateCacheReadsAFileOnceWhileItStaysTheSame) {
+    const QString path = dir.filePath("t.qtf");
+    EXPECT_TRUE(cache.read(path)->failure) << "missing";
+    put("t.qtf", kPlainPage);
+    const std::shared_ptr<const TemplateRead> first = cache.read(path);
+    EXPECT_FALSE(first->failure) << "a file that could not be read is not kept";
+    EXPECT_EQ(cache.read(path), first);
+    put("t.qtf", lines("#QT1#|Changed|#DEFAULTHTML#|#ENDDEFAULTHTML#|#STARTSECTION#"));
+    EXPECT_EQ(cache.read(path)->value.name, "Changed");
 }
 
 // --- Batch -----------------------------------------------------------------------------------
 
-TEST(NonPage, OnlyWebPagesOutsideHiddenFoldersAreWrittenWithoutLeave) {
+TEST(Batch, OnlyWebPagesOutsideHiddenFoldersAreWrittenWithoutLeave) {
     QTemporaryDir dir;
     QDir().mkpath(dir.filePath("s/public"));
     QFile::link(dir.filePath(".secret"), dir.filePath("s/public/secret.html"));
@@ -418,13 +409,6 @@ TEST(NonPage, OnlyWebPagesOutsideHiddenFoldersAreWrittenWithoutLeave) {
         EXPECT_EQ(nonPageReason(c.output, c.folder), c.reason) << c.output.toStdString();
 }
 
-TEST(CommandLine, AllowOtherFilesIsTakenOnlyBeforeTheArgumentText) {
-    QStringList args{"--allow-other-files", "/B:my", "--allow-other-files"}, plain{"/B:x"};
-    EXPECT_TRUE(takeLeadingOptions(args).allowOtherFiles);
-    EXPECT_EQ(argumentText(args), "/B:my --allow-other-files");
-    EXPECT_FALSE(takeLeadingOptions(plain).allowOtherFiles);
-}
-
 namespace {
 
 struct Site : BuildFixture {
@@ -437,43 +421,27 @@ struct Site : BuildFixture {
         ::close(::open(cafe, O_CREAT | O_WRONLY, 0600));
     }
     QString doc(const QString& name, const QString& title, const QString& output) {
-        return put(name, "#QH1#\r\n" + title.toUtf8() + "\r\n" + tpl.toUtf8() + "\r\n" +
-                             output.toUtf8() + "\r\n#STARTSECTION#\r\n<p>" + title.toUtf8() +
-                             "</p>\r\n#STARTSECTION#\r\n");
+        return put(name, lines("#QH1#|" + title + u'|' + tpl + u'|' + output +
+                               "|#STARTSECTION#|<p>" + title + "</p>|#STARTSECTION#"));
     }
     struct Run {
         int status;
         QString out, err;
     };
-    // Standard output goes to `out` when given, else to a file read back into Run::out.
+    // Standard output goes to `out` when given, else into Run::out.
     Run headless(const QString& folder, HeadlessOptions options = {}, std::FILE* out = nullptr) {
-        std::FILE* own = out ? nullptr : std::tmpfile();
-        std::FILE* err = std::tmpfile();
-        Run r{runHeadlessBatch(folder, dir.path(), out ? out : own, err, options), {}, {}};
-        auto slurp = [](std::FILE* fp) {
-            std::rewind(fp);
-            QByteArray b;
-            char buf[4096];
-            size_t n;
-            while ((n = std::fread(buf, 1, sizeof buf, fp)) > 0)
-                b.append(buf, qsizetype(n));
-            std::fclose(fp);
-            return QString::fromUtf8(b);
-        };
-        if (own) r.out = slurp(own);
-        r.err = slurp(err);
+        char *o = nullptr, *e = nullptr;
+        size_t on = 0, en = 0;
+        std::FILE* own = out ? nullptr : open_memstream(&o, &on);
+        std::FILE* err = open_memstream(&e, &en);
+        Run r{runHeadlessBatch(folder, out ? out : own, err, options), {}, {}};
+        if (own) std::fclose(own);
+        std::fclose(err);
+        r.out = QString::fromUtf8(o, qsizetype(on));
+        r.err = QString::fromUtf8(e, qsizetype(en));
+        std::free(o);
+        std::free(e);
         return r;
-    }
-    // Every regular file under the folder with its bytes.
-    QStringList disk() const {
-        QStringList files;
-        QDirIterator it(dir.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-        while (it.hasNext()) {
-            const QString path = it.next();
-            files << path + ": " + readBytes(path);
-        }
-        files.sort();
-        return files;
     }
 };
 
@@ -486,14 +454,11 @@ QStringList sortedLines(const QString& text) {
 } // namespace
 
 TEST_F(Site, TheFolderSelectionFollowsTheNameRules) {
-    doc("a.qht", "A", "a.htm");
-    doc("plainqht", "B", "b.htm");
-    doc("C.QHT", "C", "c.htm");
-    doc(".hidden.qht", "H", "h.htm");
-    doc("d.qht.bak", "D", "d.htm");
     QDir(dir.path()).mkpath("sub.qht");
     QDir(dir.path()).mkpath("inner");
-    put("inner/e.qht", "#QH1#\r\nE\r\n../site.qtf\r\ne.htm\r\n#STARTSECTION#\r\n");
+    for (const char* name :
+         {"a.qht", "plainqht", "C.QHT", ".hidden.qht", "d.qht.bak", "inner/e.qht"})
+        put(name, "");
     // Only regular files after links: a FIFO or a link to one would block when opened; a
     // dangling link is left for the reader to report.
     ASSERT_EQ(::mkfifo(QFile::encodeName(dir.filePath("fifo.qht")), 0600), 0);
@@ -515,34 +480,6 @@ TEST_F(Site, TheFolderSelectionFollowsTheNameRules) {
     EXPECT_EQ(reason, "no such folder");
     EXPECT_FALSE(listBatchDocuments(tpl, docs, reason));
     EXPECT_EQ(reason, "not a folder");
-
-    EXPECT_EQ(folderOfChoice("/site/docs/x.qht", "x.qht"), "/site/docs/");
-    EXPECT_EQ(folderOfChoice("/site/docs/", ""), "/site/docs/");
-}
-
-TEST_F(Site, HeadlessBuildGoesOnAfterBadDocumentsAndReportsEachOne) {
-    doc("one.qht", "One", "one.htm");
-    doc("two.qht", "Two", "two.htm");
-    put("rejected.qht", "#QT1#\r\nnot a document\r\n");
-    put("early.qht", "#QH1#\r\nT\r\nsite.qtf\r\nearly.htm\r\n\r\nx\r\n");
-    doc("unbuilt.qht", "U", "");
-
-    const Run r = headless(dir.path());
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(readBytes(dir.filePath("one.htm")),
-              crlf({"<h1>One</h1>", "<p>One</p>", "<hr>", "<p>Contact</p>", ""}));
-    EXPECT_TRUE(QFile::exists(dir.filePath("two.htm")));
-    EXPECT_TRUE(r.out.contains(dir.filePath("one.htm") + "\n"));
-    EXPECT_TRUE(r.out.contains(dir.filePath("two.htm") + "\n"));
-    EXPECT_TRUE(r.out.endsWith("5 templated documents found, 2 built.\n"));
-    EXPECT_TRUE(r.err.contains(
-        dir.filePath("rejected.qht") +
-        ": Quillane HTML Editor: This file is not a Quillane TEMPLATED-HTML file!\n"));
-    EXPECT_TRUE(r.err.contains(dir.filePath("early.qht") + ": not built: "));
-    EXPECT_TRUE(
-        r.err.contains(dir.filePath("unbuilt.qht") +
-                       ": Quillane BuildEngine: ERROR: No output file is set, cannot build!\n"));
-    EXPECT_EQ(r.err.count('\n'), 3);
 }
 
 TEST_F(Site, AHeadlessBatchReportsEveryDocumentOnOneLineAndWritesOnlyPagesUnlessAllowed) {
@@ -550,32 +487,62 @@ TEST_F(Site, AHeadlessBatchReportsEveryDocumentOnOneLineAndWritesOnlyPagesUnless
     QDir(dir.path()).mkpath("home/dl/site/public");
     doc("home/dl/site/index.qht", "touch x; #", "../../.bashrc");
     doc("home/dl/site/ok.qht", "OK", "public/ok.html");
+    doc("home/dl/site/abs.qht", "Abs", site + "/public/abs.htm");
+    doc("home/dl/site/unbuilt.qht", "U", "");
+    put("home/dl/site/rejected.qht", "#QT1#\r\nnot a document\r\n");
+    put("home/dl/site/early.qht", lines("#QH1#|T|" + tpl + "|early.htm||x"));
     QFile::link("gone", site + "/new\nline.qht");
     putCafe(site);
-    QStringList before = disk();
+    const auto before = snapshot(dir.path());
     const Run r = headless(site);
     EXPECT_EQ(r.status, 1);
     const QString nl = site + "/new\\nline.qht";
-    EXPECT_EQ(sortedLines(r.err),
-              (QStringList{site + "/caf\\xE9.qht: not built: its name is not valid UTF-8; rename "
-                                  "it to build it",
-                           site + "/index.qht: not built: its output '" + rc +
-                               "' is a hidden file; a batch writes such files only when "
-                               "--allow-other-files is given before /B:",
-                           nl + ": Error parsing file!: Error parsing file '" + nl +
-                               "': File not found (53)"}));
-    EXPECT_EQ(r.out, site + "/public/ok.html\n4 templated documents found, 1 built.\n");
-    before << site + "/public/ok.html: " + readBytes(site + "/public/ok.html");
-    before.sort();
-    EXPECT_EQ(disk(), before);
+    EXPECT_EQ(sortedLines(r.err).join(u'\n').replace(site + u'/', QString()),
+              "caf\\xE9.qht: not built: its name is not valid UTF-8; rename it to build it\n"
+              "early.qht: not built: the document stops at an empty line where a section should "
+              "start\n"
+              "index.qht: not built: its output '" +
+                  rc +
+                  "' is a hidden file; a batch writes such files only when --allow-other-files is "
+                  "given before /B:\n"
+                  "new\\nline.qht: Error parsing file!: Error parsing file 'new\\nline.qht': File "
+                  "not found (53)\n"
+                  "rejected.qht: Quillane HTML Editor: This file is not a Quillane TEMPLATED-HTML "
+                  "file!\n"
+                  "unbuilt.qht: Quillane BuildEngine: ERROR: No output file is set, cannot build!");
+    EXPECT_EQ(sortedLines(r.out), (QStringList{site + "/public/abs.htm", site + "/public/ok.html",
+                                               "8 templated documents found, 2 built."}));
+    EXPECT_TRUE(r.out.endsWith("8 templated documents found, 2 built.\n"));
+    EXPECT_EQ(readBytes(site + "/public/ok.html"),
+              lines("<h1>OK</h1>|<p>OK</p>|<hr>|<p>Contact</p>|"))
+        << "a relative output is taken from the document's folder";
+    EXPECT_TRUE(QFile::remove(site + "/public/ok.html") && QFile::remove(site + "/public/abs.htm"));
+    EXPECT_EQ(snapshot(dir.path()), before) << "nothing else written";
 
-    EXPECT_TRUE(headless(site, {true}).out.endsWith("4 templated documents found, 2 built.\n"));
+    EXPECT_TRUE(headless(site, {true}).out.endsWith("8 templated documents found, 3 built.\n"));
     EXPECT_TRUE(readBytes(rc).contains("<h1>touch x; #</h1>"));
 }
 
-TEST_F(Site, SigtermStopsAfterTheCurrentPageAndAClosedPipeIsAnErrorNotTheEnd) {
+TEST_F(Site, ExitStatusesSignalsAndAClosedPipe) {
+    const Run empty = headless(dir.path());
+    EXPECT_EQ(empty.status, 0) << "an empty folder builds nothing and fails nothing";
+    EXPECT_EQ(empty.out, "0 templated documents found, 0 built.\n");
+    const Run missing = headless(dir.filePath("gone"));
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_EQ(missing.err,
+              "Cannot list the folder '" + dir.filePath("gone") + "': no such folder\n");
+    // An empty folder text is the current folder.
     for (const QString n : {"a", "b", "c"})
         doc(n + ".qht", n, n + ".htm");
+    const QString here = QDir::currentPath();
+    QDir::setCurrent(dir.path());
+    const Run current = headless("");
+    QDir::setCurrent(here);
+    EXPECT_EQ(current.status, 0);
+    EXPECT_TRUE(current.out.endsWith(".htm\n3 templated documents found, 3 built.\n"));
+    for (const QString n : {"a", "b", "c"})
+        QFile::remove(dir.filePath(n + ".htm"));
+
     // Standard output that raises SIGTERM as the first page is printed.
     QByteArray printed;
     cookie_io_functions_t io{};
@@ -605,75 +572,4 @@ TEST_F(Site, SigtermStopsAfterTheCurrentPageAndAClosedPipeIsAnErrorNotTheEnd) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "Cannot write to standard output: Broken pipe\n");
     EXPECT_EQ(QDir(dir.path()).entryList({"*.htm"}).size(), 3);
-}
-
-TEST_F(Site, HeadlessBuildExitStatuses) {
-    EXPECT_EQ(headless(dir.path()).status, 0) << "an empty folder builds nothing and fails nothing";
-    doc("one.qht", "One", "one.htm");
-    const Run ok = headless(dir.path());
-    EXPECT_EQ(ok.status, 0);
-    EXPECT_EQ(ok.out, dir.filePath("one.htm") + "\n1 templated document found, 1 built.\n");
-    EXPECT_TRUE(ok.err.isEmpty());
-
-    const Run missing = headless(dir.filePath("gone"));
-    EXPECT_EQ(missing.status, 2);
-    EXPECT_EQ(missing.err,
-              "Cannot list the folder '" + dir.filePath("gone") + "': no such folder\n");
-
-    // An empty folder text is the current folder.
-    const QString here = QDir::currentPath();
-    QDir::setCurrent(dir.path());
-    const Run current = headless("");
-    QDir::setCurrent(here);
-    EXPECT_EQ(current.status, 0);
-    EXPECT_TRUE(current.out.contains("one.htm\n"));
-}
-
-TEST_F(Site, TheWindowsBatchLeavesTheLastDocumentAndNeverAStaleFileName) {
-    doc("a.qht", "A", "same.htm");
-    doc("b.qht", "B", "same.htm");
-    QList<BatchDocument> docs;
-    QString reason;
-    ASSERT_TRUE(listBatchDocuments(dir.path(), docs, reason));
-    f.s.ws.CurrentFile = "/elsewhere/open-before.qht";
-    BatchObserver quiet;
-    const BatchSummary sum = BatchCompile(f.s, dir.path() + "/", docs, quiet);
-    EXPECT_EQ(sum.built, 2);
-    EXPECT_EQ(f.app.eventTurns, 2);
-    const QString last = docs.last().name;
-    // Two documents naming one page: the one listed later wins.
-    EXPECT_TRUE(readBytes(dir.filePath("same.htm"))
-                    .contains("<p>" + last.left(1).toUpper().toUtf8() + "</p>"));
-    EXPECT_EQ(f.s.ws.CurrentFile, dir.path() + "/" + last)
-        << "Save must not write over the old document";
-    EXPECT_EQ(f.s.ws.TemplatePath, tpl);
-    EXPECT_FALSE(f.s.ws.IsDirty);
-
-    // A failed last document leaves no file name for a Save to overwrite.
-    put("z.qht", "garbage");
-    docs.append({"z.qht"});
-    BatchCompile(f.s, dir.path() + "/", docs, quiet);
-    EXPECT_TRUE(f.s.ws.CurrentFile.isEmpty());
-
-    // A stop after the current document.
-    struct StopAtOnce : BatchObserver {
-        bool stopRequested() override { return true; }
-    } stop;
-    const BatchSummary stopped = BatchCompile(f.s, dir.path() + "/", docs, stop);
-    EXPECT_EQ(stopped.done, 1);
-    EXPECT_TRUE(stopped.stopped);
-
-    // Running out of memory on a document fails that one only.
-    struct Starved : FakeHtmlEditor {
-        using FakeHtmlEditor::FakeHtmlEditor;
-        void setOutput(const QString& t) override {
-            if (!t.isEmpty()) throw std::bad_alloc();
-        }
-    } starved{f.s.ws};
-    f.s.htmlEditor = &starved;
-    f.prompter.shown.clear();
-    EXPECT_EQ(BatchCompile(f.s, dir.path(), docs, quiet).done, 3);
-    ASSERT_FALSE(f.prompter.shown.empty());
-    EXPECT_EQ(f.prompter.texts()[0],
-              "Error parsing file '" + dir.filePath(docs[0].name) + "':\r\nOut of memory (7)");
 }

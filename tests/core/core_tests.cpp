@@ -1,7 +1,10 @@
-// The workspace's shared routines and the command-line split.
+// The workspace's shared routines, the reader and the build as the editors use them, the two
+// editors' controllers driven through scripted views, and the command-line split.
 
 #include "core/command_line.h"
-#include "core/workspace.h"
+#include "core/designer_controller.h"
+#include "core/html_editor_controller.h"
+#include "formats/document_file.h"
 #include "support/fakes.h"
 
 #include <gtest/gtest.h>
@@ -11,129 +14,149 @@ using namespace quillane::test;
 
 namespace {
 
-void name(Workspace& ws, int slot, const QString& n, quint8 flag = 1) {
-    while (ws.lastSlot() < slot)
-        ws.growTable();
-    ws.SectionNames[slot] = n;
-    ws.SectionEditable[slot] = flag;
-}
+const QString kPlainTable = "body,1,<p>Text</p>;footer,0,<hr>\r\n<p>Contact</p>;,0,";
+const QString kDocFilter = "Quillane templated HTML file|*.qht";
+
+// Both editors on one session, with the worked template as the program's default template,
+// the worked template beside it and a document for it that names both paths relative.
+struct Editors : ::testing::Test {
+    QTemporaryDir dir;
+    ScriptedPrompter prompter;
+    FakeApp app;
+    ScriptedFileDialog dialog;
+    Session s;
+    Workspace& ws = s.ws;
+    FakeDesigner designer{s.ws};
+    FakeHtmlEditor editor{s.ws};
+    DesignerController dc{s, designer, dialog};
+    HtmlEditorController hc{s, editor, dialog};
+    QString defaultPath, plainPath, examplePath;
+
+    void SetUp() override {
+        s.prompter = &prompter;
+        s.app = &app;
+        s.designer = &designer;
+        s.htmlEditor = &editor;
+        s.programFolder = dir.filePath("prog");
+        QDir().mkpath(s.programFolder);
+        defaultPath = put("prog/default.qtf", kPlainPage);
+        plainPath = put("plain.qtf", kPlainPage);
+        examplePath = put("example.qht", example("My first page"));
+        designer.onSave = [this] { return dc.save(); };
+        editor.onSave = [this] { return hc.save(); };
+    }
+    QString put(const QString& name, const QByteArray& bytes) {
+        return writeFile(dir, name, bytes);
+    }
+    static QByteArray example(const QString& title, const QString& blocks = "|<p>Hello</p>|") {
+        return lines("#QH1#|" + title + "|plain.qtf|index.htm|#STARTSECTION#" + blocks +
+                     "#STARTSECTION#");
+    }
+    // Texts with the test's folder left out of the paths.
+    QString rel(const QStringList& parts) const {
+        return parts.join(" | ").replace(dir.path() + u'/', QString());
+    }
+    // What each editor shows, and what the workspace knows of its file.
+    QString designerShows() const {
+        return rel({designer.name, designer.html, designer.list.join(u','), ws.CurrentFile,
+                    ws.IsDirty ? "changed" : "unchanged"});
+    }
+    QString editorShows() const {
+        return rel({editor.titleText, editor.outputText, editor.caption, editor.list.join(u','),
+                    ws.CurrentFile, ws.TemplatePath, ws.IsDirty ? "changed" : "unchanged"});
+    }
+    // The messages shown since the last call, one per line.
+    QString told() {
+        const QString t = rel(prompter.texts()).replace(" | ", "\n");
+        prompter.shown.clear();
+        return t;
+    }
+    // How the file dialog was set for its last use.
+    QString lastUse() const {
+        const ScriptedFileDialog::Use& u = dialog.uses.back();
+        return rel({u.save ? "save" : "open", u.dialogTitle, u.filter, u.fileName, u.defaultExt,
+                    u.overwritePrompt ? "overwrite" : "", u.pathMustExist ? "exists" : ""});
+    }
+    // The last use of a section dialog: "use | caption | name | HTML | flag".
+    template <class View> static QString lastEdit(const View& v) {
+        const SectionEdit& e = v.shownEdits.back().second;
+        return QStringList{QString::number(int(v.shownEdits.back().first)), e.caption, e.name,
+                           e.html, QString::number(e.editable)}
+            .join(" | ");
+    }
+    void expectBusyAndBack() {
+        EXPECT_GT(app.maxBusyDepth, 0) << "busy pointer shown";
+        EXPECT_EQ(app.busyDepth, 0) << "busy pointer left on";
+        app = FakeApp();
+    }
+    void openInEditor(const QString& path) {
+        hc.load();
+        dialog.choices = {path};
+        hc.open();
+        ASSERT_EQ(ws.CurrentFile, path);
+    }
+};
 
 } // namespace
 
-TEST(AllocateSectionSlot, ReusesTheLowestFreeSlotAndGrowsOnlyWhenFull) {
-    FakeSession f;
-    Workspace& ws = f.s.ws;
-    EXPECT_EQ(AllocateSectionSlot(f.s), 1);
+// --- Shared routines -------------------------------------------------------------------------
+
+// (The designer's section tests show the lowest free slot being offered.)
+TEST_F(Editors, AllocateSectionSlotGrowsOnlyWhenFullAndAFullTemplateRefuses) {
+    EXPECT_EQ(AllocateSectionSlot(s), 1);
     EXPECT_EQ(ws.lastSlot(), 1) << "a fresh table has a free slot 1";
-
-    name(ws, 1, "a");
-    EXPECT_EQ(AllocateSectionSlot(f.s), 2);
-    EXPECT_EQ(ws.lastSlot(), 2);
-    EXPECT_TRUE(ws.SectionNames[2].isEmpty() && ws.SectionHtml[2].isEmpty());
-    EXPECT_EQ(ws.SectionEditable[2], 0);
-
-    // As after reading a template of three sections: slot 4 is the trailing free slot.
-    name(ws, 2, "b");
-    name(ws, 3, "c");
-    ws.growTable();
-    EXPECT_EQ(AllocateSectionSlot(f.s), 4);
-    EXPECT_EQ(ws.lastSlot(), 4);
-
-    ws.SectionNames[2].clear();
-    EXPECT_EQ(AllocateSectionSlot(f.s), 2);
-    EXPECT_TRUE(f.prompter.shown.empty());
-}
-
-TEST(AllocateSectionSlot, AFullTemplateRefusesWithAMessageInsteadOfOverflowing) {
-    FakeSession f;
-    Workspace& ws = f.s.ws;
-    for (int slot = 1; slot <= kMaxSections; ++slot)
-        name(ws, slot, "s");
-    EXPECT_EQ(AllocateSectionSlot(f.s), 0);
+    ws.SectionNames[1] = "a";
+    EXPECT_EQ(AllocateSectionSlot(s), 2);
+    EXPECT_EQ(dump(ws), "a,0,;,0,");
+    // A full template refuses with a message instead of overflowing the slot numbers.
+    while (ws.lastSlot() < kMaxSections)
+        ws.growTable();
+    ws.SectionNames.fill("s");
+    EXPECT_EQ(AllocateSectionSlot(s), 0);
     EXPECT_EQ(ws.lastSlot(), kMaxSections);
-    ASSERT_EQ(f.prompter.shown.size(), 1u);
-    EXPECT_EQ(f.prompter.last().title, "Quillane");
-    EXPECT_EQ(f.prompter.last().icon, MsgIcon::Exclamation);
-    EXPECT_TRUE(f.prompter.last().text.contains("32766"));
-
-    ws.SectionNames[kMaxSections - 5].clear();
-    EXPECT_EQ(AllocateSectionSlot(f.s), kMaxSections - 5);
+    EXPECT_EQ(describe(prompter.last()), "A template can hold at most 32766 sections. Delete a "
+                                         "section to make room for a new one. | Quillane | "
+                                         "exclamation | OK");
+    dc.addSection();
+    EXPECT_TRUE(designer.shownEdits.empty()) << "no dialog for a full template";
 }
 
-TEST(FillSectionList, DesignerListsEveryNamedSlotEditorOnlyEditableOnesWithTheirSlots) {
-    FakeSession f;
-    Workspace& ws = f.s.ws;
-    name(ws, 1, "head", 1);
-    name(ws, 2, "nav", 0);
-    name(ws, 3, "body", 1);
-    name(ws, 4, "side", 2);
-    name(ws, 6, "foot", 1); // slot 5 stays free
-    ws.SectionEditable[5] = 1;
-
-    f.designer.list = QStringList{"stale"};
-    FillSectionList(f.s, EditorMode::Designer);
-    EXPECT_EQ(f.designer.list, (QStringList{"head", "nav", "body", "side", "foot"}));
-
-    FillSectionList(f.s, EditorMode::HtmlEditor);
-    EXPECT_EQ(f.editor.list, (QStringList{"head", "body", "foot"}));
-    EXPECT_EQ(f.editor.itemData, (std::vector<int>{1, 3, 6}));
-}
-
-TEST(ConfirmSaveChanges, AsksOnlyWhenChangedAndGoesOnOnlyWhenNothingIsLost) {
-    struct Case {
-        const char* what;
-        int mode;
-        bool dirty;
-        std::vector<MsgAnswer> answers;
-        bool saveWrites;
-        bool expectResult;
-        bool expectDirty;
-        int expectSaves;
-    };
-    const Case cases[] = {
-        {"unchanged: nothing asked", EditorMode::Designer, false, {}, true, true, false, 0},
-        {"cancel", EditorMode::Designer, true, {MsgAnswer::Cancel}, true, false, true, 0},
-        {"no", EditorMode::HtmlEditor, true, {MsgAnswer::No}, true, true, false, 0},
-        {"yes, saved", EditorMode::HtmlEditor, true, {MsgAnswer::Yes}, true, true, false, 1},
+TEST_F(Editors, ConfirmSaveChangesAsksOnlyWhenChangedAndGoesOnOnlyWhenNothingIsLost) {
+    designer.name = "My template";
+    editor.titleText = "My page";
+    // mode, changed, answer, Save writes -> "goes on, changed after, saves"
+    const std::tuple<int, bool, MsgAnswer, bool, const char*> cases[] = {
+        {EditorMode::Designer, false, MsgAnswer::Cancel, true, "1 0 0"}, // nothing asked
+        {EditorMode::Designer, true, MsgAnswer::Cancel, true, "0 1 0"},
+        {EditorMode::HtmlEditor, true, MsgAnswer::No, true, "1 0 0"},
+        {EditorMode::HtmlEditor, true, MsgAnswer::Yes, true, "1 0 1"},
         // Regression: Yes with a Save that wrote nothing went on and lost the edits.
-        {"yes, nothing saved", EditorMode::Designer, true, {MsgAnswer::Yes}, false, false, true, 1},
-        {"yes, nothing saved (editor)",
-         EditorMode::HtmlEditor,
-         true,
-         {MsgAnswer::Yes},
-         false,
-         false,
-         true,
-         1},
+        {EditorMode::Designer, true, MsgAnswer::Yes, false, "0 1 1"},
+        {EditorMode::HtmlEditor, true, MsgAnswer::Yes, false, "0 1 1"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        FakeSession f;
-        f.designer.name = "My template";
-        f.editor.titleText = "My page";
-        f.designer.onSave = f.editor.onSave = [&] { return c.saveWrites; };
-        f.s.ws.IsDirty = c.dirty;
-        f.prompter.answers.assign(c.answers.begin(), c.answers.end());
-
-        EXPECT_EQ(ConfirmSaveChanges(f.s, c.mode), c.expectResult);
-        EXPECT_EQ(f.s.ws.IsDirty, c.expectDirty);
-        EXPECT_EQ(f.designer.saves + f.editor.saves, c.expectSaves);
-        ASSERT_EQ(f.prompter.shown.size(), c.dirty ? 1u : 0u);
-        if (c.dirty) {
-            const Message& m = f.prompter.last();
-            EXPECT_EQ(m.text, c.mode == EditorMode::Designer
-                                  ? "Do you want to save your changes to My template?"
-                                  : "Do you want to save your changes to My page?");
-            EXPECT_EQ(m.title, "Quillane");
-            EXPECT_EQ(m.icon, MsgIcon::Question);
-            EXPECT_EQ(m.buttons, MsgButtons::YesNoCancel);
-            EXPECT_EQ(m.defaultButton, MsgAnswer::Yes);
-        }
+    for (const auto& [mode, dirty, answer, writes, expected] : cases) {
+        designer.saves = editor.saves = 0;
+        designer.onSave = editor.onSave = [&] { return writes; };
+        ws.IsDirty = dirty;
+        prompter.answers = {answer};
+        const bool goesOn = ConfirmSaveChanges(s, mode);
+        EXPECT_EQ(QStringLiteral("%1 %2 %3")
+                      .arg(goesOn)
+                      .arg(ws.IsDirty)
+                      .arg(designer.saves + editor.saves),
+                  expected);
+        ASSERT_EQ(prompter.shown.size(), dirty ? 1u : 0u);
+        if (!dirty) continue;
+        EXPECT_EQ(describe(prompter.last()), "Do you want to save your changes to " +
+                                                 (mode ? editor.titleText : designer.name) +
+                                                 "? | Quillane | question | Yes/No/Cancel");
+        EXPECT_EQ(prompter.last().defaultButton, MsgAnswer::Yes);
+        prompter.shown.clear();
     }
 }
 
 // Regression: No, then a cancelled file dialog, left the edits on screen marked as saved.
-TEST(SaveQuestion, ANoCountsOnlyOnceTheCommandHappened) {
+TEST_F(Editors, SaveQuestionsNoCountsOnlyOnceTheCommandHappened) {
     // Changed, the answer, whether the command then happened; go on, changed afterwards.
     const std::tuple<bool, MsgAnswer, bool, bool, bool> cases[] = {
         {true, MsgAnswer::No, false, true, true},
@@ -143,72 +166,436 @@ TEST(SaveQuestion, ANoCountsOnlyOnceTheCommandHappened) {
         {false, MsgAnswer::Cancel, false, true, false},
     };
     for (const auto& [dirty, answer, done, goOn, dirtyAfter] : cases) {
-        FakeSession f;
-        f.s.ws.IsDirty = dirty;
-        f.prompter.answers = {answer};
+        ws.IsDirty = dirty;
+        prompter.answers = {answer};
         {
-            SaveQuestion asked(f.s, EditorMode::HtmlEditor);
+            SaveQuestion asked(s, EditorMode::HtmlEditor);
             EXPECT_EQ(asked.goOn(), goOn);
             if (done) asked.done();
         }
-        EXPECT_EQ(f.s.ws.IsDirty, dirtyAfter) << dirty << int(answer) << done;
+        EXPECT_EQ(ws.IsDirty, dirtyAfter) << dirty << int(answer) << done;
     }
 }
 
-TEST(ResetEditor, EmptiesTheWindowAndTableAndEndsUnchanged) {
-    FakeSession f;
-    Workspace& ws = f.s.ws;
-    name(ws, 3, "body");
+TEST_F(Editors, ResetEditorEmptiesOneWindowAndTheTableAndEndsUnchanged) {
+    ws.growTable();
     ws.CurrentFile = "/x/doc.qht";
     ws.TemplatePath = "/x/t.qtf";
-    f.designer.name = "n";
-    f.designer.html = "h";
-    f.designer.list = QStringList{"a"};
-    f.editor.titleText = "t";
-    f.editor.outputText = "o";
-    f.editor.caption = "Template used: x";
-
-    ResetEditor(f.s, EditorMode::Designer);
-    EXPECT_TRUE(f.designer.name.isEmpty() && f.designer.html.isEmpty() &&
-                f.designer.list.isEmpty());
-    EXPECT_EQ(f.editor.titleText, "t") << "the other editor is not touched";
+    designer.name = designer.html = editor.titleText = editor.outputText = editor.caption = "x";
+    ResetEditor(s, EditorMode::Designer);
+    EXPECT_EQ(designerShows() + editor.titleText, " |  |  | /x/doc.qht | unchangedx");
     EXPECT_EQ(ws.lastSlot(), 1);
-    EXPECT_FALSE(ws.IsDirty);
-
-    ResetEditor(f.s, EditorMode::HtmlEditor);
-    EXPECT_TRUE(f.editor.titleText.isEmpty() && f.editor.outputText.isEmpty());
-    EXPECT_EQ(f.editor.caption, "Template used: x");
-    EXPECT_FALSE(ws.IsDirty);
-    EXPECT_EQ(ws.CurrentFile, "/x/doc.qht");
-    EXPECT_EQ(ws.TemplatePath, "/x/t.qtf");
+    ResetEditor(s, EditorMode::HtmlEditor);
+    EXPECT_EQ(editorShows(), " |  | x |  | /x/doc.qht | /x/t.qtf | unchanged");
 }
 
+TEST_F(Editors, BuildPageTakesARelativeOutputFromTheDocumentsFolderOnly) {
+    editor.titleText = "T";
+    const QString page = "<h1>T</h1>\r\nbody\r\nfooter\r\n\r\n", cwd = QDir::currentPath();
+    EXPECT_FALSE(BuildPage(s, "out.htm", plainPath));
+    EXPECT_EQ(describe(prompter.last()),
+              "ERROR: The output file 'out.htm' is a relative path, and this document has no "
+              "folder yet to take it from. Save the document first, or give the full path. "
+              "Nothing was built. | Quillane BuildEngine | exclamation | OK");
+    EXPECT_FALSE(QFile::exists(cwd + "/out.htm"));
+    prompter.shown.clear();
+
+    QDir(dir.path()).mkpath("docs");
+    ws.LastFile = put("docs/d.qht", example("D"));
+    EXPECT_TRUE(BuildPage(s, "../out.htm", plainPath));
+    EXPECT_EQ(readBytes(dir.filePath("out.htm")), page);
+    EXPECT_TRUE(BuildPage(s, dir.filePath("docs/abs.htm"), plainPath));
+    EXPECT_EQ(readBytes(dir.filePath("docs/abs.htm")), page);
+    // The document is never its own page, and a Windows path is no relative path.
+    EXPECT_FALSE(BuildPage(s, "d.qht", plainPath));
+    EXPECT_FALSE(BuildPage(s, "C:\\site\\x.htm", plainPath));
+    EXPECT_EQ(told(), "ERROR: Cannot write the page 'docs/d.qht': Permission denied: it is the "
+                      "templated document being built. Nothing was built.\nERROR: Cannot write "
+                      "the page 'C:\\site\\x.htm': Path not found: it is a Windows path, which "
+                      "this system cannot write. Nothing was built.");
+    EXPECT_EQ(QDir(dir.filePath("docs")).entryList(QDir::Files), (QStringList{"abs.htm", "d.qht"}));
+}
+
+// --- Both editors ----------------------------------------------------------------------------
+
+// The reader fills the controls in their order, IsDirty cleared last.
+TEST_F(Editors, SlashTAndSlashHOpenAFileThatSaveAsStartsFromButNeverSavesOverUnasked) {
+    dc.load();
+    designer.log.clear();
+    EXPECT_TRUE(dc.openTemplate(plainPath));
+    EXPECT_EQ(designer.log, (QStringList{"name", "list", "html", "html", "name", "list"}));
+    EXPECT_EQ(designerShows(), "Plain page | <h1>::title::</h1>\r\n::body::\r\n::footer:: | "
+                               "body,footer |  | unchanged");
+    dialog.choices = {""};
+    EXPECT_FALSE(dc.save());
+    EXPECT_EQ(lastUse(), "save | Save a template... | Quillane template file|*.qtf | plain.qtf | "
+                         ".qtf | overwrite | ");
+
+    hc.load();
+    editor.log.clear();
+    ASSERT_TRUE(hc.openDocument(examplePath).loaded());
+    EXPECT_EQ(editor.log,
+              (QStringList{"output", "list", "title", "caption", "list", "title", "output"}));
+    EXPECT_EQ(editorShows(), "My first page | index.htm | Template used: Plain page | body:1 |  "
+                             "| plain.qtf | unchanged");
+    EXPECT_EQ(dump(ws), "body,1,<p>Hello</p>;footer,0,<hr>\r\n<p>Contact</p>;,0,");
+    EXPECT_TRUE(hc.build() && QFile::exists(dir.filePath("index.htm"))) << "next to it";
+    dialog.choices = {""};
+    EXPECT_FALSE(hc.save());
+    EXPECT_EQ(dialog.uses.back().fileName, examplePath);
+
+    EXPECT_FALSE(dc.openTemplate(dir.filePath("missing.qtf")));
+    EXPECT_FALSE(hc.openDocument(dir.filePath("missing.qht")).loaded());
+    EXPECT_EQ(told(), "Error parsing file 'missing.qtf':\r\nFile not found (53)\nError parsing "
+                      "file 'missing.qht':\r\nFile not found (53)");
+    EXPECT_EQ(editor.titleText, "My first page") << "the editor stays as it was";
+}
+
+// --- The designer ----------------------------------------------------------------------------
+
+TEST_F(Editors, DesignerOpenAsksAgainAfterARefusedFileWhichLeavesEverythingAsItWas) {
+    dc.load();
+    designer.setDefaultHtml("edited");
+    const QString bad = put("bad.qtf", lines("#QT1#|N|#DEFAULTHTML#|x|#ENDDEFAULTHTML#|junk|y"));
+    const QString other = put("other.qtf", lines("#QT1#|Other|#DEFAULTHTML#|o|#ENDDEFAULTHTML#|"
+                                                 "#STARTSECTION#|side| 1 |s|#STARTSECTION#"));
+    prompter.answers = {MsgAnswer::No};
+    dialog.choices = {bad, ""};
+    dc.open();
+    EXPECT_EQ(told(), "Do you want to save your changes to Default template?\nThis file is not a "
+                      "Quillane file!");
+    EXPECT_EQ(lastUse(), "open | Load a template... | Quillane template file|*.qtf | bad.qtf | "
+                         ".qtf |  | exists");
+    EXPECT_EQ(dialog.uses[0].fileName, "");
+    // The list is filled again.
+    EXPECT_EQ(designerShows(), "Default template | edited | body,footer |  | unchanged");
+    EXPECT_EQ(dump(ws), kPlainTable);
+
+    dialog.choices = {bad, other};
+    dc.open();
+    EXPECT_EQ(designerShows(), "Other | o | side | other.qtf | unchanged");
+    expectBusyAndBack();
+
+    designer.setTemplateName("Edited");
+    prompter.answers = {MsgAnswer::No};
+    dc.newTemplate();
+    EXPECT_EQ(designerShows(), "Default template | <h1>::title::</h1>\r\n::body::\r\n::footer:: | "
+                               "body,footer |  | unchanged");
+}
+
+// Save of a file never saved asks where (cancelling writes nothing), then writes it with the
+// busy pointer on; once saved, Save writes back without asking. A Save or Save As that fails
+// leaves CurrentFile and IsDirty as they were.
+TEST_F(Editors, SaveOfANeverSavedFileAsksWhereThenWritesItAndAFailedSaveChangesNothing) {
+    const QString bad = put("plainfile", "x") + "/x";
+    const QByteArray cafe = "Caf\xE9 & co";
+    const struct {
+        std::function<void()> start;
+        std::function<bool()> save, saveAs;
+        QString use, name;
+        QByteArray bytes;
+    } editors[] = {
+        {[&] { dc.load(), designer.setTemplateName(QString::fromLatin1(cafe)); },
+         [&] { return dc.save(); }, [&] { return dc.saveAs(); },
+         "save | Save a template... | Quillane template file|*.qtf |  | .qtf | overwrite | ",
+         "t é.qtf", "#QT1#\r\n" + cafe + "\r\n" + kPlainPage.mid(kPlainPage.indexOf("#DEF"))},
+        // Paths in the document's folder or below it are stored relative.
+        {[&] {
+             hc.load(), editor.setTitle(QString::fromLatin1(cafe));
+             editor.setOutput(dir.filePath("out/page.htm"));
+         },
+         [&] { return hc.save(); }, [&] { return hc.saveAs(); },
+         "save | Save a template-applied HTML file... | " + kDocFilter +
+             " |  | .qht | overwrite | ",
+         "d é.qht",
+         "#QH1#\r\n" + cafe + "\r\n" +
+             lines("prog/default.qtf|out/page.htm|#STARTSECTION#|<p>Text</p>|#STARTSECTION#")},
+    };
+    for (const auto& e : editors) {
+        e.start();
+        const QString path = dir.filePath(e.name);
+        dialog.choices = {"", path};
+        EXPECT_FALSE(e.save());
+        EXPECT_EQ(lastUse(), e.use);
+        EXPECT_FALSE(QFile::exists(path));
+        EXPECT_TRUE(ws.IsDirty);
+        app = FakeApp();
+        EXPECT_TRUE(e.save());
+        expectBusyAndBack();
+        EXPECT_EQ(readBytes(path), e.bytes);
+        EXPECT_EQ(ws.CurrentFile + ws.LastFile, path + path);
+        EXPECT_FALSE(ws.IsDirty);
+        QFile::remove(path);
+        EXPECT_TRUE(e.save());
+        EXPECT_TRUE(QFile::exists(path));
+        expectBusyAndBack();
+
+        ws.IsDirty = true;
+        dialog.choices = {bad};
+        EXPECT_FALSE(e.saveAs());
+        EXPECT_EQ(ws.CurrentFile, path);
+        ws.CurrentFile = bad;
+        EXPECT_FALSE(e.save());
+        EXPECT_EQ(ws.CurrentFile, bad);
+        EXPECT_TRUE(ws.IsDirty);
+        EXPECT_EQ(prompter.texts(),
+                  QStringList(2, "Could not save '" + bad +
+                                     "':\r\nPath not found: a part of the path is not a folder"));
+        prompter.shown.clear();
+    }
+    EXPECT_EQ(dialog.uses.size(), 6u);
+}
+
+TEST_F(Editors, DesignerSectionsAreAddedEditedAndDeletedInTheSlotOfTheirEntry) {
+    dc.load();
+    designer.buttonsEnabled = true;
+    designer.edits = {std::nullopt};
+    dc.addSection();
+    EXPECT_EQ(lastEdit(designer), "0 | Adding section ID 3 | New section | Insert text here | 1");
+    EXPECT_EQ(dump(ws), kPlainTable) << "a cancelled Add changes nothing";
+    EXPECT_TRUE(designer.buttonsEnabled && !ws.IsDirty);
+
+    designer.selected = -1;
+    dc.deleteSection();
+    designer.selected = 0;
+    prompter.answers = {MsgAnswer::No};
+    dc.deleteSection();
+    EXPECT_EQ(describe(prompter.shown[0]), "No item selected! | Quillane | no icon | OK");
+    EXPECT_EQ(describe(prompter.shown[1]), "Are you sure that you want to delete the section "
+                                           "'body'? | Quillane Template designer | question | "
+                                           "Yes/No");
+    EXPECT_FALSE(ws.IsDirty);
+    designer.selected = 0;
+    prompter.answers = {MsgAnswer::Yes};
+    dc.deleteSection();
+    EXPECT_EQ(designer.list, QStringList{"footer"});
+    EXPECT_EQ(dump(ws), ",1,;footer,0,<hr>\r\n<p>Contact</p>;,0,");
+    EXPECT_TRUE(ws.IsDirty && !designer.buttonsEnabled && designer.selected < 0);
+
+    // The freed slot is offered again, and its section is listed first.
+    designer.edits = {SectionEdit{"", "new", "N", 0}};
+    dc.addSection();
+    EXPECT_EQ(lastEdit(designer), "0 | Adding section ID 1 | New section | Insert text here | 1");
+    EXPECT_EQ(designer.list, (QStringList{"new", "footer"}));
+
+    // Editing the second entry edits slot 2; OK with nothing changed still counts as a change,
+    // and a greyed flag shows as it is.
+    ws.SectionEditable[2] = 2;
+    ws.IsDirty = false;
+    designer.selected = 1;
+    dc.editSection();
+    EXPECT_EQ(lastEdit(designer), "1 | Editing section ID 2 | footer | <hr>\r\n<p>Contact</p> | 2");
+    EXPECT_TRUE(ws.IsDirty && !designer.buttonsEnabled);
+    designer.selected = 1;
+    designer.edits = {SectionEdit{"", "foot", "<hr>", 1}};
+    dc.editSection();
+    EXPECT_EQ(dump(ws), "new,0,N;foot,1,<hr>;,0,");
+    EXPECT_EQ(designer.list, (QStringList{"new", "foot"}));
+}
+
+// --- The HTML editor -------------------------------------------------------------------------
+
+// Regression: a failed Open left CurrentFile on the rejected file, so Save wrote over it.
+TEST_F(Editors, HtmlEditorOpenAsksAgainAfterAFailureWhichLeavesTheDocumentAsItWas) {
+    const QByteArray tooLong = example("Too long", "|a|#STARTSECTION#|b|");
+    const QString tooLongPath = put("toolong.qht", tooLong);
+    hc.load();
+    dialog.choices = {put("notes.qht", "#QT1#\r\nhello\r\n"), examplePath};
+    hc.open();
+    EXPECT_EQ(told(), "This file is not a Quillane TEMPLATED-HTML file!");
+    EXPECT_EQ(lastUse(), "open | Load a template-applied HTML file... | " + kDocFilter +
+                             " | notes.qht |  |  | exists");
+    EXPECT_EQ(editorShows(), "My first page | index.htm | Template used: Plain page | body:1 | "
+                             "example.qht | plain.qtf | unchanged");
+    expectBusyAndBack();
+
+    editor.setTitle("Edited title");
+    prompter.answers = {MsgAnswer::No};
+    dialog.choices = {put("early.qht", lines("#QH1#|E|plain.qtf|y.htm||x")), tooLongPath, ""};
+    hc.open();
+    ASSERT_EQ(prompter.shown.size(), 3u);
+    EXPECT_TRUE(prompter.shown[2].text.startsWith("Error parsing file '" + tooLongPath + "':\r\n"));
+    EXPECT_EQ(rel({describe(prompter.shown[1])}),
+              "The document 'early.qht' stops at an empty line where a section should start, so "
+              "it was not opened. | Quillane HTML Editor | exclamation | OK");
+    // The edits stay, marked unchanged as after any cancelled Open; the list is filled again.
+    EXPECT_EQ(editorShows(), "Edited title | index.htm | Template used: Plain page | body:1 | "
+                             "example.qht | plain.qtf | unchanged");
+    EXPECT_EQ(dump(ws), "body,1,<p>Hello</p>;footer,0,<hr>\r\n<p>Contact</p>;,0,");
+    EXPECT_TRUE(hc.save());
+    EXPECT_EQ(readBytes(tooLongPath), tooLong);
+    EXPECT_EQ(readBytes(examplePath), example("Edited title"));
+
+    dialog.choices = {"", dir.filePath("elsewhere/page.html")};
+    hc.chooseOutput();
+    EXPECT_FALSE(ws.IsDirty);
+    hc.chooseOutput();
+    EXPECT_EQ(lastUse(), "save | Choose where to output file... | HTML Files|*.htm;*.html | "
+                         "index.htm | .htm | overwrite | ");
+    EXPECT_EQ(editorShows(), "Edited title | elsewhere/page.html | Template used: Plain page | "
+                             "body:1 | example.qht | plain.qtf | changed");
+    prompter = ScriptedPrompter();
+    prompter.answers = {MsgAnswer::No};
+    hc.newDocument();
+    EXPECT_EQ(told(), "Do you want to save your changes to Edited title?");
+    EXPECT_EQ(editorShows(), "Untitled HTML Document |  | Template used: Default template | "
+                             "body:1 |  | prog/default.qtf | unchanged");
+}
+
+TEST_F(Editors, SectionContentIsEditedBySlotAndSavedAsOneBlockPerEditableSlot) {
+    put("gaps.qtf", lines("#QT1#|Gaps|#DEFAULTHTML#|#ENDDEFAULTHTML#|#STARTSECTION#|a| 1 |A|"
+                          "#STARTSECTION#|b| 2 |B|#STARTSECTION#|| 1 ||#STARTSECTION#|d| 1 |D|"
+                          "#STARTSECTION#|e| 1 |E|#STARTSECTION#"));
+    const QString doc = put("gaps.qht", lines("#QH1#|Gaps|gaps.qtf|g.htm|#STARTSECTION#|a1|"
+                                              "#STARTSECTION#||#STARTSECTION#|d1|d2|"
+                                              "#STARTSECTION#|e1|#STARTSECTION#"));
+    openInEditor(doc);
+    ASSERT_EQ(editor.list, (QStringList{"a:1", "d:4", "e:5"}));
+    editor.edits = {SectionEdit{"", "", "<p>New</p>", 0}, std::nullopt};
+    hc.editSection(4);
+    EXPECT_EQ(lastEdit(editor), "2 | Editing section ID 4 | d | d1\r\nd2 | 0");
+    EXPECT_EQ(ws.SectionHtml[4], "<p>New</p>");
+    EXPECT_EQ(editor.selectionClears, 1);
+    EXPECT_TRUE(ws.IsDirty);
+    ws.IsDirty = false;
+    hc.editSection(1); // closed without OK
+    hc.editSection(0);
+    EXPECT_EQ(editor.shownEdits.size(), 2u) << "no slot, no dialog";
+    EXPECT_EQ(ws.SectionHtml[1], "a1");
+    EXPECT_FALSE(ws.IsDirty);
+
+    // Regression: a nameless editable slot got no block, shifting every later one on reading.
+    ASSERT_TRUE(hc.save());
+    const DocumentFile saved = readDocumentFile(doc).value;
+    EXPECT_EQ(saved.blocks, (QStringList{"a1", "", "<p>New</p>", "e1"}));
+    EXPECT_EQ(saved.templateStored + u'|' + saved.outputStored, "gaps.qtf|g.htm");
+}
+
+TEST_F(Editors, ChangeTemplateKeepsTheDocumentOnFailureAndCountsAsAChangeOnSuccess) {
+    const QString other = put(
+        "other.qtf", lines("#QT1#|Other|#DEFAULTHTML#|#ENDDEFAULTHTML#|#STARTSECTION#|side| 1 |s|"
+                           "#STARTSECTION#|body| 1 |<p>Other</p>|#STARTSECTION#"));
+    openInEditor(examplePath);
+    // Regression: a failed change emptied the section table while the list still offered its
+    // slots, and a Save then wrote a document without its sections.
+    dialog.choices = {examplePath, ""}; // the document itself is no template
+    hc.changeTemplate();
+    EXPECT_EQ(told(), "This file is not a Quillane file!");
+    EXPECT_EQ(editorShows(), "My first page | index.htm | Template used: Plain page | body:1 | "
+                             "example.qht | plain.qtf | unchanged");
+    EXPECT_TRUE(hc.save());
+    EXPECT_EQ(readBytes(examplePath), example("My first page"));
+
+    editor.setTitle("Edited");
+    prompter.answers = {MsgAnswer::Cancel};
+    const size_t uses = dialog.uses.size();
+    hc.changeTemplate();
+    EXPECT_EQ(dialog.uses.size(), uses) << "no dialog after Cancel";
+    prompter.answers = {MsgAnswer::No};
+    dialog.choices = {other};
+    hc.changeTemplate();
+    EXPECT_EQ(lastUse(), "open | Choose template... | Quillane template file|*.qtf | example.qht "
+                         "|  |  | exists");
+    // Regression: the change used to count as unchanged, so Exit dropped it silently.
+    EXPECT_EQ(editorShows(), "Edited | index.htm | Template used: Other | side:1,body:2 | "
+                             "example.qht | other.qtf | changed");
+    EXPECT_EQ(ws.SectionHtml[2], "<p>Other</p>");
+    expectBusyAndBack();
+}
+
+TEST_F(Editors, TheWindowBatchBuildsEachDocumentThroughTheEditorAndShowsTheLastOne) {
+    const QString folder = dir.filePath("site") + u'/';
+    QDir().mkpath(folder + "pages");
+    for (const QString doc : {"Alpha", "Beta", "notes"})
+        put("site/" + doc + ".qht",
+            lines("#QH1#|" + doc + "|../plain.qtf|pages/" + (doc == "notes" ? "n.txt" : "a.htm") +
+                  "|#STARTSECTION#|<p>" + doc + "</p>|#STARTSECTION#"));
+    put("site/bad.qht", "not a document\r\n");
+    hc.load();
+    editor.setTitle("Unsaved");
+    prompter.answers = {MsgAnswer::No};
+    dialog.fileName = "left by the last use";
+    dialog.defaultExt = ".qht";
+    dialog.choices = {folder + "any name.qht", ""};
+    EXPECT_EQ(hc.chooseBatchFolder(), folder);
+    EXPECT_EQ(lastUse(), "open | Choose template folder, dont worry about which file | " +
+                             kDocFilter + " | left by the last use | .qht |  | exists");
+    EXPECT_EQ(hc.chooseBatchFolder(), "") << "cancelled";
+    EXPECT_EQ(told(), "Do you want to save your changes to Unsaved?");
+
+    struct Watch : BatchObserver {
+        QString told;
+        bool stop = false;
+        void outOfMemory(const QString&, const Message& m) override { told = m.text; }
+        bool stopRequested() override { return stop; }
+    } watch;
+    ws.CurrentFile = examplePath;
+    const BatchSummary sum = hc.batchCompile(
+        folder, {{"Alpha.qht", true}, {"bad.qht", true}, {"Beta.qht", true}}, {}, watch);
+    EXPECT_EQ(sum.built, 2);
+    EXPECT_EQ(app.eventTurns, 3);
+    EXPECT_EQ(told(), "This file is not a Quillane TEMPLATED-HTML file!");
+    EXPECT_TRUE(readBytes(folder + "pages/a.htm").contains("Beta")) << "the later one wins";
+    // Regression: CurrentFile kept the document open before the batch, so Save wrote the last
+    // batch document over it. It names the last document read, and none if that one failed.
+    EXPECT_EQ(editorShows(), "Beta | site/pages/a.htm | Template used: Plain page | body:1 | "
+                             "site/Beta.qht | plain.qtf | unchanged");
+    watch.stop = true;
+    EXPECT_EQ(hc.batchCompile(folder, {{"bad.qht", true}, {"Alpha.qht", true}}, {}, watch).done, 1);
+    EXPECT_EQ(ws.CurrentFile + told(), "This file is not a Quillane TEMPLATED-HTML file!");
+    // Running out of memory half-way leaves nothing of that document for a Save.
+    editor.starved = true;
+    ws.CurrentFile = examplePath;
+    EXPECT_EQ(hc.batchCompile(folder, {{"Alpha.qht", true}}, {}, watch).built, 0);
+    EXPECT_EQ(ws.CurrentFile + editor.titleText, "");
+    EXPECT_EQ(rel({watch.told}),
+              "ERROR: Out of memory while reading or building 'site/Alpha.qht'; it was not built.");
+    editor.starved = watch.stop = false;
+
+    // Outputs that are no pages are written only when the user says so, asked once.
+    const QList<BatchDocument> docs{{"Alpha.qht", true}, {"notes.qht", true}};
+    for (const MsgAnswer answer : {MsgAnswer::Cancel, MsgAnswer::No, MsgAnswer::Yes}) {
+        prompter.answers = {answer};
+        const auto agreed = hc.askAboutOtherFiles(folder, docs);
+        EXPECT_EQ(rel({describe(prompter.last())}),
+                  "These templated documents would write files that are not web pages (names "
+                  "ending in .htm, .html, .xhtml, .xht, .shtml, .php, .asp, .aspx or .jsp) or "
+                  "that are hidden or in a hidden folder:\r\n\r\nnotes.qht -> "
+                  "site/pages/n.txt\r\n\r\nYes: build them too and write these files.\r\nNo: "
+                  "skip them and build the other documents.\r\nCancel: stop the batch build; "
+                  "nothing is built. | Quillane HTML Editor | exclamation | Yes/No/Cancel");
+        EXPECT_EQ(prompter.last().defaultButton, MsgAnswer::No);
+        ASSERT_EQ(agreed.has_value(), answer != MsgAnswer::Cancel);
+        if (agreed) hc.batchCompile(folder, docs, *agreed, watch);
+        EXPECT_EQ(QFile::exists(folder + "pages/n.txt"), answer == MsgAnswer::Yes);
+    }
+    EXPECT_EQ(prompter.shown.size(), 3u);
+}
+
+// --- Command line ----------------------------------------------------------------------------
+
 TEST(CommandLine, SplitsAtTheFirstColonOnly) {
-    struct Case {
-        const char* text;
-        const char* option;
-        const char* file;
-        bool colon;
+    const std::pair<const char*, const char*> cases[] = {
+        {"/T:C:\\web\\site.qtf", "/T | C:\\web\\site.qtf | 1"},
+        {"/H:", "/H |  | 1"},
+        {"/A:whatever", "/A | whatever | 1"},
+        {"/H:/home/me/my site/\"a b\".qht", "/H | /home/me/my site/\"a b\".qht | 1"},
+        {" /T:x", " /T | x | 1"},
+        {"/h:x", "/h | x | 1"},
+        {"/A", "/A |  | 0"},
+        {"", " |  | 0"},
     };
-    const Case cases[] = {
-        {"/T:C:\\web\\site.qtf", "/T", "C:\\web\\site.qtf", true},
-        {"/H:", "/H", "", true},
-        {"/A:whatever", "/A", "whatever", true},
-        {"/H:/home/me/my site/\"a b\".qht", "/H", "/home/me/my site/\"a b\".qht", true},
-        {" /T:x", " /T", "x", true},
-        {"/h:x", "/h", "x", true},
-        {"/A", "/A", "", false},
-        {"", "", "", false},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.text);
-        const CommandLine cl = splitCommandLine(QString::fromUtf8(c.text));
-        EXPECT_EQ(cl.option, QString::fromUtf8(c.option));
-        EXPECT_EQ(cl.file, QString::fromUtf8(c.file));
-        EXPECT_EQ(cl.hasColon, c.colon);
+    for (const auto& [text, expected] : cases) {
+        const CommandLine c = splitCommandLine(text);
+        EXPECT_EQ(QStringList({c.option, c.file, QString::number(c.hasColon)}).join(" | "),
+                  expected);
     }
     EXPECT_EQ(argumentText({"/H:/tmp/a", "b.qht"}), "/H:/tmp/a b.qht");
     EXPECT_EQ(
         invalidOptionMessage("/X"),
         "Invalid command line option: /X(don't worry - it won't kill you, or will it......:))");
+    QStringList args{"--allow-other-files", "/B:my", "--allow-other-files"}, plain{"/B:x"};
+    EXPECT_TRUE(takeLeadingOptions(args).allowOtherFiles);
+    EXPECT_EQ(argumentText(args), "/B:my --allow-other-files");
+    EXPECT_FALSE(takeLeadingOptions(plain).allowOtherFiles);
 }

@@ -5,14 +5,12 @@
 
 #include "core/ports.h"
 #include "core/workspace.h"
+#include "support/files.h"
 
-#include <QByteArray>
-#include <QDir>
-#include <QFile>
-#include <QString>
-#include <QTemporaryDir>
 #include <deque>
 #include <functional>
+#include <new>
+#include <optional>
 #include <vector>
 
 namespace quillane::test {
@@ -71,93 +69,86 @@ public:
     int busyDepth = 0;
     int maxBusyDepth = 0;
     int eventTurns = 0;
-    bool quitCalled = false;
     void setBusy(bool busy) override {
         busyDepth += busy ? 1 : -1;
         maxBusyDepth = std::max(maxBusyDepth, busyDepth);
     }
     void processEvents() override { ++eventTurns; }
-    void quit() override { quitCalled = true; }
+    void quit() override {}
 };
 
-// Controls that behave like the real ones: setting a text marks the workspace changed.
-class FakeDesigner : public DesignerPort {
+// What both editor views share. Setting a text behaves like the real control: it marks the
+// workspace changed. `log` names each control the view was told to change, in order. The
+// section editor's uses are recorded and answered from `edits` (nothing = closed without OK);
+// with the queue empty, OK with nothing changed.
+template <class Port> class FakeView : public Port {
 public:
-    explicit FakeDesigner(Workspace& ws) : m_ws(ws) {}
-    QString name, html;
-    QStringList list;
+    explicit FakeView(Workspace& ws) : m_ws(ws) {}
+    QStringList list, log;
+    std::vector<std::pair<SectionDialogUse, SectionEdit>> shownEdits;
+    std::deque<std::optional<SectionEdit>> edits;
     std::function<bool()> onSave = [] { return true; };
     int saves = 0;
+
+    void clearSectionList() override { list.clear(), log << "list"; }
+    std::optional<SectionEdit> editSection(SectionDialogUse use, const SectionEdit& e) override {
+        shownEdits.emplace_back(use, e);
+        if (edits.empty()) return e;
+        const std::optional<SectionEdit> answer = edits.front();
+        edits.pop_front();
+        return answer;
+    }
+    bool save() override { return ++saves, onSave(); }
+
+protected:
+    void set(QString& field, const QString& text, const char* control) {
+        field = text, m_ws.IsDirty = true, log << control;
+    }
+    Workspace& m_ws;
+};
+
+class FakeDesigner : public FakeView<DesignerPort> {
+public:
+    using FakeView::FakeView;
+    QString name, html;
+    QStringList pagesOpened;
+    int selected = -1;
+    bool buttonsEnabled = false;
 
     QString templateName() const override { return name; }
-    void setTemplateName(const QString& t) override { name = t, m_ws.IsDirty = true; }
+    void setTemplateName(const QString& t) override { set(name, t, "name"); }
     QString defaultHtml() const override { return html; }
-    void setDefaultHtml(const QString& t) override { html = t, m_ws.IsDirty = true; }
-    void clearSectionList() override { list.clear(); }
+    void setDefaultHtml(const QString& t) override { set(html, t, "html"); }
     void addSectionListEntry(const QString& n) override { list << n; }
-    bool save() override { return ++saves, onSave(); }
-
-private:
-    Workspace& m_ws;
+    void removeSectionListEntry(int row) override { list.removeAt(row); }
+    int selectedSectionRow() const override { return selected; }
+    QString sectionListEntry(int row) const override { return list.value(row); }
+    void clearSectionSelection() override { selected = -1; }
+    void setSectionButtonsEnabled(bool enabled) override { buttonsEnabled = enabled; }
+    bool openPage(const QString& path) override { return pagesOpened << path, true; }
 };
 
-class FakeHtmlEditor : public HtmlEditorPort {
+// The list holds "name:slot" entries.
+class FakeHtmlEditor : public FakeView<HtmlEditorPort> {
 public:
-    explicit FakeHtmlEditor(Workspace& ws) : m_ws(ws) {}
+    using FakeView::FakeView;
     QString titleText, outputText, caption;
-    QStringList list;
-    std::vector<int> itemData;
-    std::function<bool()> onSave = [] { return true; };
-    int saves = 0;
+    int selectionClears = 0;
+    bool starved = false; // setting an output runs out of memory
 
     QString title() const override { return titleText; }
-    void setTitle(const QString& t) override { titleText = t, m_ws.IsDirty = true; }
+    void setTitle(const QString& t) override { set(titleText, t, "title"); }
     QString output() const override { return outputText; }
-    void setOutput(const QString& t) override { outputText = t, m_ws.IsDirty = true; }
-    void setTemplateCaption(const QString& c) override { caption = c; }
-    void clearSectionList() override { list.clear(), itemData.clear(); }
+    void setOutput(const QString& t) override {
+        if (starved && !t.isEmpty()) throw std::bad_alloc();
+        set(outputText, t, "output");
+    }
+    QString templateCaption() const override { return caption; }
+    void setTemplateCaption(const QString& c) override { caption = c, log << "caption"; }
     void addSectionListEntry(const QString& n, int slot) override {
-        list << n, itemData.push_back(slot);
+        list << n + u':' + QString::number(slot);
     }
-    bool save() override { return ++saves, onSave(); }
-
-private:
-    Workspace& m_ws;
+    void clearSectionSelection() override { ++selectionClears; }
 };
-
-// A session wired to all the fakes.
-struct FakeSession {
-    Session s;
-    ScriptedPrompter prompter;
-    FakeApp app;
-    FakeDesigner designer{s.ws};
-    FakeHtmlEditor editor{s.ws};
-    FakeSession() {
-        s.prompter = &prompter;
-        s.app = &app;
-        s.designer = &designer;
-        s.htmlEditor = &editor;
-    }
-};
-
-// Lines joined with CR LF, each one ended by it.
-inline QByteArray crlf(std::initializer_list<const char*> lines) {
-    QByteArray out;
-    for (const char* l : lines)
-        out += QByteArray(l) + "\r\n";
-    return out;
-}
-
-inline QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes) {
-    const QString path = dir.filePath(name);
-    QFile f(path);
-    if (f.open(QIODevice::WriteOnly)) f.write(bytes);
-    return path;
-}
-
-inline QByteArray readBytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 } // namespace quillane::test
