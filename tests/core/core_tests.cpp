@@ -165,6 +165,7 @@ TEST_F(Editors, SaveQuestionsNoCountsOnlyOnceTheCommandHappened) {
         {true, MsgAnswer::Cancel, false, false, true},
         {false, MsgAnswer::Cancel, false, true, false},
     };
+    editor.onSave = [] { return true; };
     for (const auto& [dirty, answer, done, goOn, dirtyAfter] : cases) {
         ws.IsDirty = dirty;
         prompter.answers = {answer};
@@ -267,8 +268,8 @@ TEST_F(Editors, DesignerOpenAsksAgainAfterARefusedFileWhichLeavesEverythingAsItW
     EXPECT_EQ(lastUse(), "open | Load a template... | Quillane template file|*.qtf | bad.qtf | "
                          ".qtf |  | exists");
     EXPECT_EQ(dialog.uses[0].fileName, "");
-    // The list is filled again.
-    EXPECT_EQ(designerShows(), "Default template | edited | body,footer |  | unchanged");
+    // The list is filled again, and the edits are still to be saved.
+    EXPECT_EQ(designerShows(), "Default template | edited | body,footer |  | changed");
     EXPECT_EQ(dump(ws), kPlainTable);
 
     dialog.choices = {bad, other};
@@ -418,9 +419,9 @@ TEST_F(Editors, HtmlEditorOpenAsksAgainAfterAFailureWhichLeavesTheDocumentAsItWa
     EXPECT_EQ(rel({describe(prompter.shown[1])}),
               "The document 'early.qht' stops at an empty line where a section should start, so "
               "it was not opened. | Quillane HTML Editor | exclamation | OK");
-    // The edits stay, marked unchanged as after any cancelled Open; the list is filled again.
+    // The edits stay, still to be saved; the list is filled again.
     EXPECT_EQ(editorShows(), "Edited title | index.htm | Template used: Plain page | body:1 | "
-                             "example.qht | plain.qtf | unchanged");
+                             "example.qht | plain.qtf | changed");
     EXPECT_EQ(dump(ws), "body,1,<p>Hello</p>;footer,0,<hr>\r\n<p>Contact</p>;,0,");
     EXPECT_TRUE(hc.save());
     EXPECT_EQ(readBytes(tooLongPath), tooLong);
