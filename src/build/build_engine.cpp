@@ -95,13 +95,16 @@ bool BuildPage(Session& s, const QString& outputPath, const QString& templatePat
         return fail(QStringLiteral("ERROR: No output file is set, cannot build!"));
 
     const QString title = s.htmlEditor ? s.htmlEditor->title() : QString();
-    std::optional<QString> poured = pourPage(page, title, s.ws.SectionNames, s.ws.SectionHtml);
-    if (!poured)
-        return fail(
-            QStringLiteral("ERROR: The page would grow beyond %1 characters (its sections insert "
-                           "each other over and over), cannot build!")
-                .arg(kMaxPageChars));
-    QString built = std::move(*poured);
+    PourResult poured = pourPage(page, title, s.ws.SectionNames, s.ws.SectionHtml);
+    if (poured.failure != PourFailure::None) {
+        const QString why = poured.failure == PourFailure::SectionsInsertEachOther
+                                ? QStringLiteral(" (its sections insert each other over and over)")
+                                : QString();
+        return fail(QStringLiteral("ERROR: The page would be larger than ") +
+                    QString::number(kMaxPageChars) + QStringLiteral(" characters") + why +
+                    QStringLiteral(", cannot build!"));
+    }
+    QString built = std::move(poured.page);
     built += kCrLf;
     FileError error;
     if (!writeFileQuickly(outputPath, encodePage(built), error))

@@ -1,34 +1,119 @@
 #include "build/pour.h"
 
 #include <algorithm>
-#include <limits>
+#include <bit>
+#include <climits>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
-// Every placeholder that the slot passes look for begins with "::". The page is held as a
-// linked list of pieces (views into the page or into the inserted HTML), split so that every
-// position where "::" starts is the start of a piece: a candidate. Each candidate knows the
-// first pass whose token it matches (a trie over the names finds it) and waits in that pass's
-// bucket, so a pass touches only its own occurrences. A replacement changes text only around
-// itself, so only the candidates whose token could reach into the change are looked at again.
+// How a page is poured.
+//
+// Every token a slot pass looks for begins with "::". Rewriting the whole page for every pass
+// would cost the page times the number of slots, so a pass that replaces only a few tokens
+// replaces them in place. The page is then held as text with jumps: each character has a
+// position in a store (the page as last written out in one piece, followed by a copy of the
+// section HTML for every replacement since), its successor is the next position unless a jump
+// says otherwise, and replaced characters are marked dead. Every "::" of the page is filed
+// under the first pass whose token starts there (a walk along a trie of the names finds it),
+// so a pass visits only its own occurrences; entries that went stale are recognised there, as
+// the token no longer matches. A replacement changes the text only from its own position on,
+// so a "::" must be filed again only when its walk read that far: those a few characters
+// before it are walked again at once, and those whose walk went farther left a note at every
+// "::" they read past.
+//
+// A pass that replaces many tokens rewrites the page in one sweep instead, as does the first
+// pass after the in-place bookkeeping has outgrown the page. A sweep files every "::" afresh;
+// passes with as many occurrences as a sweep takes are not filed at all but left to their own
+// sweep, which keeps memory a small multiple of the page. Before a pass changes anything the
+// size of its result is known, and a page that would grow past the limit is refused there.
 
 namespace quillane {
 
 namespace {
 
-constexpr int kHead = 0;
-constexpr int kTail = 1;
-constexpr int kNoPass = std::numeric_limits<int>::max();
+using Pos = quint32;
+constexpr Pos kHead = 0xFFFFFFFDu;
+constexpr Pos kTail = 0xFFFFFFFEu;
+constexpr Pos kNone = 0xFFFFFFFFu;
+constexpr int kNoPass = INT_MAX;
+// Positions are 32 bits wide; the store holds at most a few times the limit.
+constexpr qsizetype kLargestLimit = qsizetype(512) * 1024 * 1024;
 
-struct Piece {
-    const QChar* data = nullptr;
-    qsizetype len = 0;
-    int prev = -1;
-    int next = -1;
-    quint64 label = 0; // increases along the list; orders a bucket
-    int pass = kNoPass;
-    bool candidate = false;
-    bool alive = true;
+class Bits {
+public:
+    void assign(size_t n) { m_words.assign((n + 63) / 64, 0); }
+    void grow(size_t n) {
+        if ((n + 63) / 64 > m_words.size()) m_words.resize((n + 63) / 64, 0);
+    }
+    void release() { std::vector<quint64>().swap(m_words); }
+    bool test(Pos i) const { return (m_words[i >> 6] >> (i & 63)) & 1; }
+    void set(Pos i) { m_words[i >> 6] |= quint64(1) << (i & 63); }
+    void reset(Pos i) { m_words[i >> 6] &= ~(quint64(1) << (i & 63)); }
+    // The first set bit at or after i, or kNone.
+    Pos findNext(Pos i) const {
+        size_t w = i >> 6;
+        if (w >= m_words.size()) return kNone;
+        quint64 word = m_words[w] & (~quint64(0) << (i & 63));
+        for (;;) {
+            if (word) return Pos(w * 64 + size_t(std::countr_zero(word)));
+            if (++w >= m_words.size()) return kNone;
+            word = m_words[w];
+        }
+    }
+
+private:
+    std::vector<quint64> m_words;
+};
+
+// Position to position, open addressing; a key is only ever overwritten, never removed.
+class PosMap {
+public:
+    void clear() {
+        m_slots.assign(16, kEmptySlot);
+        m_count = 0;
+    }
+    void release() {
+        std::vector<quint64>().swap(m_slots);
+        m_count = 0;
+    }
+    Pos get(Pos key) const {
+        const size_t mask = m_slots.size() - 1;
+        for (size_t i = slotOf(key, mask);; i = (i + 1) & mask) {
+            const quint64 s = m_slots[i];
+            if (Pos(s >> 32) == key) return Pos(s);
+            if (s == kEmptySlot) return kNone;
+        }
+    }
+    void put(Pos key, Pos value) {
+        if ((m_count + 1) * 2 > m_slots.size()) rehash(m_slots.size() * 2);
+        if (insert(key, value)) ++m_count;
+    }
+
+private:
+    static constexpr quint64 kEmptySlot = ~quint64(0);
+    static size_t slotOf(Pos key, size_t mask) {
+        return size_t((quint64(key) * 0x9E3779B97F4A7C15ull) >> 32) & mask;
+    }
+    bool insert(Pos key, Pos value) {
+        const size_t mask = m_slots.size() - 1;
+        for (size_t i = slotOf(key, mask);; i = (i + 1) & mask) {
+            if (m_slots[i] == kEmptySlot || Pos(m_slots[i] >> 32) == key) {
+                const bool fresh = m_slots[i] == kEmptySlot;
+                m_slots[i] = (quint64(key) << 32) | value;
+                return fresh;
+            }
+        }
+    }
+    void rehash(size_t size) {
+        std::vector<quint64> old(size, kEmptySlot);
+        old.swap(m_slots);
+        for (quint64 s : old) {
+            if (s != kEmptySlot) insert(Pos(s >> 32), Pos(s));
+        }
+    }
+    std::vector<quint64> m_slots = std::vector<quint64>(16, kEmptySlot);
+    size_t m_count = 0;
 };
 
 class Trie {
@@ -39,8 +124,9 @@ public:
             int node = 0;
             for (QChar c : names[slot])
                 node = childOrNew(node, c.unicode());
-            m_slots[node].push_back(slot); // slots come in increasing order
+            m_slots[size_t(node)].push_back(slot); // slots come in increasing order
             m_maxLen = std::max(m_maxLen, names[slot].size());
+            if (names[slot].contains(QStringLiteral("::"))) m_doubleColon = true;
         }
     }
     int child(int node, char16_t c) const {
@@ -49,11 +135,12 @@ public:
     }
     // The lowest slot above `after` whose name ends at this node.
     int firstSlotAfter(int node, int after) const {
-        const auto& v = m_slots[node];
-        const auto it = std::upper_bound(v.begin(), v.end(), after);
-        return it == v.end() ? kNoPass : *it;
+        const auto& v = m_slots[size_t(node)];
+        if (v.empty() || v.back() <= after) return kNoPass;
+        return *std::upper_bound(v.begin(), v.end(), after);
     }
     qsizetype maxLen() const { return m_maxLen; }
+    bool hasDoubleColon() const { return m_doubleColon; }
 
 private:
     static quint64 key(int node, char16_t c) { return (quint64(node) << 16) | c; }
@@ -65,296 +152,500 @@ private:
     std::unordered_map<quint64, int> m_children;
     std::vector<std::vector<int>> m_slots;
     qsizetype m_maxLen = 0;
+    bool m_doubleColon = false;
 };
 
-class Pourer {
+// Whether a token can overlap itself: a proper prefix that is also a suffix.
+bool hasBorder(const QString& token) {
+    std::vector<qsizetype> border(size_t(token.size()), 0);
+    for (qsizetype i = 1, k = 0; i < token.size(); ++i) {
+        while (k > 0 && token[i] != token[k])
+            k = border[size_t(k - 1)];
+        if (token[i] == token[k]) ++k;
+        border[size_t(i)] = k;
+    }
+    return !token.isEmpty() && border.back() > 0;
+}
+
+class Engine {
 public:
-    Pourer(const QString& page, const QStringList& names, const QStringList& html, qsizetype limit)
-        : m_page(page), m_names(names), m_html(html), m_trie(names),
-          m_buckets(size_t(names.size())), m_splits(size_t(names.size())), m_total(page.size()),
-          m_limit(limit) {
-        m_pieces.resize(2);
-        m_pieces[kHead].next = kTail;
-        m_pieces[kTail].prev = kHead;
-        m_pieces[kTail].label = std::numeric_limits<quint64>::max();
-        const int first = insertText(kHead, m_page.constData(), m_page.size(), colonPairs(m_page));
-        for (int p = first; p != kTail; p = m_pieces[p].next) {
-            if (m_pieces[p].candidate) evaluate(p, 0);
+    Engine(const QStringList& names, const QStringList& html, qsizetype limit,
+           const PourTuning& tuning)
+        : m_html(html), m_trie(names), m_limit(limit), m_tuning(tuning),
+          m_slotCount(int(names.size())) {
+        m_tokens.reserve(size_t(m_slotCount));
+        for (const QString& name : names)
+            m_tokens.push_back(QStringLiteral("::") + name);
+        m_bordered.resize(size_t(m_slotCount));
+        for (int slot = 1; slot < m_slotCount; ++slot)
+            m_bordered[size_t(slot)] = hasBorder(m_tokens[size_t(slot)]);
+        m_colonPairs.resize(size_t(m_slotCount));
+        m_buckets.resize(size_t(m_slotCount));
+        m_sweepPass.assign(size_t(m_slotCount), false);
+        m_firstCount.assign(size_t(m_slotCount), 0);
+        // A walk reads at most the two colons, a name and one character more.
+        const qsizetype walk = m_trie.maxLen() + 2;
+        if (m_trie.hasDoubleColon()) {
+            // A walk may then read past many "::": look back over its whole length instead.
+            m_reach = walk;
+        } else {
+            m_reach = std::min<qsizetype>(std::max(tuning.nearReach, 0), walk);
+            m_noting = walk > m_reach;
         }
-        // The page's own last character may begin "::" with nothing after it: no candidate.
     }
 
-    std::optional<QString> run() {
-        const int last = int(m_names.size()) - 1;
-        for (int pass = 1; pass <= last && m_total <= m_limit; ++pass)
-            runPass(pass);
-        if (m_total > m_limit) return std::nullopt;
-        QString out;
-        qsizetype total = 0;
-        for (int p = m_pieces[kHead].next; p != kTail; p = m_pieces[p].next)
-            total += m_pieces[p].len;
-        out.reserve(total);
-        for (int p = m_pieces[kHead].next; p != kTail; p = m_pieces[p].next)
-            out.append(m_pieces[p].data, m_pieces[p].len);
-        return out;
+    PourResult run(QString page) {
+        reset(std::move(page), 0);
+        m_firstCountKnown = true;
+        for (int pass = 1; pass < m_slotCount; ++pass) {
+            if (!runPass(pass)) return {QString(), m_failure};
+        }
+        return {flatten(), PourFailure::None};
     }
 
 private:
-    static std::vector<qsizetype> colonPairs(const QString& text) {
-        std::vector<qsizetype> at;
-        const QChar* d = text.constData();
-        for (qsizetype i = text.indexOf(u':'); i >= 0 && i + 1 < text.size();
-             i = text.indexOf(u':', i + 1)) {
-            if (d[i + 1] == u':') at.push_back(i);
+    struct Note {
+        Pos walker;
+        quint32 generation;
+    };
+
+    // --- The text ---------------------------------------------------------------------------
+
+    char16_t at(Pos x) const {
+        return x < m_baseSize ? m_baseData[x] : m_copies.constData()[x - m_baseSize].unicode();
+    }
+    Pos next(Pos x) const { return m_jumpNext.test(x) ? m_nextMap.get(x) : x + 1; }
+    Pos prev(Pos x) const { return m_jumpPrev.test(x) ? m_prevMap.get(x) : x - 1; }
+    Pos before(Pos x) const { return x == kTail ? m_last : prev(x); }
+
+    void link(Pos u, Pos v) {
+        if (u == kHead) {
+            m_first = v;
+        } else {
+            m_jumpNext.set(u);
+            m_nextMap.put(u, v);
         }
+        if (v == kTail) {
+            m_last = u;
+        } else {
+            m_jumpPrev.set(v);
+            m_prevMap.put(v, u);
+        }
+    }
+
+    Pos appendCopy(const QString& text) {
+        const Pos at = m_baseSize + Pos(m_copies.size());
+        m_copies.append(text);
+        const size_t end = size_t(at) + size_t(text.size());
+        m_dead.grow(end);
+        m_jumpNext.grow(end);
+        m_jumpPrev.grow(end);
+        m_seen.grow(end);
         return at;
     }
 
-    // Links the text after piece `after`, split at the given "::" positions; returns the first
-    // new piece (or the following one when the text is empty).
-    int insertText(int after, const QChar* data, qsizetype len,
-                   const std::vector<qsizetype>& pairs) {
-        const int before = m_pieces[after].next;
-        if (len == 0) return before;
-        std::vector<qsizetype> cuts;
-        cuts.reserve(pairs.size() + 2);
-        if (pairs.empty() || pairs.front() != 0) cuts.push_back(0);
-        cuts.insert(cuts.end(), pairs.begin(), pairs.end());
-        cuts.push_back(len);
-        const int count = int(cuts.size()) - 1;
-        const int first = int(m_pieces.size());
-        int prev = after;
-        for (int i = 0; i < count; ++i) {
-            Piece piece;
-            piece.data = data + cuts[i];
-            piece.len = cuts[i + 1] - cuts[i];
-            piece.candidate = std::binary_search(pairs.begin(), pairs.end(), cuts[i]);
-            piece.prev = prev;
-            m_pieces.push_back(piece);
-            const int idx = int(m_pieces.size()) - 1;
-            m_pieces[prev].next = idx;
-            prev = idx;
+    // The page in one piece.
+    QString flatten() const {
+        if (m_flat) return m_base;
+        QString out;
+        out.reserve(m_size);
+        for (Pos x = m_first; x != kTail;) {
+            const Pos end = m_jumpNext.findNext(x); // every run ends at a jump
+            const qsizetype len = qsizetype(end - x) + 1;
+            if (x < m_baseSize)
+                out.append(QStringView(m_base).mid(x, len));
+            else
+                out.append(QStringView(m_copies).mid(x - m_baseSize, len));
+            x = m_nextMap.get(end);
         }
-        m_pieces[prev].next = before;
-        m_pieces[before].prev = prev;
-        label(after, first, count);
-        return first;
+        return out;
     }
 
-    // Gives `count` consecutive pieces starting at `first` (right after `after`) labels between
-    // their neighbours, relabelling the whole list when there is no room.
-    void label(int after, int first, int count) {
-        const quint64 lo = m_pieces[after].label;
-        int end = first;
-        for (int i = 0; i < count; ++i)
-            end = m_pieces[end].next;
-        const quint64 hi = m_pieces[end].label;
-        const quint64 step = (hi - lo) / quint64(count + 1);
-        if (step == 0) {
-            relabelAll();
-            return;
+    void release() {
+        m_base = QString();
+        m_baseData = nullptr;
+        m_baseSize = 0;
+        m_copies = QString();
+        m_dead.release();
+        m_jumpNext.release();
+        m_jumpPrev.release();
+        m_seen.release();
+        m_nextMap.release();
+        m_prevMap.release();
+        for (auto& bucket : m_buckets)
+            std::vector<Pos>().swap(bucket);
+        decltype(m_notes)().swap(m_notes);
+        decltype(m_generation)().swap(m_generation);
+    }
+
+    // Makes `page` the whole store and files every "::" in it for the passes after `after`.
+    void reset(QString page, int after) {
+        release();
+        m_base = std::move(page);
+        m_baseData = reinterpret_cast<const char16_t*>(m_base.constData());
+        m_baseSize = Pos(m_base.size());
+        m_size = m_base.size();
+        m_flat = true;
+        m_dead.assign(m_baseSize);
+        m_jumpNext.assign(m_baseSize);
+        m_jumpPrev.assign(m_baseSize);
+        m_seen.assign(m_baseSize);
+        m_nextMap.clear();
+        m_prevMap.clear();
+        m_first = kTail;
+        m_last = kHead;
+        if (m_baseSize > 0) {
+            link(kHead, 0);
+            link(m_baseSize - 1, kTail);
         }
-        int p = first;
-        for (int i = 1; i <= count; ++i, p = m_pieces[p].next)
-            m_pieces[p].label = lo + step * quint64(i);
+        fileAll(after);
+        m_debt = 0;
     }
 
-    void relabelAll() {
-        qsizetype n = 0;
-        for (int p = m_pieces[kHead].next; p != kTail; p = m_pieces[p].next)
-            ++n;
-        const quint64 step = std::numeric_limits<quint64>::max() / quint64(n + 1);
-        quint64 l = 0;
-        for (int p = m_pieces[kHead].next; p != kTail; p = m_pieces[p].next)
-            m_pieces[p].label = (l += step);
+    template <typename F> void forEachPair(F&& f) const {
+        const QStringView text(m_base);
+        for (qsizetype i = text.indexOf(u':'); i >= 0 && i + 1 < text.size();
+             i = text.indexOf(u':', i + 1)) {
+            if (text[i + 1] == u':') f(Pos(i));
+        }
     }
 
-    // Splits off the last character of a piece as a piece of its own; returns it.
-    int splitLastChar(int p) {
-        Piece& piece = m_pieces[p];
-        if (piece.len == 1) return p;
-        Piece tail;
-        tail.data = piece.data + piece.len - 1;
-        tail.len = 1;
-        piece.len -= 1;
-        const int next = piece.next;
-        tail.prev = p;
-        tail.next = next;
-        m_pieces.push_back(tail);
-        const int idx = int(m_pieces.size()) - 1;
-        m_pieces[p].next = idx;
-        m_pieces[next].prev = idx;
-        label(p, idx, 1);
-        return idx;
-    }
-
-    QChar firstChar(int p) const { return p == kTail ? QChar() : m_pieces[p].data[0]; }
-    QChar lastChar(int p) const {
-        return p == kHead ? QChar() : m_pieces[p].data[m_pieces[p].len - 1];
-    }
-
-    // Finds the first pass after `after` whose token stands at candidate p, and files p there.
-    void evaluate(int p, int after) {
-        Piece& piece = m_pieces[p];
-        piece.pass = kNoPass;
-        // Skip the two colons, then walk the name along the trie.
-        int cur = p;
-        qsizetype off = 0;
-        auto advance = [&]() -> bool {
-            ++off;
-            while (cur != kTail && off >= m_pieces[cur].len) {
-                cur = m_pieces[cur].next;
-                off = 0;
+    void fileAll(int after) {
+        std::fill(m_sweepPass.begin(), m_sweepPass.end(), false);
+        const bool counting = !m_firstCountKnown;
+        qint64 pairs = 0;
+        forEachPair([&](Pos) { ++pairs; });
+        if (m_tuning.denseFactor > 0 && pairs * m_tuning.denseFactor >= qint64(m_size)) {
+            // Some pass may have as many occurrences as a sweep takes: count them first, and
+            // leave such passes to their sweep instead of filing every occurrence.
+            std::vector<qsizetype> counts(size_t(m_slotCount), 0);
+            forEachPair([&](Pos y) {
+                const int pass = walk(y, after, kNone).pass;
+                if (pass != kNoPass) ++counts[size_t(pass)];
+            });
+            bool filing = false;
+            for (int pass = after + 1; pass < m_slotCount; ++pass) {
+                const qsizetype c = counts[size_t(pass)];
+                m_sweepPass[size_t(pass)] = qint64(c) * m_tuning.denseFactor >= qint64(m_size);
+                filing = filing || (c > 0 && !m_sweepPass[size_t(pass)]);
             }
-            return cur != kTail;
-        };
-        if (!advance() || m_pieces[cur].data[off] != u':') {
-            piece.candidate = false;
+            if (counting) m_firstCount = counts;
+            // With nothing to file, every pass that changes the page is a sweep, which files
+            // afresh: no note could ever be read.
+            if (filing) forEachPair([&](Pos y) { evaluate(y, after, kNone); });
             return;
         }
-        int best = m_trie.firstSlotAfter(0, after);
+        forEachPair([&](Pos y) { evaluate(y, after, kNone, counting); });
+    }
+
+    // --- Filing -----------------------------------------------------------------------------
+
+    struct Walk {
+        int pass = kNoPass; // the first pass after `after` whose token starts here
+        bool reached = false;
+    };
+
+    // Walks the name after the "::" at y along the trie. `watch` (if any) is reached when the
+    // walk reads it; with m_noting, m_far collects every "::" read beyond the near reach.
+    Walk walk(Pos y, int after, Pos watch) {
+        Walk w;
+        m_far.clear();
+        const Pos y1 = next(y);
+        w.reached = watch == kNone || y1 == watch;
+        w.pass = m_trie.firstSlotAfter(0, after);
         int node = 0;
-        while (advance()) {
-            node = m_trie.child(node, m_pieces[cur].data[off].unicode());
-            if (node < 0) break;
-            best = std::min(best, m_trie.firstSlotAfter(node, after));
+        Pos last = y1; // the last position read, and how far it is from y
+        qsizetype lastDist = 1;
+        for (Pos cur = next(y1);; cur = next(cur)) {
+            if (cur == watch) w.reached = true;
+            const bool colon = cur != kTail && at(cur) == u':';
+            if (m_noting && colon && lastDist > m_reach && at(last) == u':') m_far.push_back(last);
+            if (cur == kTail) break;
+            node = m_trie.child(node, at(cur));
+            if (node < 0) {
+                // The character that ends the walk was read too.
+                if (m_noting && colon && lastDist + 1 > m_reach) {
+                    const Pos after1 = next(cur);
+                    if (after1 != kTail && at(after1) == u':') m_far.push_back(cur);
+                }
+                break;
+            }
+            w.pass = std::min(w.pass, m_trie.firstSlotAfter(node, after));
+            last = cur;
+            ++lastDist;
         }
-        piece.pass = best;
-        if (best != kNoPass) m_buckets[size_t(best)].push_back(p);
+        return w;
     }
 
-    bool matches(int p, const QString& token) const {
-        int cur = p;
-        qsizetype off = 0;
-        for (QChar c : token) {
-            while (cur != kTail && off >= m_pieces[cur].len) {
-                cur = m_pieces[cur].next;
-                off = 0;
+    bool isPair(Pos y) const {
+        if (m_dead.test(y) || at(y) != u':') return false;
+        const Pos y1 = next(y);
+        return y1 != kTail && at(y1) == u':';
+    }
+
+    // Files the "::" at y (if it is one) under the first pass after `after` that matches it.
+    // With a `watch`, only when the walk reads that position: the text changed from there on,
+    // and a walk that stops before it found what it found before.
+    void evaluate(Pos y, int after, Pos watch, bool counting = false) {
+        if (!isPair(y)) return;
+        const Walk w = walk(y, after, watch);
+        if (!w.reached) return;
+        if (w.pass != kNoPass) {
+            if (counting) ++m_firstCount[size_t(w.pass)];
+            if (!m_sweepPass[size_t(w.pass)]) {
+                m_buckets[size_t(w.pass)].push_back(y);
+                ++m_debt;
             }
-            if (cur == kTail || m_pieces[cur].data[off] != c) return false;
-            ++off;
+        }
+        if (m_noting) note(y);
+    }
+
+    void note(Pos y) {
+        auto it = m_generation.find(y);
+        if (it != m_generation.end()) ++it->second; // its earlier notes no longer hold
+        if (m_far.empty()) return;
+        if (it == m_generation.end()) it = m_generation.emplace(y, 0).first;
+        for (Pos z : m_far)
+            m_notes.emplace(z, Note{y, it->second});
+        m_debt += 16 * qint64(m_far.size());
+    }
+
+    const std::vector<qsizetype>& colonPairs(int slot) {
+        auto& pairs = m_colonPairs[size_t(slot)];
+        if (!pairs) {
+            pairs.emplace();
+            const QString& text = m_html[slot];
+            for (qsizetype i = text.indexOf(u':'); i >= 0 && i + 1 < text.size();
+                 i = text.indexOf(u':', i + 1)) {
+                if (text[i + 1] == u':') pairs->push_back(i);
+            }
+        }
+        return *pairs;
+    }
+
+    // --- Passes -----------------------------------------------------------------------------
+
+    bool runPass(int pass) {
+        if (m_debt > qint64(m_size) + m_tuning.rebaseSlack) reset(flatten(), pass - 1);
+        if (m_sweepPass[size_t(pass)]) return sweep(pass);
+        std::vector<Pos> bucket;
+        bucket.swap(m_buckets[size_t(pass)]);
+        if (bucket.empty()) return true;
+
+        // Keep the entries whose token still matches; each once.
+        const QString& token = m_tokens[size_t(pass)];
+        m_found.clear();
+        for (Pos y : bucket) {
+            if (m_seen.test(y)) continue;
+            m_seen.set(y);
+            if (!m_dead.test(y) && matches(y, token)) m_found.push_back(y);
+        }
+        for (Pos y : bucket)
+            m_seen.reset(y);
+        std::vector<Pos>().swap(bucket);
+        if (m_bordered[size_t(pass)] && m_found.size() > 1) chooseLeftmost(token.size());
+        if (m_found.empty()) return true;
+
+        const qsizetype count = qsizetype(m_found.size());
+        if (m_tuning.denseFactor > 0 && qint64(count) * m_tuning.denseFactor >= qint64(m_size))
+            return sweep(pass);
+        if (!accept(pass, count)) return false;
+        const std::vector<Pos> found = std::move(m_found);
+        m_found = {};
+        for (Pos g : found)
+            replace(g, pass);
+        return true;
+    }
+
+    bool matches(Pos y, const QString& token) const {
+        Pos x = y;
+        for (QChar c : token) {
+            if (x == kTail || at(x) != c.unicode()) return false;
+            x = next(x);
         }
         return true;
     }
 
-    const std::vector<qsizetype>& splitsOf(int slot) {
-        auto& s = m_splits[size_t(slot)];
-        if (!s) s = colonPairs(m_html[slot]);
-        return *s;
-    }
-
-    void runPass(int pass) {
-        std::vector<int> bucket;
-        bucket.swap(m_buckets[size_t(pass)]);
-        if (bucket.empty()) return;
-        std::sort(bucket.begin(), bucket.end(),
-                  [this](int a, int b) { return m_pieces[a].label < m_pieces[b].label; });
-        bucket.erase(std::unique(bucket.begin(), bucket.end()), bucket.end());
-        const QString token = QStringLiteral("::") + m_names[pass];
-        for (int p : bucket) {
-            const Piece& piece = m_pieces[p];
-            if (!piece.alive || !piece.candidate || piece.pass != pass) continue;
-            if (!matches(p, token)) { // cannot happen while the filing is right; stay safe
-                evaluate(p, pass);
-                continue;
-            }
-            replace(p, token.size(), pass);
-            if (m_total > m_limit) return;
-        }
-    }
-
-    void replace(int p, qsizetype len, int pass) {
-        const int before = m_pieces[p].prev;
-        int cur = p;
-        qsizetype left = len;
-        while (left > 0) {
-            Piece& piece = m_pieces[cur];
-            if (piece.len <= left) {
-                left -= piece.len;
-                piece.alive = false;
-                cur = piece.next;
-            } else {
-                // What stays of this piece starts inside it, so no "::" starts there.
-                piece.data += left;
-                piece.len -= left;
-                piece.candidate = false;
-                piece.pass = kNoPass;
-                left = 0;
-            }
-        }
-        m_pieces[before].next = cur;
-        m_pieces[cur].prev = before;
-
-        const QString& html = m_html[pass];
-        m_total += html.size() - len;
-        const int first = insertText(before, html.constData(), html.size(), splitsOf(pass));
-        const int after = cur; // first piece of the untouched rest
-        std::vector<int> fresh;
-        for (int q = first; q != after; q = m_pieces[q].next) {
-            if (m_pieces[q].candidate) fresh.push_back(q);
-        }
-        // A "::" may now start at the last inserted character, running into the rest.
-        if (first != after) {
-            const int lastNew = m_pieces[after].prev;
-            if (lastChar(lastNew) == u':' && firstChar(after) == u':') {
-                const int q = splitLastChar(lastNew);
-                m_pieces[q].candidate = true;
-                fresh.push_back(q);
-            }
-        }
-        // Or at the last character before the insertion. And any candidate up to a name's
-        // length before it now reads different text after its colons.
-        if (before != kHead) {
-            const QChar next = firstChar(m_pieces[before].next);
-            if (lastChar(before) == u':' && next == u':') {
-                const int q = splitLastChar(before);
-                if (!m_pieces[q].candidate) {
-                    m_pieces[q].candidate = true;
-                    fresh.push_back(q);
+    // Of occurrences that overlap (a token that overlaps itself), the literal pass takes them
+    // from the left: the first, then the next that starts after its end, and so on.
+    void chooseLeftmost(qsizetype length) {
+        const size_t n = m_found.size();
+        std::unordered_map<Pos, size_t> index;
+        index.reserve(n);
+        for (size_t i = 0; i < n; ++i)
+            index.emplace(m_found[i], i);
+        // Each occurrence's nearest overlapping one to its left chains them in page order.
+        constexpr size_t kNoLink = size_t(-1);
+        std::vector<size_t> follower(n, kNoLink);
+        std::vector<qsizetype> gap(n, 0);
+        std::vector<bool> led(n, false);
+        for (size_t i = 0; i < n; ++i) {
+            Pos y = before(m_found[i]);
+            for (qsizetype d = 1; d < length && y != kHead; ++d, y = prev(y)) {
+                const auto it = index.find(y);
+                if (it != index.end()) {
+                    follower[it->second] = i;
+                    gap[i] = d;
+                    led[i] = true;
+                    break;
                 }
-            } else if (m_pieces[before].len == 1 && m_pieces[before].candidate) {
-                m_pieces[before].candidate = false; // its second colon was replaced
-                m_pieces[before].pass = kNoPass;
-            }
-            qsizetype reach = m_trie.maxLen() + 2;
-            for (int q = m_pieces[first == after ? after : first].prev; q != kHead && reach > 0;
-                 q = m_pieces[q].prev) {
-                if (m_pieces[q].candidate) evaluate(q, pass);
-                reach -= m_pieces[q].len;
             }
         }
-        for (int q : fresh)
-            evaluate(q, pass);
+        std::vector<Pos> chosen;
+        for (size_t i = 0; i < n; ++i) {
+            if (led[i]) continue;
+            qsizetype at = 0, end = 0;
+            for (size_t k = i; k != kNoLink; k = follower[k]) {
+                if (k != i) at += gap[k];
+                if (at >= end) {
+                    chosen.push_back(m_found[k]);
+                    end = at + length;
+                }
+            }
+        }
+        m_found.swap(chosen);
     }
 
-    const QString m_page;
-    const QStringList m_names;
-    const QStringList m_html;
+    // Whether `count` replacements of this pass keep the page within the limit.
+    bool accept(int pass, qsizetype count) {
+        const qsizetype delta = m_html[pass].size() - m_tokens[size_t(pass)].size();
+        const qsizetype size = m_size + count * delta;
+        // Occurrences beyond those the default HTML had came with inserted HTML.
+        const qsizetype inserted = std::max<qsizetype>(0, count - m_firstCount[size_t(pass)]);
+        const qsizetype grown = m_grownByInserted + inserted * std::max<qsizetype>(0, delta);
+        if (size > m_limit) {
+            m_failure = grown > 0 && size - grown <= m_limit ? PourFailure::SectionsInsertEachOther
+                                                             : PourFailure::PageTooLarge;
+            return false;
+        }
+        m_grownByInserted = grown;
+        return true;
+    }
+
+    void replace(Pos g, int pass) {
+        const QString& html = m_html[pass];
+        const qsizetype length = m_tokens[size_t(pass)].size();
+        const Pos left = before(g);
+        Pos x = g;
+        for (qsizetype k = 0; k < length; ++k) {
+            m_dead.set(x);
+            x = next(x);
+        }
+        const Pos right = x;
+        Pos start = right; // the first character after `left` from now on
+        if (!html.isEmpty()) {
+            start = appendCopy(html);
+            link(left, start);
+            link(start + Pos(html.size()) - 1, right);
+        } else {
+            link(left, right);
+        }
+        m_flat = false;
+        m_size += html.size() - length;
+        m_debt += length + html.size() + 32;
+
+        if (!html.isEmpty()) {
+            for (qsizetype offset : colonPairs(pass))
+                evaluate(start + Pos(offset), pass, kNone);
+            if (html.back() == u':' && right != kTail && at(right) == u':')
+                evaluate(start + Pos(html.size()) - 1, pass, kNone);
+        }
+        if (m_noting) {
+            const auto [lo, hi] = m_notes.equal_range(g);
+            std::vector<Pos> walkers;
+            for (auto it = lo; it != hi; ++it) {
+                const auto gen = m_generation.find(it->second.walker);
+                if (gen != m_generation.end() && gen->second == it->second.generation)
+                    walkers.push_back(it->second.walker);
+            }
+            m_notes.erase(lo, hi);
+            for (Pos y : walkers)
+                evaluate(y, pass, kNone);
+        }
+        Pos y = left;
+        for (qsizetype k = 0; k < m_reach && y != kHead; ++k, y = prev(y)) {
+            if (at(y) == u':') evaluate(y, pass, start);
+        }
+    }
+
+    // The literal pass over the page in one piece; then every "::" is filed afresh.
+    bool sweep(int pass) {
+        QString page = flatten();
+        const QString& token = m_tokens[size_t(pass)];
+        const QString& html = m_html[pass];
+        qsizetype count = 0;
+        for (qsizetype at = page.indexOf(token); at >= 0;
+             at = page.indexOf(token, at + token.size()))
+            ++count;
+        if (count == 0) return true;
+        if (!accept(pass, count)) return false;
+        release();
+        QString out;
+        out.reserve(page.size() + count * (html.size() - token.size()));
+        qsizetype from = 0;
+        for (qsizetype at = page.indexOf(token); at >= 0;
+             at = page.indexOf(token, at + token.size())) {
+            out.append(QStringView(page).mid(from, at - from)).append(html);
+            from = at + token.size();
+        }
+        out.append(QStringView(page).mid(from));
+        page = QString();
+        reset(std::move(out), pass);
+        return true;
+    }
+
+    const QStringList& m_html;
     Trie m_trie;
-    std::vector<Piece> m_pieces;
-    std::vector<std::vector<int>> m_buckets;
-    std::vector<std::optional<std::vector<qsizetype>>> m_splits;
-    qsizetype m_total;
     const qsizetype m_limit;
+    const PourTuning m_tuning;
+    const int m_slotCount;
+    std::vector<QString> m_tokens;
+    std::vector<bool> m_bordered;
+    std::vector<std::optional<std::vector<qsizetype>>> m_colonPairs;
+    qsizetype m_reach = 0;
+    bool m_noting = false;
+
+    // The store: the base, then the copies.
+    QString m_base;
+    const char16_t* m_baseData = nullptr;
+    Pos m_baseSize = 0;
+    QString m_copies;
+    bool m_flat = true; // the page is the base, unchanged
+    qsizetype m_size = 0;
+    Pos m_first = kTail;
+    Pos m_last = kHead;
+    Bits m_dead, m_jumpNext, m_jumpPrev, m_seen;
+    PosMap m_nextMap, m_prevMap;
+
+    std::vector<std::vector<Pos>> m_buckets;
+    std::vector<bool> m_sweepPass;
+    std::unordered_multimap<Pos, Note> m_notes;
+    std::unordered_map<Pos, quint32> m_generation;
+    std::vector<Pos> m_far;
+    std::vector<Pos> m_found;
+    qint64 m_debt = 0;
+
+    // How many "::" of the default HTML each pass took first, and how much the page grew by
+    // replacing occurrences beyond those.
+    std::vector<qsizetype> m_firstCount;
+    bool m_firstCountKnown = false;
+    qsizetype m_grownByInserted = 0;
+    PourFailure m_failure = PourFailure::None;
 };
 
 } // namespace
 
-std::optional<QString> pourPage(const QString& page, const QString& title, const QStringList& names,
-                                const QStringList& html, qsizetype maxChars) {
+PourResult pourPageTuned(const QString& page, const QString& title, const QStringList& names,
+                         const QStringList& html, qsizetype maxChars, const PourTuning& tuning) {
+    const qsizetype limit = std::clamp<qsizetype>(maxChars, 0, kLargestLimit);
+    if (page.size() > limit) return {QString(), PourFailure::PageTooLarge};
     // The title pass, in one sweep: find every "::title::" from left to right.
     static const QString token = QStringLiteral("::title::");
     std::vector<qsizetype> found;
-    for (qsizetype at = page.indexOf(u':'); at >= 0 && at + token.size() <= page.size();) {
-        if (QStringView(page).mid(at, token.size()) == token) {
-            found.push_back(at);
-            at = page.indexOf(u':', at + token.size());
-        } else {
-            at = page.indexOf(u':', at + 1);
-        }
-    }
+    for (qsizetype at = page.indexOf(token); at >= 0; at = page.indexOf(token, at + token.size()))
+        found.push_back(at);
     const qsizetype size = page.size() + qsizetype(found.size()) * (title.size() - token.size());
-    if (size > maxChars) return std::nullopt;
+    if (size > limit) return {QString(), PourFailure::PageTooLarge};
     QString titled;
     if (found.empty()) {
         titled = page;
@@ -367,8 +658,13 @@ std::optional<QString> pourPage(const QString& page, const QString& title, const
         }
         titled.append(QStringView(page).mid(from));
     }
-    if (names.size() < 2) return titled;
-    return Pourer(titled, names, html, maxChars).run();
+    if (names.size() < 2) return {titled, PourFailure::None};
+    return Engine(names, html, limit, tuning).run(std::move(titled));
+}
+
+PourResult pourPage(const QString& page, const QString& title, const QStringList& names,
+                    const QStringList& html, qsizetype maxChars) {
+    return pourPageTuned(page, title, names, html, maxChars, PourTuning{});
 }
 
 } // namespace quillane
