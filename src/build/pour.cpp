@@ -9,23 +9,27 @@
 
 // How a page is poured.
 //
-// Every token a slot pass looks for begins with "::". Rewriting the whole page for every pass
-// would cost the page times the number of slots, so a pass that replaces only a few tokens
-// replaces them in place. The page is then held as text with jumps: each character has a
-// position in a store (the page as last written out in one piece, followed by a copy of the
-// section HTML for every replacement since), its successor is the next position unless a jump
-// says otherwise, and replaced characters are marked dead. Every "::" of the page is filed
-// under the first pass whose token starts there (a walk along a trie of the names finds it),
-// so a pass visits only its own occurrences; entries that went stale are recognised there, as
-// the token no longer matches. A replacement changes the text only from its own position on,
-// so a "::" must be filed again only when its walk read that far: those a few characters
-// before it are walked again at once, and those whose walk went farther left a note at every
-// "::" they read past.
+// Every token a pass looks for begins with "::" (the title pass's is "::title::"). Rewriting
+// the whole page for every pass would cost the page times the number of slots, so a pass that
+// replaces only a few tokens replaces them in place. The page is then held as text with jumps:
+// each character has a position in a store (the page as last written out in one piece,
+// followed by a copy of the section HTML for every replacement since), its successor is the
+// next position unless a jump says otherwise, and replaced characters are marked dead. Every
+// "::" of the page is filed under the first pass whose token starts there (a walk along a trie
+// of the names finds it), so a pass visits only its own occurrences; entries that went stale
+// are recognised there, as the token no longer matches. A replacement changes the text only
+// from its own position on, so a "::" must be filed again only when its walk read that far:
+// those a few characters before it are walked again at once, and those whose walk went
+// farther left a note at every "::" they read past.
 //
-// A pass that replaces many tokens rewrites the page in one sweep instead, as does the first
-// pass after the in-place bookkeeping has outgrown the page. A sweep files every "::" afresh;
-// passes with as many occurrences as a sweep takes are not filed at all but left to their own
-// sweep, which keeps memory a small multiple of the page. Before a pass changes anything the
+// A pass that replaces many tokens (one per 64 characters of the page or more) rewrites the
+// page in one sweep instead. Passes found to have that many occurrences when the page is filed
+// are not filed at all but left to their sweep. After a sweep the next pass's occurrences are
+// counted on the page directly, so passes that each multiply the placeholders of the next
+// sweep one after the other; the page is filed again only for a pass that does not sweep. Once
+// the bookkeeping of in-place replacements outgrows half the page, the page is written out in
+// one piece and the entries move with it. Memory thus stays a small multiple of the page, and
+// time follows the page and the text inserted into it. Before a pass changes anything the
 // size of its result is known, and a page that would grow past the limit is refused there.
 
 namespace quillane {
@@ -50,6 +54,21 @@ public:
     bool test(Pos i) const { return (m_words[i >> 6] >> (i & 63)) & 1; }
     void set(Pos i) { m_words[i >> 6] |= quint64(1) << (i & 63); }
     void reset(Pos i) { m_words[i >> 6] &= ~(quint64(1) << (i & 63)); }
+    // For each word, the last set bit before it (kNone if none).
+    std::vector<Pos> lastSetBefore() const {
+        std::vector<Pos> last(m_words.size(), kNone);
+        Pos seen = kNone;
+        for (size_t w = 0; w < m_words.size(); ++w) {
+            last[w] = seen;
+            if (m_words[w]) seen = Pos(w * 64 + 63 - size_t(std::countl_zero(m_words[w])));
+        }
+        return last;
+    }
+    // The last set bit at or before i, given lastSetBefore().
+    Pos lastSetAtOrBefore(Pos i, const std::vector<Pos>& before) const {
+        const quint64 word = m_words[i >> 6] & (~quint64(0) >> (63 - (i & 63)));
+        return word ? Pos((i & ~Pos(63)) + 63 - Pos(std::countl_zero(word))) : before[i >> 6];
+    }
     // The first set bit at or after i, or kNone.
     Pos findNext(Pos i) const {
         size_t w = i >> 6;
@@ -118,39 +137,80 @@ private:
 
 class Trie {
 public:
+    // Slot 0 is the title pass, whose name "title::" is the only one taken to hold no "::".
     explicit Trie(const QStringList& names) {
         m_slots.emplace_back();
-        for (int slot = 1; slot < names.size(); ++slot) {
+        for (int slot = 0; slot < names.size(); ++slot) {
             int node = 0;
             for (QChar c : names[slot])
                 node = childOrNew(node, c.unicode());
             m_slots[size_t(node)].push_back(slot); // slots come in increasing order
             m_maxLen = std::max(m_maxLen, names[slot].size());
-            if (names[slot].contains(QStringLiteral("::"))) m_doubleColon = true;
+            if (slot > 0 && names[slot].contains(QStringLiteral("::"))) m_doubleColon = true;
         }
+        // Each node's slots, one after the other.
+        m_slotStart.reserve(m_slots.size() + 1);
+        for (const auto& list : m_slots) {
+            m_slotStart.push_back(int(m_slotList.size()));
+            m_slotList.insert(m_slotList.end(), list.begin(), list.end());
+        }
+        m_slotStart.push_back(int(m_slotList.size()));
+        decltype(m_slots)().swap(m_slots);
     }
     int child(int node, char16_t c) const {
-        const auto it = m_children.find(key(node, c));
-        return it == m_children.end() ? -1 : it->second;
+        const quint64 k = key(node, c);
+        const size_t mask = m_keys.size() - 1;
+        for (size_t i = slotOf(k, mask);; i = (i + 1) & mask) {
+            if (m_keys[i] == k) return m_children[i];
+            if (m_keys[i] == kNoKey) return -1;
+        }
     }
     // The lowest slot above `after` whose name ends at this node.
     int firstSlotAfter(int node, int after) const {
-        const auto& v = m_slots[size_t(node)];
-        if (v.empty() || v.back() <= after) return kNoPass;
-        return *std::upper_bound(v.begin(), v.end(), after);
+        const int* begin = m_slotList.data() + m_slotStart[size_t(node)];
+        const int* end = m_slotList.data() + m_slotStart[size_t(node) + 1];
+        if (begin == end || end[-1] <= after) return kNoPass;
+        return *std::upper_bound(begin, end, after);
     }
     qsizetype maxLen() const { return m_maxLen; }
     bool hasDoubleColon() const { return m_doubleColon; }
 
 private:
+    static constexpr quint64 kNoKey = ~quint64(0);
     static quint64 key(int node, char16_t c) { return (quint64(node) << 16) | c; }
-    int childOrNew(int node, char16_t c) {
-        const auto [it, inserted] = m_children.try_emplace(key(node, c), int(m_slots.size()));
-        if (inserted) m_slots.emplace_back();
-        return it->second;
+    static size_t slotOf(quint64 k, size_t mask) {
+        return size_t((k * 0x9E3779B97F4A7C15ull) >> 29) & mask;
     }
-    std::unordered_map<quint64, int> m_children;
-    std::vector<std::vector<int>> m_slots;
+    int childOrNew(int node, char16_t c) {
+        const quint64 k = key(node, c);
+        const int found = child(node, c);
+        if (found >= 0) return found;
+        const int fresh = int(m_slots.size());
+        m_slots.emplace_back();
+        if ((m_slots.size() + 1) * 2 > m_keys.size()) {
+            std::vector<quint64> keys(m_keys.size() * 2, kNoKey);
+            std::vector<int> children(keys.size(), -1);
+            keys.swap(m_keys);
+            children.swap(m_children);
+            for (size_t i = 0; i < keys.size(); ++i) {
+                if (keys[i] != kNoKey) place(keys[i], children[i]);
+            }
+        }
+        place(k, fresh);
+        return fresh;
+    }
+    void place(quint64 k, int value) {
+        const size_t mask = m_keys.size() - 1;
+        size_t i = slotOf(k, mask);
+        while (m_keys[i] != kNoKey)
+            i = (i + 1) & mask;
+        m_keys[i] = k;
+        m_children[i] = value;
+    }
+    std::vector<quint64> m_keys = std::vector<quint64>(16, kNoKey);
+    std::vector<int> m_children = std::vector<int>(16, -1);
+    std::vector<std::vector<int>> m_slots; // while building
+    std::vector<int> m_slotStart, m_slotList;
     qsizetype m_maxLen = 0;
     bool m_doubleColon = false;
 };
@@ -169,6 +229,7 @@ bool hasBorder(const QString& token) {
 
 class Engine {
 public:
+    // Slot 0 of names and html is the title pass: "title::" and the title.
     Engine(const QStringList& names, const QStringList& html, qsizetype limit,
            const PourTuning& tuning)
         : m_html(html), m_trie(names), m_limit(limit), m_tuning(tuning),
@@ -177,7 +238,7 @@ public:
         for (const QString& name : names)
             m_tokens.push_back(QStringLiteral("::") + name);
         m_bordered.resize(size_t(m_slotCount));
-        for (int slot = 1; slot < m_slotCount; ++slot)
+        for (int slot = 0; slot < m_slotCount; ++slot)
             m_bordered[size_t(slot)] = hasBorder(m_tokens[size_t(slot)]);
         m_colonPairs.resize(size_t(m_slotCount));
         m_buckets.resize(size_t(m_slotCount));
@@ -195,9 +256,10 @@ public:
     }
 
     PourResult run(QString page) {
-        reset(std::move(page), 0);
+        reset(std::move(page));
+        file(-1);
         m_firstCountKnown = true;
-        for (int pass = 1; pass < m_slotCount; ++pass) {
+        for (int pass = 0; pass < m_slotCount; ++pass) {
             if (!runPass(pass)) return {QString(), m_failure};
         }
         return {flatten(), PourFailure::None};
@@ -217,6 +279,11 @@ private:
     Pos next(Pos x) const { return m_jumpNext.test(x) ? m_nextMap.get(x) : x + 1; }
     Pos prev(Pos x) const { return m_jumpPrev.test(x) ? m_prevMap.get(x) : x - 1; }
     Pos before(Pos x) const { return x == kTail ? m_last : prev(x); }
+    // next(), quicker while the page is the base alone.
+    Pos step(Pos x) const {
+        if (m_flat) return x + 1 < m_baseSize ? x + 1 : kTail;
+        return next(x);
+    }
 
     void link(Pos u, Pos v) {
         if (u == kHead) {
@@ -247,21 +314,80 @@ private:
     // The page in one piece.
     QString flatten() const {
         if (m_flat) return m_base;
-        QString out;
-        out.reserve(m_size);
+        QString out(m_size, Qt::Uninitialized);
+        char16_t* to = reinterpret_cast<char16_t*>(out.data());
+        const char16_t* copies = reinterpret_cast<const char16_t*>(m_copies.constData());
         for (Pos x = m_first; x != kTail;) {
             const Pos end = m_jumpNext.findNext(x); // every run ends at a jump
-            const qsizetype len = qsizetype(end - x) + 1;
-            if (x < m_baseSize)
-                out.append(QStringView(m_base).mid(x, len));
-            else
-                out.append(QStringView(m_copies).mid(x - m_baseSize, len));
+            const char16_t* from = x < m_baseSize ? m_baseData + x : copies + (x - m_baseSize);
+            to = std::copy_n(from, end - x + 1, to);
             x = m_nextMap.get(end);
         }
         return out;
     }
 
+    // Writes the page out in one piece and carries the filing over: the text does not change,
+    // so every entry keeps its pass and only moves to its new position.
+    void rebase(int after) {
+        m_seen.release();
+        m_jumpPrev.release();
+        m_prevMap.release();
+        // Write the page out, marking where each run starts in the store and in the page.
+        QString page(m_size, Qt::Uninitialized);
+        char16_t* const out = reinterpret_cast<char16_t*>(page.data());
+        char16_t* to = out;
+        const char16_t* copies = reinterpret_cast<const char16_t*>(m_copies.constData());
+        Bits runStart;
+        runStart.assign(m_baseSize + size_t(m_copies.size()));
+        PosMap runAt;
+        runAt.clear();
+        for (Pos x = m_first; x != kTail;) {
+            const Pos end = m_jumpNext.findNext(x);
+            runStart.set(x);
+            runAt.put(x, Pos(to - out));
+            const char16_t* from = x < m_baseSize ? m_baseData + x : copies + (x - m_baseSize);
+            to = std::copy_n(from, end - x + 1, to);
+            x = m_nextMap.get(end);
+        }
+        // A living position lies in the run that starts last at or before it.
+        const std::vector<Pos> lastBefore = runStart.lastSetBefore();
+        auto moved = [&](Pos y) {
+            const Pos run = runStart.lastSetAtOrBefore(y, lastBefore);
+            return runAt.get(run) + (y - run);
+        };
+        std::vector<std::vector<Pos>> buckets(static_cast<size_t>(m_slotCount));
+        for (int pass = after + 1; pass < m_slotCount; ++pass) {
+            std::vector<Pos>& bucket = m_buckets[size_t(pass)];
+            bucket.erase(
+                std::remove_if(bucket.begin(), bucket.end(), [&](Pos y) { return m_dead.test(y); }),
+                bucket.end());
+            for (Pos& y : bucket)
+                y = moved(y);
+            buckets[size_t(pass)].swap(bucket);
+        }
+        // Far walkers are walked again, for notes at their new positions.
+        std::vector<Pos> walkers;
+        for (const auto& [y, generation] : m_generation) {
+            if (!m_dead.test(y)) walkers.push_back(moved(y));
+        }
+        reset(std::move(page));
+        m_buckets.swap(buckets);
+        m_filed = true;
+        m_debt = 0;
+        for (Pos y : walkers)
+            evaluate(y, after, kNone);
+    }
+
+    // What filing built: rebuilt by the next one.
+    void dropFiling() {
+        for (auto& bucket : m_buckets)
+            std::vector<Pos>().swap(bucket);
+        decltype(m_notes)().swap(m_notes);
+        decltype(m_generation)().swap(m_generation);
+    }
+
     void release() {
+        dropFiling();
         m_base = QString();
         m_baseData = nullptr;
         m_baseSize = 0;
@@ -272,14 +398,10 @@ private:
         m_seen.release();
         m_nextMap.release();
         m_prevMap.release();
-        for (auto& bucket : m_buckets)
-            std::vector<Pos>().swap(bucket);
-        decltype(m_notes)().swap(m_notes);
-        decltype(m_generation)().swap(m_generation);
     }
 
-    // Makes `page` the whole store and files every "::" in it for the passes after `after`.
-    void reset(QString page, int after) {
+    // Makes `page` the whole store, not filed yet.
+    void reset(QString page) {
         release();
         m_base = std::move(page);
         m_baseData = reinterpret_cast<const char16_t*>(m_base.constData());
@@ -298,43 +420,25 @@ private:
             link(kHead, 0);
             link(m_baseSize - 1, kTail);
         }
+        m_filed = false;
+    }
+
+    // Files every "::" of the page, which is the base, for the passes after `after`.
+    void file(int after) {
         fileAll(after);
+        m_filed = true;
         m_debt = 0;
     }
 
     template <typename F> void forEachPair(F&& f) const {
-        const QStringView text(m_base);
-        for (qsizetype i = text.indexOf(u':'); i >= 0 && i + 1 < text.size();
-             i = text.indexOf(u':', i + 1)) {
-            if (text[i + 1] == u':') f(Pos(i));
+        for (Pos i = 0; i + 1 < m_baseSize; ++i) {
+            if (m_baseData[i] == u':' && m_baseData[i + 1] == u':') f(i);
         }
     }
 
     void fileAll(int after) {
         std::fill(m_sweepPass.begin(), m_sweepPass.end(), false);
         const bool counting = !m_firstCountKnown;
-        qint64 pairs = 0;
-        forEachPair([&](Pos) { ++pairs; });
-        if (m_tuning.denseFactor > 0 && pairs * m_tuning.denseFactor >= qint64(m_size)) {
-            // Some pass may have as many occurrences as a sweep takes: count them first, and
-            // leave such passes to their sweep instead of filing every occurrence.
-            std::vector<qsizetype> counts(size_t(m_slotCount), 0);
-            forEachPair([&](Pos y) {
-                const int pass = walk(y, after, kNone).pass;
-                if (pass != kNoPass) ++counts[size_t(pass)];
-            });
-            bool filing = false;
-            for (int pass = after + 1; pass < m_slotCount; ++pass) {
-                const qsizetype c = counts[size_t(pass)];
-                m_sweepPass[size_t(pass)] = qint64(c) * m_tuning.denseFactor >= qint64(m_size);
-                filing = filing || (c > 0 && !m_sweepPass[size_t(pass)]);
-            }
-            if (counting) m_firstCount = counts;
-            // With nothing to file, every pass that changes the page is a sweep, which files
-            // afresh: no note could ever be read.
-            if (filing) forEachPair([&](Pos y) { evaluate(y, after, kNone); });
-            return;
-        }
         forEachPair([&](Pos y) { evaluate(y, after, kNone, counting); });
     }
 
@@ -350,13 +454,13 @@ private:
     Walk walk(Pos y, int after, Pos watch) {
         Walk w;
         m_far.clear();
-        const Pos y1 = next(y);
+        const Pos y1 = step(y);
         w.reached = watch == kNone || y1 == watch;
         w.pass = m_trie.firstSlotAfter(0, after);
         int node = 0;
         Pos last = y1; // the last position read, and how far it is from y
         qsizetype lastDist = 1;
-        for (Pos cur = next(y1);; cur = next(cur)) {
+        for (Pos cur = step(y1);; cur = step(cur)) {
             if (cur == watch) w.reached = true;
             const bool colon = cur != kTail && at(cur) == u':';
             if (m_noting && colon && lastDist > m_reach && at(last) == u':') m_far.push_back(last);
@@ -365,7 +469,7 @@ private:
             if (node < 0) {
                 // The character that ends the walk was read too.
                 if (m_noting && colon && lastDist + 1 > m_reach) {
-                    const Pos after1 = next(cur);
+                    const Pos after1 = step(cur);
                     if (after1 != kTail && at(after1) == u':') m_far.push_back(cur);
                 }
                 break;
@@ -379,7 +483,7 @@ private:
 
     bool isPair(Pos y) const {
         if (m_dead.test(y) || at(y) != u':') return false;
-        const Pos y1 = next(y);
+        const Pos y1 = step(y);
         return y1 != kTail && at(y1) == u':';
     }
 
@@ -393,8 +497,14 @@ private:
         if (w.pass != kNoPass) {
             if (counting) ++m_firstCount[size_t(w.pass)];
             if (!m_sweepPass[size_t(w.pass)]) {
-                m_buckets[size_t(w.pass)].push_back(y);
-                ++m_debt;
+                auto& bucket = m_buckets[size_t(w.pass)];
+                bucket.push_back(y);
+                m_debt += 2;
+                // As many occurrences as a sweep takes: leave the pass to its sweep.
+                if (dense(qsizetype(bucket.size()))) {
+                    m_sweepPass[size_t(w.pass)] = true;
+                    std::vector<Pos>().swap(bucket);
+                }
             }
         }
         if (m_noting) note(y);
@@ -407,7 +517,7 @@ private:
         if (it == m_generation.end()) it = m_generation.emplace(y, 0).first;
         for (Pos z : m_far)
             m_notes.emplace(z, Note{y, it->second});
-        m_debt += 16 * qint64(m_far.size());
+        m_debt += 32 * qint64(m_far.size());
     }
 
     const std::vector<qsizetype>& colonPairs(int slot) {
@@ -426,7 +536,16 @@ private:
     // --- Passes -----------------------------------------------------------------------------
 
     bool runPass(int pass) {
-        if (m_debt > qint64(m_size) + m_tuning.rebaseSlack) reset(flatten(), pass - 1);
+        if (!m_filed) {
+            // Just after a sweep the page is in one piece: count this pass's occurrences
+            // directly, and file the page only when the pass is not one for a sweep too (as
+            // it is where every pass multiplies the placeholders of the next).
+            const qsizetype count = countMatches(m_base, m_tokens[size_t(pass)]);
+            if (count > 0 && dense(count)) return sweep(pass, count);
+            file(pass - 1);
+        } else if (m_debt > qint64(m_size) / 2 + m_tuning.rebaseSlack) {
+            rebase(pass - 1);
+        }
         if (m_sweepPass[size_t(pass)]) return sweep(pass);
         std::vector<Pos> bucket;
         bucket.swap(m_buckets[size_t(pass)]);
@@ -447,12 +566,9 @@ private:
         if (m_found.empty()) return true;
 
         const qsizetype count = qsizetype(m_found.size());
-        if (m_tuning.denseFactor > 0 && qint64(count) * m_tuning.denseFactor >= qint64(m_size))
-            return sweep(pass);
+        if (dense(count)) return sweep(pass, count);
         if (!accept(pass, count)) return false;
-        const std::vector<Pos> found = std::move(m_found);
-        m_found = {};
-        for (Pos g : found)
+        for (Pos g : m_found)
             replace(g, pass);
         return true;
     }
@@ -542,7 +658,7 @@ private:
         }
         m_flat = false;
         m_size += html.size() - length;
-        m_debt += length + html.size() + 32;
+        m_debt += length + html.size() + 48;
 
         if (!html.isEmpty()) {
             for (qsizetype offset : colonPairs(pass))
@@ -568,33 +684,66 @@ private:
         }
     }
 
-    // The literal pass over the page in one piece; then every "::" is filed afresh.
-    bool sweep(int pass) {
+    // Whether a pass with this many occurrences is done by a sweep.
+    bool dense(qsizetype count) const {
+        return m_tuning.denseFactor > 0 && qint64(count) * m_tuning.denseFactor >= qint64(m_size);
+    }
+
+    // Calls f(at) for every occurrence of token in text, from the left, not overlapping.
+    template <typename F>
+    static void forEachMatch(const QString& text, const QString& token, F&& f) {
+        const auto* in = reinterpret_cast<const char16_t*>(text.constData());
+        const auto* find = reinterpret_cast<const char16_t*>(token.constData());
+        const size_t length = size_t(token.size());
+        const size_t size = size_t(text.size());
+        for (size_t at = 0; at + length <= size;) {
+            size_t k = 0;
+            while (k < length && in[at + k] == find[k])
+                ++k;
+            if (k == length) {
+                f(at);
+                at += length;
+            } else {
+                ++at;
+            }
+        }
+    }
+    static qsizetype countMatches(const QString& text, const QString& token) {
+        qsizetype count = 0;
+        forEachMatch(text, token, [&](size_t) { ++count; });
+        return count;
+    }
+
+    // The literal pass over the page in one piece. `count`: its occurrences, if known.
+    bool sweep(int pass, qsizetype count = -1) {
+        dropFiling();
         QString page = flatten();
         const QString& token = m_tokens[size_t(pass)];
         const QString& html = m_html[pass];
-        qsizetype count = 0;
-        for (qsizetype at = page.indexOf(token); at >= 0;
-             at = page.indexOf(token, at + token.size()))
-            ++count;
-        if (count == 0) return true;
+        if (count < 0) count = countMatches(page, token);
+        if (count == 0) {
+            reset(std::move(page));
+            return true;
+        }
         if (!accept(pass, count)) return false;
         release();
-        QString out;
-        out.reserve(page.size() + count * (html.size() - token.size()));
-        qsizetype from = 0;
-        for (qsizetype at = page.indexOf(token); at >= 0;
-             at = page.indexOf(token, at + token.size())) {
-            out.append(QStringView(page).mid(from, at - from)).append(html);
-            from = at + token.size();
-        }
-        out.append(QStringView(page).mid(from));
+        QString out(page.size() + count * (html.size() - token.size()), Qt::Uninitialized);
+        auto* to = reinterpret_cast<char16_t*>(out.data());
+        const auto* text = reinterpret_cast<const char16_t*>(page.constData());
+        const auto* with = reinterpret_cast<const char16_t*>(html.constData());
+        size_t from = 0;
+        forEachMatch(page, token, [&](size_t at) {
+            to = std::copy(text + from, text + at, to);
+            to = std::copy_n(with, html.size(), to);
+            from = at + size_t(token.size());
+        });
+        std::copy(text + from, text + page.size(), to);
         page = QString();
-        reset(std::move(out), pass);
+        reset(std::move(out));
         return true;
     }
 
-    const QStringList& m_html;
+    const QStringList m_html;
     Trie m_trie;
     const qsizetype m_limit;
     const PourTuning m_tuning;
@@ -610,7 +759,8 @@ private:
     const char16_t* m_baseData = nullptr;
     Pos m_baseSize = 0;
     QString m_copies;
-    bool m_flat = true; // the page is the base, unchanged
+    bool m_flat = true;   // the page is the base, unchanged
+    bool m_filed = false; // every "::" of the page is filed
     qsizetype m_size = 0;
     Pos m_first = kTail;
     Pos m_last = kHead;
@@ -623,6 +773,8 @@ private:
     std::unordered_map<Pos, quint32> m_generation;
     std::vector<Pos> m_far;
     std::vector<Pos> m_found;
+    // The bookkeeping of in-place replacements since the page was filed, in characters (two
+    // bytes): the copies, about 48 a replacement for its jumps, 2 an entry, 32 a note.
     qint64 m_debt = 0;
 
     // How many "::" of the default HTML each pass took first, and how much the page grew by
@@ -639,27 +791,14 @@ PourResult pourPageTuned(const QString& page, const QString& title, const QStrin
                          const QStringList& html, qsizetype maxChars, const PourTuning& tuning) {
     const qsizetype limit = std::clamp<qsizetype>(maxChars, 0, kLargestLimit);
     if (page.size() > limit) return {QString(), PourFailure::PageTooLarge};
-    // The title pass, in one sweep: find every "::title::" from left to right.
-    static const QString token = QStringLiteral("::title::");
-    std::vector<qsizetype> found;
-    for (qsizetype at = page.indexOf(token); at >= 0; at = page.indexOf(token, at + token.size()))
-        found.push_back(at);
-    const qsizetype size = page.size() + qsizetype(found.size()) * (title.size() - token.size());
-    if (size > limit) return {QString(), PourFailure::PageTooLarge};
-    QString titled;
-    if (found.empty()) {
-        titled = page;
-    } else {
-        titled.reserve(size);
-        qsizetype from = 0;
-        for (qsizetype at : found) {
-            titled.append(QStringView(page).mid(from, at - from)).append(title);
-            from = at + token.size();
-        }
-        titled.append(QStringView(page).mid(from));
-    }
-    if (names.size() < 2) return {titled, PourFailure::None};
-    return Engine(names, html, limit, tuning).run(std::move(titled));
+    // The title pass goes first, as slot 0: "::" + "title::".
+    QStringList passNames = names.isEmpty() ? QStringList{QString()} : names;
+    QStringList passHtml = html;
+    while (passHtml.size() < passNames.size())
+        passHtml << QString();
+    passNames[0] = QStringLiteral("title::");
+    passHtml[0] = title;
+    return Engine(passNames, passHtml, limit, tuning).run(page);
 }
 
 PourResult pourPage(const QString& page, const QString& title, const QStringList& names,

@@ -46,8 +46,8 @@ struct PourTuning {
     // After a replacement, every "::" up to this many characters before it is looked at again;
     // farther ones whose look at the text reached into it left a note there instead.
     int nearReach = 32;
-    // The bookkeeping of in-place replacements is swept away once it exceeds the page's size
-    // plus this many characters.
+    // The bookkeeping of in-place replacements is swept away once it exceeds half the page's
+    // size plus this many characters.
     qint64 rebaseSlack = 4096;
 };
 PourResult pourPageTuned(const QString& page, const QString& title, const QStringList& names,
