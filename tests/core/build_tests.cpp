@@ -295,6 +295,41 @@ TEST_F(BuildFixture, PagesAreWrittenInTheCharsetTheyDeclare) {
     EXPECT_EQ(readBytes(dir.filePath("p.htm")), QByteArray("<p>&#937;mega caf\xE9</p>\r\n\r\n"));
 }
 
+TEST_F(BuildFixture, APageTooLargeIsRefusedSayingWhy) {
+    const QString page = put("page.htm", "old page");
+    struct Case {
+        QString templatePage;
+        QStringList names, html;
+        QString why;
+    };
+    const QString to = QStringLiteral("ERROR: The page would be larger than 67108864 characters");
+    const Case cases[] = {
+        // 1100 placeholders of a section of 64 Ki characters.
+        {QString("::b").repeated(1100), {"", "b", ""}, {"", QString(64 * 1024, u'x'), ""}, ""},
+        // Sections that insert the next one a thousand times each.
+        {"::a",
+         {"", "a", "b", "c", ""},
+         {"", QString("::b").repeated(1000), QString("::c").repeated(1000),
+          QString("::d").repeated(1000), ""},
+         " (its sections insert each other over and over)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.why.toStdString());
+        const QString tpl = put("t.qtf", "#QT1#\r\nn\r\n#DEFAULTHTML#\r\n" +
+                                             c.templatePage.toUtf8() + "\r\n#ENDDEFAULTHTML#\r\n");
+        f.s.ws.SectionNames = c.names;
+        f.s.ws.SectionHtml = c.html;
+        f.s.ws.SectionEditable.assign(size_t(c.names.size()), 0);
+        f.prompter.shown.clear();
+        EXPECT_FALSE(BuildPage(f.s, page, tpl));
+        ASSERT_EQ(f.prompter.shown.size(), 1u);
+        EXPECT_EQ(f.prompter.last().text, to + c.why + ", cannot build!");
+        EXPECT_EQ(f.prompter.last().title, "Quillane BuildEngine");
+        EXPECT_EQ(f.prompter.last().icon, MsgIcon::Exclamation);
+        EXPECT_EQ(readBytes(page), "old page");
+    }
+}
+
 TEST_F(BuildFixture, FailuresAreToldAndLeaveTheOldPage) {
     const QString page = put("page.htm", "old page");
     const QString good = put("good.qtf", kPlainPage);
@@ -336,41 +371,6 @@ TEST_F(BuildFixture, FailuresAreToldAndLeaveTheOldPage) {
     EXPECT_EQ(QDir(dir.path()).entryList(QStringList{"*.tmp"}, QDir::Files | QDir::Hidden),
               QStringList{})
         << "no temporary file is left behind";
-}
-
-TEST_F(BuildFixture, APageTooLargeIsRefusedSayingWhy) {
-    const QString page = put("page.htm", "old page");
-    struct Case {
-        QString templatePage;
-        QStringList names, html;
-        QString why;
-    };
-    const QString to = QStringLiteral("ERROR: The page would be larger than 67108864 characters");
-    const Case cases[] = {
-        // 1100 placeholders of a section of 64 Ki characters.
-        {QString("::b").repeated(1100), {"", "b", ""}, {"", QString(64 * 1024, u'x'), ""}, ""},
-        // Sections that insert the next one a thousand times each.
-        {"::a",
-         {"", "a", "b", "c", ""},
-         {"", QString("::b").repeated(1000), QString("::c").repeated(1000),
-          QString("::d").repeated(1000), ""},
-         " (its sections insert each other over and over)"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.why.toStdString());
-        const QString tpl = put("t.qtf", "#QT1#\r\nn\r\n#DEFAULTHTML#\r\n" +
-                                             c.templatePage.toUtf8() + "\r\n#ENDDEFAULTHTML#\r\n");
-        f.s.ws.SectionNames = c.names;
-        f.s.ws.SectionHtml = c.html;
-        f.s.ws.SectionEditable.assign(size_t(c.names.size()), 0);
-        f.prompter.shown.clear();
-        EXPECT_FALSE(BuildPage(f.s, page, tpl));
-        ASSERT_EQ(f.prompter.shown.size(), 1u);
-        EXPECT_EQ(f.prompter.last().text, to + c.why + ", cannot build!");
-        EXPECT_EQ(f.prompter.last().title, "Quillane BuildEngine");
-        EXPECT_EQ(f.prompter.last().icon, MsgIcon::Exclamation);
-        EXPECT_EQ(readBytes(page), "old page");
-    }
 }
 
 // --- Batch -----------------------------------------------------------------------------------
