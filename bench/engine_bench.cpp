@@ -96,6 +96,20 @@ Input plainPage(qsizetype chars) {
     return in;
 }
 
+// A page of `chars` characters made of placeholders of 1000 sections, each replaced by HTML
+// of its own length: every pass replaces its few thousand in place.
+Input placeholdersOnly(qsizetype chars) {
+    Input in;
+    for (int s = 0; s < 1000; ++s)
+        in.add(QStringLiteral("s%1").arg(s, 4, 10, QChar(u'0')),
+               QStringLiteral("[%1]").arg(s, 5, 10, QChar(u'0')));
+    in.close();
+    in.page.reserve(chars);
+    for (int i = 0; in.page.size() + 9 <= chars; ++i)
+        in.page += QStringLiteral("::s%1::").arg(i % 1000, 4, 10, QChar(u'0'));
+    return in;
+}
+
 struct Case {
     const char* label;
     Input (*make)();
@@ -110,6 +124,9 @@ const Case kCases[] = {
     {"::a x1000, a = ::a x20000 (built)", [] { return colonA(1000, 20000); }},
     {"plain page of 63 Mi characters", [] { return plainPage(qsizetype(63) << 20); }},
     {"plain page of 64 Mi + 1 characters", [] { return plainPage((qsizetype(64) << 20) + 1); }},
+    {"1000 sections, 16 Mi characters of placeholders",
+     [] { return placeholdersOnly(qsizetype(16) << 20); }},
+    {"plain page of 300 M characters", [] { return plainPage(300'000'000); }},
 };
 
 double peakRssMiB() {
