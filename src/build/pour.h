@@ -6,9 +6,10 @@
 namespace quillane {
 
 // The largest page a build makes, checked at every pass: 64 Mi characters, 128 MiB as UTF-16.
-// Real pages are far smaller. Pouring a page of this size takes at most about four times that
-// (the page before and after a pass and the engine's bookkeeping); a page that would grow past
-// it is refused before the pass that would make it.
+// Real pages are far smaller. Pouring a page of this size takes at most about three and a half
+// times that, under 500 MiB besides the page handed in (the page before and after a pass, and
+// the engine's bookkeeping); a page that would grow past it is refused before the pass that
+// would make it, so a refusal costs no more.
 inline constexpr qsizetype kMaxPageChars = qsizetype(64) * 1024 * 1024;
 
 enum class PourFailure {
