@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <climits>
+#include <cstring>
 #include <optional>
 #include <unordered_map>
 #include <vector>
@@ -215,9 +216,26 @@ private:
     bool m_doubleColon = false;
 };
 
+// The first ':' in text[from, size), or size. Four characters at a time: a lane that holds
+// ':' is zero after the exclusive or, and the lowest lane flagged is always a true zero.
+size_t nextColon(const char16_t* text, size_t from, size_t size) {
+    constexpr quint64 kColons = 0x003A003A003A003Aull, kOnes = 0x0001000100010001ull,
+                      kHigh = 0x8000800080008000ull;
+    for (; from + 4 <= size; from += 4) {
+        quint64 word;
+        std::memcpy(&word, text + from, sizeof word);
+        const quint64 x = word ^ kColons;
+        const quint64 zero = (x - kOnes) & ~x & kHigh;
+        if (zero) return from + size_t(std::countr_zero(zero)) / 16;
+    }
+    while (from < size && text[from] != u':')
+        ++from;
+    return from;
+}
+
 // Whether a token can overlap itself: a proper prefix that is also a suffix.
-bool hasBorder(const QString& token) {
-    std::vector<qsizetype> border(size_t(token.size()), 0);
+bool hasBorder(const QString& token, std::vector<qsizetype>& border) {
+    border.assign(size_t(token.size()), 0);
     for (qsizetype i = 1, k = 0; i < token.size(); ++i) {
         while (k > 0 && token[i] != token[k])
             k = border[size_t(k - 1)];
@@ -238,8 +256,9 @@ public:
         for (const QString& name : names)
             m_tokens.push_back(QStringLiteral("::") + name);
         m_bordered.resize(size_t(m_slotCount));
+        std::vector<qsizetype> border;
         for (int slot = 0; slot < m_slotCount; ++slot)
-            m_bordered[size_t(slot)] = hasBorder(m_tokens[size_t(slot)]);
+            m_bordered[size_t(slot)] = hasBorder(m_tokens[size_t(slot)], border);
         m_colonPairs.resize(size_t(m_slotCount));
         m_buckets.resize(size_t(m_slotCount));
         m_sweepPass.assign(size_t(m_slotCount), false);
@@ -431,8 +450,9 @@ private:
     }
 
     template <typename F> void forEachPair(F&& f) const {
-        for (Pos i = 0; i + 1 < m_baseSize; ++i) {
-            if (m_baseData[i] == u':' && m_baseData[i + 1] == u':') f(i);
+        for (size_t i = nextColon(m_baseData, 0, m_baseSize); i + 1 < m_baseSize;
+             i = nextColon(m_baseData, i + 1, m_baseSize)) {
+            if (m_baseData[i + 1] == u':') f(Pos(i));
         }
     }
 
@@ -696,15 +716,16 @@ private:
         const auto* find = reinterpret_cast<const char16_t*>(token.constData());
         const size_t length = size_t(token.size());
         const size_t size = size_t(text.size());
-        for (size_t at = 0; at + length <= size;) {
+        // Every token starts with ':'.
+        for (size_t at = nextColon(in, 0, size); at + length <= size;) {
             size_t k = 0;
             while (k < length && in[at + k] == find[k])
                 ++k;
             if (k == length) {
                 f(at);
-                at += length;
+                at = nextColon(in, at + length, size);
             } else {
-                ++at;
+                at = nextColon(in, at + 1, size);
             }
         }
     }

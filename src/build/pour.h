@@ -49,7 +49,7 @@ struct PourTuning {
     int nearReach = 32;
     // The bookkeeping of in-place replacements is swept away once it exceeds half the page's
     // size plus this many characters.
-    qint64 rebaseSlack = 4096;
+    qint64 rebaseSlack = qint64(1) << 20;
 };
 PourResult pourPageTuned(const QString& page, const QString& title, const QStringList& names,
                          const QStringList& html, qsizetype maxChars, const PourTuning& tuning);
