@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the fuzz targets with clang and runs each for a bounded time.
+# Builds the fuzz targets with clang and runs each for a bounded time, within 2 GiB of memory.
 #   fuzz/run.sh [seconds per target, default 60]
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -15,7 +15,8 @@ for target in template_reader document_reader build_engine; do
     cp -n "$here"/fuzz/seeds/"$target"/* "$corpus"/ 2>/dev/null || true
     echo "== $target: ${seconds}s"
     if ! "$build/fuzz/fuzz_$target" -max_total_time="$seconds" -max_len=65536 -timeout=10 \
-        -artifact_prefix="$here/fuzz/crash-$target-" "$corpus" 2>"$here/fuzz/$target.log"; then
+        -rss_limit_mb=2048 -artifact_prefix="$here/fuzz/crash-$target-" "$corpus" \
+        2>"$here/fuzz/$target.log"; then
         status=1
         echo "   FAILED: see fuzz/$target.log"
     fi

@@ -29,16 +29,18 @@ std::optional<Message> templateProblem(const TemplateRead& t, const QString& pat
 }
 
 PageBytes pour(const TemplateRead& templ, const QString& title, const SectionTable& table) {
-    std::optional<QString> poured =
-        pourPage(templ.value.page(), title, table.SectionNames, table.SectionHtml);
-    if (!poured)
+    PourResult poured = pourPage(templ.value.page(), title, table.SectionNames, table.SectionHtml);
+    if (poured.failure != PourFailure::None) {
+        const QString why = poured.failure == PourFailure::SectionsInsertEachOther
+                                ? QStringLiteral(" (its sections insert each other over and over)")
+                                : QString();
         return {{},
-                engineMessage(QStringLiteral("ERROR: The page would grow beyond %1 characters (its "
-                                             "sections insert each other over and over), cannot "
-                                             "build!")
-                                  .arg(kMaxPageChars))};
-    poured->append(kCrLf);
-    return {encodePage(*poured), std::nullopt};
+                engineMessage(QStringLiteral("ERROR: The page would be larger than ") +
+                              QString::number(kMaxPageChars) + QStringLiteral(" characters") +
+                              why + QStringLiteral(", cannot build!"))};
+    }
+    poured.page.append(kCrLf);
+    return {encodePage(poured.page), std::nullopt};
 }
 
 } // namespace

@@ -2,20 +2,56 @@
 
 #include <QString>
 #include <QStringList>
-#include <optional>
 
 namespace quillane {
+
+// The largest page a build makes, checked at every pass: 64 Mi characters, 128 MiB as UTF-16.
+// Real pages are far smaller. Pouring a page of this size takes at most about three and a half
+// times that, under 500 MiB besides the page handed in (the page before and after a pass, and
+// the engine's bookkeeping); a page that would grow past it is refused before the pass that
+// would make it, so a refusal costs no more.
+inline constexpr qsizetype kMaxPageChars = qsizetype(64) * 1024 * 1024;
+
+enum class PourFailure {
+    None,
+    // Some pass would make the page larger than the limit.
+    PageTooLarge,
+    // The same, and it grew that large because section HTML brought in placeholders that later
+    // passes replaced again, over and over.
+    SectionsInsertEachOther,
+};
+
+struct PourResult {
+    QString page; // empty when the pouring failed
+    PourFailure failure = PourFailure::None;
+};
 
 // Pours a page: every "::title::" becomes the title, then for each slot 1..N in order every
 // "::" + name becomes that slot's HTML. Each replacement runs left to right over the current
 // page, takes non-overlapping occurrences and does not look again at what it has just
 // inserted; later ones do. names and html are indexed by slot (index 0 unused).
 //
-// The cost grows with the page and what is inserted, not with the page times the slots.
-// Sections that insert each other can make a page grow without bound: past maxChars the
-// pouring stops and there is no page.
-inline constexpr qsizetype kMaxPageChars = qsizetype(256) * 1024 * 1024;
-std::optional<QString> pourPage(const QString& page, const QString& title, const QStringList& names,
-                                const QStringList& html, qsizetype maxChars = kMaxPageChars);
+// Time and memory grow with the page and the text inserted into it, not with the page times
+// the number of slots. A page (the default HTML as given, or after any pass) larger than
+// maxChars is refused.
+PourResult pourPage(const QString& page, const QString& title, const QStringList& names,
+                    const QStringList& html, qsizetype maxChars = kMaxPageChars);
+
+// How the engine chooses between its ways of running a pass; pourPage uses the defaults, and
+// tests push each way to its extreme. The result never depends on them.
+struct PourTuning {
+    // A pass that replaces at least one placeholder per `denseFactor` characters of the page
+    // rewrites the whole page in one sweep; a pass with fewer replaces them in place. 0: never
+    // sweep; a huge factor: always sweep.
+    qint64 denseFactor = 64;
+    // After a replacement, every "::" up to this many characters before it is looked at again;
+    // farther ones whose look at the text reached into it left a note there instead.
+    int nearReach = 32;
+    // The bookkeeping of in-place replacements is swept away once it exceeds half the page's
+    // size plus this many characters.
+    qint64 rebaseSlack = qint64(1) << 20;
+};
+PourResult pourPageTuned(const QString& page, const QString& title, const QStringList& names,
+                         const QStringList& html, qsizetype maxChars, const PourTuning& tuning);
 
 } // namespace quillane
