@@ -3,7 +3,9 @@
 #include "build/batch_build.h"
 #include "build/document_load.h"
 #include "build/page_build.h"
+#include "build/template_check.h"
 
+#include <QSet>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -86,9 +88,11 @@ private:
 // One document on its own, without any window: read it with its template, pour, write.
 struct DocumentBuild {
     DocumentOutcome outcome = DocumentOutcome::NotRead;
-    std::vector<Message> messages; // in the order they arose
-    QString output;                // the page it names
-    QString notAPage;              // why its output was not written (see nonPageReason)
+    std::vector<Message> messages;             // in the order they arose
+    QString output;                            // the page it names
+    QString notAPage;                          // why its output was not written (see nonPageReason)
+    std::shared_ptr<const TemplateRead> templ; // its template, when the document names one
+    QString templatePath;
 };
 
 DocumentBuild buildDocument(const QString& path, const QString& folder, TemplateCache& templates,
@@ -96,6 +100,8 @@ DocumentBuild buildDocument(const QString& path, const QString& folder, Template
     DocumentBuild b;
     const LoadedDocument d = loadDocument(path, templates);
     b.messages = d.messages;
+    b.templ = d.templ;
+    b.templatePath = d.document.templatePath;
     if (d.result != LoadedDocument::Result::Loaded) {
         b.outcome = d.result == LoadedDocument::Result::StoppedEarly
                         ? DocumentOutcome::ReadStoppedEarly
@@ -208,8 +214,16 @@ int runHeadlessBatch(const QString& folder, std::FILE* out, std::FILE* err,
     }
     TemplateCache templates;
     Console console(outStream, errStream, folder);
+    QSet<QString> checkedTemplates;
     const BatchSummary summary = runBatch(folder, documents, console, [&](const QString& path) {
         const DocumentBuild b = buildDocument(path, folder, templates, options.allowOtherFiles);
+        // Each template met is checked once; what it finds is a warning, and the build goes on.
+        if (b.templ && b.templ->defaultHtmlRead && !b.templ->failure &&
+            !checkedTemplates.contains(b.templatePath)) {
+            checkedTemplates.insert(b.templatePath);
+            for (const QString& line : templateWarnings(b.templ->value, b.templatePath))
+                errStream.line(escapeControls(line));
+        }
         console.tell(path, b);
         return b.outcome;
     });

@@ -6,6 +6,7 @@
 #include "build/headless_build.h"
 #include "build/page_build.h"
 #include "build/pour.h"
+#include "build/template_check.h"
 #include "formats/text_codec.h"
 #include "support/files.h"
 
@@ -300,10 +301,10 @@ TEST_F(BuildFixture, PoursThePageInTheCharsetItDeclaresOrSaysWhyThereIsNone) {
               tooLarge + " (its sections insert each other over and over), cannot build!");
     // 1100 placeholders of a section of 64 Ki characters.
     chain.SectionHtml = {"", QString(64 * 1024, u'x'), "", "", ""};
-    const TemplateRead wide = parseTemplate(
-        decodeText("#QT1#\r\nn\r\n#DEFAULTHTML#\r\n" + QByteArray("::a").repeated(1100) +
-                   "\r\n#ENDDEFAULTHTML#\r\n"),
-        "t.qtf");
+    const TemplateRead wide =
+        parseTemplate(decodeText("#QT1#\r\nn\r\n#DEFAULTHTML#\r\n" +
+                                 QByteArray("::a").repeated(1100) + "\r\n#ENDDEFAULTHTML#\r\n"),
+                      "t.qtf");
     EXPECT_EQ(pourTemplatePage(wide, "t.qtf", "", chain).failure->text,
               tooLarge + ", cannot build!");
     const QString missing = dir.filePath("no.qtf");
@@ -670,4 +671,69 @@ TEST_F(Site, ExitStatusesSignalsAndAClosedPipe) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "Cannot write to standard output: Broken pipe\n");
     EXPECT_EQ(QDir(dir.path()).entryList({"*.htm"}).size(), 3);
+}
+
+// --- The template check ----------------------------------------------------------------------
+
+TEST(TemplateCheck, FindsWhatThePassesDoThatTheTemplateDoesNotSay) {
+    const QString unused = "The section '%1' has no placeholder: ::%1:: is neither in the default "
+                           "HTML nor in the HTML of a section before it, so its HTML never "
+                           "reaches the page.";
+    // Default HTML ("|" between lines), sections "name=HTML;..." -> findings
+    const std::tuple<QString, QString, QString> cases[] = {
+        {"<h1>::title::</h1>|::body::|::footer::", "body=<p>Text</p>;footer=<hr>", ""},
+        {"<b>::top::::main::::bottom::</b>", "top=T;main=M;bottom=B", ""},
+        {"::a::", "a=x ::b:: y;b=B", ""}, // brought in by an earlier section
+        {"::navbar::|::nav::", "navbar=NB;nav=N", ""},
+        {"::title::|::body::|::aside::", "body=B",
+         "The placeholder ::aside:: in the default HTML, line 3, is filled by no section: the "
+         "page shows 'aside' there."},
+        {"::a::", "b=B;a=x ::b::",
+         unused.arg("b") + "\nThe placeholder ::b:: in the HTML of section 'a', line 1, is "
+                           "filled by no section: the page shows 'b' there."},
+        {"::nav::|::navbar::", "nav=N;navbar=NB",
+         "The section 'nav' takes the start of ::navbar:: in the default HTML, line 2: the page "
+         "gets nav's HTML followed by 'bar'. Put section 'navbar' before 'nav', or rename one of "
+         "them.\n" +
+             unused.arg("navbar")},
+        {"::x::::ti::", "x=<b>::title::</b>;ti=T",
+         "The section 'ti' takes the start of ::title:: in the HTML of section 'x', line 1: the "
+         "page gets ti's HTML followed by 'tle'. Rename the section."},
+        {"::body::", "=E;body=B",
+         "Section 1 has no name: its pass puts its HTML in place of every '::' still in the page, "
+         "so the sections after it find no placeholder.\n" +
+             unused.arg("body")},
+        {"::body::", "body=B;body=C",
+         "Sections 1 and 2 are both named 'body': the first fills every ::body, so the HTML of "
+         "the second never reaches the page."},
+        {"<style>a::before { } ::selection { }</style>|<p>::body::</p>", "body=x :: y",
+         "The '::' in the default HTML, line 1 (a::before), belongs to no placeholder: the build "
+         "deletes it, so the page gets 'abefore'.\nThe '::' in the default HTML, line 1 "
+         "(::selection), belongs to no placeholder: the build deletes it, so the page gets "
+         "'selection'.\nThe '::' in the HTML of section 'body', line 1, belongs to no "
+         "placeholder: the build deletes it."},
+    };
+    for (const auto& [html, sections, expected] : cases) {
+        QString text = "#QT1#|T|#DEFAULTHTML#|" + html + "|#ENDDEFAULTHTML#|#STARTSECTION#";
+        for (const QString& s : sections.split(u';'))
+            text += u'|' + s.section(u'=', 0, 0) + "| 1 |" + s.section(u'=', 1) + "|#STARTSECTION#";
+        QStringList found;
+        for (const TemplateProblem& p : checkTemplate(parseTemplate(lines(text), "t.qtf").value))
+            found << p.text;
+        EXPECT_EQ(found.join(u'\n'), expected) << html.toStdString();
+    }
+}
+
+TEST_F(Site, AHeadlessBatchWarnsOnceAboutEachTemplateAndBuildsOn) {
+    const QString flawed = put("flawed.qtf", lines("#QT1#|F|#DEFAULTHTML#|::body::|::aside::|"
+                                                   "#ENDDEFAULTHTML#|#STARTSECTION#|body| 1 |B|"
+                                                   "#STARTSECTION#"));
+    for (const QString name : {"a", "b"})
+        put(name + ".qht", lines("#QH1#|T|flawed.qtf|" + name + ".htm|#STARTSECTION#"));
+    doc("c.qht", "C", "c.htm");
+    const Run r = headless(dir.path());
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, flawed + ": warning: The placeholder ::aside:: in the default HTML, line 2, "
+                              "is filled by no section: the page shows 'aside' there.\n");
+    EXPECT_TRUE(r.out.endsWith("3 templated documents found, 3 built.\n"));
 }
