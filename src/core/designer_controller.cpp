@@ -1,11 +1,13 @@
 #include "core/designer_controller.h"
 
+#include "build/template_check.h"
 #include "core/version.h"
 #include "formats/template_file.h"
 #include "formats/text_codec.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QScopedValueRollback>
 #include <QStandardPaths>
 
 namespace quillane {
@@ -15,6 +17,18 @@ const QString DesignerController::kDefaultName = QStringLiteral("Default templat
 namespace {
 
 const QString kTemplateFilter = QStringLiteral("Quillane template file|*.qtf");
+const QString kDesignerTitle = QStringLiteral("Quillane Template designer");
+
+// The first `cap` items, then "... and N more".
+QString capped(const QStringList& items, qsizetype cap, const QString& separator) {
+    QStringList shown = items.mid(0, cap);
+    if (items.size() > cap) shown << QStringLiteral("... and %1 more").arg(items.size() - cap);
+    return shown.join(separator);
+}
+
+QString counted(qsizetype n, const QString& what) {
+    return QStringLiteral("%1 %2%3").arg(n).arg(what, n == 1 ? "" : "s");
+}
 
 } // namespace
 
@@ -100,19 +114,254 @@ bool DesignerController::openTemplate(const QString& path) {
 bool DesignerController::save() {
     Workspace& ws = m_s.ws;
     if (ws.CurrentFile.isEmpty()) return saveAs();
-    BusyGuard busy(m_s.app);
+    const QString path = ws.CurrentFile;
     TemplateFile file;
     file.name = m_view.templateName();
     file.defaultHtml = m_view.defaultHtml();
     file.sections = ws;
-    if (const std::optional<Message> failure =
-            saveTextFile(ws.CurrentFile, templateFileText(file))) {
-        m_s.tell(*failure);
-        return false;
+    const QString text = templateFileText(file);
+    // The template as its file will hold it: its named sections in turn, as a build reads it.
+    const TemplateFile saved = parseTemplate(text, path).value;
+    if (!problemsAccepted(saved)) return false;
+
+    // The documents that use the template it replaces keep their blocks by position.
+    QByteArray before;
+    FileError unread;
+    const bool existed = readFileBytes(path, before, unread);
+    std::optional<TemplateUsers> users;
+    QList<Pending> pending;
+    if (existed) {
+        const TemplateRead old = parseTemplate(decodeText(before), path);
+        const QStringList oldNames = editableSectionNames(old.value.sections);
+        const QStringList newNames = editableSectionNames(saved.sections);
+        if (old.defaultHtmlRead && !old.failure && oldNames != newNames) {
+            BusyGuard busy(m_s.app);
+            users = findTemplateUsers(path);
+            for (qsizetype i = 0; i < users->documents.size(); ++i) {
+                const TemplateUser& user = users->documents[i];
+                if (!user.unreadable.isEmpty()) continue;
+                BlockMove move = moveBlocks(user.document.blocks, oldNames, saved.sections);
+                if (move.changed) pending.append({i, std::move(move)});
+            }
+        }
+        if (!pending.isEmpty()) {
+            const MsgAnswer answer = askToUpdate(*users, pending, oldNames, newNames);
+            if (answer == MsgAnswer::Cancel) return false;
+            if (answer != MsgAnswer::Yes) pending.clear();
+        }
     }
-    ws.LastFile = ws.CurrentFile;
+    {
+        BusyGuard busy(m_s.app);
+        if (const std::optional<Message> failure = saveTextFile(path, text)) {
+            m_s.tell(*failure);
+            return false;
+        }
+    }
+    ws.LastFile = path;
     ws.IsDirty = false;
+
+    QStringList copies;
+    const int updated = pending.isEmpty() ? 0 : updateDocuments(*users, pending, copies);
+    if (existed && encodeForStorage(text) == before) return true; // the pages stay as they are
+    if (!users) {
+        BusyGuard busy(m_s.app);
+        users = findTemplateUsers(path);
+    }
+    offerBuild(*users, updated, copies);
     return true;
+}
+
+bool DesignerController::problemsAccepted(const TemplateFile& saved) {
+    const QList<TemplateProblem> problems = checkTemplate(saved);
+    if (problems.isEmpty()) return true;
+    QStringList lines;
+    for (const TemplateProblem& p : problems)
+        lines << QStringLiteral("- ") + p.text;
+    const QString text = QStringLiteral("This template will not build as it reads:") + kCrLf +
+                         kCrLf + capped(lines, 10, kCrLf) + kCrLf + kCrLf +
+                         QStringLiteral("Save it anyway?");
+    return m_s.tell(Message{text,
+                            kDesignerTitle,
+                            MsgIcon::Exclamation,
+                            MsgButtons::YesNo,
+                            MsgAnswer::No,
+                            {QStringLiteral("Save anyway"), QStringLiteral("Cancel")}}) ==
+           MsgAnswer::Yes;
+}
+
+MsgAnswer DesignerController::askToUpdate(const TemplateUsers& users, const QList<Pending>& pending,
+                                          const QStringList& oldNames,
+                                          const QStringList& newNames) {
+    auto list = [](QStringList names) {
+        for (QString& n : names)
+            if (n.isEmpty()) n = QStringLiteral("(no name)");
+        return names.join(QStringLiteral(", "));
+    };
+    const QDir folder(users.folder);
+    QStringList documents, dropped, unreadable;
+    for (const Pending& p : pending) {
+        const QString name = folder.relativeFilePath(users.documents[p.user].path);
+        documents << name;
+        QStringList sections;
+        for (const BlockMove::Dropped& d : p.move.dropped)
+            sections << (d.section.isEmpty() ? QStringLiteral("a block without a section")
+                                             : d.section);
+        if (!sections.isEmpty()) dropped << name + QStringLiteral(": ") + sections.join(", ");
+    }
+    for (const TemplateUser& u : users.documents) {
+        if (!u.unreadable.isEmpty())
+            unreadable << folder.relativeFilePath(u.path) + QStringLiteral(" (") + u.unreadable +
+                              u')';
+    }
+    QString text = QStringLiteral("The editable sections of this template change from (%1) to "
+                                  "(%2). These templated documents keep their sections' HTML in "
+                                  "the old order, so unless they are updated, their HTML moves "
+                                  "into other sections:")
+                       .arg(list(oldNames), list(newNames)) +
+                   kCrLf + capped(documents, 10, QStringLiteral(", "));
+    const QString paragraph = kCrLf + kCrLf;
+    if (!dropped.isEmpty())
+        text += paragraph +
+                QStringLiteral("These sections are no longer editable or no longer there: "
+                               "updating takes their HTML out of the document and keeps it in a "
+                               "copy beside it (name.qht.bak):") +
+                kCrLf + capped(dropped, 10, kCrLf);
+    if (!unreadable.isEmpty())
+        text += paragraph +
+                QStringLiteral("These use the template too but cannot be read, so they are left "
+                               "as they are:") +
+                kCrLf + capped(unreadable, 10, kCrLf);
+    if (users.searchCut)
+        text += paragraph + QStringLiteral("Only the first %1 folders under the template's "
+                                           "folder were searched.")
+                                .arg(kMaxSearchedFolders);
+    text += paragraph + QStringLiteral("Update the documents, so that every section keeps its own "
+                                       "HTML? Sections that become editable get this template's "
+                                       "HTML for them. Cancel saves nothing.");
+    return m_s.tell(Message{
+        text,
+        kDesignerTitle,
+        MsgIcon::Question,
+        MsgButtons::YesNoCancel,
+        MsgAnswer::Yes,
+        {QStringLiteral("&Update them"), QStringLiteral("&Leave them"), QStringLiteral("Cancel")}});
+}
+
+int DesignerController::updateDocuments(const TemplateUsers& users, const QList<Pending>& pending,
+                                        QStringList& copies) {
+    BusyGuard busy(m_s.app);
+    const QDir folder(users.folder);
+    QStringList failures;
+    int updated = 0;
+    for (const Pending& p : pending) {
+        QString copy;
+        if (const std::optional<QString> failure =
+                rewriteDocument(users.documents[p.user], p.move, copy)) {
+            failures << *failure;
+            continue;
+        }
+        ++updated;
+        if (!copy.isEmpty()) copies << folder.relativeFilePath(copy);
+    }
+    if (!failures.isEmpty())
+        m_s.tell(QStringLiteral("These templated documents could not be updated and are left as "
+                                "they were:") +
+                     kCrLf + capped(failures, 10, kCrLf),
+                 kDesignerTitle, MsgIcon::Exclamation);
+    return updated;
+}
+
+void DesignerController::offerBuild(const TemplateUsers& users, int updated,
+                                    const QStringList& copies) {
+    QString text;
+    if (updated > 0) {
+        text = counted(updated, QStringLiteral("templated document")) +
+               (updated == 1 ? QStringLiteral(" was updated.") : QStringLiteral(" were updated."));
+        if (!copies.isEmpty())
+            text += QStringLiteral(" The HTML taken out is kept in ") +
+                    capped(copies, 10, QStringLiteral(", ")) + u'.';
+    }
+    if (!m_offerBuild || users.documents.isEmpty()) {
+        if (!text.isEmpty()) m_s.tell(text, kDesignerTitle, MsgIcon::Information);
+        return;
+    }
+    if (!text.isEmpty()) text += kCrLf + kCrLf;
+    text += QStringLiteral("Build the pages of the %1 that use this template now?")
+                .arg(counted(users.documents.size(), QStringLiteral("templated document")));
+    if (m_s.tell(text, kDesignerTitle, MsgIcon::Question, MsgButtons::YesNo, MsgAnswer::Yes) ==
+        MsgAnswer::Yes)
+        buildPages(users);
+}
+
+void DesignerController::buildPages(const TemplateUsers& users) {
+    QList<BatchDocument> documents;
+    const QDir folder(users.folder);
+    for (const TemplateUser& u : users.documents)
+        documents.append({folder.relativeFilePath(u.path), true});
+    QStringList failures;
+    // Follows the view's progress, and keeps what ran out of memory with the other failures.
+    struct Follow : BatchObserver {
+        BatchObserver& view;
+        QStringList& failures;
+        const QDir& folder;
+        Follow(BatchObserver& v, QStringList& f, const QDir& d) : view(v), failures(f), folder(d) {}
+        void batchStarted(const QString& f, int n) override { view.batchStarted(f, n); }
+        void documentStarted(const QString& p, int i) override { view.documentStarted(p, i); }
+        void documentFinished(const QString& p, DocumentOutcome o) override {
+            view.documentFinished(p, o);
+        }
+        bool stopRequested() override { return view.stopRequested(); }
+        void outOfMemory(const QString& p, const Message& m) override {
+            failures << folder.relativeFilePath(p) + QStringLiteral(": ") + m.text;
+        }
+    };
+    m_view.buildPages([&](BatchObserver& progress) {
+        Follow follow(progress, failures, folder);
+        const BatchSummary sum = runBatch(users.folder, documents, follow, [&](const QString& p) {
+            return buildUserPage(p, users.folder, m_s.templates, failures);
+        });
+        const QString counts =
+            QStringLiteral("%1 built, %2 not built.").arg(sum.built).arg(sum.done - sum.built);
+        if (sum.stopped)
+            return QStringLiteral("Stopped after %1 of %2: ")
+                       .arg(sum.done)
+                       .arg(counted(sum.found, QStringLiteral("document"))) +
+                   counts;
+        return QStringLiteral("Pages using this template: ") + counts;
+    });
+    if (!failures.isEmpty())
+        m_s.tell(QStringLiteral("These pages were not built:") + kCrLf +
+                     capped(failures, 10, kCrLf),
+                 kDesignerTitle, MsgIcon::Exclamation);
+}
+
+void DesignerController::rebuildPages() {
+    {
+        // The pages are built from the file: offer to save the edits first.
+        const QScopedValueRollback<bool> noOffer(m_offerBuild, false);
+        SaveQuestion asked(m_s, EditorMode::Designer);
+        if (!asked.goOn()) return;
+    }
+    const QString path = startingFile();
+    if (path.isEmpty()) {
+        m_s.tell(QStringLiteral("This template has not been saved yet, so no templated document "
+                                "uses it."),
+                 kDesignerTitle, MsgIcon::Information);
+        return;
+    }
+    TemplateUsers users;
+    {
+        BusyGuard busy(m_s.app);
+        users = findTemplateUsers(path);
+    }
+    if (users.documents.isEmpty()) {
+        m_s.tell(QStringLiteral("No templated document in '%1' or its sub-folders uses this "
+                                "template.")
+                     .arg(QDir::toNativeSeparators(QFileInfo(path).absolutePath())),
+                 kDesignerTitle, MsgIcon::Information);
+        return;
+    }
+    buildPages(users);
 }
 
 bool DesignerController::saveAs() {
@@ -190,7 +439,7 @@ void DesignerController::deleteSection() {
     const QString name = m_view.sectionListEntry(row);
     if (m_s.tell(QStringLiteral("Are you sure that you want to delete the section '") + name +
                      QStringLiteral("'?"),
-                 QStringLiteral("Quillane Template designer"), MsgIcon::Question, MsgButtons::YesNo,
+                 kDesignerTitle, MsgIcon::Question, MsgButtons::YesNo,
                  MsgAnswer::Yes) != MsgAnswer::Yes)
         return;
     Workspace& ws = m_s.ws;
@@ -224,7 +473,7 @@ bool DesignerController::preview() {
                  QString::fromLatin1(kAppTitle), MsgIcon::Exclamation);
         return false;
     }
-    m_view.openPage(path);
+    if (!m_view.openPage(path)) tellNoBrowser(m_s, path, kDesignerTitle);
     return true;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/load_file.h"
+#include "core/template_update.h"
 #include "core/workspace.h"
 
 namespace quillane {
@@ -20,7 +21,11 @@ public:
     // Reads a template into the designer (/T:): false after the reader told why not.
     bool openTemplate(const QString& path);
     // True when the template was written; a failed save leaves CurrentFile and IsDirty as they
-    // were.
+    // were. Before writing, the template is checked, and what is wrong with it is told: the
+    // user may save anyway or cancel. Saved over a template whose editable sections were
+    // others, the documents that use it are offered an update that keeps each block in the
+    // section of its name (or the user cancels the save). Afterwards, when the file changed,
+    // building their pages is offered.
     bool save();
     bool saveAs();
     // Asks to save what changed; true when the designer may be left.
@@ -32,6 +37,9 @@ public:
     void deleteSection();
     // Writes the default HTML as it stands to the preview page and opens it in the browser.
     bool preview();
+    // Builds the pages of the templated documents that use the template, from its file (asking
+    // first to save what changed).
+    void rebuildPages();
 
 private:
     struct Snapshot {
@@ -47,9 +55,24 @@ private:
     int selectedSlot(int& row);
     void store(const SectionEdit& edit, int slot);
 
+    // A document whose blocks move.
+    struct Pending {
+        qsizetype user; // in TemplateUsers::documents
+        BlockMove move;
+    };
+    bool problemsAccepted(const TemplateFile& saved);
+    MsgAnswer askToUpdate(const TemplateUsers& users, const QList<Pending>& pending,
+                          const QStringList& oldNames, const QStringList& newNames);
+    // Rewrites the documents; returns how many were, and the copies made.
+    int updateDocuments(const TemplateUsers& users, const QList<Pending>& pending,
+                        QStringList& copies);
+    void offerBuild(const TemplateUsers& users, int updated, const QStringList& copies);
+    void buildPages(const TemplateUsers& users);
+
     Session& m_s;
     DesignerPort& m_view;
     FileDialogPort& m_dialog;
+    bool m_offerBuild = true; // false while Save runs for the rebuild command, which builds anyway
 };
 
 } // namespace quillane

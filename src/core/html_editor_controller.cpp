@@ -1,7 +1,11 @@
 #include "core/html_editor_controller.h"
 
 #include "formats/document_file.h"
+#include "formats/text_file.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
 #include <new>
 #include <optional>
 
@@ -201,6 +205,35 @@ void HtmlEditorController::chooseOutput() {
 
 bool HtmlEditorController::build() {
     return BuildPage(m_s, m_view.output(), m_s.ws.TemplatePath);
+}
+
+bool HtmlEditorController::preview() {
+    const QString& templatePath = m_s.ws.TemplatePath;
+    PageBytes page;
+    {
+        BusyGuard busy(m_s.app);
+        page = pourTemplatePage(*m_s.templates.read(templatePath), templatePath, m_view.title(),
+                                m_s.ws);
+    }
+    if (page.failure) {
+        m_s.tell(*page.failure);
+        return false;
+    }
+    const QString folder =
+        QDir(QStandardPaths::writableLocation(QStandardPaths::CacheLocation)).filePath("preview");
+    const QString name = QFileInfo(startingFile()).completeBaseName();
+    const QString path =
+        QDir(folder).filePath((name.isEmpty() ? QStringLiteral("untitled") : name) + ".html");
+    FileError error;
+    QDir().mkpath(folder);
+    if (writeFileAtomically(path, page.bytes, WriteMode::Page, error) == WriteOutcome::Failed) {
+        m_s.tell(QStringLiteral("Could not write the preview page '") + path +
+                     QStringLiteral("':") + kCrLf + error.description,
+                 QStringLiteral("Quillane HTML Editor"), MsgIcon::Exclamation);
+        return false;
+    }
+    if (!m_view.openPage(path)) tellNoBrowser(m_s, path, QStringLiteral("Quillane HTML Editor"));
+    return true;
 }
 
 void HtmlEditorController::editSection(int slot) {

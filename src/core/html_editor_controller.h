@@ -32,6 +32,10 @@ public:
     bool saveAs();
     void chooseOutput();
     bool build();
+    // Builds the document as it stands, unsaved edits included, exactly as build() would, into
+    // a page of its own in the user's cache folder (named after the document) and opens that in
+    // the browser. The output path is not touched.
+    bool preview();
     void editSection(int slot);
     // Asks to save what changed; true when the editor may be left.
     bool confirmLeave();

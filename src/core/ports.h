@@ -1,8 +1,10 @@
 #pragma once
 
+#include "build/batch_build.h"
 #include "formats/message.h"
 
 #include <QString>
+#include <functional>
 #include <optional>
 
 // The small interfaces through which the shared routines reach the windows and the user.
@@ -54,6 +56,10 @@ public:
     virtual bool openPage(const QString& path) = 0;
     // mnuFileSave_Click; true when the template was written.
     virtual bool save() = 0;
+    // Builds pages, showing their progress with a way to stop: `build` runs the batch, telling
+    // the observer of each document, and returns the line that sums it up, which stays shown
+    // until the user closes it.
+    virtual void buildPages(const std::function<QString(BatchObserver&)>& build) = 0;
 };
 
 // The HTML editor as its controller, the reader and the engine see it.
@@ -73,6 +79,8 @@ public:
                                                    const SectionEdit& start) = 0;
     // mnuFileSave_Click; true when the document was written.
     virtual bool save() = 0;
+    // Hands a written page to the desktop's browser; false when none could be started.
+    virtual bool openPage(const QString& path) = 0;
 };
 
 // The common file dialog. Settings persist between uses, so a use that does not set one keeps

@@ -8,15 +8,12 @@ namespace quillane {
 
 MsgAnswer Session::tell(const QString& text, const QString& title, MsgIcon icon, MsgButtons buttons,
                         MsgAnswer defaultButton) const {
-    if (!prompter) {
-        // Without anyone to ask, take the default answer rather than guess another.
-        return defaultButton;
-    }
-    return prompter->show(Message{text, title, icon, buttons, defaultButton});
+    return tell(Message{text, title, icon, buttons, defaultButton});
 }
 
 MsgAnswer Session::tell(const Message& m) const {
-    return tell(m.text, m.title, m.icon, m.buttons, m.defaultButton);
+    // Without anyone to ask, take the default answer rather than guess another.
+    return prompter ? prompter->show(m) : m.defaultButton;
 }
 
 QString Session::defaultTemplatePath() const {
@@ -121,6 +118,12 @@ void ResetEditor(Session& s, int mode) {
     s.ws.storedTemplatePath.clear();
     s.ws.storedOutputPath.clear();
     s.ws.IsDirty = false;
+}
+
+void tellNoBrowser(const Session& s, const QString& path, const QString& title) {
+    s.tell(QStringLiteral("No web browser could be started. The page is at:") + kCrLf +
+               QDir::toNativeSeparators(path),
+           title, MsgIcon::Exclamation);
 }
 
 } // namespace quillane

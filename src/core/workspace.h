@@ -75,4 +75,7 @@ private:
 };
 void ResetEditor(Session& s, int mode);
 
+// Says that no browser could be started to show a page, and where the page is.
+void tellNoBrowser(const Session& s, const QString& path, const QString& title);
+
 } // namespace quillane

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // What the program tells the user: one modal message with its title, icon and buttons. The
 // readers and the build hand failures back as these values; the windows show them, the
@@ -18,6 +19,9 @@ struct Message {
     MsgIcon icon = MsgIcon::None;
     MsgButtons buttons = MsgButtons::Ok;
     MsgAnswer defaultButton = MsgAnswer::Ok;
+    // The buttons' own captions in the order Yes, No, Cancel (or OK), where the standard ones
+    // would not say what they do ("Save anyway"); none: the standard captions.
+    QStringList captions = {};
 };
 
 inline const QString kCrLf = QStringLiteral("\r\n");

@@ -3,6 +3,7 @@
 #include "ui/keys.h"
 #include "ui/ui_session.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
 
@@ -72,6 +73,13 @@ MsgAnswer QtPrompter::show(const Message& m) {
     case MsgButtons::YesNoCancel:
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         break;
+    }
+    const QList<QMessageBox::StandardButton> order =
+        m.buttons == MsgButtons::Ok ? QList<QMessageBox::StandardButton>{QMessageBox::Ok}
+                                    : QList<QMessageBox::StandardButton>{
+                                          QMessageBox::Yes, QMessageBox::No, QMessageBox::Cancel};
+    for (qsizetype i = 0; i < std::min(order.size(), m.captions.size()); ++i) {
+        if (QAbstractButton* b = box.button(order[i])) b->setText(m.captions[i]);
     }
     box.setDefaultButton(toStandard(m.defaultButton));
     int pressed;

@@ -4,9 +4,13 @@
 #include "core/command_line.h"
 #include "core/designer_controller.h"
 #include "core/html_editor_controller.h"
+#include "core/template_update.h"
 #include "formats/document_file.h"
+#include "formats/template_file.h"
 #include "support/fakes.h"
 
+#include <QDirIterator>
+#include <QStandardPaths>
 #include <gtest/gtest.h>
 
 using namespace quillane;
@@ -272,6 +276,8 @@ TEST_F(Editors, DesignerOpenAsksAgainAfterARefusedFileWhichLeavesEverythingAsItW
     EXPECT_EQ(designerShows(), "Default template | edited | body,footer |  | changed");
     EXPECT_EQ(dump(ws), kPlainTable);
 
+    // Saved over the refused file (its sections have no placeholder: saved anyway).
+    prompter.answers = {MsgAnswer::Yes, MsgAnswer::Yes};
     dialog.choices = {bad, other};
     dc.open();
     EXPECT_EQ(designerShows(), "Other | o | side | other.qtf | unchanged");
@@ -571,6 +577,182 @@ TEST_F(Editors, TheWindowBatchBuildsEachDocumentThroughTheEditorAndShowsTheLastO
         EXPECT_EQ(QFile::exists(folder + "pages/n.txt"), answer == MsgAnswer::Yes);
     }
     EXPECT_EQ(prompter.shown.size(), 3u);
+}
+
+// --- Template changes ------------------------------------------------------------------------
+
+// A site whose template has a locked nav, editable intro and body and a locked footer; three
+// documents use it (one in a sub-folder, one with a block less), another does not, and an older
+// copy of index.qht is there already. Each change is saved through the designer.
+TEST_F(Editors, ASavedTemplateKeepsEveryBlockOfItsDocumentsInTheSectionOfItsName) {
+    const QString site = dir.filePath("site/"), tpl = site + "site.qtf";
+    const QStringList docs{"index.qht", "short.qht", "sub/news.qht", "other.qht"};
+    QHash<QString, QByteArray> original;
+    auto putSite = [&] {
+        QDir(site).removeRecursively();
+        QDir().mkpath(site + "sub");
+        QDir().mkpath(site + "public");
+        put("site/site.qtf", lines("#QT1#|Site|#DEFAULTHTML#|<h1>::title::</h1>|::nav::|::intro::|"
+                                   "::body::|::footer::|#ENDDEFAULTHTML#|#STARTSECTION#|nav| 0 |"
+                                   "<nav>|#STARTSECTION#|intro| 1 |<intro>|#STARTSECTION#|body| 1 "
+                                   "|<body>|#STARTSECTION#|footer| 0 |<footer>|#STARTSECTION#"));
+        const QString blocks[] = {"I1|#STARTSECTION#|B1|b2", "I3", "I2|#STARTSECTION#|B2", "O"};
+        for (int i = 0; i < 4; ++i)
+            original[docs[i]] = readBytes(put(
+                "site/" + docs[i], lines("#QH1#|" + docs[i] + u'|' + (i == 2 ? "../" : "") +
+                                         (i == 3 ? "../plain.qtf" : "site.qtf") + u'|' +
+                                         (i == 2 ? "../" : "") + "public/" + QString::number(i) +
+                                         ".html|#STARTSECTION#|" + blocks[i] + "|#STARTSECTION#")));
+        put("site/index.qht.bak", "older copy");
+        ws.CurrentFile = tpl;
+    };
+    auto change = [&](const QString& sections) {
+        ws.newTable();
+        designer.html = "<h1>::title::</h1>";
+        for (const QString& s : sections.split(u';')) {
+            const int slot = ws.lastSlot();
+            ws.SectionNames[slot] = s.section(u',', 0, 0);
+            ws.SectionHtml[slot] = u'<' + ws.SectionNames[slot] + u'>';
+            ws.SectionEditable[size_t(slot)] = quint8(s.section(u',', 1).toInt());
+            designer.html += "\r\n::" + ws.SectionNames[slot] + "::";
+            ws.growTable();
+        }
+    };
+    // Each document's blocks with the sections of the template on disk; the copies made, each
+    // holding the document as it was.
+    auto after = [&] {
+        const QStringList names = editableSectionNames(readTemplateFile(tpl).value.sections);
+        QStringList out;
+        for (const QString& d : docs.mid(0, 3)) {
+            QStringList blocks = readDocumentFile(site + d).value.blocks;
+            for (qsizetype i = 0; i < blocks.size(); ++i)
+                blocks[i] = names.value(i) + u'=' + blocks[i];
+            out << blocks.join(u',');
+        }
+        QStringList copies;
+        for (QDirIterator it(site, {"*.bak"}, QDir::Files, QDirIterator::Subdirectories);
+             it.hasNext();) {
+            const QString copy = it.next().mid(site.size());
+            const QString of = copy.left(copy.indexOf(".qht") + 4);
+            if (copy != "index.qht.bak") copies << copy;
+            EXPECT_EQ(readBytes(site + copy),
+                      copy == "index.qht.bak" ? "older copy" : original[of]);
+        }
+        copies.sort();
+        EXPECT_EQ(readBytes(site + "other.qht"), original["other.qht"]);
+        return (out << copies.join(u',')).join(" / ");
+    };
+    const std::tuple<QString, MsgAnswer, QString> cases[] = {
+        {"nav,1;intro,1;body,1;footer,0", MsgAnswer::Yes,
+         "nav=<nav>,intro=I1,body=B1\r\nb2 / nav=<nav>,intro=I3 / nav=<nav>,intro=I2,body=B2 / "},
+        {"nav,0;intro,0;body,1;footer,0", MsgAnswer::Yes,
+         "body=B1\r\nb2 /  / body=B2 / index.qht.1.bak,short.qht.bak,sub/news.qht.bak"},
+        {"nav,0;intro,1;footer,0", MsgAnswer::Yes,
+         "intro=I1 / intro=I3 / intro=I2 / index.qht.1.bak,sub/news.qht.bak"},
+        {"nav,0;intro,1;aside,1;body,1;footer,0", MsgAnswer::Yes,
+         "intro=I1,aside=<aside>,body=B1\r\nb2 / intro=I3 / intro=I2,aside=<aside>,body=B2 / "},
+        {"nav,0;intro,1;content,1;footer,0", MsgAnswer::Yes,
+         "intro=I1 / intro=I3 / intro=I2 / index.qht.1.bak,sub/news.qht.bak"},
+        {"nav,0;body,1;intro,1;footer,0", MsgAnswer::Yes,
+         "body=B1\r\nb2,intro=I1 / body=<body>,intro=I3 / body=B2,intro=I2 / "},
+        // Left as they were, their blocks land by position; cancelled, nothing is written.
+        {"nav,0;body,1;intro,1;footer,0", MsgAnswer::No,
+         "body=I1,intro=B1\r\nb2 / body=I3 / body=I2,intro=B2 / "},
+        {"nav,0;body,1;intro,1;footer,0", MsgAnswer::Cancel,
+         "intro=I1,body=B1\r\nb2 / intro=I3 / intro=I2,body=B2 / "},
+    };
+    for (const auto& [sections, answer, expected] : cases) {
+        putSite();
+        change(sections);
+        prompter.answers = {answer};
+        EXPECT_EQ(dc.save(), answer != MsgAnswer::Cancel);
+        EXPECT_EQ(after(), expected) << sections.toStdString();
+        EXPECT_EQ(prompter.shown.size(), answer == MsgAnswer::Cancel ? 1u : 2u);
+        if (sections.startsWith("nav,0;intro,0")) {
+            EXPECT_EQ(rel({describe(prompter.shown[0]), describe(prompter.shown[1])}),
+                      "The editable sections of this template change from (intro, body) to "
+                      "(body). These templated documents keep their sections' HTML in the old "
+                      "order, so unless they are updated, their HTML moves into other "
+                      "sections:\r\nindex.qht, short.qht, sub/news.qht\r\n\r\nThese sections "
+                      "are no longer editable or no longer there: updating takes their HTML out "
+                      "of the document and keeps it in a copy beside it (name.qht.bak):\r\n"
+                      "index.qht: intro\r\nshort.qht: intro\r\nsub/news.qht: intro\r\n\r\n"
+                      "Update the documents, so that every section keeps its own HTML? Sections "
+                      "that become editable get this template's HTML for them. Cancel saves "
+                      "nothing. | Quillane Template designer | question | &Update them/&Leave "
+                      "them/Cancel | 3 templated documents were updated. The HTML taken out is "
+                      "kept in index.qht.1.bak, short.qht.bak, sub/news.qht.bak.\r\n\r\nBuild "
+                      "the pages of the 3 templated documents that use this template now? | "
+                      "Quillane Template designer | question | Yes/No");
+        }
+        prompter.shown.clear();
+    }
+    EXPECT_EQ(designer.buildSummaries.last(), "Pages using this template: 3 built, 0 not built.");
+
+    // A document that cannot be written is told and left whole; the others are updated.
+    putSite();
+    QFile::setPermissions(site + "sub/news.qht", QFile::ReadOwner);
+    change("nav,0;body,1;intro,1;footer,0");
+    prompter.answers = {MsgAnswer::Yes, MsgAnswer::No};
+    EXPECT_TRUE(dc.save());
+    EXPECT_EQ(after(), "body=B1\r\nb2,intro=I1 / body=<body>,intro=I3 / body=I2,intro=B2 / ");
+    EXPECT_TRUE(prompter.shown[1].text.startsWith(
+        "These templated documents could not be updated and are left as they were:\r\nCould not "
+        "save '" +
+        site + "sub/news.qht': "));
+    EXPECT_TRUE(prompter.shown[2].text.startsWith("2 templated documents were updated.\r\n"));
+
+    // The menu command builds from the saved file, and can be stopped.
+    designer.stopAfter = 1;
+    dc.rebuildPages();
+    EXPECT_EQ(designer.buildSummaries.last(),
+              "Stopped after 1 of 3 documents: 1 built, 0 not built.");
+    EXPECT_EQ(readBytes(site + "public/0.html"),
+              lines("<h1>index.qht</h1>|<nav>|B1|b2|I1|<footer>|"));
+}
+
+TEST_F(Editors, SaveTellsWhatIsWrongWithTheTemplateAndWritesOnlyOnSaveAnyway) {
+    dc.load();
+    designer.setDefaultHtml("::body::\r\n::gone::");
+    ws.CurrentFile = dir.filePath("t.qtf");
+    for (const MsgAnswer answer : {MsgAnswer::No, MsgAnswer::Yes}) {
+        prompter.answers = {answer};
+        EXPECT_EQ(dc.save(), answer == MsgAnswer::Yes);
+        EXPECT_EQ(QFile::exists(ws.CurrentFile), answer == MsgAnswer::Yes);
+        EXPECT_EQ(describe(prompter.last()),
+                  "This template will not build as it reads:\r\n\r\n- The section 'footer' has no "
+                  "placeholder: ::footer:: is neither in the default HTML nor in the HTML of a "
+                  "section before it, so its HTML never reaches the page.\r\n- The placeholder "
+                  "::gone:: in the default HTML, line 2, is filled by no section: the page shows "
+                  "'gone' there.\r\n\r\nSave it anyway? | Quillane Template designer | "
+                  "exclamation | Save anyway/Cancel");
+        EXPECT_EQ(prompter.last().defaultButton, MsgAnswer::No);
+    }
+}
+
+TEST_F(Editors, PreviewBuildsTheUnsavedDocumentAsBuildWouldAndLeavesTheOutputAlone) {
+    qputenv("XDG_CACHE_HOME", dir.filePath("cache").toLocal8Bit());
+    const QString preview =
+        QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + "/preview/example.html";
+    openInEditor(examplePath);
+    editor.edits = {SectionEdit{"", "", "<p>Unsaved</p>", 0}};
+    hc.editSection(1);
+    EXPECT_TRUE(hc.preview());
+    EXPECT_EQ(editor.pagesOpened, QStringList{preview});
+    EXPECT_FALSE(QFile::exists(dir.filePath("index.htm")));
+    EXPECT_TRUE(ws.IsDirty);
+    ASSERT_TRUE(hc.build());
+    EXPECT_EQ(readBytes(preview), readBytes(dir.filePath("index.htm")));
+    EXPECT_TRUE(readBytes(preview).contains("<p>Unsaved</p>"));
+    // Without a browser, where the page is.
+    editor.browser = designer.browser = false;
+    hc.preview();
+    dc.load();
+    dc.preview();
+    EXPECT_EQ(rel({told()}), "No web browser could be started. The page is at:\r\n" +
+                                 rel({preview}) +
+                                 "\nNo web browser could be started. The page is at:\r\n"
+                                 "prog/temp.htm");
 }
 
 // --- Command line ----------------------------------------------------------------------------

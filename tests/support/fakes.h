@@ -125,7 +125,19 @@ public:
     QString sectionListEntry(int row) const override { return list.value(row); }
     void clearSectionSelection() override { selected = -1; }
     void setSectionButtonsEnabled(bool enabled) override { buttonsEnabled = enabled; }
-    bool openPage(const QString& path) override { return pagesOpened << path, true; }
+    bool browser = true; // whether a browser can be started
+    bool openPage(const QString& path) override { return pagesOpened << path, browser; }
+    // The pages build runs at once; `stopAfter` documents, it asks to stop.
+    QStringList buildSummaries;
+    int stopAfter = -1;
+    void buildPages(const std::function<QString(BatchObserver&)>& build) override {
+        struct Stop : BatchObserver {
+            int left = 0;
+            bool stopRequested() override { return --left == 0; }
+        } stop;
+        stop.left = stopAfter;
+        buildSummaries << build(stop);
+    }
 };
 
 // The list holds "name:slot" entries.
@@ -149,6 +161,9 @@ public:
         list << n + u':' + QString::number(slot);
     }
     void clearSectionSelection() override { ++selectionClears; }
+    QStringList pagesOpened;
+    bool browser = true;
+    bool openPage(const QString& path) override { return pagesOpened << path, browser; }
 };
 
 } // namespace quillane::test

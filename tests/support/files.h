@@ -56,7 +56,9 @@ inline QString dump(const SectionTable& t) {
 inline QString describe(const Message& m) {
     const char* icons[] = {"no icon", "critical", "exclamation", "question", "information"};
     const char* buttons[] = {"OK", "Yes/No", "Yes/No/Cancel"};
-    return QStringList{m.text, m.title, icons[int(m.icon)], buttons[int(m.buttons)]}.join(" | ");
+    return QStringList{m.text, m.title, icons[int(m.icon)],
+                       m.captions.isEmpty() ? buttons[int(m.buttons)] : m.captions.join(u'/')}
+        .join(" | ");
 }
 
 inline QString parseError(const QString& path, const QString& description, int number) {
