@@ -7,15 +7,19 @@
 #include "ui/twips.h"
 #include "ui/ui_session.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QUrl>
+#include <QVBoxLayout>
 
 namespace quillane {
 
@@ -45,6 +49,14 @@ void setPageOpener(PageOpener opener) {
     pageOpener() = std::move(opener);
 }
 
+bool openPageInBrowser(const QString& path) {
+    if (pageOpener()) {
+        pageOpener()(path);
+        return true;
+    }
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
 frmTemplates::frmTemplates(UiSession& ui, QWidget* parent)
     : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_ui(ui) {
     setObjectName(QStringLiteral("frmTemplates"));
@@ -66,13 +78,18 @@ frmTemplates::frmTemplates(UiSession& ui, QWidget* parent)
     mnuFileSave->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     mnuFileSaveAs = named(mnuFile->addAction(QStringLiteral("Save &As...")), "mnuFileSaveAs");
     mnuFileSaveAs->setShortcut(QKeySequence(Qt::Key_F12));
+    mnuFileBar2 = named(mnuFile->addSeparator(), "mnuFileBar2");
+    mnuFileRebuild =
+        named(mnuFile->addAction(QStringLiteral("&Rebuild pages using this template...")),
+              "mnuFileRebuild");
+    mnuFileRebuild->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
     mnuFileBar3 = named(mnuFile->addSeparator(), "mnuFileBar3");
     mnuFileExit = named(mnuFile->addAction(QStringLiteral("E&xit")), "mnuFileExit");
     mnuHelp = named(bar->addMenu(QStringLiteral("&Help")), "mnuHelp");
     mnuHelpAbout = named(mnuHelp->addAction(QStringLiteral("&About Quillane")), "mnuHelpAbout");
     mnuSpaces = named(bar->addAction(QString(12, u' ')), "mnuSpaces");
     mnuChange = named(bar->addAction(QStringLiteral("CHANGE TO HTML EDITOR")), "mnuChange");
-    for (QAction* a : {mnuFileNew, mnuFIleOpen, mnuFileSave, mnuFileSaveAs})
+    for (QAction* a : {mnuFileNew, mnuFIleOpen, mnuFileSave, mnuFileSaveAs, mnuFileRebuild})
         a->setShortcutContext(Qt::WindowShortcut);
 
     // Controls, in tab order.
@@ -140,6 +157,7 @@ frmTemplates::frmTemplates(UiSession& ui, QWidget* parent)
     connect(mnuFIleOpen, &QAction::triggered, this, &frmTemplates::mnuFIleOpen_Click);
     connect(mnuFileSave, &QAction::triggered, this, &frmTemplates::mnuFileSave_Click);
     connect(mnuFileSaveAs, &QAction::triggered, this, &frmTemplates::mnuFileSaveAs_Click);
+    connect(mnuFileRebuild, &QAction::triggered, this, &frmTemplates::mnuFileRebuild_Click);
     connect(mnuFileExit, &QAction::triggered, this, &frmTemplates::mnuFileExit_Click);
     connect(mnuHelpAbout, &QAction::triggered, this, &frmTemplates::mnuHelpAbout_Click);
     connect(mnuSpaces, &QAction::triggered, this, &frmTemplates::mnuSpaces_Click);
@@ -170,6 +188,10 @@ bool frmTemplates::mnuFileSave_Click() {
 
 bool frmTemplates::mnuFileSaveAs_Click() {
     return m_controller->saveAs();
+}
+
+void frmTemplates::mnuFileRebuild_Click() {
+    m_controller->rebuildPages();
 }
 
 void frmTemplates::mnuFileExit_Click() {
@@ -276,11 +298,75 @@ std::optional<SectionEdit> frmTemplates::editSection(SectionDialogUse use,
 }
 
 bool frmTemplates::openPage(const QString& path) {
-    if (pageOpener()) {
-        pageOpener()(path);
-        return true;
-    }
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    return openPageInBrowser(path);
+}
+
+void frmTemplates::buildPages(const std::function<QString(BatchObserver&)>& build) {
+    QDialog dialog(this);
+    dialog.setObjectName(QStringLiteral("frmBuildPages"));
+    dialog.setWindowTitle(QStringLiteral("Building the pages using this template"));
+    auto* lblStatus = new QLabel(&dialog);
+    lblStatus->setObjectName(QStringLiteral("lblStatus"));
+    lblStatus->setMinimumWidth(twips(this, 5000));
+    auto* prgBatch = new QProgressBar(&dialog);
+    prgBatch->setObjectName(QStringLiteral("prgBatch"));
+    auto* cmdStopBatch = new QPushButton(QStringLiteral("&Stop"), &dialog);
+    cmdStopBatch->setObjectName(QStringLiteral("cmdStopBatch"));
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->addWidget(lblStatus);
+    layout->addWidget(prgBatch);
+    layout->addWidget(cmdStopBatch, 0, Qt::AlignRight);
+
+    // Follows the batch: each document is named, and the dialog gets a turn for Stop.
+    struct Progress : BatchObserver {
+        QLabel* label;
+        QProgressBar* bar;
+        bool stop = false;
+        int found = 0;
+        void batchStarted(const QString&, int n) override {
+            found = n;
+            bar->setRange(0, std::max(1, n));
+        }
+        void documentStarted(const QString& path, int index) override {
+            label->setText(QStringLiteral("Building %1 of %2: %3")
+                               .arg(index + 1)
+                               .arg(found)
+                               .arg(path.mid(path.lastIndexOf(u'/') + 1)) +
+                           (stop ? QStringLiteral(" (stopping...)") : QString()));
+            QCoreApplication::processEvents();
+        }
+        void documentFinished(const QString&, DocumentOutcome) override {
+            bar->setValue(bar->value() + 1);
+            QCoreApplication::processEvents();
+        }
+        bool stopRequested() override { return stop; }
+    } progress;
+    progress.label = lblStatus;
+    progress.bar = prgBatch;
+    bool running = true;
+    connect(cmdStopBatch, &QPushButton::clicked, &dialog, [&] {
+        if (!running) {
+            dialog.accept();
+            return;
+        }
+        progress.stop = true;
+        cmdStopBatch->setEnabled(false);
+        lblStatus->setText(lblStatus->text() + QStringLiteral(" (stopping...)"));
+    });
+    // Closed from the title bar or with Escape while it builds: the same as Stop.
+    connect(&dialog, &QDialog::rejected, &dialog, [&] { progress.stop = true; });
+    // While it builds, the dialog stands over the designer and takes the only input.
+    dialog.setWindowModality(Qt::ApplicationModal);
+    dialog.show();
+    const QString summary = build(progress);
+    running = false;
+    lblStatus->setText(summary);
+    cmdStopBatch->setText(QStringLiteral("&Close"));
+    cmdStopBatch->setEnabled(true);
+    cmdStopBatch->setDefault(true);
+    cmdStopBatch->setFocus();
+    dialog.hide();
+    m_ui.runModal(dialog);
 }
 
 // --- Window ----------------------------------------------------------------------------------

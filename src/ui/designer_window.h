@@ -45,6 +45,8 @@ public:
     QAction* mnuFileBar1 = nullptr;
     QAction* mnuFileSave = nullptr;
     QAction* mnuFileSaveAs = nullptr;
+    QAction* mnuFileBar2 = nullptr;
+    QAction* mnuFileRebuild = nullptr;
     QAction* mnuFileBar3 = nullptr;
     QAction* mnuFileExit = nullptr;
     QMenu* mnuHelp = nullptr;
@@ -68,6 +70,7 @@ public:
     // True when the template was written.
     bool mnuFileSave_Click();
     bool mnuFileSaveAs_Click();
+    void mnuFileRebuild_Click();
     void mnuFileExit_Click();
     void mnuHelpAbout_Click();
     void mnuSpaces_Click();
@@ -91,6 +94,8 @@ public:
     std::optional<SectionEdit> editSection(SectionDialogUse use, const SectionEdit& start) override;
     bool openPage(const QString& path) override;
     bool save() override { return mnuFileSave_Click(); }
+    // A modal dialog with the progress, a Stop button and, at the end, the summary line.
+    void buildPages(const std::function<QString(BatchObserver&)>& build) override;
 
     DesignerController& controller() { return *m_controller; }
 
@@ -110,5 +115,7 @@ private:
 // starts; an empty function restores the desktop's own.
 using PageOpener = std::function<void(const QString& path)>;
 void setPageOpener(PageOpener opener);
+// Hands a page to the browser (or to the tests' opener); false when none could be started.
+bool openPageInBrowser(const QString& path);
 
 } // namespace quillane

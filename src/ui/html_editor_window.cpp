@@ -2,6 +2,7 @@
 
 #include "build/batch_build.h"
 #include "ui/about_box.h"
+#include "ui/designer_window.h"
 #include "ui/keys.h"
 #include "ui/section_editor.h"
 #include "ui/twips.h"
@@ -278,6 +279,8 @@ void frmHTMLEditor::buildMenus() {
                             QKeySequence(Qt::Key_F12), nullptr);
     connect(mnuFileSaveAs, &QAction::triggered, this, [this] { mnuFileSaveAs_Click(); });
     mnuFileBar2 = separator(mnuFile, "mnuFileBar2");
+    mnuFilePreview = command(mnuFile, "mnuFilePreview", QStringLiteral("Pre&view page"),
+                             QKeySequence(Qt::Key_F5), &frmHTMLEditor::mnuFilePreview_Click);
     mnuFileBatch = command(mnuFile, "mnuFileBatch", QStringLiteral("&Batch build..."),
                            QKeySequence(), &frmHTMLEditor::mnuFileBatch_Click);
     mnuFileBar3 = separator(mnuFile, "mnuFileBar3");
@@ -412,6 +415,14 @@ bool frmHTMLEditor::mnuFileSave_Click() {
 
 bool frmHTMLEditor::mnuFileSaveAs_Click() {
     return commandAllowed() && m_controller->saveAs();
+}
+
+void frmHTMLEditor::mnuFilePreview_Click() {
+    if (commandAllowed()) m_controller->preview();
+}
+
+bool frmHTMLEditor::openPage(const QString& path) {
+    return openPageInBrowser(path);
 }
 
 void frmHTMLEditor::mnuFileBatch_Click() {

@@ -52,6 +52,7 @@ public:
     QAction* mnuFileSave = nullptr;
     QAction* mnuFileSaveAs = nullptr;
     QAction* mnuFileBar2 = nullptr;
+    QAction* mnuFilePreview = nullptr;
     QAction* mnuFileBatch = nullptr;
     QAction* mnuFileBar3 = nullptr;
     QAction* mnuFileExit = nullptr;
@@ -79,6 +80,7 @@ public:
     // True when the document was written.
     bool mnuFileSave_Click();
     bool mnuFileSaveAs_Click();
+    void mnuFilePreview_Click();
     void mnuFileBatch_Click();
     void mnuFileExit_Click();
     void mnuHelpAbout_Click();
@@ -105,6 +107,7 @@ public:
     void clearSectionSelection() override;
     std::optional<SectionEdit> editSection(SectionDialogUse use, const SectionEdit& start) override;
     bool save() override { return mnuFileSave_Click(); }
+    bool openPage(const QString& path) override;
 
     HtmlEditorController& controller() { return *m_controller; }
 
