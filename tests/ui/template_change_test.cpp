@@ -1,0 +1,98 @@
+// The designer on a copy of the example site, with the real message boxes: the locked nav made
+// editable and saved, every question answered with Enter. The documents are updated and the
+// pages built again, each showing its own text in its place.
+
+#include "formats/document_file.h"
+#include "support/fakes.h"
+#include "ui/designer_window.h"
+#include "ui/section_editor.h"
+#include "ui/ui_session.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using namespace quillane;
+using namespace quillane::test;
+
+TEST(TemplateChange, EnterUpdatesTheExampleSiteAndItsPagesShowEachPagesOwnText) {
+    QTemporaryDir tmp;
+    for (const char* var : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"})
+        qputenv(var, tmp.filePath("home").toLocal8Bit());
+    const QString site = tmp.filePath("site/"), source = QUILLANE_SOURCE_DIR "/examples/site/";
+    QDir().mkpath(site + "public");
+    QDir().mkpath(tmp.filePath("program"));
+    QFile::copy(QUILLANE_SOURCE_DIR "/default.qtf", tmp.filePath("program/default.qtf"));
+    const QStringList docs = QDir(source).entryList({"*.qht"});
+    for (const QString& f : docs + QStringList{"site.qtf"})
+        QFile::copy(source + f, site + f);
+
+    UiSession ui(tmp.filePath("program"));
+    ScriptedFileDialog* dialog = nullptr;
+    ui.setFileDialogFactory([&](QWidget*) {
+        auto d = std::make_unique<ScriptedFileDialog>();
+        dialog = d.get();
+        return d;
+    });
+    frmTemplates* w = ui.showDesigner();
+    dialog->choices = {site + "site.qtf"};
+    w->mnuFIleOpen_Click();
+    ASSERT_EQ(w->lstSections->item(0)->text(), "nav");
+
+    // Every modal window as the user meets it: the section editor gets its box ticked and OK;
+    // a message, and the pages dialog once it has finished, get Enter.
+    QStringList seen;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* sections = qobject_cast<frmSections*>(modal)) {
+            sections->chkSectEditable->setChecked(true);
+            sections->cmdOk->click();
+        } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            seen << box->text().section(u'\n', 0, 0);
+            QTest::keyClick(box, Qt::Key_Return);
+        } else if (modal && modal->findChild<QPushButton*>("cmdStopBatch")->text() == "&Close") {
+            seen << modal->findChild<QLabel*>("lblStatus")->text();
+            QTest::keyClick(modal, Qt::Key_Return);
+        }
+    });
+    answer.start(20);
+    w->lstSections->setCurrentRow(0);
+    w->cmdEdit->click();
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+    QTest::keyClick(w, Qt::Key_S, Qt::ControlModifier);
+    answer.stop();
+
+    EXPECT_EQ(seen, (QStringList{"The editable sections of this template change from (intro, "
+                                 "body) to (nav, intro, body). These templated documents keep "
+                                 "their sections' HTML in the old order, so unless they are "
+                                 "updated, their HTML moves into other sections:",
+                                 "4 templated documents were updated.",
+                                 "Pages using this template: 4 built, 0 not built."}));
+    const QString nav = readTemplateFile(site + "site.qtf").value.sections.SectionHtml[1];
+    for (const QString& d : docs) {
+        const DocumentFile before = readDocumentFile(source + d).value;
+        const DocumentFile after = readDocumentFile(site + d).value;
+        EXPECT_EQ(after.blocks, QStringList{nav} + before.blocks) << d.toStdString();
+        EXPECT_TRUE(QString::fromUtf8(readBytes(after.output))
+                        .contains(nav + "\r\n<h1>" + before.title + "</h1>\r\n" +
+                                  before.blocks.join("\r\n") + "\r\n<hr>"))
+            << d.toStdString();
+    }
+}
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QStandardPaths::setTestModeEnabled(true);
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
