@@ -312,6 +312,8 @@ void frmTemplates::buildPages(const std::function<QString(BatchObserver&)>& buil
     prgBatch->setObjectName(QStringLiteral("prgBatch"));
     auto* cmdStopBatch = new QPushButton(QStringLiteral("&Stop"), &dialog);
     cmdStopBatch->setObjectName(QStringLiteral("cmdStopBatch"));
+    // Enter still meant for the question before must not stop the build: only Close is default.
+    cmdStopBatch->setAutoDefault(false);
     auto* layout = new QVBoxLayout(&dialog);
     layout->addWidget(lblStatus);
     layout->addWidget(prgBatch);
@@ -326,6 +328,7 @@ void frmTemplates::buildPages(const std::function<QString(BatchObserver&)>& buil
         void batchStarted(const QString&, int n) override {
             found = n;
             bar->setRange(0, std::max(1, n));
+            bar->setValue(0);
         }
         void documentStarted(const QString& path, int index) override {
             label->setText(QStringLiteral("Building %1 of %2: %3")
@@ -365,8 +368,7 @@ void frmTemplates::buildPages(const std::function<QString(BatchObserver&)>& buil
     cmdStopBatch->setEnabled(true);
     cmdStopBatch->setDefault(true);
     cmdStopBatch->setFocus();
-    dialog.hide();
-    m_ui.runModal(dialog);
+    m_ui.runModal(dialog); // the same dialog, now waiting to be closed
 }
 
 // --- Window ----------------------------------------------------------------------------------

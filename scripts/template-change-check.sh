@@ -1,0 +1,221 @@
+#!/usr/bin/env bash
+# Changes the example site's template in the real designer with the keyboard only, under a
+# virtual display with a window manager (openbox), answering every question with Enter:
+#   1. the locked nav section made editable and saved: the documents are updated, the pages
+#      built again, and every page shows its own intro and body in their places;
+#   2. the intro section made locked and saved: the intros are taken out of the documents and
+#      kept in name.qht.bak copies, and the pages show the template's intro and their own body.
+#   bash scripts/template-change-check.sh [program]
+# program: the quillane executable (default: build/quillane). Needs Xvfb, openbox, xdotool and
+# python3 (installed with apt-get when missing). Runs in a throw-away folder with its own home
+# folder; the browser is a stand-in on PATH. Exit status 0 when all went as expected.
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+program="$(realpath "${1:-$root/build/quillane}")"
+
+missing=()
+command -v Xvfb >/dev/null || missing+=(xvfb)
+command -v openbox >/dev/null || missing+=(openbox)
+command -v xdotool >/dev/null || missing+=(xdotool)
+command -v xdpyinfo >/dev/null || missing+=(x11-utils)
+command -v python3 >/dev/null || missing+=(python3)
+if [ ${#missing[@]} -gt 0 ]; then
+    sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
+        "${missing[@]}"
+fi
+
+work="$(mktemp -d /tmp/quillane-template-XXXXXX)"
+pids=()
+cleanup() {
+    local p
+    for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+    wait 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config"
+export XDG_DATA_HOME="$work/home/.local/share" XDG_CACHE_HOME="$work/home/.cache"
+export XDG_RUNTIME_DIR="$work/run"
+mkdir -p "$HOME" "$XDG_RUNTIME_DIR" "$work/program" "$work/bin"
+chmod 700 "$XDG_RUNTIME_DIR"
+cp "$program" "$work/program/quillane"
+cp "$(dirname "$program")/default.qtf" "$work/program/"
+cp -r "$root/examples/site" "$work/site"
+mkdir -p "$work/site/public"
+cp -r "$work/site" "$work/original"
+# The browser: notes the page it was asked to show.
+# shellcheck disable=SC2016 # $1 is the stand-in's own argument
+printf '#!/bin/sh\nprintf "%%s\\n" "$1" >> "%s/opened"\n' "$work" >"$work/bin/xdg-open"
+chmod +x "$work/bin/xdg-open"
+export PATH="$work/bin:$PATH" BROWSER="$work/bin/xdg-open"
+
+n=90
+while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+Xvfb ":$n" -screen 0 1024x768x24 -dpi 96 -nolisten tcp >/dev/null 2>&1 &
+pids+=($!)
+export DISPLAY=":$n" QT_QPA_PLATFORM=xcb
+for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+openbox >/dev/null 2>&1 &
+pids+=($!)
+sleep 1
+
+failures=0
+fail() {
+    echo "FAIL: $*"
+    failures=$((failures + 1))
+}
+step() { echo "-- $*"; }
+wait_for() {
+    local id
+    id="$(timeout 20 xdotool search --sync --onlyvisible --name "$1" | head -n 1)" || true
+    if [ -z "$id" ]; then
+        echo "FAIL: no window '$1' came; check stopped" >&2
+        exit 1
+    fi
+    for _ in $(seq 50); do
+        [ "$(xdotool getactivewindow 2>/dev/null)" = "$id" ] && break
+        sleep 0.1
+    done
+    sleep 0.3
+    echo "$id"
+}
+wait_gone() {
+    for _ in $(seq 100); do
+        xdotool search --onlyvisible --name "$1" >/dev/null 2>&1 || return 0
+        sleep 0.1
+    done
+    fail "window '$1' still open"
+}
+key() {
+    xdotool key --delay 120 "$@"
+    sleep 0.3
+}
+# Presses Enter in the window titled $1 until that window is gone (a question, or the pages
+# dialog, where Enter does nothing until the build has finished).
+answer() {
+    local id
+    id="$(wait_for "$1")"
+    for _ in $(seq 40); do
+        xdotool search --onlyvisible --name "$1" 2>/dev/null | grep -qx "$id" || return 0
+        xdotool key Return
+        sleep 0.5
+    done
+    fail "window '$1' still open after Enter"
+}
+
+# Edits the section at list position $1 (0 = first): its editable box is toggled, then OK.
+# The focus starts on Preview, where it comes back after every command of this check.
+toggle_editable() {
+    key shift+Tab shift+Tab shift+Tab # past the disabled Edit and Delete, Add, HTML: the list
+    key Home
+    for _ in $(seq "$1"); do key Down; done
+    key space              # select the entry that has the focus
+    key Tab Tab Tab Return # HTML field, Add, Edit
+    wait_for 'Editing section ID' >/dev/null
+    key Tab Tab Tab space shift+Tab Return # name, HTML, OK, the box; back to OK
+    wait_gone 'Editing section ID'
+}
+
+# Saves with Ctrl+S and answers with Enter: update the documents, build the pages, close.
+save_and_enter() {
+    key ctrl+s
+    answer 'Quillane Template designer' # update the documents
+    answer 'Quillane Template designer' # build their pages
+    answer 'Building the pages using this template'
+}
+
+# Every page shows the nav (the template's, or the block the update gave it), its own title,
+# the intro (its own, or with $1 = template the template's) and its own body, in this order.
+check_pages() {
+    python3 - "$work" "$1" <<'EOF' || fail "the pages do not show each page's own text in place"
+import pathlib, sys
+work, intro_from = pathlib.Path(sys.argv[1]), sys.argv[2]
+def text(path):
+    b = path.read_bytes()
+    return b[3:].decode("utf-8") if b.startswith(b"\xef\xbb\xbf") else b.decode("cp1252")
+def blocks(path):
+    lines = text(path).split("\r\n")
+    title, parts, cur = lines[1], [], None
+    for line in lines[4:]:
+        if line == "#STARTSECTION#":
+            if cur is not None: parts.append("\r\n".join(cur))
+            cur = []
+        elif cur is not None:
+            cur.append(line)
+    return title, parts
+sections = text(work / "site/site.qtf").split("#STARTSECTION#\r\n")[1:]
+html = {s.split("\r\n")[0]: "\r\n".join(s.split("\r\n")[2:]).rstrip("\r\n") for s in sections}
+bad = 0
+for doc in sorted((work / "original").glob("*.qht")):
+    title, (intro, body) = blocks(doc)
+    if intro_from == "template": intro = html["intro"]
+    want = "\r\n".join([html["nav"], "<h1>" + title + "</h1>", intro, body, "<hr>"])
+    page = (work / "site/public" / (doc.stem + ".html")).read_bytes().decode("utf-8")
+    if want not in page:
+        print("   " + doc.name + ": page lacks\n" + want); bad += 1
+    else:
+        print("   " + doc.name + ": nav, title, intro and body in place")
+sys.exit(bad)
+EOF
+}
+
+cd "$work"
+"$work/program/quillane" "/T:$work/site/site.qtf" &
+app=$!
+pids+=("$app")
+wait_for 'Template designer' >/dev/null
+
+step "File > Open the template, so that Save writes it back"
+key ctrl+o
+wait_for 'Load a template' >/dev/null
+key ctrl+a
+xdotool type --delay 40 "$work/site/site.qtf"
+key Return
+wait_gone 'Load a template'
+key Tab Tab Tab Tab # from the name past the list, HTML and Add (Edit, Delete are disabled) to Preview
+
+step "nav made editable, saved; every question answered with Enter"
+toggle_editable 0
+save_and_enter
+check_pages own
+for doc in "$work"/site/*.qht; do
+    grep -q '^<nav>' "$doc" || fail "$(basename "$doc") got no nav block"
+done
+ls "$work"/site/*.bak >/dev/null 2>&1 && fail "copies were made though nothing was taken out"
+
+step "intro made locked, saved; every question answered with Enter"
+cp -r "$work/site" "$work/before-intro"
+toggle_editable 1
+save_and_enter
+check_pages template
+for doc in "$work"/before-intro/*.qht; do
+    name="$(basename "$doc")"
+    if cmp -s "$doc" "$work/site/$name.bak"; then
+        echo "   $name.bak holds the document as it was"
+    else
+        fail "$name.bak does not hold the document as it was"
+    fi
+done
+
+step "File > Exit"
+key alt+f
+key x
+for _ in $(seq 50); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
+if kill -0 "$app" 2>/dev/null; then
+    fail "the program is still running after File > Exit"
+else
+    status=0
+    wait "$app" || status=$?
+    [ "$status" -eq 0 ] || fail "ended with status $status"
+fi
+
+if [ "$failures" -eq 0 ]; then
+    echo "template change check passed"
+else
+    echo "template change check: $failures failure(s)"
+    exit 1
+fi
