@@ -100,14 +100,15 @@ TEST(Pour, MatchesTheLiteralPassesOnGeneratedTemplates) {
     for (int round = 0; round < 20000; ++round) {
         const int slotCount = 1 + int(rng.bounded(6));
         QStringList names{QString()}, html{QString()};
-        for (int s = 1; s <= slotCount; ++s) {
+        for (int s = 1; s <= slotCount; ++s)
             names << (rng.bounded(5) == 0 ? QString() : word(3));
-            // Now and then HTML that holds placeholders of later slots, so pages grow.
-            QString h = word(6);
-            if (rng.bounded(8) == 0) h += "::" + names[s] + h;
-            html << h;
-        }
         if (rng.bounded(2)) names.last().clear(); // usually a trailing free slot
+        for (int s = 1; s <= slotCount; ++s) {
+            // Now and then HTML around a placeholder, so that pages may grow pass after pass.
+            const QString h = word(6);
+            html << (rng.bounded(8) == 0 ? h + "::" + names[1 + int(rng.bounded(slotCount))] + h
+                                         : h);
+        }
         QString page;
         const int parts = int(rng.bounded(8));
         for (int i = 0; i < parts; ++i) {
@@ -178,7 +179,7 @@ TEST(Pour, EdgeCases) {
 }
 
 TEST(Pour, PagesThatGrowTooLargeAreRefusedWithTheirReason) {
-    // Sections that each insert the next ones `times` times: the page multiplies every pass.
+    // Sections that each insert the next one `times` times: the page multiplies every pass.
     auto chain = [](int count, int times, const QString& last) {
         std::pair<QStringList, QStringList> t{{QString()}, {QString()}};
         for (int s = 1; s <= count; ++s) {
