@@ -111,6 +111,7 @@ public:
         const SectionTable& s = m_t.sections;
         pass(QStringLiteral("::title::"), 0);
         QHash<QString, int> firstOfName;
+        qint64 looked = 0;
         for (int slot = 1; slot <= s.lastSlot(); ++slot) {
             const QString& name = s.SectionNames[slot];
             if (name.isEmpty() && slot == s.lastSlot()) {
@@ -139,7 +140,8 @@ public:
                                        "so its HTML never reaches the page.")
                             .arg(name));
             }
-            if (m_page.text().size() > kCheckedPageChars) break;
+            looked += m_page.text().size();
+            if (m_page.text().size() > kCheckedPageChars || looked > 64 * kCheckedPageChars) break;
         }
         return m_problems;
     }
