@@ -3,7 +3,7 @@
 // pages built again, each showing its own text in its place.
 
 #include "formats/document_file.h"
-#include "support/fakes.h"
+#include "support/files.h"
 #include "ui/designer_window.h"
 #include "ui/section_editor.h"
 #include "ui/ui_session.h"
@@ -35,15 +35,9 @@ TEST(TemplateChange, EnterUpdatesTheExampleSiteAndItsPagesShowEachPagesOwnText) 
         QFile::copy(source + f, site + f);
 
     UiSession ui(tmp.filePath("program"));
-    ScriptedFileDialog* dialog = nullptr;
-    ui.setFileDialogFactory([&](QWidget*) {
-        auto d = std::make_unique<ScriptedFileDialog>();
-        dialog = d.get();
-        return d;
-    });
     frmTemplates* w = ui.showDesigner();
-    dialog->choices = {site + "site.qtf"};
-    w->mnuFIleOpen_Click();
+    ASSERT_TRUE(w->controller().openTemplate(site + "site.qtf")); // as File > Open does
+    ui.ws().CurrentFile = site + "site.qtf";
     ASSERT_EQ(w->lstSections->item(0)->text(), "nav");
 
     // Every modal window as the user meets it: the section editor gets its box ticked and OK;
