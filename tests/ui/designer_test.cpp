@@ -157,7 +157,7 @@ TEST_F(Designer, TheKeyboardFollowsTheTabOrderEverywhere) {
 
 // A click on an entry enables Edit and Delete; Edit shows the section of that entry without
 // Cancel and stores what OK leaves; afterwards both buttons are disabled again.
-TEST_F(Designer, DeleteFreesTheSlotInPlaceAndEditWorksOnTheSlotOfTheEntry) {
+TEST_F(Designer, AClickOnAnEntryEnablesEditAndDeleteForThatEntry) {
     EXPECT_FALSE(w->cmdEdit->isEnabled() || w->cmdDelete->isEnabled());
     clickRow(1);
     EXPECT_TRUE(w->cmdEdit->isEnabled() && w->cmdDelete->isEnabled());

@@ -12,13 +12,13 @@
 namespace quillane::test {
 namespace {
 
-using SectionDialog = UiTest;
+using Dialogs = UiTest;
 
 // The section editor closes only through its buttons. Escape (from any control) and a close
 // from the window manager are Cancel where Cancel is shown; without it Escape does nothing and
 // a close is OK. OK refuses the reserved name only. Enter belongs to the fields, or to a
 // focused button.
-TEST_F(SectionDialog, ClosesOnlyThroughItsButtons) {
+TEST_F(Dialogs, SectionEditorClosesOnlyThroughItsButtons) {
     enum Action { Escape, EscapeInHtml, Enter, EnterOnOk, Close, Ok };
     // name, Cancel shown, action, name typed, closes, result
     const std::tuple<const char*, bool, Action, const char*, bool, const char*> cases[] = {
@@ -143,7 +143,7 @@ void accept(QFileDialog* d, const QString& typed = {}) {
 // The real dialog, answered while it runs. An open use starts in the nearest folder of its
 // preset that still exists, refuses a name in a folder that does not, adds the default
 // extension and leaves no name after Cancel; a save use asks before replacing a file.
-TEST_F(SectionDialog, FileDialogChecksTheFolderAddsTheExtensionAndAsksBeforeReplacing) {
+TEST_F(Dialogs, FileDialogChecksTheFolderAddsTheExtensionAndAsksBeforeReplacing) {
     QtFileDialog dlg(nullptr);
     dlg.dialogTitle = "Load a template...";
     dlg.filter = "Quillane template file|*.qtf";
