@@ -27,8 +27,7 @@ struct Site {
     QString folder; // ends with a separator
     QString programFolder;
 
-    Site()
-    {
+    Site() {
         const QFileInfo shm(QStringLiteral("/dev/shm"));
         dir =
             shm.isDir() && shm.isWritable()
@@ -43,8 +42,7 @@ struct Site {
     }
 };
 
-Site& site()
-{
+Site& site() {
     static Site s;
     return s;
 }
@@ -53,8 +51,7 @@ Site& site()
 class CountingPrompter : public quillane::Prompter {
 public:
     int shown = 0;
-    quillane::MsgAnswer show(const quillane::Message& m) override
-    {
+    quillane::MsgAnswer show(const quillane::Message& m) override {
         ++shown;
         return m.defaultButton;
     }
@@ -64,8 +61,7 @@ public:
 class FolderChoice : public quillane::FileDialogPort {
 public:
     explicit FolderChoice(QString folder) : m_folder(std::move(folder)) {}
-    void showOpen() override
-    {
+    void showOpen() override {
         fileName = m_folder + QStringLiteral("any.qht");
         fileTitle = QStringLiteral("any.qht");
     }
@@ -79,27 +75,24 @@ private:
 class PaintCounter : public QObject {
 public:
     int paints = 0;
-    bool eventFilter(QObject*, QEvent* event) override
-    {
+    bool eventFilter(QObject*, QEvent* event) override {
         if (event->type() == QEvent::Paint) ++paints;
         return false;
     }
 };
 
-void BM_HeadlessBatch(benchmark::State& state)
-{
+void BM_HeadlessBatch(benchmark::State& state) {
     Site& s = site();
     std::FILE* null = std::fopen("/dev/null", "w");
     for (auto _ : state) {
-        const int status = quillane::runHeadlessBatch(s.folder, s.programFolder, null, null);
+        const int status = quillane::runHeadlessBatch(s.folder, null, null);
         if (status != 0) state.SkipWithError("the headless build did not build every document");
     }
     std::fclose(null);
     state.SetItemsProcessed(state.iterations() * kDocuments);
 }
 
-void BM_WindowBatch(benchmark::State& state)
-{
+void BM_WindowBatch(benchmark::State& state) {
     Site& s = site();
     quillane::UiSession ui(s.programFolder);
     CountingPrompter prompter;
@@ -126,8 +119,7 @@ BENCHMARK(BM_WindowBatch)->Unit(benchmark::kMillisecond)->Iterations(3)->UseReal
 
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);

@@ -1,96 +1,68 @@
-// The section editor, the file dialog and the HTML field on their own.
+// The section editor, the HTML field and the file dialog on their own.
 
-#include "ui/code_editor.h"
 #include "ui/file_dialog.h"
-#include "ui/section_editor.h"
 #include "ui/theme.h"
 #include "ui_fixture.h"
 
 #include <QFileDialog>
-#include <QLineEdit>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QSignalSpy>
-#include <QTest>
 #include <Qsci/qscilexerhtml.h>
 
 namespace quillane::test {
 namespace {
 
-using SectionDialog = UiTest;
+using Dialogs = UiTest;
 
-// The section editor closes only through its buttons. Escape and a close from the window
-// manager are Cancel where Cancel is shown; without it Escape does nothing and a close is OK.
-// OK refuses the reserved name only. Enter belongs to the fields.
-TEST_F(SectionDialog, ClosesOnlyThroughItsButtons) {
+// The section editor closes only through its buttons. Escape (from any control) and a close
+// from the window manager are Cancel where Cancel is shown; without it Escape does nothing and
+// a close is OK. OK refuses the reserved name only. Enter belongs to the fields, or to a
+// focused button.
+TEST_F(Dialogs, SectionEditorClosesOnlyThroughItsButtons) {
     enum Action { Escape, EscapeInHtml, Enter, EnterOnOk, Close, Ok };
-    struct Case {
-        const char* name;
-        bool cancelShown;
-        Action action;
-        const char *sectionName, *result;
-        bool closes;
+    // name, Cancel shown, action, name typed, closes, result
+    const std::tuple<const char*, bool, Action, const char*, bool, const char*> cases[] = {
+        {"escape is cancel", true, Escape, "x", true, "cancel"},
+        {"escape in the HTML field is cancel", true, EscapeInHtml, "x", true, "cancel"},
+        {"escape in the HTML field without cancel", false, EscapeInHtml, "x", false, ""},
+        {"escape without cancel", false, Escape, "x", false, ""},
+        {"enter on a focused OK", true, EnterOnOk, "x", true, ""},
+        {"enter in the name closes nothing", true, Enter, "x", false, ""},
+        {"close is cancel", true, Close, "x", true, "cancel"},
+        {"close without cancel is OK", false, Close, "kept", true, ""},
+        {"close without cancel refuses the reserved name", false, Close, "title", false, ""},
+        {"OK refuses the reserved name", true, Ok, "title", false, ""},
+        {"OK takes it in other case", true, Ok, "Title", true, ""},
     };
-    const Case cases[] = {
-        {"escape is cancel", true, Escape, "x", "cancel", true},
-        {"escape in the HTML field is cancel", true, EscapeInHtml, "x", "cancel", true},
-        {"escape in the HTML field without cancel", false, EscapeInHtml, "x", "", false},
-        {"enter on a focused OK", true, EnterOnOk, "x", "", true},
-        {"close is cancel", true, Close, "x", "cancel", true},
-        {"enter closes nothing", true, Enter, "x", "", false},
-        {"escape without cancel", false, Escape, "x", "", false},
-        {"close without cancel is OK", false, Close, "kept", "", true},
-        {"close without cancel refuses the reserved name", false, Close, "title", "", false},
-        {"OK refuses the reserved name", true, Ok, "title", "", false},
-        {"OK takes it in other case", true, Ok, "Title", "", true},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        prompter.shown.clear();
+    for (const auto& [name, cancelShown, action, typed, closes, result] : cases) {
+        SCOPED_TRACE(name);
         frmSections d(*ui);
-        if (!c.cancelShown) d.cmdCancel->hide();
-        d.txtSectionName->setText(c.sectionName);
+        d.cmdCancel->setVisible(cancelShown);
+        d.txtSectionName->setText(typed);
         d.show();
-        switch (c.action) {
-        case Escape:
-            QTest::keyClick(&d, Qt::Key_Escape);
-            break;
-        case EscapeInHtml:
-            d.rtxDefaultHTML->setFocus();
-            QTest::keyClick(d.rtxDefaultHTML, Qt::Key_Escape);
-            break;
-        case EnterOnOk:
-            d.cmdOk->setFocus();
-            QTest::keyClick(d.cmdOk, Qt::Key_Return);
-            break;
-        case Enter:
-            d.txtSectionName->setFocus();
-            QTest::keyClick(d.txtSectionName, Qt::Key_Return);
-            break;
-        case Close:
-            EXPECT_EQ(d.close(), c.closes);
-            break;
-        case Ok:
+        QWidget* focus = action == EscapeInHtml ? static_cast<QWidget*>(d.rtxDefaultHTML)
+                         : action == EnterOnOk  ? static_cast<QWidget*>(d.cmdOk)
+                                                : d.txtSectionName;
+        focus->setFocus();
+        if (action == Close)
+            EXPECT_EQ(d.close(), closes);
+        else if (action == Ok)
             d.cmdOk->click();
-            break;
-        }
-        EXPECT_EQ(d.isVisible(), !c.closes);
-        EXPECT_EQ(d.result, c.result);
-        EXPECT_EQ(d.sectionName(), c.sectionName);
-        if (QLatin1String(c.sectionName) != "title") {
-            EXPECT_TRUE(prompter.shown.empty());
-            continue;
-        }
-        ASSERT_EQ(prompter.shown.size(), 1u);
-        EXPECT_EQ(fields(prompter.last()),
-                  fields({"The name 'title' is reserved for the page title name! Please choose "
-                          "another",
-                          "Section Editor", MsgIcon::Exclamation}));
+        else
+            QTest::keyClick(focus, action == Enter || action == EnterOnOk ? Qt::Key_Return
+                                                                          : Qt::Key_Escape);
+        EXPECT_EQ(d.isVisible(), !closes);
+        EXPECT_EQ(d.result, result);
+        EXPECT_EQ(d.sectionName(), typed);
+        EXPECT_EQ(told(), QLatin1String(typed) != "title"
+                              ? ""
+                              : "The name 'title' is reserved for the page title name! Please "
+                                "choose another | Section Editor | exclamation | OK");
     }
 }
 
 // Text comes back exactly, zero characters and lone line ends included; typed line ends are
-// CR LF.
+// CR LF; every change is reported.
 TEST(CodeEditorText, ComesBackExactlyAndEveryChangeIsReported) {
     CodeEditor e;
     QSignalSpy changed(&e, &QsciScintilla::textChanged);
@@ -101,7 +73,6 @@ TEST(CodeEditorText, ComesBackExactlyAndEveryChangeIsReported) {
         EXPECT_EQ(e.text(), s);
     }
     EXPECT_GE(changed.count(), 4);
-
     e.setText("");
     changed.clear();
     e.show();
@@ -125,7 +96,6 @@ TEST(CodeEditorLook, FollowsThePaletteKnowsCurrentHtmlAndMarksPlaceholders) {
         EXPECT_EQ(e.lexer()->paper(QsciLexerHTML::Default), p.color(QPalette::Base));
         EXPECT_GE(contrastRatio(e.placeholderColour(), p.color(QPalette::Base)), 4.5);
     }
-
     e.setText("<main><nav>x</nav><blink>\r\n<title>::title::</title><p>::New section::</p>"
               " a::before{} ::x");
     e.SendScintilla(QsciScintilla::SCI_COLOURISE, 0, -1);
@@ -150,36 +120,42 @@ TEST(FileDialogFilter, BecomesQtNameFilters) {
         EXPECT_EQ(qtNameFilters(filter), expected);
 }
 
-// The real dialog, answered by a timer while it runs.
-class FileDialog : public UiTest {
-protected:
-    QtFileDialog dlg{nullptr};
+// Runs f on the next modal widget of type T once it is shown (the real file dialog and its
+// message boxes run their own event loops).
+template <typename T> void whenModal(std::function<void(T*)> f) {
+    auto* timer = new QTimer;
+    timer->setInterval(5);
+    QObject::connect(timer, &QTimer::timeout, [timer, f] {
+        if (auto* w = qobject_cast<T*>(QApplication::activeModalWidget())) {
+            timer->stop();
+            timer->deleteLater();
+            f(w);
+        }
+    });
+    timer->start();
+}
 
-    void useFor(bool save) {
-        dlg.dialogTitle = "Load a template...";
-        dlg.filter = "Quillane template file|*.qtf";
-        dlg.defaultExt = ".qtf";
-        dlg.pathMustExist = !save;
-        dlg.overwritePrompt = save;
-    }
-    static void accept(QFileDialog* d, const QString& typed = {}) {
-        if (!typed.isEmpty()) d->findChild<QLineEdit*>("fileNameEdit")->setText(typed);
-        QMetaObject::invokeMethod(d, "accept");
-    }
-};
+void accept(QFileDialog* d, const QString& typed = {}) {
+    if (!typed.isEmpty()) d->findChild<QLineEdit*>("fileNameEdit")->setText(typed);
+    QMetaObject::invokeMethod(d, "accept");
+}
 
-// An open use starts in the nearest folder of its preset that still exists, refuses a name in a
-// folder that does not, adds the default extension, and leaves no name after Cancel.
-TEST_F(FileDialog, OpenChecksTheFolderAddsTheExtensionAndCancelEmptiesTheName) {
-    useFor(false);
+// The real dialog, answered while it runs. An open use starts in the nearest folder of its
+// preset that still exists, refuses a name in a folder that does not, adds the default
+// extension and leaves no name after Cancel; a save use asks before replacing a file.
+TEST_F(Dialogs, FileDialogChecksTheFolderAddsTheExtensionAndAsksBeforeReplacing) {
+    QtFileDialog dlg(nullptr);
+    dlg.dialogTitle = "Load a template...";
+    dlg.filter = "Quillane template file|*.qtf";
+    dlg.defaultExt = ".qtf";
+    dlg.pathMustExist = true;
     QDir().mkpath(tmp.filePath("sites"));
     dlg.fileName = tmp.filePath("sites/gone/old.qtf");
-    QString seenFolder, seenTitle, warning;
-    QStringList seenFilters;
+    QString seen, warning;
     whenModal<QFileDialog>([&](QFileDialog* d) {
-        seenFolder = d->directory().absolutePath();
-        seenTitle = d->windowTitle();
-        seenFilters = d->nameFilters();
+        seen = QStringList(
+                   {d->directory().absolutePath(), d->windowTitle(), d->nameFilters().join(u';')})
+                   .join(" | ");
         whenModal<QMessageBox>([&, d](QMessageBox* box) {
             warning = box->text();
             box->button(QMessageBox::Ok)->click();
@@ -188,23 +164,18 @@ TEST_F(FileDialog, OpenChecksTheFolderAddsTheExtensionAndCancelEmptiesTheName) {
         accept(d, tmp.filePath("nowhere/x.qtf"));
     });
     dlg.showOpen();
-    EXPECT_EQ(seenFolder, tmp.filePath("sites"));
-    EXPECT_EQ(seenTitle, "Load a template...");
-    EXPECT_EQ(seenFilters, QStringList({"Quillane template file (*.qtf)"}));
+    EXPECT_EQ(seen,
+              tmp.filePath("sites") + " | Load a template... | Quillane template file (*.qtf)");
     EXPECT_TRUE(warning.contains("does not exist")) << warning.toStdString();
-    EXPECT_EQ(dlg.fileName, tmp.filePath("sites/new.qtf"));
-    EXPECT_EQ(dlg.fileTitle, "new.qtf");
-
+    EXPECT_EQ(dlg.fileName + u'|' + dlg.fileTitle, tmp.filePath("sites/new.qtf") + "|new.qtf");
     whenModal<QFileDialog>([](QFileDialog* d) { d->reject(); });
     dlg.showOpen();
     EXPECT_TRUE(dlg.fileName.isEmpty() && dlg.fileTitle.isEmpty());
-}
 
-TEST_F(FileDialog, SaveAsksBeforeReplacingAFile) {
-    useFor(true);
+    dlg.pathMustExist = false;
+    dlg.overwritePrompt = true;
     const QString existing = writeFile(tmp, "site.qtf", "old");
     for (const bool replace : {false, true}) {
-        SCOPED_TRACE(replace);
         dlg.fileName = existing;
         bool asked = false;
         whenModal<QFileDialog>([&](QFileDialog* d) {

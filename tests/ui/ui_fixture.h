@@ -1,74 +1,61 @@
 #pragma once
 
-// A UiSession wired to scripted ports, in a folder of its own, with the real windows.
+// The real windows on a UiSession whose messages, file dialogs and own modal dialogs are
+// scripted, in a folder of their own: prog/ holds the worked template as default.qtf, beside
+// it lie the same template as plain.qtf and example.qht, a document for it.
 
 #include "support/fakes.h"
 #include "ui/about_box.h"
+#include "ui/code_editor.h"
 #include "ui/designer_window.h"
+#include "ui/html_editor_window.h"
+#include "ui/main_routine.h"
+#include "ui/section_editor.h"
+#include "ui/splash.h"
+#include "ui/start_window.h"
 #include "ui/ui_session.h"
 
+#include <QAction>
 #include <QApplication>
-#include <QDialog>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
-#include <memory>
-#include <tuple>
 
 namespace quillane::test {
-
-// Three sections, the last not editable.
-inline QByteArray threeSectionTemplate(const char* name = "Site look") {
-    return crlf({"#QT1#",
-                 name,
-                 "#DEFAULTHTML#",
-                 "<html><title>::title::</title>",
-                 "<body>::header::::content::::footer::</body></html>",
-                 "#ENDDEFAULTHTML#",
-                 "#STARTSECTION#",
-                 "header",
-                 " 1 ",
-                 "<h1>Head</h1>",
-                 "#STARTSECTION#",
-                 "content",
-                 " 1 ",
-                 "<p>Text</p>",
-                 "#STARTSECTION#",
-                 "footer",
-                 " 0 ",
-                 "<hr>",
-                 "<p>Contact</p>",
-                 "#STARTSECTION#"});
-}
 
 class UiTest : public ::testing::Test {
 protected:
     QTemporaryDir tmp;
-    QString programFolder;
+    QString programFolder, examplePath;
     ScriptedPrompter prompter;
-    FakeApp app;
-    ScriptedFileDialog* dialog = nullptr; // the designer's dlgSaveLoad
+    ScriptedFileDialog* dialog = nullptr; // the file dialog of the window made last
     std::unique_ptr<UiSession> ui;
-    // Each of our modal dialogs takes the next step, shown (non-modal) while it runs.
+    // Each of our modal dialogs takes the next step, shown while it runs; a splash with no step
+    // left ticks at once.
     std::deque<std::function<void(QDialog&)>> modalSteps;
-    QStringList modalTitles, previewsOpened;
+    QStringList modalTitles, pagesOpened;
     int sysInfoStarts = 0;
-    bool sysInfoAvailable = false;
 
     void SetUp() override {
-        ASSERT_TRUE(tmp.isValid());
-        const QString home = tmp.filePath(QStringLiteral("home"));
-        for (const char* var :
-             {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME"})
-            qputenv(var, home.toLocal8Bit());
-        QDir().mkpath(home);
-        programFolder = tmp.filePath(QStringLiteral("program"));
+        // The home and XDG folders of ui_test_main.cpp start empty for every test.
+        QDir home(QDir::homePath());
+        ASSERT_TRUE(home.path().startsWith(QDir::tempPath()) && tmp.isValid());
+        home.removeRecursively();
+        home.mkpath(QStringLiteral("."));
+        programFolder = tmp.filePath(QStringLiteral("prog"));
         QDir().mkpath(programFolder);
-        writeFile(tmp, QStringLiteral("program/default.qtf"), threeSectionTemplate());
-
+        writeFile(tmp, QStringLiteral("prog/default.qtf"), kPlainPage);
+        writeFile(tmp, QStringLiteral("plain.qtf"), kPlainPage);
+        examplePath = writeFile(tmp, QStringLiteral("example.qht"), example("My first page"));
         ui = std::make_unique<UiSession>(programFolder);
         ui->setPrompter(&prompter);
-        ui->session().app = &app;
         ui->setFileDialogFactory([this](QWidget*) {
             auto d = std::make_unique<ScriptedFileDialog>();
             dialog = d.get();
@@ -76,28 +63,35 @@ protected:
         });
         ui->setModalRunner([this](QDialog& d) {
             modalTitles << d.windowTitle();
-            ASSERT_FALSE(modalSteps.empty()) << "unexpected " << d.windowTitle().toStdString();
-            auto step = std::move(modalSteps.front());
-            modalSteps.pop_front();
             d.show();
+            if (modalSteps.empty()) {
+                if (auto* splash = qobject_cast<frmSplash*>(&d)) return splash->Timer1_Timer();
+                ADD_FAILURE() << "unexpected dialog " << d.windowTitle().toStdString();
+                return;
+            }
+            const auto step = std::move(modalSteps.front());
+            modalSteps.pop_front();
             step(d);
         });
-        setPageOpener([this](const QString& path) { previewsOpened << path; });
-        setSysInfoStarter([this] { return ++sysInfoStarts, sysInfoAvailable; });
+        setPageOpener([this](const QString& path) { pagesOpened << path; });
+        setSysInfoStarter([this] { return ++sysInfoStarts > 1; }); // only the first one fails
     }
 
     void TearDown() override {
         const bool ended = ui && ui->ending();
         ui.reset();
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (!w->parent()) w->deleteLater();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         if (ended) {
             // Ending asks every event loop to stop; one pass of the main loop takes that back,
-            // or the next test's dialogs would return at once.
+            // or the next dialog would return at once.
             QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
             QCoreApplication::exec();
         }
         setPageOpener({});
         setSysInfoStarter({});
-        EXPECT_EQ(app.busyDepth, 0) << "busy pointer left on";
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "busy pointer left on";
         EXPECT_TRUE(modalSteps.empty()) << "a scripted dialog was never shown";
     }
 
@@ -105,31 +99,34 @@ protected:
     void restart() {
         TearDown();
         prompter = {};
-        app = {};
+        modalTitles.clear();
+        pagesOpened.clear();
+        sysInfoStarts = 0;
         SetUp();
     }
 
     Workspace& ws() { return ui->ws(); }
+
+    static QByteArray example(const QString& title) {
+        return lines("#QH1#|" + title + "|plain.qtf|index.htm|#STARTSECTION#|<p>Hello</p>|" +
+                     "#STARTSECTION#");
+    }
+    // The messages shown since the last call, one a line, with the test's folder left out.
+    QString told() {
+        QStringList t;
+        for (const Message& m : prompter.shown)
+            t << describe(m).replace(tmp.path() + u'/', QString());
+        prompter.shown.clear();
+        return t.join(u'\n');
+    }
 };
 
-// What the user sees of a message, to compare in one go: fields({"text", "title", icon, buttons}).
-inline std::tuple<QString, QString, MsgIcon, MsgButtons> fields(const Message& m) {
-    return {m.text, m.title, m.icon, m.buttons};
-}
-
-// Runs f on the next modal widget of type T once it is shown (for the dialogs not driven
-// through UiSession::runModal: QFileDialog and its message boxes).
-template <typename T> void whenModal(std::function<void(T*)> f) {
-    auto* timer = new QTimer;
-    timer->setInterval(5);
-    QObject::connect(timer, &QTimer::timeout, [timer, f] {
-        if (auto* w = qobject_cast<T*>(QApplication::activeModalWidget())) {
-            timer->stop();
-            timer->deleteLater();
-            f(w);
-        }
-    });
-    timer->start();
+// The texts of a list's entries.
+inline QStringList entries(const QListWidget* list) {
+    QStringList out;
+    for (int i = 0; i < list->count(); ++i)
+        out << list->item(i)->text();
+    return out;
 }
 
 // The controls the keyboard focus visits from first on, pressing Tab (Shift+Tab when back)
@@ -149,7 +146,3 @@ inline QStringList tabCycle(QWidget* first, int steps, bool back = false) {
 }
 
 } // namespace quillane::test
-
-inline void PrintTo(const QString& s, std::ostream* os) {
-    *os << '"' << s.toStdString() << '"';
-}

@@ -1,15 +1,21 @@
-// One QApplication for the whole run, offscreen.
+// One QApplication for every window test, offscreen, with the home and XDG folders in a
+// temporary folder of their own: nothing a test does reaches the real ones.
 
 #include <QApplication>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+int main(int argc, char** argv) {
+    QTemporaryDir home;
+    if (!home.isValid()) return 1;
+    qputenv("HOME", home.path().toLocal8Bit());
+    for (const char* var : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME"})
+        qputenv(var, home.filePath(QString::fromLatin1(var)).toLocal8Bit());
     QStandardPaths::setTestModeEnabled(true);
+    // Also when the test list is read at build time, outside the tests' environment.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("quillane-ui-tests"));
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
