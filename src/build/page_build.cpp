@@ -36,8 +36,8 @@ PageBytes pour(const TemplateRead& templ, const QString& title, const SectionTab
                                 : QString();
         return {{},
                 engineMessage(QStringLiteral("ERROR: The page would be larger than ") +
-                              QString::number(kMaxPageChars) + QStringLiteral(" characters") +
-                              why + QStringLiteral(", cannot build!"))};
+                              QString::number(kMaxPageChars) + QStringLiteral(" characters") + why +
+                              QStringLiteral(", cannot build!"))};
     }
     poured.page.append(kCrLf);
     return {encodePage(poured.page), std::nullopt};
