@@ -150,15 +150,7 @@ bool DesignerController::save() {
             if (answer != MsgAnswer::Yes) pending.clear();
         }
     }
-    {
-        BusyGuard busy(m_s.app);
-        if (const std::optional<Message> failure = saveTextFile(path, text)) {
-            m_s.tell(*failure);
-            return false;
-        }
-    }
-    ws.LastFile = path;
-    ws.IsDirty = false;
+    if (!saveEditorFile(m_s, path, text)) return false;
 
     QStringList copies;
     const int updated = pending.isEmpty() ? 0 : updateDocuments(*users, pending, copies);

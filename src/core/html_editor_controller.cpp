@@ -162,7 +162,6 @@ void HtmlEditorController::changeTemplate() {
 bool HtmlEditorController::save() {
     Workspace& ws = m_s.ws;
     if (ws.CurrentFile.isEmpty()) return saveAs();
-    BusyGuard busy(m_s.app);
     const QString& path = ws.CurrentFile;
     DocumentFile file;
     file.title = m_view.title();
@@ -172,14 +171,9 @@ bool HtmlEditorController::save() {
     // section.
     for (int slot = ws.nextEditableSlot(0); slot != 0; slot = ws.nextEditableSlot(slot))
         file.blocks.append(ws.SectionHtml[slot]);
-    if (const std::optional<Message> failure = saveTextFile(path, documentFileText(file))) {
-        m_s.tell(*failure);
-        return false;
-    }
-    ws.LastFile = path;
+    if (!saveEditorFile(m_s, path, documentFileText(file))) return false;
     ws.storedTemplatePath = file.templateStored;
     ws.storedOutputPath = file.outputStored;
-    ws.IsDirty = false;
     return true;
 }
 

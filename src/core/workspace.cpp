@@ -1,6 +1,7 @@
 #include "core/workspace.h"
 
 #include "core/version.h"
+#include "formats/read_failure.h"
 
 #include <QDir>
 
@@ -18,6 +19,17 @@ MsgAnswer Session::tell(const Message& m) const {
 
 QString Session::defaultTemplatePath() const {
     return QDir(programFolder).filePath(QStringLiteral("default.qtf"));
+}
+
+bool saveEditorFile(Session& s, const QString& path, const QString& text) {
+    BusyGuard busy(s.app);
+    if (const std::optional<Message> failure = saveTextFile(path, text)) {
+        s.tell(*failure);
+        return false;
+    }
+    s.ws.LastFile = path;
+    s.ws.IsDirty = false;
+    return true;
 }
 
 void FillSectionList(Session& s, int mode) {

@@ -47,6 +47,11 @@ struct Session {
     QString defaultTemplatePath() const;
 };
 
+// Writes the open template's or document's text to path, as both editors save: durably, with
+// the busy pointer. On success the workspace counts as unchanged and path is its file; a
+// failure is told (path and reason) and changes nothing.
+bool saveEditorFile(Session& s, const QString& path, const QString& text);
+
 void FillSectionList(Session& s, int mode);
 // The lowest free slot, or a new one at the end. 0 when the template cannot take another
 // section; the user has then been told.
