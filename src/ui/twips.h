@@ -4,7 +4,10 @@
 
 #include <QEvent>
 #include <QFont>
+#include <QLabel>
+#include <QPushButton>
 #include <QRect>
+#include <QStyle>
 #include <QWidget>
 #include <algorithm>
 #include <optional>
@@ -23,9 +26,18 @@ inline int fromPixels(const QWidget* w, int px) {
     return dpi > 0 ? (px * 15 * 96 + dpi / 2) / dpi : px * 15;
 }
 
+// A one-line caption or a button is never given less height than its text takes: a face with a
+// taller line than the design's (Nimbus Sans standing in for Arial) would otherwise cut it.
 inline void placeTwips(QWidget* control, int left, int top, int width, int height) {
     const QWidget* ref = control->parentWidget() ? control->parentWidget() : control;
-    control->setGeometry(twips(ref, left), twips(ref, top), twips(ref, width), twips(ref, height));
+    int h = twips(ref, height);
+    const auto* label = qobject_cast<const QLabel*>(control);
+    if (label && !label->wordWrap())
+        h = std::max(h, label->sizeHint().height());
+    else if (qobject_cast<const QPushButton*>(control))
+        h = std::max(h, control->fontMetrics().height() +
+                            2 * control->style()->pixelMetric(QStyle::PM_DefaultFrameWidth));
+    control->setGeometry(twips(ref, left), twips(ref, top), twips(ref, width), h);
 }
 
 // The fixed layouts are drawn for an 8.25 pt sans-serif face with Arial's widths; with a
