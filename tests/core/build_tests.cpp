@@ -609,22 +609,22 @@ TEST_F(Site, AHeadlessBatchReportsEveryDocumentOnOneLineAndWritesOnlyPagesUnless
                   "file!\n"
                   "unbuilt.qht: Quillane BuildEngine: ERROR: No output file is set, cannot build!");
     EXPECT_EQ(sortedLines(r.out), (QStringList{site + "/public/abs.htm", site + "/public/ok.html",
-                                               "8 templated documents found, 2 built."}));
-    EXPECT_TRUE(r.out.endsWith("8 templated documents found, 2 built.\n"));
+                                               "8 templated documents found, 2 built, 0 unchanged."}));
+    EXPECT_TRUE(r.out.endsWith("8 templated documents found, 2 built, 0 unchanged.\n"));
     EXPECT_EQ(readBytes(site + "/public/ok.html"),
               lines("<h1>OK</h1>|<p>OK</p>|<hr>|<p>Contact</p>|"))
         << "a relative output is taken from the document's folder";
     EXPECT_TRUE(QFile::remove(site + "/public/ok.html") && QFile::remove(site + "/public/abs.htm"));
     EXPECT_EQ(snapshot(dir.path()), before) << "nothing else written";
 
-    EXPECT_TRUE(headless(site, {true}).out.endsWith("8 templated documents found, 3 built.\n"));
+    EXPECT_TRUE(headless(site, {true}).out.endsWith("8 templated documents found, 3 built, 0 unchanged.\n"));
     EXPECT_TRUE(readBytes(rc).contains("<h1>touch x; #</h1>"));
 }
 
 TEST_F(Site, ExitStatusesSignalsAndAClosedPipe) {
     const Run empty = headless(dir.path());
     EXPECT_EQ(empty.status, 0) << "an empty folder builds nothing and fails nothing";
-    EXPECT_EQ(empty.out, "0 templated documents found, 0 built.\n");
+    EXPECT_EQ(empty.out, "0 templated documents found, 0 built, 0 unchanged.\n");
     const Run missing = headless(dir.filePath("gone"));
     EXPECT_EQ(missing.status, 2);
     EXPECT_EQ(missing.err,
@@ -637,7 +637,7 @@ TEST_F(Site, ExitStatusesSignalsAndAClosedPipe) {
     const Run current = headless("");
     QDir::setCurrent(here);
     EXPECT_EQ(current.status, 0);
-    EXPECT_TRUE(current.out.endsWith(".htm\n3 templated documents found, 3 built.\n"));
+    EXPECT_TRUE(current.out.endsWith(".htm\n3 templated documents found, 3 built, 0 unchanged.\n"));
     for (const QString n : {"a", "b", "c"})
         QFile::remove(dir.filePath(n + ".htm"));
 
@@ -656,7 +656,7 @@ TEST_F(Site, ExitStatusesSignalsAndAClosedPipe) {
     const QStringList built = QDir(dir.path()).entryList({"*.htm"});
     ASSERT_EQ(built.size(), 1);
     EXPECT_EQ(QString(printed), dir.filePath(built[0]) +
-                                    "\n3 templated documents found, 1 built; "
+                                    "\n3 templated documents found, 1 built, 0 unchanged; "
                                     "SIGTERM stopped the build after 1 of them.\n");
     EXPECT_EQ(QDir(dir.path()).entryList({"*.tmp"}, QDir::Files | QDir::Hidden), QStringList{});
 
