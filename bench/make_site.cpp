@@ -20,10 +20,11 @@ void put(const fs::path& path, const std::string& bytes) {
 }
 
 // The page around the sections: the same for both programs, with the placeholders marked.
-const char* const kHead = "<!DOCTYPE html>\r\n<html><head><meta charset=\"utf-8\">\r\n"
-                          "<title>@TITLE@</title>\r\n<link rel=\"stylesheet\" href=\"site.css\">"
-                          "\r\n</head><body>\r\n<header><h1>@TITLE@</h1><nav><a href=\"index.html\">"
-                          "Home</a> | <a href=\"about.html\">About</a></nav></header>\r\n";
+const char* const kHead =
+    "<!DOCTYPE html>\r\n<html><head><meta charset=\"utf-8\">\r\n"
+    "<title>@TITLE@</title>\r\n<link rel=\"stylesheet\" href=\"site.css\">"
+    "\r\n</head><body>\r\n<header><h1>@TITLE@</h1><nav><a href=\"index.html\">"
+    "Home</a> | <a href=\"about.html\">About</a></nav></header>\r\n";
 
 std::string block(int page, int b) {
     std::string s;
@@ -42,8 +43,8 @@ std::string replaceAll(std::string s, const std::string& from, const std::string
 std::string pageFrame(const std::string& title, const std::string& section) {
     std::string html = replaceAll(kHead, "@TITLE@", title);
     for (int s = 0; s < 5; ++s)
-        html += "<section id=\"s" + std::to_string(s) + "\">\r\n" + replaceAll(section, "@N@", std::to_string(s)) +
-                "</section>\r\n";
+        html += "<section id=\"s" + std::to_string(s) + "\">\r\n" +
+                replaceAll(section, "@N@", std::to_string(s)) + "</section>\r\n";
     html += "<footer><p>Made with care. Questions go to the address on the about page.</p>"
             "</footer>\r\n</body></html>\r\n";
     return html;
@@ -83,8 +84,8 @@ int main(int argc, char** argv) {
         for (int i = 0; i < count; ++i) {
             std::string c = "---\ntitle: \"Page " + std::to_string(i) + "\"\n";
             for (int b = 0; b < 5; ++b)
-                c += "s" + std::to_string(b) + ": |\n  " +
-                     replaceAll(block(i, b), "\r\n", "\n  ") + "\n";
+                c += "s" + std::to_string(b) + ": |\n  " + replaceAll(block(i, b), "\r\n", "\n  ") +
+                     "\n";
             put(hugo / "content" / ("page" + std::to_string(i) + ".html"), c + "---\n");
         }
     }

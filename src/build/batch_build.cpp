@@ -224,8 +224,7 @@ QString PageRule::linkReason(const QString& link) const {
 
 QString nonPageReason(const QString& resolvedOutput, const QString& batchFolder) {
     const PageRule rule(batchFolder);
-    if (QString reason = rule.pathReason(resolvedOutput); !reason.isEmpty())
-        return reason;
+    if (QString reason = rule.pathReason(resolvedOutput); !reason.isEmpty()) return reason;
     if (resolvedOutput.isEmpty() || !QFileInfo(rule.absolute(resolvedOutput)).isSymLink())
         return {};
     return rule.linkReason(resolvedOutput);

@@ -38,7 +38,7 @@ struct BatchSummary {
     int found = 0;
     int built = 0;     // written or unchanged
     int unchanged = 0; // of those built, the pages that were not written again
-    int done = 0; // documents taken on before the end or a stop
+    int done = 0;      // documents taken on before the end or a stop
     bool stopped = false;
 };
 

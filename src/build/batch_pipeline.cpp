@@ -143,8 +143,7 @@ private:
                 if ((!p.documentSeen.known() && m_rule.absolute(path) == w.created) ||
                     (!p.templateSeen.known() && !p.build.templatePath.isEmpty() &&
                      m_rule.absolute(p.build.templatePath) == w.created) ||
-                    (p.writes && !plan.replaces &&
-                     m_rule.absolute(p.build.output) == w.created))
+                    (p.writes && !plan.replaces && m_rule.absolute(p.build.output) == w.created))
                     return true;
             } else if (replaced(w, p.documentSeen) || replaced(w, p.templateSeen) ||
                        (p.writes && plan.replaces && w.device == plan.device &&
@@ -220,34 +219,56 @@ private:
     void work() {
         std::unique_lock lock(m_mutex);
         for (;;) {
-            m_wake.wait(lock, [this] {
-                return m_stop || m_next >= m_documents.size() || m_next < m_taken + m_window;
-            });
+            if (!(m_stop || m_next >= m_documents.size() || m_next < m_taken + m_window)) {
+                ++m_sleeping;
+                m_wake.wait(lock, [this] {
+                    return m_stop || m_next >= m_documents.size() || m_next < m_taken + m_window;
+                });
+                --m_sleeping;
+            }
             if (m_stop || m_next >= m_documents.size()) return;
             const qsizetype k = m_next++;
             m_startOf[size_t(k % m_window)] = m_written.load();
             lock.unlock();
-            const BatchDocument& doc = m_documents[k];
-            Prepared p;
-            if (doc.nameIsUtf8) p = prepare(batchDocumentPath(m_folder, doc.name));
+            Prepared p = prepareAt(k);
             lock.lock();
             m_slots[size_t(k % m_window)] = std::move(p);
-            m_done.notify_one();
+            if (m_waitingFor == k) m_done.notify_one();
         }
     }
 
+    Prepared prepareAt(qsizetype k) {
+        const BatchDocument& doc = m_documents[k];
+        return doc.nameIsUtf8 ? prepare(batchDocumentPath(m_folder, doc.name)) : Prepared();
+    }
+
     Prepared take(qsizetype k) {
-        if (m_threads.empty())
-            return prepare(batchDocumentPath(m_folder, m_documents[k].name));
+        if (m_threads.empty()) return prepare(batchDocumentPath(m_folder, m_documents[k].name));
         std::unique_lock lock(m_mutex);
         std::optional<Prepared>& slot = m_slots[size_t(k % m_window)];
-        m_done.wait(lock, [&] { return slot.has_value(); });
+        // Rather than wait, the writer reads ahead itself while there is room.
+        while (!slot && m_next < m_documents.size() && m_next < m_taken + m_window) {
+            const qsizetype j = m_next++;
+            m_startOf[size_t(j % m_window)] = m_written.load();
+            lock.unlock();
+            Prepared p = prepareAt(j);
+            lock.lock();
+            m_slots[size_t(j % m_window)] = std::move(p);
+        }
+        if (!slot) {
+            m_waitingFor = k;
+            m_done.wait(lock, [&] { return slot.has_value(); });
+            m_waitingFor = -1;
+        }
         Prepared p = std::move(*slot);
         slot.reset();
         m_startOf[size_t(k % m_window)] = kNone;
         m_taken = k + 1;
+        // Workers asleep on a full window are woken when a quarter of it is free again, not
+        // for every slot.
+        const bool wake = m_sleeping > 0 && m_next < m_taken + m_window - m_window / 4;
         lock.unlock();
-        m_wake.notify_all();
+        if (wake) m_wake.notify_all();
         return p;
     }
 
@@ -269,15 +290,17 @@ private:
     std::vector<std::optional<Prepared>> m_slots;
     std::vector<quint64> m_startOf;
     qsizetype m_window = 1, m_next = 0, m_taken = 0;
+    qsizetype m_waitingFor = -1; // the document the writer waits for
+    int m_sleeping = 0;          // workers waiting for room in the window
     bool m_stop = false;
 };
 
 } // namespace
 
-BatchSummary runBuildPipeline(const QString& folder, const QList<BatchDocument>& documents,
-                              const PipelineOptions& options, TemplateCache& templates,
-                              BatchObserver& observer,
-                              const std::function<void(const QString&, const DocumentBuild&)>& told) {
+BatchSummary
+runBuildPipeline(const QString& folder, const QList<BatchDocument>& documents,
+                 const PipelineOptions& options, TemplateCache& templates, BatchObserver& observer,
+                 const std::function<void(const QString&, const DocumentBuild&)>& told) {
     Pipeline pipeline(folder, documents, options, templates);
     return pipeline.run(observer, told);
 }

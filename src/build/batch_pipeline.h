@@ -34,11 +34,10 @@ struct PipelineOptions {
 // the later one is told (alsoBuiltBy). `told` hears of each document just before the observer
 // is told that it is finished; the observer may stop the batch after any document (the ones
 // read ahead are dropped unwritten).
-BatchSummary runBuildPipeline(const QString& folder, const QList<BatchDocument>& documents,
-                              const PipelineOptions& options, TemplateCache& templates,
-                              BatchObserver& observer,
-                              const std::function<void(const QString& fullPath,
-                                                       const DocumentBuild& build)>& told);
+BatchSummary runBuildPipeline(
+    const QString& folder, const QList<BatchDocument>& documents, const PipelineOptions& options,
+    TemplateCache& templates, BatchObserver& observer,
+    const std::function<void(const QString& fullPath, const DocumentBuild& build)>& told);
 
 // The number of jobs when none is asked for: one per processor this process may run on.
 int defaultJobs();

@@ -379,8 +379,7 @@ int runHeadlessWatch(const QString& folder, std::FILE* out, std::FILE* err,
             if (!again && !known->templatePath.isEmpty()) {
                 auto t = templatesNow.find(known->templatePath);
                 if (t == templatesNow.end())
-                    t = templatesNow.insert(known->templatePath,
-                                            signatureNow(known->templatePath));
+                    t = templatesNow.insert(known->templatePath, signatureNow(known->templatePath));
                 again = *t != known->templ;
             }
             if (again) changed.append(doc);

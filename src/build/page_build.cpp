@@ -36,8 +36,8 @@ PageBytes pour(const TemplateRead& templ, const QString& title, const SectionTab
                                 : QString();
         return {{},
                 engineMessage(QStringLiteral("ERROR: The page would be larger than ") +
-                              QString::number(kMaxPageChars) + QStringLiteral(" characters") +
-                              why + QStringLiteral(", cannot build!"))};
+                              QString::number(kMaxPageChars) + QStringLiteral(" characters") + why +
+                              QStringLiteral(", cannot build!"))};
     }
     poured.page.append(kCrLf);
     return {encodePage(poured.page), std::nullopt};
@@ -97,9 +97,8 @@ PlannedPage planPage(const TemplateRead& templ, const QString& templatePath, con
 } // namespace
 
 PlannedPage planPageFile(const TemplateRead& templ, const QString& templatePath,
-                         const QString& title, const SectionTable& table,
-                         const QString& outputPath, const QString& documentPath,
-                         const LinkCheck& linkCheck) {
+                         const QString& title, const SectionTable& table, const QString& outputPath,
+                         const QString& documentPath, const LinkCheck& linkCheck) {
     try {
         return planPage(templ, templatePath, title, table, outputPath, documentPath, linkCheck);
     } catch (const std::bad_alloc&) {
@@ -129,8 +128,7 @@ PageOutcome buildPageFile(TemplateCache& templates, const QString& templatePath,
     try {
         const std::shared_ptr<const TemplateRead> templ = templates.read(templatePath);
         return commitPageFile(
-            planPageFile(*templ, templatePath, title, table, outputPath, documentPath),
-            outputPath);
+            planPageFile(*templ, templatePath, title, table, outputPath, documentPath), outputPath);
     } catch (const std::bad_alloc&) {
         return {PageOutcome::Kind::Failed, outOfMemory(outputPath)};
     }

@@ -51,9 +51,8 @@ struct PlannedPage {
     std::optional<Message> failure; // no page, or it cannot be written
 };
 PlannedPage planPageFile(const TemplateRead& templ, const QString& templatePath,
-                         const QString& title, const SectionTable& table,
-                         const QString& outputPath, const QString& documentPath,
-                         const LinkCheck& linkCheck = {});
+                         const QString& title, const SectionTable& table, const QString& outputPath,
+                         const QString& documentPath, const LinkCheck& linkCheck = {});
 PageOutcome commitPageFile(const PlannedPage& planned, const QString& outputPath);
 
 } // namespace quillane
