@@ -1,7 +1,8 @@
-// Makes a site for the whole-process benchmarks (compare.sh): one template, `count` templated
-// documents of about 2.6 KB whose pages come to about 4 KB, written to public/ beside them;
-// and, with --hugo, the same pages as content for Hugo (title and the five blocks as page
-// parameters, poured into the same HTML by a layout).
+// Makes a site for the whole-process benchmarks (compare.sh): ten templates (t0.qtf ... t9.qtf,
+// document i on template i % 10), `count` templated documents of about 2.6 KB whose pages come
+// to about 4 KB, written to public/ beside them; and, with --hugo, the same pages as content
+// for Hugo (title and the five blocks as page parameters, poured into the same HTML by one
+// layout per template).
 //
 //   make_site <folder> <count> [--hugo <folder>]
 
@@ -28,7 +29,7 @@ const char* const kHead =
 
 std::string block(int page, int b) {
     std::string s;
-    for (int l = 0; l < 5; ++l)
+    for (int l = 0; l < 6; ++l)
         s += "<p>Page " + std::to_string(page) + ", block " + std::to_string(b) + ", line " +
              std::to_string(l) + ": some text of the page itself, written by hand.</p>\r\n";
     return s;
@@ -40,13 +41,19 @@ std::string replaceAll(std::string s, const std::string& from, const std::string
     return s;
 }
 
-std::string pageFrame(const std::string& title, const std::string& section) {
+constexpr int kTemplates = 10;
+
+// Template k differs from the others in its footer.
+std::string pageFrame(const std::string& title, const std::string& section, int k) {
     std::string html = replaceAll(kHead, "@TITLE@", title);
     for (int s = 0; s < 5; ++s)
         html += "<section id=\"s" + std::to_string(s) + "\">\r\n" +
                 replaceAll(section, "@N@", std::to_string(s)) + "</section>\r\n";
-    html += "<footer><p>Made with care. Questions go to the address on the about page.</p>"
-            "</footer>\r\n</body></html>\r\n";
+    html += "<footer><p>Made with care (" + std::to_string(k) +
+            "). Questions go to the address on the about page.</p></footer>\r\n";
+    for (int l = 0; l < 14; ++l)
+        html += "<p class=\"note\">A line of the template's own, as a page has them.</p>\r\n";
+    html += "</body></html>\r\n";
     return html;
 }
 
@@ -60,14 +67,17 @@ int main(int argc, char** argv) {
     const fs::path folder = argv[1];
     const int count = std::atoi(argv[2]);
     fs::create_directories(folder / "public");
-    std::string t = "#QT1#\r\nBenchmark template\r\n#DEFAULTHTML#\r\n" +
-                    pageFrame("::title::", "::section@N@::\r\n") + "#ENDDEFAULTHTML#\r\n";
-    for (int s = 0; s < 5; ++s)
-        t += "#STARTSECTION#\r\nsection" + std::to_string(s) + "\r\n 1 \r\n<p>Default.</p>\r\n";
-    put(folder / "site.qtf", t + "#STARTSECTION#\r\n");
+    for (int k = 0; k < kTemplates; ++k) {
+        std::string t = "#QT1#\r\nBenchmark template\r\n#DEFAULTHTML#\r\n" +
+                        pageFrame("::title::", "::section@N@::\r\n", k) + "#ENDDEFAULTHTML#\r\n";
+        for (int s = 0; s < 5; ++s)
+            t += "#STARTSECTION#\r\nsection" + std::to_string(s) + "\r\n 1 \r\n<p>Default.</p>\r\n";
+        put(folder / ("t" + std::to_string(k) + ".qtf"), t + "#STARTSECTION#\r\n");
+    }
     for (int i = 0; i < count; ++i) {
-        std::string d = "#QH1#\r\nPage " + std::to_string(i) + "\r\nsite.qtf\r\npublic/page" +
-                        std::to_string(i) + ".html\r\n#STARTSECTION#\r\n";
+        std::string d = "#QH1#\r\nPage " + std::to_string(i) + "\r\nt" +
+                        std::to_string(i % kTemplates) + ".qtf\r\npublic/page" + std::to_string(i) +
+                        ".html\r\n#STARTSECTION#\r\n";
         for (int b = 0; b < 5; ++b)
             d += block(i, b) + "#STARTSECTION#\r\n";
         put(folder / ("page" + std::to_string(i) + ".qht"), d);
@@ -79,10 +89,12 @@ int main(int argc, char** argv) {
         put(hugo / "config.toml",
             "baseURL = \"http://example.org/\"\nuglyURLs = true\ndisableKinds = [\"taxonomy\", "
             "\"term\", \"RSS\", \"sitemap\", \"robotsTXT\", \"404\", \"home\", \"section\"]\n");
-        put(hugo / "layouts/_default/single.html",
-            pageFrame("{{ .Title }}", "{{ index .Params \"s@N@\" | safeHTML }}\r\n"));
+        for (int k = 0; k < kTemplates; ++k)
+            put(hugo / "layouts/_default" / ("t" + std::to_string(k) + ".html"),
+                pageFrame("{{ .Title }}", "{{ index .Params \"s@N@\" | safeHTML }}\r\n", k));
         for (int i = 0; i < count; ++i) {
-            std::string c = "---\ntitle: \"Page " + std::to_string(i) + "\"\n";
+            std::string c = "---\ntitle: \"Page " + std::to_string(i) + "\"\nlayout: t" +
+                            std::to_string(i % kTemplates) + "\n";
             for (int b = 0; b < 5; ++b)
                 c += "s" + std::to_string(b) + ": |\n  " + replaceAll(block(i, b), "\r\n", "\n  ") +
                      "\n";

@@ -17,8 +17,27 @@ namespace quillane {
 
 namespace {
 
-// A document read and poured, its write looked at but not done.
+// A document read and poured, its new page written beside the old one but not put in its place.
+// Dropped before that, the new page goes.
 struct Prepared {
+    Prepared() = default;
+    Prepared(Prepared&& other) noexcept { *this = std::move(other); }
+    Prepared& operator=(Prepared&& other) noexcept {
+        if (this != &other) {
+            discardStagedWrite(page.plan);
+            build = std::move(other.build);
+            page = std::move(other.page);
+            other.page.plan.staged.clear();
+            writes = other.writes;
+            outOfMemory = other.outOfMemory;
+            documentSeen = other.documentSeen;
+            templateSeen = other.templateSeen;
+            startedAt = other.startedAt;
+        }
+        return *this;
+    }
+    ~Prepared() { discardStagedWrite(page.plan); }
+
     DocumentBuild build;
     PlannedPage page;
     bool writes = false; // got as far as the write
@@ -119,6 +138,8 @@ private:
                 b.outcome = DocumentOutcome::NotAPage;
                 return p;
             }
+            // The writer has then only to rename it into place.
+            stagePageFile(p.page, b.output);
             p.writes = true;
         } catch (const std::bad_alloc&) {
             const quint64 startedAt = p.startedAt;
@@ -157,6 +178,7 @@ private:
     void write(Prepared& p, qsizetype index) {
         DocumentBuild& b = p.build;
         const PageOutcome page = commitPageFile(p.page, b.output);
+        p.page.plan.staged.clear(); // renamed into place, or removed when that failed
         switch (page.kind) {
         case PageOutcome::Kind::Written: {
             WriteRecord w{m_written.load(), p.page.plan.device, p.page.plan.inode, {}};
@@ -199,7 +221,7 @@ private:
     void startWorkers() {
         if (m_options.jobs <= 1 || m_documents.size() < 2) return;
         m_window = std::min<qsizetype>(16 * qsizetype(m_options.jobs), 1024);
-        m_slots.assign(size_t(m_window), std::nullopt);
+        m_slots = std::vector<std::optional<Prepared>>(size_t(m_window));
         m_startOf.assign(size_t(m_window), kNone);
         for (int i = 0; i < m_options.jobs; ++i)
             m_threads.emplace_back([this] { work(); });

@@ -122,6 +122,13 @@ PageOutcome commitPageFile(const PlannedPage& planned, const QString& outputPath
     return {PageOutcome::Kind::Failed, cannotWrite(outputPath, error)};
 }
 
+void stagePageFile(PlannedPage& planned, const QString& outputPath) {
+    if (planned.failure) return;
+    stageWrite(planned.plan, planned.page.bytes, WriteMode::Page);
+    if (planned.plan.outcome == WriteOutcome::Failed)
+        planned.failure = cannotWrite(outputPath, planned.plan.error);
+}
+
 PageOutcome buildPageFile(TemplateCache& templates, const QString& templatePath,
                           const QString& title, const SectionTable& table,
                           const QString& outputPath, const QString& documentPath) {

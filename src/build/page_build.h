@@ -54,5 +54,8 @@ PlannedPage planPageFile(const TemplateRead& templ, const QString& templatePath,
                          const QString& title, const SectionTable& table, const QString& outputPath,
                          const QString& documentPath, const LinkCheck& linkCheck = {});
 PageOutcome commitPageFile(const PlannedPage& planned, const QString& outputPath);
+// Writes the planned page beside its output ahead of the commit (see stageWrite); a failure
+// to do so becomes the page's failure.
+void stagePageFile(PlannedPage& planned, const QString& outputPath);
 
 } // namespace quillane

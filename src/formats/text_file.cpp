@@ -419,8 +419,22 @@ public:
             if (plan.outcome == WriteOutcome::Failed) m_error = plan.error;
             return plan.outcome;
         }
-        return plan.replaces && plan.links > 1 ? rewriteInPlace(plan.target)
-                                               : replace(plan.target, plan);
+        if (!plan.staged.isEmpty()) return publish(plan.staged, plan.target);
+        return inPlace(plan) ? rewriteInPlace(plan.target) : replace(plan.target, plan);
+    }
+
+    static bool inPlace(const WritePlan& plan) { return plan.replaces && plan.links > 1; }
+
+    void stageFor(WritePlan& plan) {
+        if (plan.outcome != WriteOutcome::Written || inPlace(plan) || !plan.staged.isEmpty())
+            return;
+        QByteArray temp;
+        if (stage(plan.target, plan, temp) == WriteOutcome::Written) {
+            plan.staged = temp;
+        } else {
+            plan.outcome = WriteOutcome::Failed;
+            plan.error = m_error;
+        }
     }
 
 private:
@@ -432,11 +446,16 @@ private:
     // Writes the bytes into a new file beside the target and renames it over the target (or
     // into its place when there is none yet).
     WriteOutcome replace(const QByteArray& target, const WritePlan& old) {
-        const ProcessFacts& p = facts();
-        const qsizetype slash = target.lastIndexOf('/');
-        const QByteArray folder = target.left(slash + 1);
-        const mode_t mode = old.replaces ? (mode_t(old.mode) & 07777) : 0666;
         QByteArray temp;
+        const WriteOutcome staged = stage(target, old, temp);
+        return staged == WriteOutcome::Failed ? staged : publish(temp, target);
+    }
+
+    // The new file, complete and closed, beside the target under a temporary name.
+    WriteOutcome stage(const QByteArray& target, const WritePlan& old, QByteArray& temp) {
+        const ProcessFacts& p = facts();
+        const QByteArray folder = target.left(target.lastIndexOf('/') + 1);
+        const mode_t mode = old.replaces ? (mode_t(old.mode) & 07777) : 0666;
         int fd = -1;
         for (int attempt = 0; attempt < 100; ++attempt) {
             // Short and independent of the target's name, so that any valid name can be built.
@@ -459,12 +478,20 @@ private:
             return fail(errnoError(errno));
         cleanup.fd = -1;
         if (::close(fd) != 0) return fail(errnoError(errno));
+        cleanup.path.clear();
+        return WriteOutcome::Written;
+    }
+
+    // Renames the staged file over the target (or into its place when there is none yet).
+    WriteOutcome publish(const QByteArray& temp, const QByteArray& target) {
+        Temporary cleanup{temp, -1};
         if (::rename(temp.constData(), target.constData()) != 0)
             return fail(errno == EACCES || errno == EPERM ? cannotCreate(errno, target)
                                                           : errnoError(errno));
         cleanup.path.clear();
         if (m_mode == WriteMode::Durable) {
             // The rename itself is on disk once its folder is.
+            const QByteArray folder = target.left(target.lastIndexOf('/') + 1);
             Fd dir(::open(folder.isEmpty() ? "." : folder.constData(),
                           O_RDONLY | O_DIRECTORY | O_CLOEXEC));
             if (dir.fd >= 0) ::fsync(dir.fd);
@@ -589,6 +616,29 @@ WriteOutcome commitWrite(const WritePlan& plan, const QByteArray& bytes, WriteMo
         error = kOutOfMemory;
         return WriteOutcome::Failed;
     }
+}
+
+void stageWrite(WritePlan& plan, const QByteArray& bytes, WriteMode mode) {
+#ifdef Q_OS_UNIX
+    FileError error;
+    try {
+        Writer(bytes, mode, error).stageFor(plan);
+    } catch (const std::bad_alloc&) {
+        plan.outcome = WriteOutcome::Failed;
+        plan.error = kOutOfMemory;
+    }
+#else
+    Q_UNUSED(plan);
+    Q_UNUSED(bytes);
+    Q_UNUSED(mode);
+#endif
+}
+
+void discardStagedWrite(WritePlan& plan) {
+#ifdef Q_OS_UNIX
+    if (!plan.staged.isEmpty()) ::unlink(plan.staged.constData());
+#endif
+    plan.staged.clear();
 }
 
 WriteOutcome writeFileAtomically(const QString& path, const QByteArray& bytes, WriteMode mode,

@@ -72,11 +72,18 @@ struct WritePlan {
     bool replaces = false;
     quint64 device = 0, inode = 0, links = 0;
     quint32 mode = 0, uid = 0, gid = 0;
+    QByteArray staged; // the new file, written beside the target already (stageWrite)
 };
 WritePlan planWrite(const QString& path, const QByteArray& bytes, WriteMode mode,
                     const std::vector<WriteGuard>& guards = {}, const LinkCheck& linkCheck = {});
 WriteOutcome commitWrite(const WritePlan& plan, const QByteArray& bytes, WriteMode mode,
                          FileError& error);
+// Writes the new file beside the target ahead of commitWrite, under a temporary name, so that
+// committing it is only the rename that puts it in place. A failure to write it makes the plan
+// a failure. A staged plan that is not committed must be discarded (the file is removed).
+// Not for a file rewritten in place (more than one link), which commitWrite writes whole.
+void stageWrite(WritePlan& plan, const QByteArray& bytes, WriteMode mode);
+void discardStagedWrite(WritePlan& plan);
 
 // What identifies one version of a file without reading it: where it is, its size and its
 // change times. Two equal signatures mean the content has not changed in between.

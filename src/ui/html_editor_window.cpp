@@ -108,10 +108,10 @@ public:
 
     QString summary(const BatchSummary& s) const {
         // "12 built (3 unchanged), 1 not built.": the unchanged pages were not written again.
-        QString counts = QString::number(m_built) + QStringLiteral(" built") +
-                         (m_unchanged ? QStringLiteral(" (%1 unchanged)").arg(m_unchanged)
-                                      : QString()) +
-                         QStringLiteral(", %1 not built.").arg(m_notBuilt);
+        QString counts =
+            QString::number(m_built) + QStringLiteral(" built") +
+            (m_unchanged ? QStringLiteral(" (%1 unchanged)").arg(m_unchanged) : QString()) +
+            QStringLiteral(", %1 not built.").arg(m_notBuilt);
         if (!m_misnamed.isEmpty())
             counts += (m_misnamed.size() == 1
                            ? QStringLiteral(" This name is not valid UTF-8; rename the file to "
