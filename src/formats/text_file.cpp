@@ -476,6 +476,13 @@ private:
         if (!writeAll(fd, m_bytes.constData(), m_bytes.size()) ||
             (m_mode == WriteMode::Durable && ::fsync(fd) != 0))
             return fail(errnoError(errno));
+#ifdef SYNC_FILE_RANGE_WRITE
+        // Renaming over a file makes some file systems (ext4) send the new data to the disk
+        // first, and wait. Started here, that happens while the page is still to be renamed,
+        // away from the renames that must follow one another.
+        if (m_mode == WriteMode::Page && old.replaces)
+            ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+#endif
         cleanup.fd = -1;
         if (::close(fd) != 0) return fail(errnoError(errno));
         cleanup.path.clear();
