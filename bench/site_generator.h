@@ -1,12 +1,14 @@
 #pragma once
 
-// Generates a site folder for the batch benchmarks: one template of about 8 KB with ten
-// sections (five editable) and `count` templated documents of about 2 KB each.
+// Generates a site folder for the batch benchmarks: templates of about 8 KB with ten sections
+// (five editable) and `count` templated documents of about 2 KB each, document i on template
+// i % templates.
 
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
 #include <QString>
+#include <QStringList>
 
 namespace quillane::bench {
 
@@ -15,8 +17,10 @@ inline void writeBytes(const QString& path, const QByteArray& bytes) {
     if (f.open(QIODevice::WriteOnly)) f.write(bytes);
 }
 
-// Returns the template's path. Pages go to outFolder (made if missing).
-inline QString generateSite(const QString& folder, const QString& outFolder, int count) {
+// Returns the path of the first template (site.qtf, or t0.qtf, t1.qtf, ... when there are
+// more). Pages go to outFolder (made if missing).
+inline QString generateSite(const QString& folder, const QString& outFolder, int count,
+                            int templates = 1) {
     QDir().mkpath(folder);
     QDir().mkpath(outFolder);
     QByteArray t = "#QT1#\r\nBenchmark template\r\n#DEFAULTHTML#\r\n";
@@ -38,13 +42,19 @@ inline QString generateSite(const QString& folder, const QString& outFolder, int
     }
     while (t.size() < 8000)
         t.insert(t.indexOf("</body>"), filler.left(80));
-    const QString templatePath = QDir(folder).filePath(QStringLiteral("site.qtf"));
-    writeBytes(templatePath, t);
+    QStringList paths;
+    for (int k = 0; k < templates; ++k) {
+        paths << QDir(folder).filePath(templates == 1 ? QStringLiteral("site.qtf")
+                                                      : QStringLiteral("t%1.qtf").arg(k));
+        writeBytes(paths.last(), QByteArray(t).replace(
+                                     "<footer>", "<footer id=\"t" + QByteArray::number(k) + "\">"));
+    }
 
     const QString out = QDir(outFolder).absolutePath();
     for (int i = 0; i < count; ++i) {
-        QByteArray d = "#QH1#\r\nPage " + QByteArray::number(i) + "\r\n" + templatePath.toUtf8() +
-                       "\r\n" + QDir(out).filePath(QStringLiteral("page%1.html").arg(i)).toUtf8() +
+        QByteArray d = "#QH1#\r\nPage " + QByteArray::number(i) + "\r\n" +
+                       paths[i % templates].toUtf8() + "\r\n" +
+                       QDir(out).filePath(QStringLiteral("page%1.html").arg(i)).toUtf8() +
                        "\r\n#STARTSECTION#\r\n";
         for (int b = 0; b < 5; ++b) {
             for (int l = 0; l < 5; ++l)
@@ -54,7 +64,7 @@ inline QString generateSite(const QString& folder, const QString& outFolder, int
         }
         writeBytes(QDir(folder).filePath(QStringLiteral("page%1.qht").arg(i)), d);
     }
-    return templatePath;
+    return paths.first();
 }
 
 } // namespace quillane::bench

@@ -31,19 +31,41 @@ int main(int argc, char* argv[]) {
         return 0;
     }
     const quillane::CommandLine cl = quillane::splitCommandLine(text);
-    if (cl.hasColon && cl.option == QLatin1String("/B")) {
+    const bool batch = cl.hasColon && cl.option == QLatin1String("/B");
+    const bool watch = cl.hasColon && cl.option == QLatin1String("/W");
+    if (!options.badOption.isEmpty()) {
+        std::fprintf(stderr, "%s: the number of jobs is a whole number from 1 to %d; see --help.\n",
+                     qPrintable(options.badOption), quillane::kMaxJobs);
+        return 2;
+    }
+    if (batch || watch) {
+        quillane::HeadlessOptions headless;
+        headless.allowOtherFiles = options.allowOtherFiles;
+        headless.jobs = options.jobs;
+        if (headless.jobs == 0 && qEnvironmentVariableIsSet("QUILLANE_JOBS")) {
+            const QString jobs = qEnvironmentVariable("QUILLANE_JOBS");
+            headless.jobs = quillane::parseJobs(jobs);
+            if (headless.jobs == 0) {
+                std::fprintf(stderr,
+                             "QUILLANE_JOBS='%s': the number of jobs is a whole number from 1 "
+                             "to %d; see --help.\n",
+                             qPrintable(jobs), quillane::kMaxJobs);
+                return 2;
+            }
+        }
 #ifdef Q_OS_UNIX
         // One write per buffer rather than per page; a person at a terminal still sees each
         // page as it is built.
         if (!::isatty(STDOUT_FILENO)) std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
 #endif
         QCoreApplication app(argc, argv);
-        quillane::HeadlessOptions headless;
-        headless.allowOtherFiles = options.allowOtherFiles;
-        return quillane::runHeadlessBatch(cl.file, stdout, stderr, headless);
+        return watch ? quillane::runHeadlessWatch(cl.file, stdout, stderr, headless)
+                     : quillane::runHeadlessBatch(cl.file, stdout, stderr, headless);
     }
-    if (options.allowOtherFiles) {
-        std::fputs("--allow-other-files goes only before /B:<folder>; see --help.\n", stderr);
+    if (options.any()) {
+        std::fputs("--allow-other-files and --jobs= go only before /B:<folder> or /W:<folder>; "
+                   "see --help.\n",
+                   stderr);
         return 2;
     }
 #ifdef QUILLANE_HAS_UI

@@ -67,10 +67,6 @@ bool decodeName(const QByteArray& bytes, QString& name) {
     return valid;
 }
 
-QString absoluteClean(const QString& path) {
-    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
-}
-
 // The reason for one absolute, cleaned path, judged against the batch folder's path.
 QString pathReason(const QString& path, const QString& folder) {
     const QStringList parts = path.split(u'/', Qt::SkipEmptyParts);
@@ -203,17 +199,35 @@ QString folderOfChoice(const QString& fullPath, const QString& fileTitle) {
     return fullPath.left(std::max<qsizetype>(0, fullPath.size() - fileTitle.size()));
 }
 
-QString nonPageReason(const QString& resolvedOutput, const QString& batchFolder) {
+PageRule::PageRule(const QString& batchFolder)
+    : m_cwd(QDir::currentPath()),
+      m_folder(absolute(batchFolder.isEmpty() ? QStringLiteral(".") : batchFolder)) {
+    m_realFolder = QFileInfo(m_folder).canonicalFilePath();
+    if (m_realFolder.isEmpty()) m_realFolder = m_folder;
+}
+
+QString PageRule::absolute(const QString& path) const {
+    return QDir::cleanPath(QDir::isAbsolutePath(path) ? path : m_cwd + u'/' + path);
+}
+
+QString PageRule::pathReason(const QString& resolvedOutput) const {
     if (resolvedOutput.isEmpty()) return {};
-    const QString folder = absoluteClean(batchFolder.isEmpty() ? QStringLiteral(".") : batchFolder);
-    const QString named = absoluteClean(resolvedOutput);
-    if (QString reason = pathReason(named, folder); !reason.isEmpty()) return reason;
-    if (!QFileInfo(named).isSymLink()) return {};
-    const QString target = finalTarget(named);
-    const QString realFolder = QFileInfo(folder).canonicalFilePath();
-    const QString reason = pathReason(target, realFolder.isEmpty() ? folder : realFolder);
+    return quillane::pathReason(absolute(resolvedOutput), m_folder);
+}
+
+QString PageRule::linkReason(const QString& link) const {
+    const QString target = finalTarget(absolute(link));
+    const QString reason = quillane::pathReason(target, m_realFolder);
     if (reason.isEmpty()) return {};
     return QStringLiteral("leads to '") + target + QStringLiteral("', which ") + reason;
+}
+
+QString nonPageReason(const QString& resolvedOutput, const QString& batchFolder) {
+    const PageRule rule(batchFolder);
+    if (QString reason = rule.pathReason(resolvedOutput); !reason.isEmpty()) return reason;
+    if (resolvedOutput.isEmpty() || !QFileInfo(rule.absolute(resolvedOutput)).isSymLink())
+        return {};
+    return rule.linkReason(resolvedOutput);
 }
 
 BatchSummary runBatch(const QString& folder, const QList<BatchDocument>& documents,
@@ -238,7 +252,9 @@ BatchSummary runBatch(const QString& folder, const QList<BatchDocument>& documen
                            QStringLiteral("Quillane BuildEngine"), MsgIcon::Exclamation});
             }
         }
-        if (outcome == DocumentOutcome::Built) ++summary.built;
+        if (outcome == DocumentOutcome::Built || outcome == DocumentOutcome::Unchanged)
+            ++summary.built;
+        if (outcome == DocumentOutcome::Unchanged) ++summary.unchanged;
         ++summary.done;
         observer.documentFinished(full, outcome);
         if (observer.stopRequested()) {

@@ -11,7 +11,8 @@ namespace quillane {
 
 // What became of one templated document of a batch.
 enum class DocumentOutcome {
-    Built,
+    Built,            // its page was written
+    Unchanged,        // built, and its page was on disk as built already: not written again
     NotRead,          // the reader rejected it or could not read it (and said so)
     ReadStoppedEarly, // the reader stopped at an empty line, saying nothing
     BuildFailed,      // the engine could not build it (and said so)
@@ -35,8 +36,9 @@ public:
 
 struct BatchSummary {
     int found = 0;
-    int built = 0;
-    int done = 0; // documents taken on before the end or a stop
+    int built = 0;     // written or unchanged
+    int unchanged = 0; // of those built, the pages that were not written again
+    int done = 0;      // documents taken on before the end or a stop
     bool stopped = false;
 };
 
@@ -76,6 +78,20 @@ QString pageExtensionList();
 // reason reads on from "its output '...' ": "is a hidden file". An empty output is left to the
 // engine, which reports it.
 QString nonPageReason(const QString& resolvedOutput, const QString& batchFolder);
+
+// The same rule for one batch folder, worked out once, in its two parts: the path alone (no
+// system call), and for an output that is a link the file it finally names. Safe to share
+// between threads.
+class PageRule {
+public:
+    explicit PageRule(const QString& batchFolder);
+    QString pathReason(const QString& resolvedOutput) const;
+    QString linkReason(const QString& link) const;
+    QString absolute(const QString& path) const; // cleaned, relative ones from the current folder
+
+private:
+    QString m_cwd, m_folder, m_realFolder;
+};
 
 // Text with its control characters escaped (\n, \r, \t, other C0 controls and DEL as \xNN, C1
 // controls and the line and paragraph separators as \uNNNN), so that it stays on one line.

@@ -4,14 +4,14 @@ namespace quillane {
 
 LoadedDocument loadDocument(const QString& path, TemplateCache& templates) {
     LoadedDocument out;
-    DocumentRead read = readDocumentFile(path);
+    DocumentRead read = readDocumentFile(path, &out.documentSeen);
     if (!read.headerRead) {
         if (read.failure) out.messages.push_back(read.failure->message);
         return out;
     }
     out.headerRead = true;
     out.document = std::move(read.value);
-    out.templ = templates.read(out.document.templatePath);
+    out.templ = templates.read(out.document.templatePath, &out.templateSeen);
     // A template that cannot be read is told, and the document goes on with what it gave.
     if (out.templ->failure) out.messages.push_back(out.templ->failure->message);
     out.table = out.templ->value.sections;

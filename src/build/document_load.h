@@ -22,6 +22,8 @@ struct LoadedDocument {
     std::shared_ptr<const TemplateRead> templ;
     SectionTable table;
     std::vector<Message> messages;
+    // The files as they were when they were read (unknown where nothing was there).
+    FileSignature documentSeen, templateSeen;
 };
 
 LoadedDocument loadDocument(const QString& path, TemplateCache& templates);

@@ -1,14 +1,25 @@
 #include "build/headless_build.h"
 
 #include "build/batch_build.h"
-#include "build/document_load.h"
-#include "build/page_build.h"
+#include "build/batch_pipeline.h"
 #include "build/template_check.h"
 
+#include <QFileInfo>
+#include <QHash>
 #include <QSet>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstring>
+#include <thread>
+
+#ifdef Q_OS_UNIX
+#include <poll.h>
+#include <unistd.h>
+#endif
+#ifdef Q_OS_LINUX
+#include <sys/inotify.h>
+#endif
 
 namespace quillane {
 
@@ -85,48 +96,13 @@ private:
     int m_error = 0;
 };
 
-// One document on its own, without any window: read it with its template, pour, write.
-struct DocumentBuild {
-    DocumentOutcome outcome = DocumentOutcome::NotRead;
-    std::vector<Message> messages;             // in the order they arose
-    QString output;                            // the page it names
-    QString notAPage;                          // why its output was not written (see nonPageReason)
-    std::shared_ptr<const TemplateRead> templ; // its template, when the document names one
-    QString templatePath;
-};
-
-DocumentBuild buildDocument(const QString& path, const QString& folder, TemplateCache& templates,
-                            bool allowOtherFiles) {
-    DocumentBuild b;
-    const LoadedDocument d = loadDocument(path, templates);
-    b.messages = d.messages;
-    b.templ = d.templ;
-    b.templatePath = d.document.templatePath;
-    if (d.result != LoadedDocument::Result::Loaded) {
-        b.outcome = d.result == LoadedDocument::Result::StoppedEarly
-                        ? DocumentOutcome::ReadStoppedEarly
-                        : DocumentOutcome::NotRead;
-        return b;
-    }
-    b.output = d.document.output;
-    if (!allowOtherFiles) b.notAPage = nonPageReason(b.output, folder);
-    if (!b.notAPage.isEmpty()) {
-        b.outcome = DocumentOutcome::NotAPage;
-        return b;
-    }
-    const PageOutcome page = buildPageFile(templates, d.document.templatePath, d.document.title,
-                                           d.table, b.output, path);
-    if (!page.built()) b.messages.push_back(page.failure);
-    b.outcome = page.built() ? DocumentOutcome::Built : DocumentOutcome::BuildFailed;
-    return b;
-}
-
 // Prints every message as "document: title: text" on standard error, and each page built on
 // standard output.
 class Console : public BatchObserver {
 public:
-    Console(Stream& out, Stream& err, const QString& folder)
-        : m_out(out), m_err(err), m_folder(folder) {}
+    // printUnchanged: a page that was on disk as built already is printed too.
+    Console(Stream& out, Stream& err, const QString& folder, bool printUnchanged = true)
+        : m_out(out), m_err(err), m_folder(folder), m_printUnchanged(printUnchanged) {}
 
     void tell(const QString& document, const DocumentBuild& b) {
         m_document = document;
@@ -138,6 +114,12 @@ public:
                                       b.output + QStringLiteral("' ") + b.notAPage +
                                       QStringLiteral("; a batch writes such files only when "
                                                      "--allow-other-files is given before /B:")));
+        if (!b.alsoBuiltBy.isEmpty())
+            m_err.line(escapeControls(document + QStringLiteral(": warning: its output '") +
+                                      b.output + QStringLiteral("' is also the output of '") +
+                                      b.alsoBuiltBy +
+                                      QStringLiteral("', built before it; this page replaces "
+                                                     "that one")));
         m_told = !b.messages.empty() || !b.notAPage.isEmpty();
         m_output = b.output;
     }
@@ -151,6 +133,9 @@ public:
     void documentFinished(const QString& fullPath, DocumentOutcome outcome) override {
         const QString name = escapeControls(fullPath);
         switch (outcome) {
+        case DocumentOutcome::Unchanged:
+            if (m_printUnchanged) m_out.line(escapeControls(m_output));
+            break;
         case DocumentOutcome::Built:
             m_out.line(escapeControls(m_output));
             break;
@@ -186,10 +171,18 @@ private:
     Stream& m_out;
     Stream& m_err;
     QString m_folder;
+    bool m_printUnchanged;
     QString m_document;
     QString m_output;
     bool m_told = false;
 };
+
+PipelineOptions pipelineOptions(const HeadlessOptions& options) {
+    return {options.jobs > 0 ? options.jobs : defaultJobs(), options.allowOtherFiles};
+}
+
+// How long a folder must be quiet before the watch rebuilds.
+constexpr int kSettleMs = 80;
 
 QString signalName(int signal) {
     return signal == SIGINT    ? QStringLiteral("SIGINT")
@@ -199,52 +192,241 @@ QString signalName(int signal) {
 
 } // namespace
 
+namespace {
+
+// Templates checked, as their files were then.
+using CheckedTemplates = QHash<QString, FileSignature>;
+
+// Each template met is checked once, and again when its file has changed; what the check finds
+// is a warning, and the build goes on.
+void warnAboutTemplate(const DocumentBuild& b, Stream& err, CheckedTemplates& checked) {
+    if (!b.templ || !b.templ->defaultHtmlRead || b.templ->failure) return;
+    const auto known = checked.constFind(b.templatePath);
+    if (known != checked.cend() && *known == b.templateSeen) return;
+    checked.insert(b.templatePath, b.templateSeen);
+    for (const QString& line : templateWarnings(b.templ->value, b.templatePath))
+        err.line(escapeControls(line));
+}
+
+// The batch as /B: runs it, up to and including its count line. false when the folder cannot
+// be listed (said on standard error).
+bool buildFolder(const QString& folder, const HeadlessOptions& options, Stream& out, Stream& err,
+                 TemplateCache& templates, CheckedTemplates& checkedTemplates,
+                 BatchSummary& summary, QList<BatchDocument>& documents,
+                 const std::function<void(const QString&, const DocumentBuild&)>& seen = {}) {
+    QString reason;
+    if (!listBatchDocuments(folder, documents, reason)) {
+        err.line(QStringLiteral("Cannot list the folder '") +
+                 escapeControls(folder.isEmpty() ? QStringLiteral(".") : folder) +
+                 QStringLiteral("': ") + reason);
+        return false;
+    }
+    Console console(out, err, folder);
+    summary = runBuildPipeline(folder, documents, pipelineOptions(options), templates, console,
+                               [&](const QString& path, const DocumentBuild& b) {
+                                   warnAboutTemplate(b, err, checkedTemplates);
+                                   console.tell(path, b);
+                                   if (seen) seen(path, b);
+                               });
+    QString counts = QStringLiteral("%1 templated document%2 found, %3 built, %4 unchanged")
+                         .arg(summary.found)
+                         .arg(summary.found == 1 ? "" : "s")
+                         .arg(summary.built)
+                         .arg(summary.unchanged);
+    if (g_stopSignal)
+        counts += QStringLiteral("; %1 stopped the build after %2 of them")
+                      .arg(signalName(g_stopSignal))
+                      .arg(summary.done);
+    out.line(counts + u'.');
+    return true;
+}
+
+// Says why standard output failed, once.
+void tellOutputError(Stream& out, Stream& err) {
+    out.flush();
+    if (out.error())
+        err.line(QStringLiteral("Cannot write to standard output: ") +
+                 QString::fromLocal8Bit(std::strerror(out.error())));
+    err.flush();
+}
+
+} // namespace
+
 int runHeadlessBatch(const QString& folder, std::FILE* out, std::FILE* err,
                      const HeadlessOptions& options) {
     const SignalScope signalScope;
     Stream outStream(out), errStream(err);
+    TemplateCache templates;
+    CheckedTemplates checkedTemplates;
+    BatchSummary summary;
     QList<BatchDocument> documents;
-    QString reason;
-    if (!listBatchDocuments(folder, documents, reason)) {
-        errStream.line(QStringLiteral("Cannot list the folder '") +
-                       escapeControls(folder.isEmpty() ? QStringLiteral(".") : folder) +
-                       QStringLiteral("': ") + reason);
+    if (!buildFolder(folder, options, outStream, errStream, templates, checkedTemplates, summary,
+                     documents)) {
         errStream.flush();
         return 2;
     }
-    TemplateCache templates;
-    Console console(outStream, errStream, folder);
-    QSet<QString> checkedTemplates;
-    const BatchSummary summary = runBatch(folder, documents, console, [&](const QString& path) {
-        const DocumentBuild b = buildDocument(path, folder, templates, options.allowOtherFiles);
-        // Each template met is checked once; what it finds is a warning, and the build goes on.
-        if (b.templ && b.templ->defaultHtmlRead && !b.templ->failure &&
-            !checkedTemplates.contains(b.templatePath)) {
-            checkedTemplates.insert(b.templatePath);
-            for (const QString& line : templateWarnings(b.templ->value, b.templatePath))
-                errStream.line(escapeControls(line));
-        }
-        console.tell(path, b);
-        return b.outcome;
-    });
     const int stopSignal = g_stopSignal;
-    QString counts = QStringLiteral("%1 templated document%2 found, %3 built")
-                         .arg(summary.found)
-                         .arg(summary.found == 1 ? "" : "s")
-                         .arg(summary.built);
-    if (stopSignal)
-        counts += QStringLiteral("; %1 stopped the build after %2 of them")
-                      .arg(signalName(stopSignal))
-                      .arg(summary.done);
-    outStream.line(counts + u'.');
-    outStream.flush();
-    if (outStream.error())
-        errStream.line(QStringLiteral("Cannot write to standard output: ") +
-                       QString::fromLocal8Bit(std::strerror(outStream.error())));
-    errStream.flush();
+    tellOutputError(outStream, errStream);
     if (stopSignal) return 128 + stopSignal;
     if (outStream.error() || errStream.error()) return 1;
     return summary.built == summary.found ? 0 : 1;
+}
+
+// --- Watching --------------------------------------------------------------------------------
+
+namespace {
+
+// What the watch knows of each document: the files as they were when it was last built.
+struct Watched {
+    FileSignature document, templ;
+    QString templatePath;
+};
+
+FileSignature signatureNow(const QString& path) {
+    FileSignature s;
+    if (!path.isEmpty()) fileSignature(path, s);
+    return s;
+}
+
+// Folders to wake up for: a change of a file in one of them (saved in place, or by rename as
+// editors do) is told at once. Where the system has no such notice, the watch looks twice a
+// second.
+class FolderWatch {
+public:
+    FolderWatch() {
+#ifdef Q_OS_LINUX
+        m_fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+#endif
+    }
+    ~FolderWatch() {
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    FolderWatch(const FolderWatch&) = delete;
+    FolderWatch& operator=(const FolderWatch&) = delete;
+
+    void add(const QString& folder) {
+#ifdef Q_OS_LINUX
+        if (m_fd < 0 || folder.isEmpty() || m_folders.contains(folder)) return;
+        m_folders.insert(folder);
+        ::inotify_add_watch(m_fd, QFile::encodeName(folder).constData(),
+                            IN_CLOSE_WRITE | IN_MODIFY | IN_ATTRIB | IN_CREATE | IN_DELETE |
+                                IN_MOVED_FROM | IN_MOVED_TO);
+#else
+        Q_UNUSED(folder);
+#endif
+    }
+
+    // Waits up to `ms` for a change; true when one came (or when there is no notice to wait
+    // for). A signal ends the wait early.
+    bool wait(int ms) {
+        if (m_fd < 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(std::min(ms, 500)));
+            return true;
+        }
+        pollfd p{m_fd, POLLIN, 0};
+        if (::poll(&p, 1, ms) <= 0) return false;
+        char buffer[16384];
+        while (::read(m_fd, buffer, sizeof buffer) > 0) {
+        }
+        return true;
+    }
+
+private:
+    int m_fd = -1;
+    QSet<QString> m_folders;
+};
+
+QString folderOf(const QString& path) {
+    return QFileInfo(path).absolutePath();
+}
+
+} // namespace
+
+int runHeadlessWatch(const QString& folder, std::FILE* out, std::FILE* err,
+                     const HeadlessOptions& options) {
+    const SignalScope signalScope;
+    Stream outStream(out), errStream(err);
+    TemplateCache templates;
+    QHash<QString, Watched> watched; // by document path
+    FolderWatch notices;
+    const auto remember = [&](const QString& path, const DocumentBuild& b) {
+        watched.insert(path, {b.documentSeen, b.templateSeen, b.templatePath});
+        if (b.templatePath.isEmpty()) return;
+        notices.add(folderOf(b.templatePath));
+        const QString real = QFileInfo(b.templatePath).canonicalFilePath();
+        if (!real.isEmpty()) notices.add(folderOf(real));
+    };
+    notices.add(QFileInfo(folder.isEmpty() ? QStringLiteral(".") : folder).absoluteFilePath());
+    BatchSummary summary;
+    QList<BatchDocument> documents;
+    CheckedTemplates checkedTemplates;
+    if (!buildFolder(folder, options, outStream, errStream, templates, checkedTemplates, summary,
+                     documents, remember)) {
+        errStream.flush();
+        return 2;
+    }
+    if (!g_stopSignal)
+        errStream.line(QStringLiteral("Watching '") +
+                       escapeControls(folder.isEmpty() ? QStringLiteral(".") : folder) +
+                       QStringLiteral("' and the templates its documents use; Ctrl+C stops."));
+    outStream.flush();
+    errStream.flush();
+
+    while (!g_stopSignal) {
+        if (!notices.wait(250)) continue;
+        // Let a save that comes in several steps finish.
+        while (!g_stopSignal && notices.wait(kSettleMs)) {
+        }
+        if (g_stopSignal) break;
+        QSet<QString> before;
+        for (const BatchDocument& doc : documents)
+            before.insert(doc.name);
+        QList<BatchDocument> changed;
+        QString reason;
+        if (!listBatchDocuments(folder, documents, reason)) continue;
+        QHash<QString, FileSignature> templatesNow;
+        QSet<QString> listed;
+        for (const BatchDocument& doc : documents) {
+            const QString path = batchDocumentPath(folder, doc.name);
+            listed.insert(path);
+            // A name that cannot be opened was told once, when it came.
+            if (!doc.nameIsUtf8) {
+                if (!before.contains(doc.name)) changed.append(doc);
+                continue;
+            }
+            const auto known = watched.constFind(path);
+            bool again = known == watched.cend() || signatureNow(path) != known->document;
+            if (!again && !known->templatePath.isEmpty()) {
+                auto t = templatesNow.find(known->templatePath);
+                if (t == templatesNow.end())
+                    t = templatesNow.insert(known->templatePath, signatureNow(known->templatePath));
+                again = *t != known->templ;
+            }
+            if (again) changed.append(doc);
+        }
+        for (auto it = watched.begin(); it != watched.end();) {
+            if (listed.contains(it.key())) {
+                ++it;
+                continue;
+            }
+            errStream.line(escapeControls(it.key()) +
+                           QStringLiteral(": no longer in the folder; its page stays as it is"));
+            it = watched.erase(it);
+        }
+        if (!changed.isEmpty()) {
+            Console console(outStream, errStream, folder, false);
+            runBuildPipeline(folder, changed, pipelineOptions(options), templates, console,
+                             [&](const QString& path, const DocumentBuild& b) {
+                                 warnAboutTemplate(b, errStream, checkedTemplates);
+                                 console.tell(path, b);
+                                 remember(path, b);
+                             });
+        }
+        outStream.flush();
+        errStream.flush();
+    }
+    tellOutputError(outStream, errStream);
+    return 0;
 }
 
 } // namespace quillane

@@ -8,6 +8,9 @@ namespace quillane {
 struct HeadlessOptions {
     // --allow-other-files: also write outputs that are no web pages or that are hidden.
     bool allowOtherFiles = false;
+    // --jobs=N or QUILLANE_JOBS: documents read and built at the same time; 0: one per
+    // processor. Whatever the number, pages, lines and status are those of one at a time.
+    int jobs = 0;
 };
 
 // The batch build without any window: messages go to standard error as one line each (control
@@ -16,6 +19,13 @@ struct HeadlessOptions {
 // error, not the end. Returns the exit status: 0 all built, 1 some not or a line could not be
 // written, 2 the folder cannot be listed, 128 + the signal (130, 143) when a signal stopped it.
 int runHeadlessBatch(const QString& folder, std::FILE* out, std::FILE* err,
+                     const HeadlessOptions& options = {});
+
+// /W: builds the folder as /B: does, then keeps watching it and the folders of the templates
+// its documents use: a document that is added or changed, or whose template changed, is built
+// again, printing its page on standard output when it was written; a document removed is told
+// on standard error. SIGINT or SIGTERM ends it with 0 (2 when the folder cannot be listed).
+int runHeadlessWatch(const QString& folder, std::FILE* out, std::FILE* err,
                      const HeadlessOptions& options = {});
 
 } // namespace quillane

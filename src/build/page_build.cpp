@@ -54,25 +54,64 @@ PageBytes pourTemplatePage(const TemplateRead& templ, const QString& templatePat
 
 namespace {
 
-PageOutcome pourAndWrite(TemplateCache& templates, const QString& templatePath,
-                         const QString& title, const SectionTable& table, const QString& outputPath,
-                         const QString& documentPath) {
-    const std::shared_ptr<const TemplateRead> templ = templates.read(templatePath);
-    if (std::optional<Message> problem = templateProblem(*templ, templatePath))
-        return {PageOutcome::Kind::Failed, *problem};
-    if (outputPath.isEmpty())
-        return {PageOutcome::Kind::Failed,
-                engineMessage(QStringLiteral("ERROR: No output file is set, cannot build!"))};
-    PageBytes page = pourTemplatePage(*templ, templatePath, title, table);
-    if (page.failure) return {PageOutcome::Kind::Failed, *page.failure};
+Message cannotWrite(const QString& outputPath, const FileError& error) {
+    return engineMessage(QStringLiteral("ERROR: Cannot write the page '") + outputPath +
+                         QStringLiteral("': ") + error.description +
+                         QStringLiteral(". Nothing was built."));
+}
+
+Message outOfMemory(const QString& outputPath) {
+    // What was allocated for this page is freed by now: enough is left to say so.
+    return engineMessage(QStringLiteral("ERROR: There is not enough memory to build the page '") +
+                         outputPath + QStringLiteral("'. Nothing was built."));
+}
+
+PlannedPage planPage(const TemplateRead& templ, const QString& templatePath, const QString& title,
+                     const SectionTable& table, const QString& outputPath,
+                     const QString& documentPath, const LinkCheck& linkCheck) {
+    PlannedPage p;
+    if (std::optional<Message> problem = templateProblem(templ, templatePath)) {
+        p.failure = std::move(problem);
+        return p;
+    }
+    if (outputPath.isEmpty()) {
+        p.failure = engineMessage(QStringLiteral("ERROR: No output file is set, cannot build!"));
+        return p;
+    }
+    p.page = pour(templ, title, table);
+    if (p.page.failure) {
+        p.failure = p.page.failure;
+        return p;
+    }
     // A page never replaces the files it is made from.
     std::vector<WriteGuard> guards{
         {templatePath, QStringLiteral("it is the template of this page")}};
     if (!documentPath.isEmpty())
         guards.push_back(
             {documentPath, QStringLiteral("it is the templated document being built")});
+    p.plan = planWrite(outputPath, p.page.bytes, WriteMode::Page, guards, linkCheck);
+    if (p.plan.outcome == WriteOutcome::Failed) p.failure = cannotWrite(outputPath, p.plan.error);
+    return p;
+}
+
+} // namespace
+
+PlannedPage planPageFile(const TemplateRead& templ, const QString& templatePath,
+                         const QString& title, const SectionTable& table, const QString& outputPath,
+                         const QString& documentPath, const LinkCheck& linkCheck) {
+    try {
+        return planPage(templ, templatePath, title, table, outputPath, documentPath, linkCheck);
+    } catch (const std::bad_alloc&) {
+        PlannedPage p;
+        p.failure = outOfMemory(outputPath);
+        return p;
+    }
+}
+
+PageOutcome commitPageFile(const PlannedPage& planned, const QString& outputPath) {
+    if (planned.failure) return {PageOutcome::Kind::Failed, *planned.failure};
     FileError error;
-    switch (writeFileAtomically(outputPath, page.bytes, WriteMode::Page, error, guards)) {
+    switch (commitWrite(planned.plan, planned.page.bytes, WriteMode::Page, error)) {
     case WriteOutcome::Written:
         return {PageOutcome::Kind::Written, {}};
     case WriteOutcome::Unchanged:
@@ -80,25 +119,25 @@ PageOutcome pourAndWrite(TemplateCache& templates, const QString& templatePath,
     case WriteOutcome::Failed:
         break;
     }
-    return {PageOutcome::Kind::Failed,
-            engineMessage(QStringLiteral("ERROR: Cannot write the page '") + outputPath +
-                          QStringLiteral("': ") + error.description +
-                          QStringLiteral(". Nothing was built."))};
+    return {PageOutcome::Kind::Failed, cannotWrite(outputPath, error)};
 }
 
-} // namespace
+void stagePageFile(PlannedPage& planned, const QString& outputPath) {
+    if (planned.failure) return;
+    stageWrite(planned.plan, planned.page.bytes, WriteMode::Page);
+    if (planned.plan.outcome == WriteOutcome::Failed)
+        planned.failure = cannotWrite(outputPath, planned.plan.error);
+}
 
 PageOutcome buildPageFile(TemplateCache& templates, const QString& templatePath,
                           const QString& title, const SectionTable& table,
                           const QString& outputPath, const QString& documentPath) {
     try {
-        return pourAndWrite(templates, templatePath, title, table, outputPath, documentPath);
+        const std::shared_ptr<const TemplateRead> templ = templates.read(templatePath);
+        return commitPageFile(
+            planPageFile(*templ, templatePath, title, table, outputPath, documentPath), outputPath);
     } catch (const std::bad_alloc&) {
-        // What was allocated for this page is freed by now: enough is left to say so.
-        return {PageOutcome::Kind::Failed,
-                engineMessage(QStringLiteral("ERROR: There is not enough memory to build the "
-                                             "page '") +
-                              outputPath + QStringLiteral("'. Nothing was built."))};
+        return {PageOutcome::Kind::Failed, outOfMemory(outputPath)};
     }
 }
 

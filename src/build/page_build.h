@@ -42,4 +42,20 @@ PageOutcome buildPageFile(TemplateCache& templates, const QString& templatePath,
                           const QString& title, const SectionTable& table,
                           const QString& outputPath, const QString& documentPath);
 
+// The same in two steps: planPageFile pours the page from a template already read and looks at
+// what is on disk (touching nothing), commitPageFile writes it if it must. linkCheck, when
+// given, is asked about the file an output that is a link finally names (see planWrite).
+struct PlannedPage {
+    PageBytes page;
+    WritePlan plan;
+    std::optional<Message> failure; // no page, or it cannot be written
+};
+PlannedPage planPageFile(const TemplateRead& templ, const QString& templatePath,
+                         const QString& title, const SectionTable& table, const QString& outputPath,
+                         const QString& documentPath, const LinkCheck& linkCheck = {});
+PageOutcome commitPageFile(const PlannedPage& planned, const QString& outputPath);
+// Writes the planned page beside its output ahead of the commit (see stageWrite); a failure
+// to do so becomes the page's failure.
+void stagePageFile(PlannedPage& planned, const QString& outputPath);
+
 } // namespace quillane

@@ -2,9 +2,10 @@
 
 namespace quillane {
 
-std::shared_ptr<const TemplateRead> TemplateCache::read(const QString& path) {
+std::shared_ptr<const TemplateRead> TemplateCache::read(const QString& path, FileSignature* seen) {
     FileSignature before;
     const bool known = fileSignature(path, before);
+    if (seen) *seen = before;
     if (known) {
         std::lock_guard lock(m_mutex);
         const auto it = m_entries.constFind(path);

@@ -15,7 +15,9 @@ namespace quillane {
 // between threads.
 class TemplateCache {
 public:
-    std::shared_ptr<const TemplateRead> read(const QString& path);
+    // seen, when given, is set to the signature the file had when it was looked at (unknown
+    // when there was nothing to look at).
+    std::shared_ptr<const TemplateRead> read(const QString& path, FileSignature* seen = nullptr);
 
 private:
     struct Entry {

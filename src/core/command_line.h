@@ -19,8 +19,15 @@ CommandLine splitCommandLine(const QString& argumentText);
 // the front of the arguments before these are joined, so that the rest splits as usual.
 struct LeadingOptions {
     bool allowOtherFiles = false;
+    int jobs = 0;      // --jobs=N; 0 when not given
+    QString badOption; // a --jobs= whose number is no number of jobs, as given
+    bool any() const { return allowOtherFiles || jobs > 0 || !badOption.isEmpty(); }
 };
 LeadingOptions takeLeadingOptions(QStringList& arguments);
+
+// A number of jobs (--jobs=N, QUILLANE_JOBS): a whole number from 1 to kMaxJobs; 0 otherwise.
+inline constexpr int kMaxJobs = 256;
+int parseJobs(const QString& text);
 
 // The argument text as the program sees it: its arguments joined by single spaces.
 QString argumentText(const QStringList& arguments);

@@ -318,8 +318,11 @@ DocumentOutcome HtmlEditorController::buildBatchDocument(const QString& path, co
         // Only the outputs the user agreed to, as they were when asked.
         if (!nonPageReason(output, folder).isEmpty() && agreed.value(path) != output)
             return DocumentOutcome::NotAPage;
-        return BuildPage(m_s, m_view.output(), m_s.ws.TemplatePath) ? DocumentOutcome::Built
-                                                                    : DocumentOutcome::BuildFailed;
+        PageOutcome page;
+        if (!BuildPage(m_s, m_view.output(), m_s.ws.TemplatePath, &page))
+            return DocumentOutcome::BuildFailed;
+        return page.kind == PageOutcome::Kind::Unchanged ? DocumentOutcome::Unchanged
+                                                         : DocumentOutcome::Built;
     } catch (const std::bad_alloc&) {
         // Nothing of this document stays behind for a Save to write over it.
         m_s.ws.CurrentFile.clear();

@@ -13,10 +13,10 @@ using detail::BlockLines;
 using detail::ReadError;
 using detail::Rejected;
 
-DocumentRead readDocumentFile(const QString& path) {
+DocumentRead readDocumentFile(const QString& path, FileSignature* seen) {
     QByteArray bytes;
     FileError error;
-    if (!readFileBytes(path, bytes, error)) {
+    if (!readFileBytes(path, bytes, error, seen)) {
         DocumentRead r;
         r.failure = unreadableFile(path, error);
         return r;

@@ -28,7 +28,8 @@ struct DocumentRead {
     bool failureAtBlock = false;
 };
 
-DocumentRead readDocumentFile(const QString& path);
+// seen, when given, is set to the signature of the file that was read (see readFileBytes).
+DocumentRead readDocumentFile(const QString& path, FileSignature* seen = nullptr);
 DocumentRead parseDocument(const QString& text, const QString& path);
 
 // The file's text, with the stored forms of the two paths.

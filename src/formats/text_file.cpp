@@ -2,7 +2,9 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <atomic>
 #include <new>
+#include <optional>
 
 #ifdef Q_OS_UNIX
 #include <algorithm>
@@ -122,7 +124,19 @@ bool isWindowsPath(const QString& path) {
 
 namespace {
 
-bool readBounded(const QString& path, QByteArray& bytes, FileError& error) {
+#ifdef Q_OS_UNIX
+FileSignature signatureOf(const struct stat& st) {
+    FileSignature sig;
+    sig.device = quint64(st.st_dev);
+    sig.inode = quint64(st.st_ino);
+    sig.size = quint64(st.st_size);
+    sig.modifiedNs = qint64(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
+    sig.changedNs = qint64(st.st_ctim.tv_sec) * 1'000'000'000 + st.st_ctim.tv_nsec;
+    return sig;
+}
+#endif
+
+bool readBounded(const QString& path, QByteArray& bytes, FileError& error, FileSignature* seen) {
 #ifdef Q_OS_UNIX
     const QByteArray name = QFile::encodeName(path);
     // Looked at before it is opened: a device, named pipe or socket is never opened at all.
@@ -131,6 +145,7 @@ bool readBounded(const QString& path, QByteArray& bytes, FileError& error) {
         error = errnoError(errno);
         return false;
     }
+    if (seen) *seen = signatureOf(st);
     if (!S_ISREG(st.st_mode)) {
         error = notAFile(st.st_mode);
         return false;
@@ -169,6 +184,7 @@ bool readBounded(const QString& path, QByteArray& bytes, FileError& error) {
     bytes.truncate(got);
     return true;
 #else
+    Q_UNUSED(seen);
     const QFileInfo info(path);
     if (info.isDir()) {
         error = {75, QStringLiteral("Path/File access error: it is a folder")};
@@ -196,6 +212,10 @@ bool readBounded(const QString& path, QByteArray& bytes, FileError& error) {
 } // namespace
 
 bool readFileBytes(const QString& path, QByteArray& bytes, FileError& error) {
+    return readFileBytes(path, bytes, error, nullptr);
+}
+
+bool readFileBytes(const QString& path, QByteArray& bytes, FileError& error, FileSignature* seen) {
     if (path.isEmpty()) {
         error = {53, QStringLiteral("File not found")};
         return false;
@@ -205,7 +225,7 @@ bool readFileBytes(const QString& path, QByteArray& bytes, FileError& error) {
         return false;
     }
     try {
-        if (readBounded(path, bytes, error)) return true;
+        if (readBounded(path, bytes, error, seen)) return true;
     } catch (const std::bad_alloc&) {
         error = kOutOfMemory;
     }
@@ -216,15 +236,9 @@ bool readFileBytes(const QString& path, QByteArray& bytes, FileError& error) {
 bool fileSignature(const QString& path, FileSignature& sig) {
 #ifdef Q_OS_UNIX
     struct stat st {};
-    if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &st) != 0 ||
-        !S_ISREG(st.st_mode))
-        return false;
-    sig.device = quint64(st.st_dev);
-    sig.inode = quint64(st.st_ino);
-    sig.size = quint64(st.st_size);
-    sig.modifiedNs = qint64(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
-    sig.changedNs = qint64(st.st_ctim.tv_sec) * 1'000'000'000 + st.st_ctim.tv_nsec;
-    return true;
+    if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &st) != 0) return false;
+    sig = signatureOf(st);
+    return S_ISREG(st.st_mode);
 #else
     Q_UNUSED(path);
     Q_UNUSED(sig);
@@ -280,19 +294,28 @@ bool writableByMode(const struct stat& st) {
     return (st.st_mode & S_IWOTH) != 0;
 }
 
-class Writer {
+// Looks at what a write would replace, touching nothing.
+class Planner {
 public:
-    Writer(const QByteArray& bytes, WriteMode mode, FileError& error,
-           const std::vector<WriteGuard>& guards)
-        : m_bytes(bytes), m_mode(mode), m_error(error), m_guards(guards) {}
+    Planner(const QByteArray& bytes, WriteMode mode, const std::vector<WriteGuard>& guards,
+            const LinkCheck& linkCheck)
+        : m_bytes(bytes), m_mode(mode), m_guards(guards), m_linkCheck(linkCheck) {}
 
-    WriteOutcome run(QByteArray target) {
+    WritePlan run(QByteArray target) {
         struct stat st {};
         if (::lstat(target.constData(), &st) != 0) {
             if (errno != ENOENT) return fail(errnoError(errno));
-            return replace(target, nullptr);
+            m_plan.target = target;
+            m_plan.outcome = WriteOutcome::Written;
+            return m_plan;
         }
         if (S_ISLNK(st.st_mode)) {
+            if (m_linkCheck) {
+                if (QString reason = m_linkCheck(QFile::decodeName(target)); !reason.isEmpty()) {
+                    m_plan.linkRefusal = reason;
+                    return fail({70, QStringLiteral("Permission denied: it ") + reason});
+                }
+            }
             // Written through: the file the link names is replaced in its own folder.
             char* real = ::realpath(target.constData(), nullptr);
             if (!real)
@@ -306,12 +329,23 @@ public:
             if (::lstat(target.constData(), &st) != 0) return fail(errnoError(errno));
         }
         if (!S_ISREG(st.st_mode)) return fail(notAFile(st.st_mode));
+        m_plan.target = target;
+        m_plan.replaces = true;
+        m_plan.device = quint64(st.st_dev);
+        m_plan.inode = quint64(st.st_ino);
+        m_plan.links = quint64(st.st_nlink);
+        m_plan.mode = quint32(st.st_mode);
+        m_plan.uid = quint32(st.st_uid);
+        m_plan.gid = quint32(st.st_gid);
 
         if (m_mode == WriteMode::Page) {
             bool same = false;
             QByteArray head;
             compare(target, st, same, head);
-            if (same) return WriteOutcome::Unchanged;
+            if (same) {
+                m_plan.outcome = WriteOutcome::Unchanged;
+                return m_plan;
+            }
             if (const char* reason = magicReason(head)) {
                 // Which one it is, when it is one the caller named.
                 for (const WriteGuard& g : m_guards) {
@@ -326,13 +360,15 @@ public:
         }
         if (!writableByMode(st))
             return fail({70, QStringLiteral("Permission denied: the file is read-only")});
-        return st.st_nlink > 1 ? rewriteInPlace(target) : replace(target, &st);
+        m_plan.outcome = WriteOutcome::Written;
+        return m_plan;
     }
 
 private:
-    WriteOutcome fail(const FileError& e) {
-        m_error = e;
-        return WriteOutcome::Failed;
+    WritePlan fail(const FileError& e) {
+        m_plan.outcome = WriteOutcome::Failed;
+        m_plan.error = e;
+        return m_plan;
     }
 
     // Whether the file holds exactly the bytes to write, and its first bytes. A file that
@@ -365,14 +401,61 @@ private:
         }
     }
 
+    const QByteArray& m_bytes;
+    WriteMode m_mode;
+    const std::vector<WriteGuard>& m_guards;
+    const LinkCheck& m_linkCheck;
+    WritePlan m_plan;
+};
+
+// Does what a plan says.
+class Writer {
+public:
+    Writer(const QByteArray& bytes, WriteMode mode, FileError& error)
+        : m_bytes(bytes), m_mode(mode), m_error(error) {}
+
+    WriteOutcome run(const WritePlan& plan) {
+        if (plan.outcome != WriteOutcome::Written) {
+            if (plan.outcome == WriteOutcome::Failed) m_error = plan.error;
+            return plan.outcome;
+        }
+        if (!plan.staged.isEmpty()) return publish(plan.staged, plan.target);
+        return inPlace(plan) ? rewriteInPlace(plan.target) : replace(plan.target, plan);
+    }
+
+    static bool inPlace(const WritePlan& plan) { return plan.replaces && plan.links > 1; }
+
+    void stageFor(WritePlan& plan) {
+        if (plan.outcome != WriteOutcome::Written || inPlace(plan) || !plan.staged.isEmpty())
+            return;
+        QByteArray temp;
+        if (stage(plan.target, plan, temp) == WriteOutcome::Written) {
+            plan.staged = temp;
+        } else {
+            plan.outcome = WriteOutcome::Failed;
+            plan.error = m_error;
+        }
+    }
+
+private:
+    WriteOutcome fail(const FileError& e) {
+        m_error = e;
+        return WriteOutcome::Failed;
+    }
+
     // Writes the bytes into a new file beside the target and renames it over the target (or
     // into its place when there is none yet).
-    WriteOutcome replace(const QByteArray& target, const struct stat* old) {
-        const ProcessFacts& p = facts();
-        const qsizetype slash = target.lastIndexOf('/');
-        const QByteArray folder = target.left(slash + 1);
-        const mode_t mode = old ? (old->st_mode & 07777) : 0666;
+    WriteOutcome replace(const QByteArray& target, const WritePlan& old) {
         QByteArray temp;
+        const WriteOutcome staged = stage(target, old, temp);
+        return staged == WriteOutcome::Failed ? staged : publish(temp, target);
+    }
+
+    // The new file, complete and closed, beside the target under a temporary name.
+    WriteOutcome stage(const QByteArray& target, const WritePlan& old, QByteArray& temp) {
+        const ProcessFacts& p = facts();
+        const QByteArray folder = target.left(target.lastIndexOf('/') + 1);
+        const mode_t mode = old.replaces ? (mode_t(old.mode) & 07777) : 0666;
         int fd = -1;
         for (int attempt = 0; attempt < 100; ++attempt) {
             // Short and independent of the target's name, so that any valid name can be built.
@@ -384,22 +467,38 @@ private:
         }
         if (fd < 0) return fail(cannotCreate(errno, target));
         Temporary cleanup{temp, fd};
-        if (old && p.euid == 0 && (old->st_uid != p.euid || old->st_gid != p.egid) &&
-            ::fchown(fd, old->st_uid, old->st_gid) != 0)
+        if (old.replaces && p.euid == 0 && (old.uid != p.euid || old.gid != p.egid) &&
+            ::fchown(fd, uid_t(old.uid), gid_t(old.gid)) != 0)
             return fail(errnoError(errno));
-        if (old && ((mode & ~p.umask) != mode || (mode & 07000) != 0) && ::fchmod(fd, mode) != 0)
+        if (old.replaces && ((mode & ~p.umask) != mode || (mode & 07000) != 0) &&
+            ::fchmod(fd, mode) != 0)
             return fail(errnoError(errno));
         if (!writeAll(fd, m_bytes.constData(), m_bytes.size()) ||
             (m_mode == WriteMode::Durable && ::fsync(fd) != 0))
             return fail(errnoError(errno));
+#ifdef SYNC_FILE_RANGE_WRITE
+        // Renaming over a file makes some file systems (ext4) send the new data to the disk
+        // first, and wait. Started here, that happens while the page is still to be renamed,
+        // away from the renames that must follow one another.
+        if (m_mode == WriteMode::Page && old.replaces)
+            ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+#endif
         cleanup.fd = -1;
         if (::close(fd) != 0) return fail(errnoError(errno));
+        cleanup.path.clear();
+        return WriteOutcome::Written;
+    }
+
+    // Renames the staged file over the target (or into its place when there is none yet).
+    WriteOutcome publish(const QByteArray& temp, const QByteArray& target) {
+        Temporary cleanup{temp, -1};
         if (::rename(temp.constData(), target.constData()) != 0)
             return fail(errno == EACCES || errno == EPERM ? cannotCreate(errno, target)
                                                           : errnoError(errno));
         cleanup.path.clear();
         if (m_mode == WriteMode::Durable) {
             // The rename itself is on disk once its folder is.
+            const QByteArray folder = target.left(target.lastIndexOf('/') + 1);
             Fd dir(::open(folder.isEmpty() ? "." : folder.constData(),
                           O_RDONLY | O_DIRECTORY | O_CLOEXEC));
             if (dir.fd >= 0) ::fsync(dir.fd);
@@ -446,46 +545,74 @@ private:
     const QByteArray& m_bytes;
     WriteMode m_mode;
     FileError& m_error;
-    const std::vector<WriteGuard>& m_guards;
-    static inline unsigned s_counter = 0;
+    static inline std::atomic<unsigned> s_counter = 0;
 };
 
 #endif
 
+// Why the path cannot be written at all, before anything is looked at.
+std::optional<FileError> unwritablePath(const QString& path) {
+    if (path.isEmpty()) return FileError{75, QStringLiteral("No file name was given")};
+    if (isWindowsPath(path)) return windowsPath("write");
+    return std::nullopt;
+}
+
 } // namespace
 
-WriteOutcome writeFileAtomically(const QString& path, const QByteArray& bytes, WriteMode mode,
-                                 FileError& error, const std::vector<WriteGuard>& guards) {
-    if (path.isEmpty()) {
-        error = {75, QStringLiteral("No file name was given")};
-        return WriteOutcome::Failed;
-    }
-    if (isWindowsPath(path)) {
-        error = windowsPath("write");
-        return WriteOutcome::Failed;
+WritePlan planWrite(const QString& path, const QByteArray& bytes, WriteMode mode,
+                    const std::vector<WriteGuard>& guards, const LinkCheck& linkCheck) {
+    WritePlan plan;
+    if (const std::optional<FileError> e = unwritablePath(path)) {
+        plan.error = *e;
+        return plan;
     }
     try {
 #ifdef Q_OS_UNIX
-        return Writer(bytes, mode, error, guards).run(QFile::encodeName(path));
+        return Planner(bytes, mode, guards, linkCheck).run(QFile::encodeName(path));
 #else
+        Q_UNUSED(guards);
+        Q_UNUSED(linkCheck);
+        plan.target = path.toUtf8();
         const QFileInfo info(path);
         if (info.isDir()) {
-            error = {75, QStringLiteral("Path/File access error: it is a folder")};
-            return WriteOutcome::Failed;
+            plan.error = {75, QStringLiteral("Path/File access error: it is a folder")};
+            return plan;
         }
         QFile old(path);
         if (mode == WriteMode::Page && info.size() == bytes.size() &&
-            old.open(QIODevice::ReadOnly) && old.readAll() == bytes)
-            return WriteOutcome::Unchanged;
+            old.open(QIODevice::ReadOnly) && old.readAll() == bytes) {
+            plan.outcome = WriteOutcome::Unchanged;
+            return plan;
+        }
         old.close();
         if (mode == WriteMode::Page && old.open(QIODevice::ReadOnly)) {
             if (const char* reason = magicReason(old.read(kMagicBytes))) {
-                error = {70, QStringLiteral("Permission denied: ") + QLatin1String(reason)};
-                return WriteOutcome::Failed;
+                plan.error = {70, QStringLiteral("Permission denied: ") + QLatin1String(reason)};
+                return plan;
             }
         }
-        Q_UNUSED(guards);
-        QSaveFile f(path);
+        plan.outcome = WriteOutcome::Written;
+        return plan;
+#endif
+    } catch (const std::bad_alloc&) {
+        plan.outcome = WriteOutcome::Failed;
+        plan.error = kOutOfMemory;
+        return plan;
+    }
+}
+
+WriteOutcome commitWrite(const WritePlan& plan, const QByteArray& bytes, WriteMode mode,
+                         FileError& error) {
+    try {
+#ifdef Q_OS_UNIX
+        return Writer(bytes, mode, error).run(plan);
+#else
+        Q_UNUSED(mode);
+        if (plan.outcome != WriteOutcome::Written) {
+            if (plan.outcome == WriteOutcome::Failed) error = plan.error;
+            return plan.outcome;
+        }
+        QSaveFile f(QString::fromUtf8(plan.target));
         if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size() || !f.commit()) {
             error = {75, f.errorString()};
             return WriteOutcome::Failed;
@@ -496,6 +623,34 @@ WriteOutcome writeFileAtomically(const QString& path, const QByteArray& bytes, W
         error = kOutOfMemory;
         return WriteOutcome::Failed;
     }
+}
+
+void stageWrite(WritePlan& plan, const QByteArray& bytes, WriteMode mode) {
+#ifdef Q_OS_UNIX
+    FileError error;
+    try {
+        Writer(bytes, mode, error).stageFor(plan);
+    } catch (const std::bad_alloc&) {
+        plan.outcome = WriteOutcome::Failed;
+        plan.error = kOutOfMemory;
+    }
+#else
+    Q_UNUSED(plan);
+    Q_UNUSED(bytes);
+    Q_UNUSED(mode);
+#endif
+}
+
+void discardStagedWrite(WritePlan& plan) {
+#ifdef Q_OS_UNIX
+    if (!plan.staged.isEmpty()) ::unlink(plan.staged.constData());
+#endif
+    plan.staged.clear();
+}
+
+WriteOutcome writeFileAtomically(const QString& path, const QByteArray& bytes, WriteMode mode,
+                                 FileError& error, const std::vector<WriteGuard>& guards) {
+    return commitWrite(planWrite(path, bytes, mode, guards), bytes, mode, error);
 }
 
 } // namespace quillane

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 #include <vector>
 
 namespace quillane {
@@ -21,6 +22,11 @@ inline constexpr qint64 kMaxReadBytes = qint64(64) * 1024 * 1024;
 // with the reason when it cannot be read: missing, no permission, too large, not a regular
 // file (a folder, device, named pipe or socket is never opened, so reading never waits).
 bool readFileBytes(const QString& path, QByteArray& bytes, FileError& error);
+
+struct FileSignature;
+// The same, telling also which file was read: its signature when it was looked at just before
+// being opened (left as it is when there was nothing to look at).
+bool readFileBytes(const QString& path, QByteArray& bytes, FileError& error, FileSignature* seen);
 
 // A drive or network path written on Windows ("C:\x", "C:/x", "\\server\share\x"), which a
 // system without drives cannot reach. Always false on Windows.
@@ -49,12 +55,43 @@ struct WriteGuard {
 WriteOutcome writeFileAtomically(const QString& path, const QByteArray& bytes, WriteMode mode,
                                  FileError& error, const std::vector<WriteGuard>& guards = {});
 
+// Asked when the path of a page is a symbolic link, with that path; a reason given back
+// ("leads to ..., which ...") refuses the write.
+using LinkCheck = std::function<QString(const QString& link)>;
+
+// The same write in two steps, so that the looking (reading the old file to compare, the
+// checks) can be done ahead, away from the writing: planWrite touches nothing, commitWrite
+// writes what the plan says. A plan holds while nothing else changes the file.
+struct WritePlan {
+    WriteOutcome outcome = WriteOutcome::Failed; // Written: commitWrite still has to write it
+    FileError error;                             // when Failed
+    QString linkRefusal;                         // Failed: the reason the link check gave
+    // The file to replace (links followed) and what is there now: nothing (it is created), or
+    // a file of this identity, mode, owner and number of links.
+    QByteArray target;
+    bool replaces = false;
+    quint64 device = 0, inode = 0, links = 0;
+    quint32 mode = 0, uid = 0, gid = 0;
+    QByteArray staged; // the new file, written beside the target already (stageWrite)
+};
+WritePlan planWrite(const QString& path, const QByteArray& bytes, WriteMode mode,
+                    const std::vector<WriteGuard>& guards = {}, const LinkCheck& linkCheck = {});
+WriteOutcome commitWrite(const WritePlan& plan, const QByteArray& bytes, WriteMode mode,
+                         FileError& error);
+// Writes the new file beside the target ahead of commitWrite, under a temporary name, so that
+// committing it is only the rename that puts it in place. A failure to write it makes the plan
+// a failure. A staged plan that is not committed must be discarded (the file is removed).
+// Not for a file rewritten in place (more than one link), which commitWrite writes whole.
+void stageWrite(WritePlan& plan, const QByteArray& bytes, WriteMode mode);
+void discardStagedWrite(WritePlan& plan);
+
 // What identifies one version of a file without reading it: where it is, its size and its
 // change times. Two equal signatures mean the content has not changed in between.
 struct FileSignature {
     quint64 device = 0, inode = 0, size = 0;
     qint64 modifiedNs = 0, changedNs = 0;
     bool operator==(const FileSignature&) const = default;
+    bool known() const { return device != 0 || inode != 0; }
 };
 // False where the file cannot be looked at (or the platform gives no such identity).
 bool fileSignature(const QString& path, FileSignature& signature);

@@ -74,10 +74,11 @@ public:
         if (m_w.updatesEnabled()) m_w.setUpdatesEnabled(false);
     }
     void documentFinished(const QString& fullPath, DocumentOutcome outcome) override {
-        if (outcome == DocumentOutcome::Built)
+        if (outcome == DocumentOutcome::Built || outcome == DocumentOutcome::Unchanged)
             ++m_built;
         else
             ++m_notBuilt;
+        if (outcome == DocumentOutcome::Unchanged) ++m_unchanged;
         if (outcome == DocumentOutcome::NameNotUtf8)
             m_misnamed << escapeControls(fullPath.mid(fullPath.lastIndexOf(u'/') + 1));
         if (m_index == 0 || m_frame.hasExpired(kFrameMs)) showFrame();
@@ -107,7 +108,11 @@ public:
     }
 
     QString summary(const BatchSummary& s) const {
-        QString counts = QStringLiteral("%1 built, %2 not built.").arg(m_built).arg(m_notBuilt);
+        // "12 built (3 unchanged), 1 not built.": the unchanged pages were not written again.
+        QString counts =
+            QString::number(m_built) + QStringLiteral(" built") +
+            (m_unchanged ? QStringLiteral(" (%1 unchanged)").arg(m_unchanged) : QString()) +
+            QStringLiteral(", %1 not built.").arg(m_notBuilt);
         if (!m_misnamed.isEmpty())
             counts += (m_misnamed.size() == 1
                            ? QStringLiteral(" This name is not valid UTF-8; rename the file to "
@@ -132,6 +137,7 @@ private:
     int m_index = 0;
     QString m_name;
     int m_built = 0;
+    int m_unchanged = 0;
     int m_notBuilt = 0;
     QStringList m_misnamed;
 };

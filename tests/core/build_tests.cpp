@@ -10,13 +10,17 @@
 #include "formats/text_codec.h"
 #include "support/files.h"
 
+#include <QElapsedTimer>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace quillane;
@@ -610,23 +614,25 @@ TEST_F(Site, AHeadlessBatchReportsEveryDocumentOnOneLineAndWritesOnlyPagesUnless
                   "rejected.qht: Quillane HTML Editor: This file is not a Quillane TEMPLATED-HTML "
                   "file!\n"
                   "unbuilt.qht: Quillane BuildEngine: ERROR: No output file is set, cannot build!");
-    EXPECT_EQ(sortedLines(r.out), (QStringList{site + "/public/abs.htm", site + "/public/ok.html",
-                                               "8 templated documents found, 2 built."}));
-    EXPECT_TRUE(r.out.endsWith("8 templated documents found, 2 built.\n"));
+    EXPECT_EQ(sortedLines(r.out),
+              (QStringList{site + "/public/abs.htm", site + "/public/ok.html",
+                           "8 templated documents found, 2 built, 0 unchanged."}));
+    EXPECT_TRUE(r.out.endsWith("8 templated documents found, 2 built, 0 unchanged.\n"));
     EXPECT_EQ(readBytes(site + "/public/ok.html"),
               lines("<h1>OK</h1>|<p>OK</p>|<hr>|<p>Contact</p>|"))
         << "a relative output is taken from the document's folder";
     EXPECT_TRUE(QFile::remove(site + "/public/ok.html") && QFile::remove(site + "/public/abs.htm"));
     EXPECT_EQ(snapshot(dir.path()), before) << "nothing else written";
 
-    EXPECT_TRUE(headless(site, {true}).out.endsWith("8 templated documents found, 3 built.\n"));
+    EXPECT_TRUE(headless(site, {true})
+                    .out.endsWith("8 templated documents found, 3 built, 0 unchanged.\n"));
     EXPECT_TRUE(readBytes(rc).contains("<h1>touch x; #</h1>"));
 }
 
 TEST_F(Site, ExitStatusesSignalsAndAClosedPipe) {
     const Run empty = headless(dir.path());
     EXPECT_EQ(empty.status, 0) << "an empty folder builds nothing and fails nothing";
-    EXPECT_EQ(empty.out, "0 templated documents found, 0 built.\n");
+    EXPECT_EQ(empty.out, "0 templated documents found, 0 built, 0 unchanged.\n");
     const Run missing = headless(dir.filePath("gone"));
     EXPECT_EQ(missing.status, 2);
     EXPECT_EQ(missing.err,
@@ -639,7 +645,7 @@ TEST_F(Site, ExitStatusesSignalsAndAClosedPipe) {
     const Run current = headless("");
     QDir::setCurrent(here);
     EXPECT_EQ(current.status, 0);
-    EXPECT_TRUE(current.out.endsWith(".htm\n3 templated documents found, 3 built.\n"));
+    EXPECT_TRUE(current.out.endsWith(".htm\n3 templated documents found, 3 built, 0 unchanged.\n"));
     for (const QString n : {"a", "b", "c"})
         QFile::remove(dir.filePath(n + ".htm"));
 
@@ -658,7 +664,7 @@ TEST_F(Site, ExitStatusesSignalsAndAClosedPipe) {
     const QStringList built = QDir(dir.path()).entryList({"*.htm"});
     ASSERT_EQ(built.size(), 1);
     EXPECT_EQ(QString(printed), dir.filePath(built[0]) +
-                                    "\n3 templated documents found, 1 built; "
+                                    "\n3 templated documents found, 1 built, 0 unchanged; "
                                     "SIGTERM stopped the build after 1 of them.\n");
     EXPECT_EQ(QDir(dir.path()).entryList({"*.tmp"}, QDir::Files | QDir::Hidden), QStringList{});
 
@@ -736,5 +742,94 @@ TEST_F(Site, AHeadlessBatchWarnsOnceAboutEachTemplateAndBuildsOn) {
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, flawed + ": warning: The placeholder ::aside:: in the default HTML, line 2, "
                               "is filled by no section: the page shows 'aside' there.\n");
-    EXPECT_TRUE(r.out.endsWith("3 templated documents found, 3 built.\n"));
+    EXPECT_TRUE(r.out.endsWith("3 templated documents found, 3 built, 0 unchanged.\n"));
+}
+
+// --- Many workers, and watching --------------------------------------------------------------
+
+TEST_F(Site, ManyWorkersBuildExactlyWhatOneBuilds) {
+    const QString site = dir.filePath("tangle");
+    // Documents drawn at random: broken ones, missing and invalid templates, outputs shared by
+    // several documents, and outputs that are another document or a template of the batch.
+    const auto make = [&](quint32 seed) {
+        QDir(site).removeRecursively();
+        QDir().mkpath(site + "/pub");
+        put("tangle/good.qtf", kPlainPage);
+        put("tangle/junk.qtf", "junk");
+        QRandomGenerator rng(seed);
+        const QStringList templates{"good.qtf", "good.qtf", "junk.qtf", "missing.qtf", "d7.qht"};
+        const QStringList outputs{"pub/a.html",  "pub/b.html", "pub/c.htm", "pub/c.htm",
+                                  "missing.qtf", "junk.qtf",   "d3.qht",    "d4.qht"};
+        for (int i = 0; i < 40; ++i) {
+            const QString name = QString("tangle/d%1.qht").arg(i);
+            const quint32 kind = rng.bounded(6);
+            put(name, kind == 0   ? QByteArray("junk")
+                      : kind == 1 ? lines("#QH1#|T|good.qtf|pub/early.html||x")
+                                  : lines(QString("#QH1#|P%1|%2|%3|#STARTSECTION#|<p>%4</p>|"
+                                                  "#STARTSECTION#")
+                                              .arg(i)
+                                              .arg(templates[rng.bounded(5)])
+                                              .arg(outputs[rng.bounded(8)])
+                                              .arg(rng.generate())));
+        }
+    };
+    QString all;
+    for (const auto& [seed, allow] : {std::pair{1u, true}, {2u, true}, {3u, false}, {4u, true}}) {
+        std::vector<std::string> seen[2];
+        for (const int jobs : {1, 4}) {
+            make(seed);
+            for (int run = 0; run < 2; ++run) { // a build, then again over it
+                const Run r = headless(site, {allow, jobs});
+                all += r.out + r.err;
+                seen[jobs > 1].push_back(std::to_string(r.status) + '\n' + r.out.toStdString() +
+                                         r.err.toStdString());
+                for (const auto& [path, content] : snapshot(site))
+                    seen[jobs > 1].push_back(path + ": " + content);
+            }
+        }
+        EXPECT_EQ(seen[0], seen[1]) << "seed " << seed;
+    }
+    EXPECT_TRUE(all.contains("' is also the output of '")) << "a collision is told";
+    EXPECT_TRUE(all.contains(QRegularExpression(" built, [1-9][0-9]* unchanged\\.")));
+}
+
+TEST_F(Site, WatchingRebuildsAPageWhenItsDocumentOrItsTemplateIsRewritten) {
+    const QString page = dir.filePath("w.htm");
+    doc("w.qht", "First", "w.htm");
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    std::FILE* out = ::fdopen(fds[1], "w");
+    std::setvbuf(out, nullptr, _IOLBF, 0);
+    char* e = nullptr;
+    size_t en = 0;
+    std::FILE* err = open_memstream(&e, &en);
+    int status = -1;
+    std::thread watcher([&] { status = runHeadlessWatch(dir.path(), out, err, {false, 2}); });
+    QByteArray got;
+    const auto printed = [&](const QString& line) {
+        QElapsedTimer waited;
+        waited.start();
+        while (!got.contains(line.toUtf8() + '\n') && waited.elapsed() < 10000) {
+            pollfd p{fds[0], POLLIN, 0};
+            char buffer[4096];
+            if (::poll(&p, 1, 50) > 0) got.append(buffer, ::read(fds[0], buffer, sizeof buffer));
+        }
+        return std::exchange(got, {}).contains(line.toUtf8() + '\n');
+    };
+    EXPECT_TRUE(printed(page + "\n1 templated document found, 1 built, 0 unchanged."));
+    doc("w.qht", "Second", "w.htm");
+    EXPECT_TRUE(printed(page));
+    EXPECT_TRUE(readBytes(page).contains("<h1>Second</h1>"));
+    // Saved as editors do: a new file renamed over the old one.
+    put("new.qtf", QByteArray(kPlainPage).replace("<h1>", "<h2>"));
+    ASSERT_EQ(::rename(fsName(dir.filePath("new.qtf")), fsName(tpl)), 0);
+    EXPECT_TRUE(printed(page));
+    EXPECT_TRUE(readBytes(page).contains("<h2>Second</h1>"));
+    ::kill(::getpid(), SIGTERM);
+    watcher.join();
+    EXPECT_EQ(status, 0);
+    std::fclose(out);
+    ::close(fds[0]);
+    std::fclose(err);
+    std::free(e);
 }

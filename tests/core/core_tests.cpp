@@ -546,6 +546,8 @@ TEST_F(Editors, TheWindowBatchBuildsEachDocumentThroughTheEditorAndShowsTheLastO
     // batch document over it. It names the last document read, and none if that one failed.
     EXPECT_EQ(editorShows(), "Beta | site/pages/a.htm | Template used: Plain page | body:1 | "
                              "site/Beta.qht | plain.qtf | unchanged");
+    EXPECT_EQ(hc.batchCompile(folder, {{"Beta.qht", true}}, {}, watch).unchanged, 1)
+        << "its page is on disk as it is built";
     watch.stop = true;
     EXPECT_EQ(hc.batchCompile(folder, {{"bad.qht", true}, {"Alpha.qht", true}}, {}, watch).done, 1);
     EXPECT_EQ(ws.CurrentFile + told(), "This file is not a Quillane TEMPLATED-HTML file!");
@@ -777,4 +779,11 @@ TEST(CommandLine, SplitsAtTheFirstColonOnly) {
     EXPECT_TRUE(takeLeadingOptions(args).allowOtherFiles);
     EXPECT_EQ(argumentText(args), "/B:my --allow-other-files");
     EXPECT_FALSE(takeLeadingOptions(plain).allowOtherFiles);
+    QStringList jobs{"--jobs=12", "--allow-other-files", "/W:x"};
+    const LeadingOptions taken = takeLeadingOptions(jobs);
+    EXPECT_EQ(QString::number(taken.jobs) + argumentText(jobs), "12/W:x");
+    for (const QString bad : {"--jobs=0", "--jobs=+2", "--jobs=257", "--jobs=", "--jobs=2x"}) {
+        QStringList args{bad, "/B:x"};
+        EXPECT_EQ(takeLeadingOptions(args).badOption, bad);
+    }
 }
