@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 /* The floor for a batch build on this machine: for every document of a folder (names ending
  * in "qht", in listing order), read it whole and write a page of the same size through a
  * temporary file renamed over public/<name>.html, as a build over an earlier build does.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The headless batch over a generated folder of 10,000 documents: pages per second and the
 // peak memory of the process; and rebuilds over an earlier build on the disk of the temporary
 // folder (where replacing a file costs what it costs there): every page changed, nothing

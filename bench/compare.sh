@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Whole processes side by side on one generated site (make_site: 10 templates, documents of
 # about 2.6 KB, pages of about 4 KB), each over an earlier build of its own:
 #   full       quillane /B: after every template changed (every page rewritten)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The pouring of a page: its cost must follow the page and what is inserted, not the page
 // times the number of sections, and no template may make it grow faster.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The batch build through the HTML editor window (offscreen) against the headless build (with
 // its workers), on the same generated folder of 10,000 templated documents, every page changed
 // before each batch. The window's batch is to stay within 3 times the headless time.

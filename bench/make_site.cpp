@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Makes a site for the whole-process benchmarks (compare.sh): ten templates (t0.qtf ... t9.qtf,
 // document i on template i % 10), `count` templated documents of about 2.6 KB whose pages come
 // to about 4 KB, written to public/ beside them; and, with --hugo, the same pages as content

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Generates a site folder for the batch benchmarks: templates of about 8 KB with ten sections

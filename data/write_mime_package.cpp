@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes the shared-mime-info package of the two file types, the same text that the
 // program's own registration installs for a user, for the system-wide install.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fast pouring against the literal passes, on pages, names and HTML taken from the input,
 // in each of the engine's ways of running a pass.
 

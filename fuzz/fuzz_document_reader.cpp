@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Any bytes as a templated document and its template (split at the first NUL byte): the
 // document is read, written back and read again, then read with its template and poured.
 

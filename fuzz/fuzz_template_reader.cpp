@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Any bytes as a template file, read, written back and read again: the second reading must
 // give the same template, less the sections without a name (which are not written).
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the fuzz targets with clang and runs each for a bounded time, within 2 GiB of memory.
 #   fuzz/run.sh [seconds per target, default 60]
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what a fresh Debian 12 lacks to build, run and test Quillane.
 set -euo pipefail
 packages=(

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Drives the real program with the keyboard only, as a user without a mouse would, under a
 # virtual display with a window manager (openbox): starts it, designs a template with three
 # sections, saves it, starts over, opens it again and previews it. Then checks the saved file,

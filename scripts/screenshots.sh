@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Takes the README's screenshots from the real program under a virtual X display.
 #   bash scripts/screenshots.sh [program] [shot...]
 # program: the quillane executable (default: build/quillane); shots: any of

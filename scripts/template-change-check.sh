@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Changes the example site's template in the real designer with the keyboard only, under a
 # virtual display with a window manager (openbox), answering every question with Enter:
 #   1. the locked nav section made editable and saved: the documents are updated, the pages

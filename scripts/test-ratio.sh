@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Prints how much of the code is tests: non-blank, non-comment lines under tests/ against
 # those under src/ and tests/ together. The project keeps it at a third or less; exit 1 above.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds with warnings as errors and runs every test; then builds
 # the tests again with AddressSanitizer and UndefinedBehaviorSanitizer and runs them once more.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Windows side of src/shell with the mingw-w64 cross compiler and
 # runs its registry checks under Wine, in a throw-away Wine prefix.
 # Exits 0 with a skip line when the cross compiler or Wine is missing.

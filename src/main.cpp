@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Quillane: design HTML templates, write templated documents, build plain HTML pages.
 
 #include "build/headless_build.h"

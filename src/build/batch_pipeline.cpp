@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "build/batch_pipeline.h"
 
 #include "build/document_load.h"

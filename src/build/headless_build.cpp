@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "build/headless_build.h"
 
 #include "build/batch_build.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/build_page.h"
 
 #include "formats/document_file.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/html_editor_controller.h"
 
 #include "formats/document_file.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // How both file formats walk their lines: reading past the last line is a read error, and a

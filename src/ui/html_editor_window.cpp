@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/html_editor_window.h"
 
 #include "build/batch_build.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The build: pouring against a literal oracle, the page from a template, writing it, reading a
 // document with its template, the template cache, and the batch with its headless front end.
 

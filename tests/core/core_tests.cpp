@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The workspace's shared routines, the reader and the build as the editors use them, the two
 // editors' controllers driven through scripted views, and the command-line split.
 

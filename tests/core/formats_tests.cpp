@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Text encodings, the two file formats read into values and written from them, stored paths,
 // and reading and saving files safely.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "common/processes.h"
 #include "freedesktop/desktop_association.h"
 #include "shell/file_association.h"

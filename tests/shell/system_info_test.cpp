@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "common/registry_system_info.h"
 #include "freedesktop/system_info.h"
 #include "memory_registry.h"

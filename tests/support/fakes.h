@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Scripted stand-ins for the ports: they record what the user would have seen and answer

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The template designer and the section editor as the window shows them: sizes, keyboard,
 // the section buttons and the check box, the preview.
 

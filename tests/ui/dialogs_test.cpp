@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The section editor, the HTML field and the file dialog on their own.
 
 #include "ui/file_dialog.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The HTML editor window: its keyboard, the section list, the batch build in the window, and
 // what both editors ask before they are left.
 

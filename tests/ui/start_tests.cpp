@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The start-up routine, the splash, the start window and the program without a display.
 
 #include "core/command_line.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The designer on a copy of the example site, with the real message boxes: the locked nav made
 // editable and saved, every question answered with Enter. The documents are updated and the
 // pages built again, each showing its own text in its place.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The real windows on a UiSession whose messages, file dialogs and own modal dialogs are

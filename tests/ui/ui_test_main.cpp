@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One QApplication for every window test, offscreen, with the home and XDG folders in a
 // temporary folder of their own: nothing a test does reaches the real ones.
 

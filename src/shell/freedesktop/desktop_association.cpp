@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "freedesktop/desktop_association.h"
 
 #include "common/file_types.h"

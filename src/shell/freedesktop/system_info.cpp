@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "freedesktop/system_info.h"
 
 #include "freedesktop/processes.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "windows/windows_registry.h"
 
 #include "common/registry_system_info.h"

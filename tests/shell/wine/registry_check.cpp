@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs the Windows side of the shell code against a real registry (Wine's) and
 // reads everything back with plain advapi32 calls, independently of our port.
 #include "common/processes.h"

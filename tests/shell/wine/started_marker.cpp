@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Started by the registry check as the "system-information program": leaves a
 // file next to itself to show that it ran.
 #include <string>
