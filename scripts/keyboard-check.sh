@@ -13,92 +13,9 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 program="$(realpath "${1:-$root/build/quillane}")"
 
-missing=()
-command -v Xvfb >/dev/null || missing+=(xvfb)
-command -v openbox >/dev/null || missing+=(openbox)
-command -v xdotool >/dev/null || missing+=(xdotool)
-command -v xprop >/dev/null || missing+=(x11-utils)
-if [ ${#missing[@]} -gt 0 ]; then
-    sudo=""
-    [ "$(id -u)" -eq 0 ] || sudo="sudo"
-    $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
-        "${missing[@]}"
-fi
-
-work="$(mktemp -d /tmp/quillane-keys-XXXXXX)"
-pids=()
-cleanup() {
-    local p
-    for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config"
-export XDG_DATA_HOME="$work/home/.local/share" XDG_CACHE_HOME="$work/home/.cache"
-export XDG_RUNTIME_DIR="$work/run"
-mkdir -p "$HOME" "$XDG_RUNTIME_DIR" "$work/site" "$work/program" "$work/bin"
-chmod 700 "$XDG_RUNTIME_DIR"
-
-# The program beside its default template, in a folder of its own: the preview goes there.
-cp "$program" "$work/program/quillane"
-cp "$(dirname "$program")/default.qtf" "$work/program/"
-# The browser: notes the page it was asked to show.
-# shellcheck disable=SC2016 # $1 is the stand-in's own argument
-printf '#!/bin/sh\nprintf "%%s\\n" "$1" >> "%s/opened"\n' "$work" > "$work/bin/xdg-open"
-chmod +x "$work/bin/xdg-open"
-export PATH="$work/bin:$PATH" BROWSER="$work/bin/xdg-open"
-
-n=90
-while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
-Xvfb ":$n" -screen 0 1024x768x24 -dpi 96 -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
-export DISPLAY=":$n" QT_QPA_PLATFORM=xcb
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-openbox >/dev/null 2>&1 &
-pids+=($!)
-sleep 1
-
-failures=0
-fail() {
-    echo "FAIL: $*"
-    failures=$((failures + 1))
-}
-step() { echo "-- $*"; }
-
-# Waits until a window whose title matches is shown (and has the keyboard); the check ends
-# when none comes.
-wait_for() {
-    local id
-    id="$(timeout 10 xdotool search --sync --onlyvisible --name "$1" | head -n 1)" || true
-    if [ -z "$id" ]; then
-        echo "FAIL: no window '$1' came; keyboard check stopped" >&2
-        exit 1
-    fi
-    for _ in $(seq 50); do
-        [ "$(xdotool getactivewindow 2>/dev/null)" = "$id" ] && break
-        sleep 0.1
-    done
-    sleep 0.3
-    echo "$id"
-}
-wait_gone() {
-    for _ in $(seq 100); do
-        xdotool search --onlyvisible --name "$1" >/dev/null 2>&1 || return 0
-        sleep 0.1
-    done
-    fail "window '$1' still open"
-}
-key() {
-    xdotool key --delay 120 "$@"
-    sleep 0.3
-}
-type_text() {
-    xdotool type --delay 40 "$1"
-    sleep 0.2
-}
+# shellcheck source=lib/x-session.sh
+source "$root/scripts/lib/x-session.sh"
+mkdir -p "$work/site"
 # The outer size of a window in pixels: the client plus the frame the window manager gives it.
 outer_size() {
     local extents l r t b

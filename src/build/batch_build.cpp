@@ -231,6 +231,23 @@ QString nonPageReason(const QString& resolvedOutput, const QString& batchFolder)
     return rule.linkReason(resolvedOutput);
 }
 
+Message outOfMemoryMessage(const QString& fullPath) {
+    return {QStringLiteral("ERROR: Out of memory while reading or building '") + fullPath +
+                QStringLiteral("'; it was not built."),
+            QStringLiteral("Quillane BuildEngine"), MsgIcon::Exclamation};
+}
+
+bool BatchSummary::finish(const QString& fullPath, DocumentOutcome outcome,
+                          BatchObserver& observer) {
+    if (outcome == DocumentOutcome::Built || outcome == DocumentOutcome::Unchanged) ++built;
+    if (outcome == DocumentOutcome::Unchanged) ++unchanged;
+    ++done;
+    observer.documentFinished(fullPath, outcome);
+    if (!observer.stopRequested()) return false;
+    stopped = done < found;
+    return true;
+}
+
 BatchSummary runBatch(const QString& folder, const QList<BatchDocument>& documents,
                       BatchObserver& observer,
                       const std::function<DocumentOutcome(const QString& fullPath)>& buildOne) {
@@ -247,21 +264,10 @@ BatchSummary runBatch(const QString& folder, const QList<BatchDocument>& documen
             } catch (const std::bad_alloc&) {
                 // What was taken for this document is free again once it has unwound.
                 outcome = DocumentOutcome::NotRead;
-                observer.outOfMemory(
-                    full, {QStringLiteral("ERROR: Out of memory while reading or building '") +
-                               full + QStringLiteral("'; it was not built."),
-                           QStringLiteral("Quillane BuildEngine"), MsgIcon::Exclamation});
+                observer.outOfMemory(full, outOfMemoryMessage(full));
             }
         }
-        if (outcome == DocumentOutcome::Built || outcome == DocumentOutcome::Unchanged)
-            ++summary.built;
-        if (outcome == DocumentOutcome::Unchanged) ++summary.unchanged;
-        ++summary.done;
-        observer.documentFinished(full, outcome);
-        if (observer.stopRequested()) {
-            summary.stopped = summary.done < summary.found;
-            break;
-        }
+        if (summary.finish(full, outcome, observer)) break;
     }
     return summary;
 }

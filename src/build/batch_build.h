@@ -41,7 +41,13 @@ struct BatchSummary {
     int unchanged = 0; // of those built, the pages that were not written again
     int done = 0;      // documents taken on before the end or a stop
     bool stopped = false;
+
+    // Counts one more document taken on, and whether it ends the batch (a stop asked for).
+    bool finish(const QString& fullPath, DocumentOutcome outcome, BatchObserver& observer);
 };
+
+// What a batch tells of a document it could not read or build for want of memory.
+Message outOfMemoryMessage(const QString& fullPath);
 
 // One templated document of a batch folder. A name that is not valid UTF-8 cannot be opened
 // through a QString path: it is kept with its bytes escaped ("caf\xE9.qht") and reported.

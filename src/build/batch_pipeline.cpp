@@ -79,25 +79,14 @@ public:
                 if (stale(p, full)) p = prepare(full);
                 if (p.outOfMemory) {
                     outcome = DocumentOutcome::NotRead;
-                    observer.outOfMemory(
-                        full, {QStringLiteral("ERROR: Out of memory while reading or building '") +
-                                   full + QStringLiteral("'; it was not built."),
-                               QStringLiteral("Quillane BuildEngine"), MsgIcon::Exclamation});
+                    observer.outOfMemory(full, outOfMemoryMessage(full));
                 } else {
                     if (p.writes) write(p, k);
                     outcome = p.build.outcome;
                     told(full, p.build);
                 }
             }
-            if (outcome == DocumentOutcome::Built || outcome == DocumentOutcome::Unchanged)
-                ++summary.built;
-            if (outcome == DocumentOutcome::Unchanged) ++summary.unchanged;
-            ++summary.done;
-            observer.documentFinished(full, outcome);
-            if (observer.stopRequested()) {
-                summary.stopped = summary.done < summary.found;
-                break;
-            }
+            if (summary.finish(full, outcome, observer)) break;
         }
         stopWorkers();
         return summary;

@@ -359,12 +359,7 @@ void DesignerController::rebuildPages() {
 
 bool DesignerController::saveAs() {
     const QString chosen = chooseFile(true, QStringLiteral("Save a template..."), startingFile());
-    if (chosen.isEmpty()) return false;
-    const QString before = m_s.ws.CurrentFile;
-    m_s.ws.CurrentFile = chosen;
-    if (save()) return true;
-    m_s.ws.CurrentFile = before; // nothing was written there
-    return false;
+    return saveUnderName(m_s, chosen, [this] { return save(); });
 }
 
 bool DesignerController::confirmLeave() {

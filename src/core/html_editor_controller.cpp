@@ -181,12 +181,7 @@ bool HtmlEditorController::save() {
 bool HtmlEditorController::saveAs() {
     const QString chosen = chooseFile({true, QStringLiteral("Save a template-applied HTML file..."),
                                        kDocumentFilter, startingFile(), QStringLiteral(".qht")});
-    if (chosen.isEmpty()) return false;
-    const QString before = m_s.ws.CurrentFile;
-    m_s.ws.CurrentFile = chosen;
-    if (save()) return true;
-    m_s.ws.CurrentFile = before; // nothing was written there
-    return false;
+    return saveUnderName(m_s, chosen, [this] { return save(); });
 }
 
 void HtmlEditorController::chooseOutput() {

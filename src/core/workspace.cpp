@@ -33,6 +33,15 @@ bool saveEditorFile(Session& s, const QString& path, const QString& text) {
     return true;
 }
 
+bool saveUnderName(Session& s, const QString& chosen, const std::function<bool()>& save) {
+    if (chosen.isEmpty()) return false;
+    const QString before = s.ws.CurrentFile;
+    s.ws.CurrentFile = chosen;
+    if (save()) return true;
+    s.ws.CurrentFile = before; // nothing was written there
+    return false;
+}
+
 void FillSectionList(Session& s, int mode) {
     const Workspace& ws = s.ws;
     if (mode == EditorMode::Designer && s.designer) {

@@ -6,6 +6,7 @@
 #include "formats/section_table.h"
 
 #include <QString>
+#include <functional>
 
 namespace quillane {
 
@@ -52,6 +53,9 @@ struct Session {
 // the busy pointer. On success the workspace counts as unchanged and path is its file; a
 // failure is told (path and reason) and changes nothing.
 bool saveEditorFile(Session& s, const QString& path, const QString& text);
+// Save As once a file is chosen (none: nothing happens): save() writes under the chosen name,
+// which becomes the editor's file; when it fails the editor keeps the file it had.
+bool saveUnderName(Session& s, const QString& chosen, const std::function<bool()>& save);
 
 void FillSectionList(Session& s, int mode);
 // The lowest free slot, or a new one at the end. 0 when the template cannot take another
