@@ -129,7 +129,8 @@ private:
                 b.outcome = DocumentOutcome::NotAPage;
                 return p;
             }
-            // The writer has then only to rename it into place.
+            // The writer has then only to put it in place.
+            p.page.plan.spares = &m_spares;
             stagePageFile(p.page, b.output);
             p.writes = true;
         } catch (const std::bad_alloc&) {
@@ -291,6 +292,7 @@ private:
     TemplateCache& m_templates;
     const PageRule m_rule;
 
+    SpareFiles m_spares;               // old pages' files, to write new pages into
     std::atomic<quint64> m_written{0}; // pages written so far
     std::deque<WriteRecord> m_log;     // the writer's own
     QHash<QString, qsizetype> m_builtOutputs;

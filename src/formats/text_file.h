@@ -4,6 +4,8 @@
 #include <QByteArray>
 #include <QString>
 #include <functional>
+#include <mutex>
+#include <optional>
 #include <vector>
 
 namespace quillane {
@@ -60,6 +62,34 @@ WriteOutcome writeFileAtomically(const QString& path, const QByteArray& bytes, W
 // ("leads to ..., which ...") refuses the write.
 using LinkCheck = std::function<QString(const QString& link)>;
 
+// Files a batch is done with, kept to be written again. Where the system can swap two names at
+// once, a page is put in place by swapping it with the old page, which then stands under the
+// temporary name; the next page of that folder is written into that file instead of a new one.
+// Making a file and freeing one for every page costs more than rewriting one, much more on some
+// file systems (ext4 without a journal). Only a file of the same owner, group and mode as the
+// page it is to replace is taken. Safe to share between threads; the files still kept are
+// removed when it goes.
+class SpareFiles {
+public:
+    SpareFiles() = default;
+    SpareFiles(const SpareFiles&) = delete;
+    SpareFiles& operator=(const SpareFiles&) = delete;
+    ~SpareFiles();
+
+    struct Spare {
+        QByteArray path;
+        quint64 device = 0, inode = 0;
+        quint32 mode = 0, uid = 0, gid = 0;
+    };
+    void give(Spare spare);
+    // One kept in that folder (ending in '/') for a file of that mode and owner, if any.
+    std::optional<Spare> take(const QByteArray& folder, quint32 mode, quint32 uid, quint32 gid);
+
+private:
+    std::mutex m_mutex;
+    std::vector<Spare> m_spares;
+};
+
 // The same write in two steps, so that the looking (reading the old file to compare, the
 // checks) can be done ahead, away from the writing: planWrite touches nothing, commitWrite
 // writes what the plan says. A plan holds while nothing else changes the file.
@@ -73,7 +103,8 @@ struct WritePlan {
     bool replaces = false;
     quint64 device = 0, inode = 0, links = 0;
     quint32 mode = 0, uid = 0, gid = 0;
-    QByteArray staged; // the new file, written beside the target already (stageWrite)
+    QByteArray staged;            // the new file, written beside the target already (stageWrite)
+    SpareFiles* spares = nullptr; // where a batch keeps the files it is done with, if it does
 };
 WritePlan planWrite(const QString& path, const QByteArray& bytes, WriteMode mode,
                     const std::vector<WriteGuard>& guards = {}, const LinkCheck& linkCheck = {});

@@ -794,6 +794,31 @@ TEST_F(Site, ManyWorkersBuildExactlyWhatOneBuilds) {
     EXPECT_TRUE(all.contains(QRegularExpression(" built, [1-9][0-9]* unchanged\\.")));
 }
 
+// A batch swaps each new page in with the old one and writes later pages into the old files:
+// every page keeps its own mode, and nothing is left beside the pages.
+TEST_F(Site, ARebuildKeepsEachPagesModeAndLeavesNoFileBeside) {
+    const std::pair<QString, mode_t> pages[] = {{"a", 0644}, {"b", 0600}, {"c", 0640},
+                                                {"d", 0644}, {"e", 0600}, {"f", 0604}};
+    for (const auto& [name, mode] : pages)
+        doc(name + ".qht", name, name + ".htm");
+    for (const int jobs : {1, 3}) {
+        headless(dir.path(), {false, jobs});
+        for (const auto& [name, mode] : pages)
+            ASSERT_EQ(::chmod(fsName(dir.filePath(name + ".htm")), mode), 0);
+        const QByteArray heading = jobs == 1 ? "<h2>" : "<h3>";
+        put("site.qtf", QByteArray(kPlainPage).replace("<h1>", heading));
+        const Run r = headless(dir.path(), {false, jobs});
+        EXPECT_TRUE(r.out.endsWith("6 templated documents found, 6 built, 0 unchanged.\n"));
+        for (const auto& [name, mode] : pages) {
+            struct stat st {};
+            ::stat(fsName(dir.filePath(name + ".htm")), &st);
+            EXPECT_EQ(st.st_mode & 07777, mode) << name.toStdString();
+            EXPECT_TRUE(readBytes(dir.filePath(name + ".htm")).contains(heading));
+        }
+        EXPECT_EQ(QDir(dir.path()).entryList({"*.tmp"}, QDir::Files | QDir::Hidden), QStringList{});
+    }
+}
+
 TEST_F(Site, WatchingRebuildsAPageWhenItsDocumentOrItsTemplateIsRewritten) {
     const QString page = dir.filePath("w.htm");
     doc("w.qht", "First", "w.htm");
