@@ -223,12 +223,14 @@ QString PageRule::linkReason(const QString& link) const {
     return QStringLiteral("leads to '") + target + QStringLiteral("', which ") + reason;
 }
 
+QString PageRule::nonPageReason(const QString& resolvedOutput) const {
+    if (QString reason = pathReason(resolvedOutput); !reason.isEmpty()) return reason;
+    if (resolvedOutput.isEmpty() || !QFileInfo(absolute(resolvedOutput)).isSymLink()) return {};
+    return linkReason(resolvedOutput);
+}
+
 QString nonPageReason(const QString& resolvedOutput, const QString& batchFolder) {
-    const PageRule rule(batchFolder);
-    if (QString reason = rule.pathReason(resolvedOutput); !reason.isEmpty()) return reason;
-    if (resolvedOutput.isEmpty() || !QFileInfo(rule.absolute(resolvedOutput)).isSymLink())
-        return {};
-    return rule.linkReason(resolvedOutput);
+    return PageRule(batchFolder).nonPageReason(resolvedOutput);
 }
 
 Message outOfMemoryMessage(const QString& fullPath) {

@@ -94,6 +94,8 @@ public:
     explicit PageRule(const QString& batchFolder);
     QString pathReason(const QString& resolvedOutput) const;
     QString linkReason(const QString& link) const;
+    // Both: why the output is not a page a batch writes without asking (see nonPageReason).
+    QString nonPageReason(const QString& resolvedOutput) const;
     QString absolute(const QString& path) const; // cleaned, relative ones from the current folder
 
 private:

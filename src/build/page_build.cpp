@@ -132,11 +132,14 @@ void stagePageFile(PlannedPage& planned, const QString& outputPath) {
 
 PageOutcome buildPageFile(TemplateCache& templates, const QString& templatePath,
                           const QString& title, const SectionTable& table,
-                          const QString& outputPath, const QString& documentPath) {
+                          const QString& outputPath, const QString& documentPath,
+                          SpareFiles* spares) {
     try {
         const std::shared_ptr<const TemplateRead> templ = templates.read(templatePath);
-        return commitPageFile(
-            planPageFile(*templ, templatePath, title, table, outputPath, documentPath), outputPath);
+        PlannedPage planned =
+            planPageFile(*templ, templatePath, title, table, outputPath, documentPath);
+        planned.plan.spares = spares;
+        return commitPageFile(planned, outputPath);
     } catch (const std::bad_alloc&) {
         return {PageOutcome::Kind::Failed, outOfMemory(outputPath)};
     }

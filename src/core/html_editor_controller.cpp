@@ -5,7 +5,9 @@
 #include "formats/text_file.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <new>
 #include <optional>
@@ -272,11 +274,12 @@ HtmlEditorController::askAboutOtherFiles(const QString& folder,
                                          const QList<BatchDocument>& documents) {
     AgreedOutputs agreed;
     QStringList lines;
+    const PageRule rule(folder);
     for (const BatchDocument& doc : documents) {
         if (!doc.nameIsUtf8) continue;
         const QString full = batchDocumentPath(folder, doc.name);
         const DocumentRead read = readDocumentFile(full);
-        if (!read.headerRead || nonPageReason(read.value.output, folder).isEmpty()) continue;
+        if (!read.headerRead || rule.nonPageReason(read.value.output).isEmpty()) continue;
         agreed.insert(full, read.value.output);
         lines << escapeControls(doc.name + QStringLiteral(" -> ") + read.value.output);
     }
@@ -300,7 +303,7 @@ HtmlEditorController::askAboutOtherFiles(const QString& folder,
     }
 }
 
-DocumentOutcome HtmlEditorController::buildBatchDocument(const QString& path, const QString& folder,
+DocumentOutcome HtmlEditorController::buildBatchDocument(const QString& path, const PageRule& rule,
                                                          const AgreedOutputs& agreed) {
     try {
         const LoadResult read = readDocument(path);
@@ -312,7 +315,7 @@ DocumentOutcome HtmlEditorController::buildBatchDocument(const QString& path, co
         m_s.ws.CurrentFile = path;
         const QString output = documentOutputPath(m_s.ws, m_view.output());
         // Only the outputs the user agreed to, as they were when asked.
-        if (!nonPageReason(output, folder).isEmpty() && agreed.value(path) != output)
+        if (!rule.nonPageReason(output).isEmpty() && agreed.value(path) != output)
             return DocumentOutcome::NotAPage;
         PageOutcome page;
         if (!BuildPage(m_s, m_view.output(), m_s.ws.TemplatePath, &page))
@@ -331,9 +334,21 @@ BatchSummary HtmlEditorController::batchCompile(const QString& folder,
                                                 const QList<BatchDocument>& documents,
                                                 const AgreedOutputs& agreed,
                                                 BatchObserver& observer) {
+    const PageRule rule(folder);
+    // The old pages' files are written again for the new ones (see SpareFiles).
+    SpareFiles spares;
+    m_s.spares = &spares;
+    const auto noMoreSpares = qScopeGuard([this] { m_s.spares = nullptr; });
+    // The window is kept answering (Stop, the keyboard, painting) at about a frame's pace:
+    // handling its events after every document would lay it out again for each.
+    QElapsedTimer sinceEvents;
+    sinceEvents.start();
     return runBatch(folder, documents, observer, [&](const QString& path) {
-        const DocumentOutcome outcome = buildBatchDocument(path, folder, agreed);
-        if (m_s.app) m_s.app->processEvents();
+        const DocumentOutcome outcome = buildBatchDocument(path, rule, agreed);
+        if (m_s.app && sinceEvents.elapsed() >= 15) {
+            m_s.app->processEvents();
+            sinceEvents.restart();
+        }
         return outcome;
     });
 }

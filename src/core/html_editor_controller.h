@@ -69,7 +69,7 @@ private:
     QString startingFile() const;
     // Reset and read: the one way a document comes into the editor.
     LoadResult readDocument(const QString& path);
-    DocumentOutcome buildBatchDocument(const QString& path, const QString& folder,
+    DocumentOutcome buildBatchDocument(const QString& path, const PageRule& rule,
                                        const AgreedOutputs& agreed);
 
     Session& m_s;

@@ -190,6 +190,9 @@ void frmHTMLEditor::buildControls() {
     lstSections = new QListWidget(client);
     lstSections->setObjectName(QStringLiteral("lstSections"));
     lstSections->setSelectionMode(QAbstractItemView::SingleSelection);
+    // One line of plain text an entry: laid out from the first entry alone, so that a batch
+    // that shows document after document does not measure every name again.
+    lstSections->setUniformItemSizes(true);
     lstSections->viewport()->installEventFilter(this);
     placeTwips(lstSections, 120, 1200, 5535, 2205);
 

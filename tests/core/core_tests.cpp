@@ -540,7 +540,7 @@ TEST_F(Editors, TheWindowBatchBuildsEachDocumentThroughTheEditorAndShowsTheLastO
     const BatchSummary sum = hc.batchCompile(
         folder, {{"Alpha.qht", true}, {"bad.qht", true}, {"Beta.qht", true}}, {}, watch);
     EXPECT_EQ(sum.built, 2);
-    EXPECT_EQ(app.eventTurns, 3);
+    EXPECT_LE(app.eventTurns, 3) << "the window answers at a frame's pace, not after every page";
     EXPECT_EQ(told(), "This file is not a Quillane TEMPLATED-HTML file!");
     EXPECT_TRUE(readBytes(folder + "pages/a.htm").contains("Beta")) << "the later one wins";
     // Regression: CurrentFile kept the document open before the batch, so Save wrote the last
