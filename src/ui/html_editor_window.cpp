@@ -19,6 +19,7 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QStatusBar>
 
 namespace quillane {
@@ -98,6 +99,7 @@ public:
     // Paints the window now, showing the document just read.
     void showFrame() {
         m_frame.restart();
+        m_w.showHeldTexts();
         const QString text =
             QStringLiteral("Building %1 of %2: %3").arg(m_index + 1).arg(m_found).arg(m_name) +
             (m_w.m_stopRequested ? QStringLiteral(" (stopping...)") : QString());
@@ -313,20 +315,45 @@ void frmHTMLEditor::buildMenus() {
 
 // --- the shared routines' view of the window -------------------------------------------------
 
+QString frmHTMLEditor::fieldText(const QLineEdit* field, const HeldText& held) const {
+    return held.held ? held.text : field->text();
+}
+
+void frmHTMLEditor::setFieldText(QLineEdit* field, HeldText& held, const QString& text) {
+    if (!m_batchRunning) {
+        field->setText(text);
+        return;
+    }
+    // As the field would take it: cut at its length limit, a change only when it differs.
+    const QString taken = text.left(field->maxLength());
+    if (taken == fieldText(field, held)) return;
+    held = {true, taken};
+    m_ui.ws().IsDirty = true; // what the field's change handler does
+}
+
+void frmHTMLEditor::showHeldTexts() {
+    for (auto [field, held] : {std::pair{txtTitle, &m_heldTitle}, {txtOutput, &m_heldOutput}}) {
+        if (!held->held) continue;
+        const QSignalBlocker quiet(field); // counted as an edit when it was given
+        field->setText(held->text);
+        *held = {};
+    }
+}
+
 QString frmHTMLEditor::title() const {
-    return txtTitle->text();
+    return fieldText(txtTitle, m_heldTitle);
 }
 
 void frmHTMLEditor::setTitle(const QString& text) {
-    txtTitle->setText(text);
+    setFieldText(txtTitle, m_heldTitle, text);
 }
 
 QString frmHTMLEditor::output() const {
-    return txtOutput->text();
+    return fieldText(txtOutput, m_heldOutput);
 }
 
 void frmHTMLEditor::setOutput(const QString& text) {
-    txtOutput->setText(text);
+    setFieldText(txtOutput, m_heldOutput, text);
 }
 
 QString frmHTMLEditor::templateCaption() const {
@@ -485,6 +512,7 @@ void frmHTMLEditor::BatchCompile(const QString& path) {
         }
         ~Running() {
             s.prompter = prompter;
+            w.showHeldTexts();
             w.setUpdatesEnabled(true);
             w.m_batchRunning = false;
             w.setCommandsEnabled(true);

@@ -125,6 +125,16 @@ private:
     // Commands are refused while a batch runs; true when this one may go on.
     bool commandAllowed() const;
     void setCommandsEnabled(bool enabled);
+    // While a batch runs the title and output fields take the texts they are given only when
+    // a frame is shown: laying out a long path for each of thousands of documents would cost
+    // more than building them. The texts read back and the edits counted are as if taken.
+    struct HeldText {
+        bool held = false;
+        QString text;
+    };
+    QString fieldText(const QLineEdit* field, const HeldText& held) const;
+    void setFieldText(QLineEdit* field, HeldText& held, const QString& text);
+    void showHeldTexts();
 
     UiSession& m_ui;
     std::unique_ptr<HtmlEditorController> m_controller;
@@ -132,6 +142,7 @@ private:
     bool m_closing = false;
     bool m_batchRunning = false;
     bool m_stopRequested = false;
+    HeldText m_heldTitle, m_heldOutput;
 };
 
 } // namespace quillane
