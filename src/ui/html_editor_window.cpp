@@ -106,6 +106,7 @@ public:
         m_w.lblStatus->setText(m_w.lblStatus->fontMetrics().elidedText(
             text, Qt::ElideMiddle, std::max(m_w.lblStatus->width(), 1)));
         m_w.prgBatch->setValue(m_built + m_notBuilt);
+        m_w.lstSections->doItemsLayout(); // the entries of the document shown, not none
         m_w.setUpdatesEnabled(true);
         m_w.repaint();
     }
@@ -239,7 +240,8 @@ void frmHTMLEditor::buildControls() {
 
     lblStatus = new QLabel(this);
     lblStatus->setObjectName(QStringLiteral("lblStatus"));
-    // Long names must not widen the window.
+    // Long names must not widen the window; a text longer than the window shows whole in
+    // its tooltip.
     lblStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     lblStatus->setMinimumWidth(1);
     prgBatch = new QProgressBar(this);
@@ -471,24 +473,29 @@ void frmHTMLEditor::mnuFileBatch_Click() {
     setWindowTitle(kDesignCaption);
 }
 
+void frmHTMLEditor::showStatus(const QString& text) {
+    lblStatus->setText(text);
+    lblStatus->setToolTip(text);
+}
+
 void frmHTMLEditor::BatchCompile(const QString& path) {
     if (m_batchRunning) return;
     QList<BatchDocument> documents;
     QString reason;
     if (!listBatchDocuments(path, documents, reason)) {
-        lblStatus->setText(QStringLiteral("Batch build: cannot list the folder '") +
-                           escapeControls(path) + QStringLiteral("': ") + reason + u'.');
+        showStatus(QStringLiteral("Batch build: cannot list the folder '") + escapeControls(path) +
+                   QStringLiteral("': ") + reason + u'.');
         return;
     }
     if (documents.isEmpty()) {
-        lblStatus->setText(QStringLiteral("Batch build: no templated documents in '") +
-                           escapeControls(path) + QStringLiteral("'."));
+        showStatus(QStringLiteral("Batch build: no templated documents in '") +
+                   escapeControls(path) + QStringLiteral("'."));
         return;
     }
     const std::optional<HtmlEditorController::AgreedOutputs> agreed =
         m_controller->askAboutOtherFiles(path, documents);
     if (!agreed) {
-        lblStatus->setText(QStringLiteral("Batch build cancelled: nothing was built."));
+        showStatus(QStringLiteral("Batch build cancelled: nothing was built."));
         return;
     }
 
@@ -504,6 +511,7 @@ void frmHTMLEditor::BatchCompile(const QString& path) {
             w.m_stopRequested = false;
             w.setCommandsEnabled(false);
             w.prgBatch->setValue(0);
+            w.lblStatus->setToolTip(QString());
             w.prgBatch->show();
             w.cmdStopBatch->setEnabled(true);
             w.cmdStopBatch->show();
@@ -527,7 +535,7 @@ void frmHTMLEditor::BatchCompile(const QString& path) {
         Running running(*this, progress, s);
         summary = m_controller->batchCompile(path, documents, *agreed, progress);
     }
-    lblStatus->setText(progress.summary(summary));
+    showStatus(progress.summary(summary));
 }
 
 void frmHTMLEditor::stopBatch() {
@@ -535,7 +543,7 @@ void frmHTMLEditor::stopBatch() {
     m_stopRequested = true;
     cmdStopBatch->setEnabled(false);
     if (!lblStatus->text().endsWith(QLatin1String("(stopping...)")))
-        lblStatus->setText(lblStatus->text() + QStringLiteral(" (stopping...)"));
+        showStatus(lblStatus->text() + QStringLiteral(" (stopping...)"));
 }
 
 void frmHTMLEditor::mnuFileExit_Click() {

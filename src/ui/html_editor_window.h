@@ -135,6 +135,8 @@ private:
     QString fieldText(const QLineEdit* field, const HeldText& held) const;
     void setFieldText(QLineEdit* field, HeldText& held, const QString& text);
     void showHeldTexts();
+    // A batch's outcome in the status line, and whole in its tooltip where the line is short.
+    void showStatus(const QString& text);
 
     UiSession& m_ui;
     std::unique_ptr<HtmlEditorController> m_controller;
