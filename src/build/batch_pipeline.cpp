@@ -31,6 +31,7 @@ struct Prepared {
             other.page.plan.staged.clear();
             writes = other.writes;
             outOfMemory = other.outOfMemory;
+            stagingFailed = other.stagingFailed;
             documentSeen = other.documentSeen;
             templateSeen = other.templateSeen;
             startedAt = other.startedAt;
@@ -43,6 +44,7 @@ struct Prepared {
     PlannedPage page;
     bool writes = false; // got as far as the write
     bool outOfMemory = false;
+    bool stagingFailed = false; // the new page could not be written beside the old one
     FileSignature documentSeen, templateSeen;
     quint64 startedAt = 0; // pages written before it was read
 };
@@ -75,8 +77,10 @@ public:
             DocumentOutcome outcome = DocumentOutcome::NameNotUtf8;
             if (m_documents[k].nameIsUtf8) {
                 Prepared p = take(k);
-                // Read again what an earlier page replaced after it was read.
-                if (stale(p, full)) p = prepare(full);
+                // Read again what an earlier page replaced after it was read. A page that could
+                // not be written ahead (a full disk: the pages before it still held their
+                // space) is tried again now, in its turn, as one job would.
+                if (p.stagingFailed || stale(p, full)) p = prepare(full);
                 if (p.outOfMemory) {
                     outcome = DocumentOutcome::NotRead;
                     observer.outOfMemory(full, outOfMemoryMessage(full));
@@ -131,7 +135,9 @@ private:
             }
             // The writer has then only to put it in place.
             p.page.plan.spares = &m_spares;
+            const bool planned = !p.page.failure;
             stagePageFile(p.page, b.output);
+            p.stagingFailed = planned && p.page.failure;
             p.writes = true;
         } catch (const std::bad_alloc&) {
             const quint64 startedAt = p.startedAt;
