@@ -310,11 +310,17 @@ void DesignerController::buildPages(const TemplateUsers& users) {
     };
     m_view.buildPages([&](BatchObserver& progress) {
         Follow follow(progress, failures, folder);
+        SpareFiles spares;
         const BatchSummary sum = runBatch(users.folder, documents, follow, [&](const QString& p) {
-            return buildUserPage(p, users.folder, m_s.templates, failures);
+            return buildUserPage(p, users.folder, m_s.templates, spares, failures);
         });
+        // "4 built (1 unchanged), 0 not built.", as the HTML editor's batch says it.
         const QString counts =
-            QStringLiteral("%1 built, %2 not built.").arg(sum.built).arg(sum.done - sum.built);
+            QStringLiteral("%1 built%3, %2 not built.")
+                .arg(sum.built)
+                .arg(sum.done - sum.built)
+                .arg(sum.unchanged ? QStringLiteral(" (%1 unchanged)").arg(sum.unchanged)
+                                   : QString());
         if (sum.stopped)
             return QStringLiteral("Stopped after %1 of %2: ")
                        .arg(sum.done)

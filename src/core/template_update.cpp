@@ -136,7 +136,7 @@ std::optional<QString> rewriteDocument(const TemplateUser& user, const BlockMove
 }
 
 DocumentOutcome buildUserPage(const QString& path, const QString& folder, TemplateCache& templates,
-                              QStringList& failures) {
+                              SpareFiles& spares, QStringList& failures) {
     const QString name = QDir(folder).relativeFilePath(path);
     auto failed = [&](DocumentOutcome outcome, const QString& why) {
         failures << name + QStringLiteral(": ") + oneLine(why);
@@ -159,10 +159,11 @@ DocumentOutcome buildUserPage(const QString& path, const QString& folder, Templa
                       QStringLiteral("not built: its output '%1' %2; only the HTML editor's batch "
                                      "build writes such files, when you agree")
                           .arg(output, why));
-    const PageOutcome page =
-        buildPageFile(templates, d.document.templatePath, d.document.title, d.table, output, path);
+    const PageOutcome page = buildPageFile(templates, d.document.templatePath, d.document.title,
+                                           d.table, output, path, &spares);
     if (!page.built()) return failed(DocumentOutcome::BuildFailed, page.failure.text);
-    return DocumentOutcome::Built;
+    return page.kind == PageOutcome::Kind::Unchanged ? DocumentOutcome::Unchanged
+                                                     : DocumentOutcome::Built;
 }
 
 } // namespace quillane

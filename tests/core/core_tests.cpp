@@ -701,11 +701,12 @@ TEST_F(Editors, ASavedTemplateKeepsEveryBlockOfItsDocumentsInTheSectionOfItsName
         site + "sub/news.qht': "));
     EXPECT_TRUE(prompter.shown[2].text.startsWith("2 templated documents were updated.\r\n"));
 
-    // The menu command builds from the saved file, and can be stopped.
+    // The menu command builds from the saved file, and can be stopped; a page already as
+    // built is counted apart.
     designer.stopAfter = 1;
     dc.rebuildPages();
     EXPECT_EQ(designer.buildSummaries.last(),
-              "Stopped after 1 of 3 documents: 1 built, 0 not built.");
+              "Stopped after 1 of 3 documents: 1 built (1 unchanged), 0 not built.");
     EXPECT_EQ(readBytes(site + "public/0.html"),
               lines("<h1>index.qht</h1>|<nav>|B1|b2|I1|<footer>|"));
 }
