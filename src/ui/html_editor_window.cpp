@@ -11,6 +11,7 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
@@ -240,10 +241,10 @@ void frmHTMLEditor::buildControls() {
 
     lblStatus = new QLabel(this);
     lblStatus->setObjectName(QStringLiteral("lblStatus"));
-    // Long names must not widen the window; a text longer than the window shows whole in
-    // its tooltip.
+    // Long names must not widen the window (see fitStatus).
     lblStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     lblStatus->setMinimumWidth(1);
+    lblStatus->installEventFilter(this);
     prgBatch = new QProgressBar(this);
     prgBatch->setObjectName(QStringLiteral("prgBatch"));
     prgBatch->setMaximumWidth(twips(this, 1000));
@@ -476,6 +477,22 @@ void frmHTMLEditor::mnuFileBatch_Click() {
 void frmHTMLEditor::showStatus(const QString& text) {
     lblStatus->setText(text);
     lblStatus->setToolTip(text);
+    fitStatus();
+}
+
+void frmHTMLEditor::fitStatus() {
+    // One line, or as many as the text needs at the line's width: the window grows to show
+    // them (Form_Resize), it is never cut.
+    const bool wraps = lblStatus->fontMetrics().horizontalAdvance(lblStatus->text()) >
+                       lblStatus->contentsRect().width();
+    if (wraps != lblStatus->wordWrap()) lblStatus->setWordWrap(wraps);
+    if (!wraps) {
+        lblStatus->setMinimumHeight(0);
+        lblStatus->setMaximumHeight(QWIDGETSIZE_MAX);
+        return;
+    }
+    const int height = lblStatus->heightForWidth(lblStatus->width());
+    if (height > 0 && height != lblStatus->height()) lblStatus->setFixedHeight(height);
 }
 
 void frmHTMLEditor::BatchCompile(const QString& path) {
@@ -492,6 +509,11 @@ void frmHTMLEditor::BatchCompile(const QString& path) {
                    escapeControls(path) + QStringLiteral("'."));
         return;
     }
+    // Reading every document's output first takes a moment on a large folder: the window says
+    // so, shown now, with the dialog that chose the folder gone from it.
+    showStatus(QStringLiteral("Batch build: looking at %1...")
+                   .arg(plural(documents.size(), "templated document")));
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     const std::optional<HtmlEditorController::AgreedOutputs> agreed =
         m_controller->askAboutOtherFiles(path, documents);
     if (!agreed) {
@@ -511,7 +533,7 @@ void frmHTMLEditor::BatchCompile(const QString& path) {
             w.m_stopRequested = false;
             w.setCommandsEnabled(false);
             w.prgBatch->setValue(0);
-            w.lblStatus->setToolTip(QString());
+            w.showStatus(QString());
             w.prgBatch->show();
             w.cmdStopBatch->setEnabled(true);
             w.cmdStopBatch->show();
@@ -596,6 +618,7 @@ bool frmHTMLEditor::eventFilter(QObject* watched, QEvent* event) {
         return true;
     }
     if (cmdBuild && watched == centralWidget() && event->type() == QEvent::Resize) Form_Resize();
+    if (watched == lblStatus && event->type() == QEvent::Resize) fitStatus();
     return QMainWindow::eventFilter(watched, event);
 }
 

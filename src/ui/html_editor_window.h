@@ -135,8 +135,9 @@ private:
     QString fieldText(const QLineEdit* field, const HeldText& held) const;
     void setFieldText(QLineEdit* field, HeldText& held, const QString& text);
     void showHeldTexts();
-    // A batch's outcome in the status line, and whole in its tooltip where the line is short.
+    // A batch's outcome in the status line, on as many lines as it needs (also its tooltip).
     void showStatus(const QString& text);
+    void fitStatus();
 
     UiSession& m_ui;
     std::unique_ptr<HtmlEditorController> m_controller;
