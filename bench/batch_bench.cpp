@@ -42,19 +42,6 @@ void BM_HeadlessBatch(benchmark::State& state) {
     state.counters["peak_rss_MiB"] = double(usage.ru_maxrss) / 1024.0;
 }
 
-// Flips one character of a template's footer, which every page of it shows.
-void changeTemplate(const QString& path) {
-    QFile f(path);
-    f.open(QIODevice::ReadOnly);
-    QByteArray t = f.readAll();
-    f.close();
-    if (t.contains("<footer "))
-        t.replace("<footer ", "<footer\t");
-    else
-        t.replace("<footer\t", "<footer ");
-    bench::writeBytes(path, t);
-}
-
 enum Change { Every, Nothing, OneTemplate };
 
 void BM_Rebuild(benchmark::State& state) {
@@ -70,7 +57,7 @@ void BM_Rebuild(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
         for (int k = 0; k < (change == Every ? kTemplates : change == OneTemplate ? 1 : 0); ++k)
-            changeTemplate(QDir(site).filePath(QStringLiteral("t%1.qtf").arg(k)));
+            bench::changeTemplate(QDir(site).filePath(QStringLiteral("t%1.qtf").arg(k)));
         state.ResumeTiming();
         if (runHeadlessBatch(site, sink, sink, options) != 0)
             state.SkipWithError("the batch did not build every page");

@@ -30,19 +30,6 @@ struct Site {
     QString programFolder;
     QString templatePath;
 
-    // Every page changes, so that each batch writes them all, as after a change of template.
-    void changeTemplate() {
-        QFile f(templatePath);
-        f.open(QIODevice::ReadOnly);
-        QByteArray t = f.readAll();
-        f.close();
-        if (t.contains("<footer "))
-            t.replace("<footer ", "<footer\t");
-        else
-            t.replace("<footer\t", "<footer ");
-        quillane::bench::writeBytes(templatePath, t);
-    }
-
     Site() {
         const QFileInfo shm(QStringLiteral("/dev/shm"));
         dir =
@@ -102,7 +89,7 @@ void BM_HeadlessBatch(benchmark::State& state) {
     std::FILE* null = std::fopen("/dev/null", "w");
     for (auto _ : state) {
         state.PauseTiming();
-        s.changeTemplate();
+        quillane::bench::changeTemplate(s.templatePath);
         state.ResumeTiming();
         const int status = quillane::runHeadlessBatch(s.folder, null, null);
         if (status != 0) state.SkipWithError("the headless build did not build every document");
@@ -123,7 +110,7 @@ void BM_WindowBatch(benchmark::State& state) {
     w->txtTitle->installEventFilter(&counter);
     for (auto _ : state) {
         state.PauseTiming();
-        s.changeTemplate();
+        quillane::bench::changeTemplate(s.templatePath);
         state.ResumeTiming();
         w->mnuFileBatch_Click();
         if (prompter.shown != 0 ||

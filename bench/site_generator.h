@@ -18,6 +18,20 @@ inline void writeBytes(const QString& path, const QByteArray& bytes) {
     if (f.open(QIODevice::WriteOnly)) f.write(bytes);
 }
 
+// Flips one character of a template's footer, which every page of it shows: each page then
+// changes, as after a change of template.
+inline void changeTemplate(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return;
+    QByteArray t = f.readAll();
+    f.close();
+    if (t.contains("<footer "))
+        t.replace("<footer ", "<footer\t");
+    else
+        t.replace("<footer\t", "<footer ");
+    writeBytes(path, t);
+}
+
 // Returns the path of the first template (site.qtf, or t0.qtf, t1.qtf, ... when there are
 // more). Pages go to outFolder (made if missing).
 inline QString generateSite(const QString& folder, const QString& outFolder, int count,

@@ -147,16 +147,7 @@ else
 fi
 
 step "File > Exit with the keyboard"
-key alt+f
-key x
-for _ in $(seq 50); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
-if kill -0 "$app" 2>/dev/null; then
-    fail "the program is still running after File > Exit"
-else
-    status=0
-    wait "$app" || status=$?
-    if [ "$status" -eq 0 ]; then echo "   ended with status 0"; else fail "ended with status $status"; fi
-fi
+exit_program
 
 if [ "$failures" -eq 0 ]; then
     echo "keyboard check passed"

@@ -128,16 +128,7 @@ for doc in "$work"/before-intro/*.qht; do
 done
 
 step "File > Exit"
-key alt+f
-key x
-for _ in $(seq 50); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
-if kill -0 "$app" 2>/dev/null; then
-    fail "the program is still running after File > Exit"
-else
-    status=0
-    wait "$app" || status=$?
-    [ "$status" -eq 0 ] || fail "ended with status $status"
-fi
+exit_program
 
 if [ "$failures" -eq 0 ]; then
     echo "template change check passed"

@@ -85,6 +85,19 @@ key() {
     xdotool key --delay 120 "$@"
     sleep 0.3
 }
+# File > Exit with the keyboard in the active window; the program ($app) must end with 0.
+exit_program() {
+    local status=0
+    key alt+f
+    key x
+    for _ in $(seq 50); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
+    if kill -0 "$app" 2>/dev/null; then
+        fail "the program is still running after File > Exit"
+        return
+    fi
+    wait "$app" || status=$?
+    if [ "$status" -eq 0 ]; then echo "   ended with status 0"; else fail "ended with status $status"; fi
+}
 type_text() {
     xdotool type --delay 40 "$1"
     sleep 0.2

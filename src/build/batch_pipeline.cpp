@@ -18,35 +18,33 @@ namespace quillane {
 
 namespace {
 
-// A document read and poured, its new page written beside the old one but not put in its place.
-// Dropped before that, the new page goes.
-struct Prepared {
-    Prepared() = default;
-    Prepared(Prepared&& other) noexcept { *this = std::move(other); }
-    Prepared& operator=(Prepared&& other) noexcept {
+// A planned page whose new file, once written beside the old one (stagePageFile), goes again
+// unless it was put in place.
+struct StagedPage : PlannedPage {
+    StagedPage() = default;
+    StagedPage(StagedPage&& other) noexcept { *this = std::move(other); }
+    StagedPage& operator=(PlannedPage&& other) noexcept {
         if (this != &other) {
-            discardStagedWrite(page.plan);
-            build = std::move(other.build);
-            page = std::move(other.page);
-            other.page.plan.staged.clear();
-            writes = other.writes;
-            outOfMemory = other.outOfMemory;
-            stagingFailed = other.stagingFailed;
-            documentSeen = other.documentSeen;
-            templateSeen = other.templateSeen;
-            startedAt = other.startedAt;
+            discardStagedWrite(plan);
+            PlannedPage::operator=(std::move(other));
+            other.plan.staged.clear();
         }
         return *this;
     }
-    ~Prepared() { discardStagedWrite(page.plan); }
+    StagedPage& operator=(StagedPage&& other) noexcept {
+        return *this = static_cast<PlannedPage&&>(other);
+    }
+    ~StagedPage() { discardStagedWrite(plan); }
+};
 
+// A document read and poured, its new page written beside the old one but not put in its place.
+struct Prepared {
     DocumentBuild build;
-    PlannedPage page;
+    StagedPage page;
     bool writes = false; // got as far as the write
     bool outOfMemory = false;
     bool stagingFailed = false; // the new page could not be written beside the old one
-    FileSignature documentSeen, templateSeen;
-    quint64 startedAt = 0; // pages written before it was read
+    quint64 startedAt = 0;      // pages written before it was read
 };
 
 // A page this batch wrote: the file it replaced, or the path of the file it made.
@@ -103,8 +101,8 @@ private:
         p.startedAt = m_written.load();
         try {
             const LoadedDocument d = loadDocument(path, m_templates);
-            p.documentSeen = p.build.documentSeen = d.documentSeen;
-            p.templateSeen = p.build.templateSeen = d.templateSeen;
+            p.build.documentSeen = d.documentSeen;
+            p.build.templateSeen = d.templateSeen;
             DocumentBuild& b = p.build;
             b.messages = d.messages;
             b.templatePath = d.document.templatePath;
@@ -159,12 +157,12 @@ private:
         for (auto it = m_log.rbegin(); it != m_log.rend() && it->seq >= p.startedAt; ++it) {
             const WriteRecord& w = *it;
             if (!w.created.isEmpty()) {
-                if ((!p.documentSeen.known() && m_rule.absolute(path) == w.created) ||
-                    (!p.templateSeen.known() && !p.build.templatePath.isEmpty() &&
+                if ((!p.build.documentSeen.known() && m_rule.absolute(path) == w.created) ||
+                    (!p.build.templateSeen.known() && !p.build.templatePath.isEmpty() &&
                      m_rule.absolute(p.build.templatePath) == w.created) ||
                     (p.writes && !plan.replaces && m_rule.absolute(p.build.output) == w.created))
                     return true;
-            } else if (replaced(w, p.documentSeen) || replaced(w, p.templateSeen) ||
+            } else if (replaced(w, p.build.documentSeen) || replaced(w, p.build.templateSeen) ||
                        (p.writes && plan.replaces && w.device == plan.device &&
                         w.inode == plan.inode)) {
                 return true;

@@ -350,9 +350,11 @@ int runHeadlessWatch(const QString& folder, std::FILE* out, std::FILE* err,
     TemplateCache templates;
     QHash<QString, Watched> watched; // by document path
     FolderWatch notices;
+    QSet<QString> templatesWatched; // their folders are watched: looked up once per template
     const auto remember = [&](const QString& path, const DocumentBuild& b) {
         watched.insert(path, {b.documentSeen, b.templateSeen, b.templatePath});
-        if (b.templatePath.isEmpty()) return;
+        if (b.templatePath.isEmpty() || templatesWatched.contains(b.templatePath)) return;
+        templatesWatched.insert(b.templatePath);
         notices.add(folderOf(b.templatePath));
         const QString real = QFileInfo(b.templatePath).canonicalFilePath();
         if (!real.isEmpty()) notices.add(folderOf(real));

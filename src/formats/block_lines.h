@@ -44,4 +44,9 @@ private:
     LineReader m_reader;
 };
 
+// Writing: every line ends with CR LF, the last one too.
+inline QString fileText(const QStringList& lines) {
+    return lines.join(kCrLf) + kCrLf;
+}
+
 } // namespace quillane::detail

@@ -11,6 +11,7 @@
 namespace quillane {
 
 using detail::BlockLines;
+using detail::fileText;
 using detail::ReadError;
 using detail::Rejected;
 
@@ -68,21 +69,11 @@ DocumentRead parseDocument(const QString& text, const QString& path) {
 }
 
 QString documentFileText(const DocumentFile& file) {
-    QString out;
-    auto line = [&out](const QString& text) {
-        out += text;
-        out += kCrLf;
-    };
-    line(kDocumentMagic);
-    line(file.title);
-    line(file.templateStored);
-    line(file.outputStored);
-    line(kSectionMarker);
-    for (const QString& block : file.blocks) {
-        line(block);
-        line(kSectionMarker);
-    }
-    return out;
+    QStringList lines{kDocumentMagic, file.title, file.templateStored, file.outputStored,
+                      kSectionMarker};
+    for (const QString& block : file.blocks)
+        lines << block << kSectionMarker;
+    return fileText(lines);
 }
 
 QString resolveStoredPath(const QString& stored, const QString& documentPath) {

@@ -13,6 +13,7 @@ namespace quillane {
 namespace {
 
 using detail::BlockLines;
+using detail::fileText;
 using detail::ReadError;
 using detail::Rejected;
 
@@ -113,26 +114,16 @@ TemplateRead parseTemplate(const QString& text, const QString& path) {
 }
 
 QString templateFileText(const TemplateFile& file) {
-    QString out;
-    auto line = [&out](const QString& text) {
-        out += text;
-        out += kCrLf;
-    };
-    line(kTemplateMagic);
-    line(file.name);
-    line(kDefaultHtmlMarker);
-    line(file.defaultHtml);
-    line(kEndDefaultHtmlMarker);
-    line(kSectionMarker);
+    QStringList lines{kTemplateMagic,        file.name,     kDefaultHtmlMarker, file.defaultHtml,
+                      kEndDefaultHtmlMarker, kSectionMarker};
     const SectionTable& s = file.sections;
     for (int slot = 1; slot <= s.lastSlot(); ++slot) {
         if (s.SectionNames[slot].isEmpty()) continue;
-        line(s.SectionNames[slot]);
-        line(u' ' + QString::number(s.SectionEditable[size_t(slot)]) + u' ');
-        line(s.SectionHtml[slot]);
-        line(kSectionMarker);
+        lines << s.SectionNames[slot]
+              << u' ' + QString::number(s.SectionEditable[size_t(slot)]) + u' '
+              << s.SectionHtml[slot] << kSectionMarker;
     }
-    return out;
+    return fileText(lines);
 }
 
 double flagValue(QStringView line) {

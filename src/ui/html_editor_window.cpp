@@ -331,7 +331,7 @@ void frmHTMLEditor::setFieldText(QLineEdit* field, HeldText& held, const QString
     const QString taken = text.left(field->maxLength());
     if (taken == fieldText(field, held)) return;
     held = {true, taken};
-    m_ui.ws().IsDirty = true; // what the field's change handler does
+    field == txtTitle ? txtTitle_Change() : txtOutput_Change(); // as the field would signal
 }
 
 void frmHTMLEditor::showHeldTexts() {
