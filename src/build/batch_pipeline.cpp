@@ -132,7 +132,6 @@ private:
                 return p;
             }
             // The writer has then only to put it in place.
-            p.page.plan.spares = &m_spares;
             const bool planned = !p.page.failure;
             stagePageFile(p.page, b.output);
             p.stagingFailed = planned && p.page.failure;
@@ -296,7 +295,6 @@ private:
     TemplateCache& m_templates;
     const PageRule m_rule;
 
-    SpareFiles m_spares;               // old pages' files, to write new pages into
     std::atomic<quint64> m_written{0}; // pages written so far
     std::deque<WriteRecord> m_log;     // the writer's own
     QHash<QString, qsizetype> m_builtOutputs;

@@ -132,14 +132,11 @@ void stagePageFile(PlannedPage& planned, const QString& outputPath) {
 
 PageOutcome buildPageFile(TemplateCache& templates, const QString& templatePath,
                           const QString& title, const SectionTable& table,
-                          const QString& outputPath, const QString& documentPath,
-                          SpareFiles* spares) {
+                          const QString& outputPath, const QString& documentPath) {
     try {
         const std::shared_ptr<const TemplateRead> templ = templates.read(templatePath);
-        PlannedPage planned =
-            planPageFile(*templ, templatePath, title, table, outputPath, documentPath);
-        planned.plan.spares = spares;
-        return commitPageFile(planned, outputPath);
+        return commitPageFile(
+            planPageFile(*templ, templatePath, title, table, outputPath, documentPath), outputPath);
     } catch (const std::bad_alloc&) {
         return {PageOutcome::Kind::Failed, outOfMemory(outputPath)};
     }

@@ -38,11 +38,10 @@ struct PageOutcome {
 // outputPath. Only a page is replaced: never the template, the document being built
 // (documentPath, when known) or any other template or document, nor anything that is not a
 // regular file; a page already on disk as it is built is left alone (Unchanged). Running out
-// of memory is a failure like any other. spares: a batch's old pages' files, to write again.
+// of memory is a failure like any other.
 PageOutcome buildPageFile(TemplateCache& templates, const QString& templatePath,
                           const QString& title, const SectionTable& table,
-                          const QString& outputPath, const QString& documentPath,
-                          SpareFiles* spares = nullptr);
+                          const QString& outputPath, const QString& documentPath);
 
 // The same in two steps: planPageFile pours the page from a template already read and looks at
 // what is on disk (touching nothing), commitPageFile writes it if it must. linkCheck, when

@@ -27,8 +27,7 @@ bool BuildPage(Session& s, const QString& outputPath, const QString& templatePat
                           kBuildEngineTitle, MsgIcon::Exclamation};
     } else {
         const QString title = s.htmlEditor ? s.htmlEditor->title() : QString();
-        result =
-            buildPageFile(s.templates, templatePath, title, s.ws, output, s.ws.LastFile, s.spares);
+        result = buildPageFile(s.templates, templatePath, title, s.ws, output, s.ws.LastFile);
     }
     if (!result.built()) s.tell(result.failure);
     if (outcome) *outcome = result;

@@ -310,9 +310,8 @@ void DesignerController::buildPages(const TemplateUsers& users) {
     };
     m_view.buildPages([&](BatchObserver& progress) {
         Follow follow(progress, failures, folder);
-        SpareFiles spares;
         const BatchSummary sum = runBatch(users.folder, documents, follow, [&](const QString& p) {
-            return buildUserPage(p, users.folder, m_s.templates, spares, failures);
+            return buildUserPage(p, users.folder, m_s.templates, failures);
         });
         // "4 built (1 unchanged), 0 not built.", as the HTML editor's batch says it.
         const QString counts =

@@ -7,7 +7,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QScopeGuard>
 #include <QStandardPaths>
 #include <new>
 #include <optional>
@@ -335,10 +334,6 @@ BatchSummary HtmlEditorController::batchCompile(const QString& folder,
                                                 const AgreedOutputs& agreed,
                                                 BatchObserver& observer) {
     const PageRule rule(folder);
-    // The old pages' files are written again for the new ones (see SpareFiles).
-    SpareFiles spares;
-    m_s.spares = &spares;
-    const auto noMoreSpares = qScopeGuard([this] { m_s.spares = nullptr; });
     // The window is kept answering (Stop, the keyboard, painting) at about a frame's pace:
     // handling its events after every document would lay it out again for each.
     QElapsedTimer sinceEvents;

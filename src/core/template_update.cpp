@@ -136,7 +136,7 @@ std::optional<QString> rewriteDocument(const TemplateUser& user, const BlockMove
 }
 
 DocumentOutcome buildUserPage(const QString& path, const QString& folder, TemplateCache& templates,
-                              SpareFiles& spares, QStringList& failures) {
+                              QStringList& failures) {
     const QString name = QDir(folder).relativeFilePath(path);
     auto failed = [&](DocumentOutcome outcome, const QString& why) {
         failures << name + QStringLiteral(": ") + oneLine(why);
@@ -159,8 +159,8 @@ DocumentOutcome buildUserPage(const QString& path, const QString& folder, Templa
                       QStringLiteral("not built: its output '%1' %2; only the HTML editor's batch "
                                      "build writes such files, when you agree")
                           .arg(output, why));
-    const PageOutcome page = buildPageFile(templates, d.document.templatePath, d.document.title,
-                                           d.table, output, path, &spares);
+    const PageOutcome page =
+        buildPageFile(templates, d.document.templatePath, d.document.title, d.table, output, path);
     if (!page.built()) return failed(DocumentOutcome::BuildFailed, page.failure.text);
     return page.kind == PageOutcome::Kind::Unchanged ? DocumentOutcome::Unchanged
                                                      : DocumentOutcome::Built;

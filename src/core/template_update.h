@@ -76,8 +76,7 @@ std::optional<QString> rewriteDocument(const TemplateUser& user, const BlockMove
 // The page of one document, as a build without a window makes it: read with its template,
 // poured and written. An output that is no web page or is hidden (see nonPageReason) is not
 // written. What went wrong is added to `failures` as "name: reason", name taken from folder.
-// spares: the batch's old pages' files, to write again (see SpareFiles).
 DocumentOutcome buildUserPage(const QString& path, const QString& folder, TemplateCache& templates,
-                              SpareFiles& spares, QStringList& failures);
+                              QStringList& failures);
 
 } // namespace quillane

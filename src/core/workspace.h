@@ -41,7 +41,6 @@ struct Session {
     HtmlEditorPort* htmlEditor = nullptr;
     QString programFolder; // holds default.qtf
     TemplateCache templates;
-    SpareFiles* spares = nullptr; // while a batch runs: the old pages' files, to write again
 
     MsgAnswer tell(const QString& text, const QString& title, MsgIcon icon,
                    MsgButtons buttons = MsgButtons::Ok,

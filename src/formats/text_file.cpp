@@ -335,7 +335,6 @@ public:
         m_plan.replaces = true;
         m_plan.device = quint64(st.st_dev);
         m_plan.inode = quint64(st.st_ino);
-        m_plan.links = quint64(st.st_nlink);
         m_plan.mode = quint32(st.st_mode);
         m_plan.uid = quint32(st.st_uid);
         m_plan.gid = quint32(st.st_gid);
@@ -421,15 +420,12 @@ public:
             if (plan.outcome == WriteOutcome::Failed) m_error = plan.error;
             return plan.outcome;
         }
-        if (!plan.staged.isEmpty()) return publish(plan.staged, plan.target, plan);
-        return inPlace(plan) ? rewriteInPlace(plan.target) : replace(plan.target, plan);
+        if (!plan.staged.isEmpty()) return publish(plan.staged, plan.target);
+        return replace(plan.target, plan);
     }
 
-    static bool inPlace(const WritePlan& plan) { return plan.replaces && plan.links > 1; }
-
     void stageFor(WritePlan& plan) {
-        if (plan.outcome != WriteOutcome::Written || inPlace(plan) || !plan.staged.isEmpty())
-            return;
+        if (plan.outcome != WriteOutcome::Written || !plan.staged.isEmpty()) return;
         QByteArray temp;
         if (stage(plan.target, plan, temp) == WriteOutcome::Written) {
             plan.staged = temp;
@@ -450,7 +446,7 @@ private:
     WriteOutcome replace(const QByteArray& target, const WritePlan& old) {
         QByteArray temp;
         const WriteOutcome staged = stage(target, old, temp);
-        return staged == WriteOutcome::Failed ? staged : publish(temp, target, old);
+        return staged == WriteOutcome::Failed ? staged : publish(temp, target);
     }
 
     // The new file, complete and closed, beside the target under a temporary name.
@@ -458,9 +454,8 @@ private:
         const ProcessFacts& p = facts();
         const QByteArray folder = target.left(target.lastIndexOf('/') + 1);
         const mode_t mode = old.replaces ? (mode_t(old.mode) & 07777) : 0666;
-        int fd = reuseSpare(old, folder, temp);
-        const bool reused = fd >= 0;
-        for (int attempt = 0; attempt < 100 && !reused; ++attempt) {
+        int fd = -1;
+        for (int attempt = 0; attempt < 100; ++attempt) {
             // Short and independent of the target's name, so that any valid name can be built.
             temp = folder + ".quillane-" + QByteArray::number(p.pid) + '-' +
                    QByteArray::number(s_counter++) + ".tmp";
@@ -470,11 +465,10 @@ private:
         }
         if (fd < 0) return fail(cannotCreate(errno, target));
         Temporary cleanup{temp, fd};
-        // A spare file has the old page's owner and mode already.
-        if (!reused && old.replaces && p.euid == 0 && (old.uid != p.euid || old.gid != p.egid) &&
+        if (old.replaces && p.euid == 0 && (old.uid != p.euid || old.gid != p.egid) &&
             ::fchown(fd, uid_t(old.uid), gid_t(old.gid)) != 0)
             return fail(errnoError(errno));
-        if (!reused && old.replaces && ((mode & ~p.umask) != mode || (mode & 07000) != 0) &&
+        if (old.replaces && ((mode & ~p.umask) != mode || (mode & 07000) != 0) &&
             ::fchmod(fd, mode) != 0)
             return fail(errnoError(errno));
         if (!writeAll(fd, m_bytes.constData(), m_bytes.size()) ||
@@ -493,64 +487,8 @@ private:
         return WriteOutcome::Written;
     }
 
-    // A file of the batch's that is free again, still as it was left (so still ours), opened
-    // and emptied; -1 when there is none.
-    int reuseSpare(const WritePlan& old, const QByteArray& folder, QByteArray& temp) {
-        if (!old.spares || m_mode != WriteMode::Page || !old.replaces) return -1;
-        while (const std::optional<SpareFiles::Spare> spare =
-                   old.spares->take(folder, old.mode & 07777, old.uid, old.gid)) {
-            Fd fd(::open(spare->path.constData(),
-                         O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-            struct stat st {};
-            if (fd.fd < 0 || ::fstat(fd.fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink != 1 ||
-                quint64(st.st_dev) != spare->device || quint64(st.st_ino) != spare->inode)
-                continue; // someone else's now: left alone
-            if (::ftruncate(fd.fd, 0) != 0) {
-                ::unlink(spare->path.constData());
-                continue;
-            }
-            temp = spare->path;
-            return fd.release();
-        }
-        return -1;
-    }
-
-    // Puts the staged file in the target's place by swapping the two, so that the old page's
-    // file stays to be written again (SpareFiles). False when that cannot be done; then the
-    // staged file is still where it was and the target as it was.
-    bool swapIn(const QByteArray& temp, const QByteArray& target, const WritePlan& plan) {
-#if defined(Q_OS_LINUX) && defined(RENAME_EXCHANGE)
-        if (!plan.spares || m_mode != WriteMode::Page || !plan.replaces || plan.links != 1 ||
-            ::renameat2(AT_FDCWD, temp.constData(), AT_FDCWD, target.constData(),
-                        RENAME_EXCHANGE) != 0)
-            return false;
-        struct stat st {};
-        const bool known = ::lstat(temp.constData(), &st) == 0;
-        if (known && S_ISDIR(st.st_mode)) {
-            // A folder came in the page's place since the plan: back as it was, and the rename
-            // below fails as it must.
-            ::renameat2(AT_FDCWD, temp.constData(), AT_FDCWD, target.constData(), RENAME_EXCHANGE);
-            return false;
-        }
-        if (known && S_ISREG(st.st_mode) && st.st_nlink == 1 && quint64(st.st_dev) == plan.device &&
-            quint64(st.st_ino) == plan.inode)
-            plan.spares->give({temp, quint64(st.st_dev), quint64(st.st_ino),
-                               quint32(st.st_mode & 07777), quint32(st.st_uid),
-                               quint32(st.st_gid)});
-        else
-            ::unlink(temp.constData()); // what the plan did not see goes, as with a rename
-        return true;
-#else
-        Q_UNUSED(temp);
-        Q_UNUSED(target);
-        Q_UNUSED(plan);
-        return false;
-#endif
-    }
-
     // Renames the staged file over the target (or into its place when there is none yet).
-    WriteOutcome publish(const QByteArray& temp, const QByteArray& target, const WritePlan& plan) {
-        if (swapIn(temp, target, plan)) return WriteOutcome::Written;
+    WriteOutcome publish(const QByteArray& temp, const QByteArray& target) {
         Temporary cleanup{temp, -1};
         if (::rename(temp.constData(), target.constData()) != 0)
             return fail(errno == EACCES || errno == EPERM ? cannotCreate(errno, target)
@@ -563,24 +501,6 @@ private:
                           O_RDONLY | O_DIRECTORY | O_CLOEXEC));
             if (dir.fd >= 0) ::fsync(dir.fd);
         }
-        return WriteOutcome::Written;
-    }
-
-    // Keeps every hard link to the file by writing it in place: the new size is reserved
-    // first, so a full disk fails before anything changes.
-    WriteOutcome rewriteInPlace(const QByteArray& target) {
-        Fd fd(
-            ::open(target.constData(), O_WRONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC));
-        if (fd.fd < 0) return fail(errnoError(errno));
-#ifdef FALLOC_FL_KEEP_SIZE
-        if (!m_bytes.isEmpty() && ::fallocate(fd.fd, FALLOC_FL_KEEP_SIZE, 0, m_bytes.size()) != 0 &&
-            errno != EOPNOTSUPP && errno != ENOSYS)
-            return fail(errnoError(errno));
-#endif
-        if (!writeAll(fd.fd, m_bytes.constData(), m_bytes.size(), 0) ||
-            ::ftruncate(fd.fd, m_bytes.size()) != 0 ||
-            (m_mode == WriteMode::Durable && ::fsync(fd.fd) != 0) || ::close(fd.release()) != 0)
-            return fail(errnoError(errno));
         return WriteOutcome::Written;
     }
 
@@ -699,36 +619,6 @@ void stageWrite(WritePlan& plan, const QByteArray& bytes, WriteMode mode) {
     Q_UNUSED(bytes);
     Q_UNUSED(mode);
 #endif
-}
-
-SpareFiles::~SpareFiles() {
-#ifdef Q_OS_UNIX
-    for (const Spare& spare : m_spares) {
-        struct stat st {};
-        if (::lstat(spare.path.constData(), &st) == 0 && quint64(st.st_dev) == spare.device &&
-            quint64(st.st_ino) == spare.inode)
-            ::unlink(spare.path.constData());
-    }
-#endif
-}
-
-void SpareFiles::give(Spare spare) {
-    std::lock_guard lock(m_mutex);
-    m_spares.push_back(std::move(spare));
-}
-
-std::optional<SpareFiles::Spare> SpareFiles::take(const QByteArray& folder, quint32 mode,
-                                                  quint32 uid, quint32 gid) {
-    std::lock_guard lock(m_mutex);
-    for (auto it = m_spares.rbegin(); it != m_spares.rend(); ++it) {
-        if (it->mode != mode || it->uid != uid || it->gid != gid || !it->path.startsWith(folder) ||
-            it->path.indexOf('/', folder.size()) >= 0)
-            continue;
-        Spare spare = std::move(*it);
-        m_spares.erase(std::next(it).base());
-        return spare;
-    }
-    return std::nullopt;
 }
 
 void discardStagedWrite(WritePlan& plan) {

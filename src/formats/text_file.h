@@ -4,7 +4,6 @@
 #include <QByteArray>
 #include <QString>
 #include <functional>
-#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -46,49 +45,22 @@ struct WriteGuard {
     QString reason;
 };
 
-// The program's one way to write a file. It replaces only a regular file: a temporary file
-// in the target's folder is written and renamed over it, so a failed or interrupted write
-// leaves the old file whole and no temporary file behind. A symbolic link is written through
-// (its target is replaced, the link stays); a file with more than one hard link is rewritten
-// in place so that every link keeps it (space is reserved first, but a crash in the middle can
-// leave it half written). Refused with the reason, touching nothing: a Windows path, anything
-// that is not a regular file, a dangling link, a read-only file, and for pages a template or
-// templated document or any file a guard names. Page mode writes nothing, keeping the time
-// stamps, when the file already holds exactly these bytes (Unchanged).
+// The program's one way to write a file. It replaces only a regular file, and always with a
+// new file: a temporary file in the target's folder is written and renamed over it, so a
+// failed or interrupted write leaves the old file whole and no temporary file behind, whoever
+// has the old file open goes on reading it whole, and nothing of the old file (its inode,
+// ACL, extended attributes) is reused; only its mode, and its owner where we may set it, pass
+// to the new one. A symbolic link is written through (its target is replaced, the link stays);
+// other hard links to the old file keep the old content. Refused with the reason, touching nothing:
+// a Windows path, anything that is not a regular file, a dangling link, a read-only file, and for
+// pages a template or templated document or any file a guard names. Page mode writes nothing,
+// keeping the time stamps, when the file already holds exactly these bytes (Unchanged).
 WriteOutcome writeFileAtomically(const QString& path, const QByteArray& bytes, WriteMode mode,
                                  FileError& error, const std::vector<WriteGuard>& guards = {});
 
 // Asked when the path of a page is a symbolic link, with that path; a reason given back
 // ("leads to ..., which ...") refuses the write.
 using LinkCheck = std::function<QString(const QString& link)>;
-
-// Files a batch is done with, kept to be written again. Where the system can swap two names at
-// once, a page is put in place by swapping it with the old page, which then stands under the
-// temporary name; the next page of that folder is written into that file instead of a new one.
-// Making a file and freeing one for every page costs more than rewriting one, much more on some
-// file systems (ext4 without a journal). Only a file of the same owner, group and mode as the
-// page it is to replace is taken. Safe to share between threads; the files still kept are
-// removed when it goes.
-class SpareFiles {
-public:
-    SpareFiles() = default;
-    SpareFiles(const SpareFiles&) = delete;
-    SpareFiles& operator=(const SpareFiles&) = delete;
-    ~SpareFiles();
-
-    struct Spare {
-        QByteArray path;
-        quint64 device = 0, inode = 0;
-        quint32 mode = 0, uid = 0, gid = 0;
-    };
-    void give(Spare spare);
-    // One kept in that folder (ending in '/') for a file of that mode and owner, if any.
-    std::optional<Spare> take(const QByteArray& folder, quint32 mode, quint32 uid, quint32 gid);
-
-private:
-    std::mutex m_mutex;
-    std::vector<Spare> m_spares;
-};
 
 // The same write in two steps, so that the looking (reading the old file to compare, the
 // checks) can be done ahead, away from the writing: planWrite touches nothing, commitWrite
@@ -98,13 +70,12 @@ struct WritePlan {
     FileError error;                             // when Failed
     QString linkRefusal;                         // Failed: the reason the link check gave
     // The file to replace (links followed) and what is there now: nothing (it is created), or
-    // a file of this identity, mode, owner and number of links.
+    // a file of this identity, mode and owner.
     QByteArray target;
     bool replaces = false;
-    quint64 device = 0, inode = 0, links = 0;
+    quint64 device = 0, inode = 0;
     quint32 mode = 0, uid = 0, gid = 0;
-    QByteArray staged;            // the new file, written beside the target already (stageWrite)
-    SpareFiles* spares = nullptr; // where a batch keeps the files it is done with, if it does
+    QByteArray staged; // the new file, written beside the target already (stageWrite)
 };
 WritePlan planWrite(const QString& path, const QByteArray& bytes, WriteMode mode,
                     const std::vector<WriteGuard>& guards = {}, const LinkCheck& linkCheck = {});
@@ -113,7 +84,6 @@ WriteOutcome commitWrite(const WritePlan& plan, const QByteArray& bytes, WriteMo
 // Writes the new file beside the target ahead of commitWrite, under a temporary name, so that
 // committing it is only the rename that puts it in place. A failure to write it makes the plan
 // a failure. A staged plan that is not committed must be discarded (the file is removed).
-// Not for a file rewritten in place (more than one link), which commitWrite writes whole.
 void stageWrite(WritePlan& plan, const QByteArray& bytes, WriteMode mode);
 void discardStagedWrite(WritePlan& plan);
 
