@@ -4,13 +4,10 @@
 #include "build/headless_build.h"
 #include "core/command_line.h"
 #include "core/version.h"
+#include "platform/console.h"
 
 #include <QCoreApplication>
 #include <cstdio>
-
-#ifdef Q_OS_UNIX
-#include <unistd.h>
-#endif
 
 #ifdef QUILLANE_HAS_UI
 #include "ui/run_windows.h"
@@ -54,11 +51,9 @@ int main(int argc, char* argv[]) {
                 return 2;
             }
         }
-#ifdef Q_OS_UNIX
         // One write per buffer rather than per page; a person at a terminal still sees each
         // page as it is built.
-        if (!::isatty(STDOUT_FILENO)) std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
-#endif
+        if (!quillane::platform::isTerminal(stdout)) std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
         QCoreApplication app(argc, argv);
         return watch ? quillane::runHeadlessWatch(cl.file, stdout, stderr, headless)
                      : quillane::runHeadlessBatch(cl.file, stdout, stderr, headless);

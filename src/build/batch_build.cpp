@@ -1,19 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "build/batch_build.h"
 
+#include "platform/file_system.h"
+
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <new>
-
-#ifdef Q_OS_UNIX
-#include <cerrno>
-#include <cstring>
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#endif
 
 namespace quillane {
 
@@ -127,59 +120,37 @@ QString escapeControls(const QString& text) {
 }
 
 bool listBatchDocuments(const QString& folder, QList<BatchDocument>& documents, QString& reason) {
-    const QString dir = folder.isEmpty() ? QStringLiteral(".") : folder;
     documents.clear();
-#ifdef Q_OS_UNIX
-    DIR* listing = ::opendir(QFile::encodeName(dir).constData());
-    if (!listing) {
-        switch (errno) {
-        case ENOENT:
+    std::vector<platform::FolderEntry> entries;
+    platform::SystemError e;
+    if (!platform::listFolder(platform::encodePath(folder), entries, e)) {
+        switch (e.failure) {
+        case platform::Failure::NotFound:
             reason = QStringLiteral("no such folder");
             break;
-        case ENOTDIR:
+        case platform::Failure::NotFolder:
             reason = QStringLiteral("not a folder");
             break;
-        case EACCES:
+        case platform::Failure::PermissionDenied:
             reason = QStringLiteral("permission denied");
             break;
         default:
-            reason = QString::fromLocal8Bit(std::strerror(errno));
+            reason = e.text;
         }
         return false;
     }
-    const int fd = ::dirfd(listing);
-    while (const dirent* entry = ::readdir(listing)) {
-        const char* name = entry->d_name;
-        const size_t length = std::strlen(name);
-        // ".", ".." and hidden entries are not listed.
-        if (name[0] == '.' || length < 3 || std::memcmp(name + length - 3, "qht", 3) != 0) continue;
-        bool regular = entry->d_type == DT_REG;
-        if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
-            // Following links; one that leads nowhere stays, for the reader to report.
-            struct stat st {};
-            regular = ::fstatat(fd, name, &st, 0) != 0 || S_ISREG(st.st_mode);
-        }
-        if (!regular) continue;
+    for (const platform::FolderEntry& entry : entries) {
+        // Hidden entries are not listed. Only regular files after following links: a named
+        // pipe would block when opened; a dangling link stays, for the reader to report.
+        if (entry.hidden || !entry.name.endsWith("qht") ||
+            (entry.kind != platform::FileKind::Regular &&
+             entry.kind != platform::FileKind::Missing))
+            continue;
         BatchDocument doc;
-        doc.nameIsUtf8 = decodeName(QByteArray(name, qsizetype(length)), doc.name);
+        doc.nameIsUtf8 = decodeName(entry.name, doc.name);
         documents.append(doc);
     }
-    ::closedir(listing);
     return true;
-#else
-    const QFileInfo info(dir);
-    if (!info.exists() || !info.isDir()) {
-        reason = info.exists() ? QStringLiteral("not a folder") : QStringLiteral("no such folder");
-        return false;
-    }
-    QDirIterator it(dir, QDir::Files | QDir::NoDotAndDotDot);
-    while (it.hasNext()) {
-        it.next();
-        if (it.fileName().endsWith(QLatin1String("qht"), Qt::CaseSensitive))
-            documents.append({it.fileName(), true});
-    }
-    return true;
-#endif
 }
 
 QString pageExtensionList() {

@@ -18,29 +18,10 @@ namespace quillane {
 
 namespace {
 
-// A planned page whose new file, once written beside the old one (stagePageFile), goes again
-// unless it was put in place.
-struct StagedPage : PlannedPage {
-    StagedPage() = default;
-    StagedPage(StagedPage&& other) noexcept { *this = std::move(other); }
-    StagedPage& operator=(PlannedPage&& other) noexcept {
-        if (this != &other) {
-            discardStagedWrite(plan);
-            PlannedPage::operator=(std::move(other));
-            other.plan.staged.clear();
-        }
-        return *this;
-    }
-    StagedPage& operator=(StagedPage&& other) noexcept {
-        return *this = static_cast<PlannedPage&&>(other);
-    }
-    ~StagedPage() { discardStagedWrite(plan); }
-};
-
 // A document read and poured, its new page written beside the old one but not put in its place.
 struct Prepared {
     DocumentBuild build;
-    StagedPage page;
+    PlannedPage page;    // its new file goes with it unless it was put in place
     bool writes = false; // got as far as the write
     bool outOfMemory = false;
     bool stagingFailed = false; // the new page could not be written beside the old one
@@ -162,8 +143,8 @@ private:
                     (p.writes && !plan.replaces && m_rule.absolute(p.build.output) == w.created))
                     return true;
             } else if (replaced(w, p.build.documentSeen) || replaced(w, p.build.templateSeen) ||
-                       (p.writes && plan.replaces && w.device == plan.device &&
-                        w.inode == plan.inode)) {
+                       (p.writes && plan.replaces && w.device == plan.old.device &&
+                        w.inode == plan.old.inode)) {
                 return true;
             }
         }
@@ -173,10 +154,9 @@ private:
     void write(Prepared& p, qsizetype index) {
         DocumentBuild& b = p.build;
         const PageOutcome page = commitPageFile(p.page, b.output);
-        p.page.plan.staged.clear(); // renamed into place, or removed when that failed
         switch (page.kind) {
         case PageOutcome::Kind::Written: {
-            WriteRecord w{m_written.load(), p.page.plan.device, p.page.plan.inode, {}};
+            WriteRecord w{m_written.load(), p.page.plan.old.device, p.page.plan.old.inode, {}};
             if (!p.page.plan.replaces) w.created = m_rule.absolute(b.output);
             m_log.push_back(std::move(w));
             ++m_written; // only now: whatever is read from here on sees the new page

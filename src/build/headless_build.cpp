@@ -4,74 +4,18 @@
 #include "build/batch_build.h"
 #include "build/batch_pipeline.h"
 #include "build/template_check.h"
+#include "platform/console.h"
+#include "platform/folder_watch.h"
 
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
 #include <cerrno>
-#include <chrono>
-#include <csignal>
 #include <cstring>
-#include <thread>
-
-#ifdef Q_OS_UNIX
-#include <poll.h>
-#include <unistd.h>
-#endif
-#ifdef Q_OS_LINUX
-#include <sys/inotify.h>
-#endif
 
 namespace quillane {
 
 namespace {
-
-volatile std::sig_atomic_t g_stopSignal = 0;
-
-extern "C" void onStopSignal(int signal) {
-    g_stopSignal = signal;
-}
-
-// For as long as a batch runs: SIGINT and SIGTERM ask it to stop after the current page, and
-// the handler goes at once, so that a second signal ends the program. A reader that went away
-// (a closed pipe) makes writes fail instead of killing the program with half the pages built.
-class SignalScope {
-public:
-    SignalScope() {
-        g_stopSignal = 0;
-#ifdef Q_OS_UNIX
-        struct sigaction stop {};
-        stop.sa_handler = onStopSignal;
-        sigemptyset(&stop.sa_mask);
-        stop.sa_flags = SA_RESTART | SA_RESETHAND;
-        for (int i = 0; i < 2; ++i) {
-            ::sigaction(kStopSignals[i], nullptr, &m_old[i]);
-            // A signal ignored by whoever started us (nohup, a background job) stays ignored.
-            if (m_old[i].sa_handler != SIG_IGN) ::sigaction(kStopSignals[i], &stop, nullptr);
-        }
-        struct sigaction ignore {};
-        ignore.sa_handler = SIG_IGN;
-        sigemptyset(&ignore.sa_mask);
-        ::sigaction(SIGPIPE, &ignore, &m_oldPipe);
-#endif
-    }
-    ~SignalScope() {
-#ifdef Q_OS_UNIX
-        for (int i = 0; i < 2; ++i)
-            ::sigaction(kStopSignals[i], &m_old[i], nullptr);
-        ::sigaction(SIGPIPE, &m_oldPipe, nullptr);
-#endif
-    }
-    SignalScope(const SignalScope&) = delete;
-    SignalScope& operator=(const SignalScope&) = delete;
-
-private:
-#ifdef Q_OS_UNIX
-    static constexpr int kStopSignals[2] = {SIGINT, SIGTERM};
-    struct sigaction m_old[2]{};
-    struct sigaction m_oldPipe {};
-#endif
-};
 
 // One of the two output streams; remembers the first error writing to it.
 class Stream {
@@ -155,7 +99,7 @@ public:
             break;
         }
     }
-    bool stopRequested() override { return g_stopSignal != 0; }
+    bool stopRequested() override { return platform::StopRequests::pending() != 0; }
 
 private:
     // A message on one line: its own line ends become blanks, and the names it quotes keep
@@ -184,12 +128,6 @@ PipelineOptions pipelineOptions(const HeadlessOptions& options) {
 
 // How long a folder must be quiet before the watch rebuilds.
 constexpr int kSettleMs = 80;
-
-QString signalName(int signal) {
-    return signal == SIGINT    ? QStringLiteral("SIGINT")
-           : signal == SIGTERM ? QStringLiteral("SIGTERM")
-                               : QStringLiteral("signal %1").arg(signal);
-}
 
 } // namespace
 
@@ -234,9 +172,9 @@ bool buildFolder(const QString& folder, const HeadlessOptions& options, Stream& 
                          .arg(summary.found == 1 ? "" : "s")
                          .arg(summary.built)
                          .arg(summary.unchanged);
-    if (g_stopSignal)
+    if (platform::StopRequests::pending())
         counts += QStringLiteral("; %1 stopped the build after %2 of them")
-                      .arg(signalName(g_stopSignal))
+                      .arg(platform::StopRequests::name(platform::StopRequests::pending()))
                       .arg(summary.done);
     out.line(counts + u'.');
     return true;
@@ -255,7 +193,7 @@ void tellOutputError(Stream& out, Stream& err) {
 
 int runHeadlessBatch(const QString& folder, std::FILE* out, std::FILE* err,
                      const HeadlessOptions& options) {
-    const SignalScope signalScope;
+    const platform::StopRequests stopRequests;
     Stream outStream(out), errStream(err);
     TemplateCache templates;
     CheckedTemplates checkedTemplates;
@@ -266,9 +204,9 @@ int runHeadlessBatch(const QString& folder, std::FILE* out, std::FILE* err,
         errStream.flush();
         return 2;
     }
-    const int stopSignal = g_stopSignal;
+    const int stopSignal = platform::StopRequests::pending();
     tellOutputError(outStream, errStream);
-    if (stopSignal) return 128 + stopSignal;
+    if (stopSignal) return platform::StopRequests::exitStatus(stopSignal);
     if (outStream.error() || errStream.error()) return 1;
     return summary.built == summary.found ? 0 : 1;
 }
@@ -289,54 +227,6 @@ FileSignature signatureNow(const QString& path) {
     return s;
 }
 
-// Folders to wake up for: a change of a file in one of them (saved in place, or by rename as
-// editors do) is told at once. Where the system has no such notice, the watch looks twice a
-// second.
-class FolderWatch {
-public:
-    FolderWatch() {
-#ifdef Q_OS_LINUX
-        m_fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-#endif
-    }
-    ~FolderWatch() {
-        if (m_fd >= 0) ::close(m_fd);
-    }
-    FolderWatch(const FolderWatch&) = delete;
-    FolderWatch& operator=(const FolderWatch&) = delete;
-
-    void add(const QString& folder) {
-#ifdef Q_OS_LINUX
-        if (m_fd < 0 || folder.isEmpty() || m_folders.contains(folder)) return;
-        m_folders.insert(folder);
-        ::inotify_add_watch(m_fd, QFile::encodeName(folder).constData(),
-                            IN_CLOSE_WRITE | IN_MODIFY | IN_ATTRIB | IN_CREATE | IN_DELETE |
-                                IN_MOVED_FROM | IN_MOVED_TO);
-#else
-        Q_UNUSED(folder);
-#endif
-    }
-
-    // Waits up to `ms` for a change; true when one came (or when there is no notice to wait
-    // for). A signal ends the wait early.
-    bool wait(int ms) {
-        if (m_fd < 0) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(std::min(ms, 500)));
-            return true;
-        }
-        pollfd p{m_fd, POLLIN, 0};
-        if (::poll(&p, 1, ms) <= 0) return false;
-        char buffer[16384];
-        while (::read(m_fd, buffer, sizeof buffer) > 0) {
-        }
-        return true;
-    }
-
-private:
-    int m_fd = -1;
-    QSet<QString> m_folders;
-};
-
 QString folderOf(const QString& path) {
     return QFileInfo(path).absolutePath();
 }
@@ -345,11 +235,11 @@ QString folderOf(const QString& path) {
 
 int runHeadlessWatch(const QString& folder, std::FILE* out, std::FILE* err,
                      const HeadlessOptions& options) {
-    const SignalScope signalScope;
+    const platform::StopRequests stopRequests;
     Stream outStream(out), errStream(err);
     TemplateCache templates;
     QHash<QString, Watched> watched; // by document path
-    FolderWatch notices;
+    platform::FolderWatch notices;
     QSet<QString> templatesWatched; // their folders are watched: looked up once per template
     const auto remember = [&](const QString& path, const DocumentBuild& b) {
         watched.insert(path, {b.documentSeen, b.templateSeen, b.templatePath});
@@ -368,19 +258,19 @@ int runHeadlessWatch(const QString& folder, std::FILE* out, std::FILE* err,
         errStream.flush();
         return 2;
     }
-    if (!g_stopSignal)
+    if (!platform::StopRequests::pending())
         errStream.line(QStringLiteral("Watching '") +
                        escapeControls(folder.isEmpty() ? QStringLiteral(".") : folder) +
                        QStringLiteral("' and the templates its documents use; Ctrl+C stops."));
     outStream.flush();
     errStream.flush();
 
-    while (!g_stopSignal) {
+    while (!platform::StopRequests::pending()) {
         if (!notices.wait(250)) continue;
         // Let a save that comes in several steps finish.
-        while (!g_stopSignal && notices.wait(kSettleMs)) {
+        while (!platform::StopRequests::pending() && notices.wait(kSettleMs)) {
         }
-        if (g_stopSignal) break;
+        if (platform::StopRequests::pending()) break;
         QSet<QString> before;
         for (const BatchDocument& doc : documents)
             before.insert(doc.name);

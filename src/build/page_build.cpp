@@ -2,8 +2,8 @@
 #include "build/page_build.h"
 
 #include "build/pour.h"
+#include "formats/file_write.h"
 #include "formats/text_codec.h"
-#include "formats/text_file.h"
 
 #include <new>
 
@@ -109,7 +109,7 @@ PlannedPage planPageFile(const TemplateRead& templ, const QString& templatePath,
     }
 }
 
-PageOutcome commitPageFile(const PlannedPage& planned, const QString& outputPath) {
+PageOutcome commitPageFile(PlannedPage& planned, const QString& outputPath) {
     if (planned.failure) return {PageOutcome::Kind::Failed, *planned.failure};
     FileError error;
     switch (commitWrite(planned.plan, planned.page.bytes, WriteMode::Page, error)) {
@@ -135,8 +135,9 @@ PageOutcome buildPageFile(TemplateCache& templates, const QString& templatePath,
                           const QString& outputPath, const QString& documentPath) {
     try {
         const std::shared_ptr<const TemplateRead> templ = templates.read(templatePath);
-        return commitPageFile(
-            planPageFile(*templ, templatePath, title, table, outputPath, documentPath), outputPath);
+        PlannedPage planned =
+            planPageFile(*templ, templatePath, title, table, outputPath, documentPath);
+        return commitPageFile(planned, outputPath);
     } catch (const std::bad_alloc&) {
         return {PageOutcome::Kind::Failed, outOfMemory(outputPath)};
     }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "build/template_cache.h"
+#include "formats/file_write.h"
 #include "formats/message.h"
 #include "formats/section_table.h"
 
@@ -54,7 +55,7 @@ struct PlannedPage {
 PlannedPage planPageFile(const TemplateRead& templ, const QString& templatePath,
                          const QString& title, const SectionTable& table, const QString& outputPath,
                          const QString& documentPath, const LinkCheck& linkCheck = {});
-PageOutcome commitPageFile(const PlannedPage& planned, const QString& outputPath);
+PageOutcome commitPageFile(PlannedPage& planned, const QString& outputPath);
 // Writes the planned page beside its output ahead of the commit (see stageWrite); a failure
 // to do so becomes the page's failure.
 void stagePageFile(PlannedPage& planned, const QString& outputPath);

@@ -3,6 +3,7 @@
 
 #include "build/template_check.h"
 #include "core/version.h"
+#include "formats/file_write.h"
 #include "formats/template_file.h"
 #include "formats/text_codec.h"
 

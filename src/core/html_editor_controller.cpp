@@ -2,7 +2,7 @@
 #include "core/html_editor_controller.h"
 
 #include "formats/document_file.h"
-#include "formats/text_file.h"
+#include "formats/file_write.h"
 
 #include <QDir>
 #include <QElapsedTimer>

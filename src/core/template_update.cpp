@@ -3,7 +3,7 @@
 
 #include "build/document_load.h"
 #include "build/page_build.h"
-#include "formats/text_file.h"
+#include "formats/file_write.h"
 
 #include <QDir>
 #include <QDirIterator>

@@ -2,6 +2,7 @@
 #include "formats/template_file.h"
 
 #include "formats/block_lines.h"
+#include "formats/file_write.h"
 
 #include <cmath>
 #include <cstdlib>

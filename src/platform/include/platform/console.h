@@ -1,0 +1,35 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+// What a build without a window needs of the console it runs in.
+
+#include <QString>
+#include <cstdio>
+
+namespace quillane::platform {
+
+// For as long as it lives: Ctrl+C (SIGINT) and SIGTERM, or the console's close and break
+// events, ask the running batch to stop after the current page, and a second one ends the
+// program at once. A reader that went away (a closed pipe) makes writes fail instead of
+// ending the program with half the pages built. One at a time.
+class StopRequests {
+public:
+    StopRequests();
+    ~StopRequests();
+    StopRequests(const StopRequests&) = delete;
+    StopRequests& operator=(const StopRequests&) = delete;
+
+    // The request that came, 0 while none has: the signal's number (SIGINT 2, SIGTERM 15).
+    static int pending();
+    // Asks for a stop as a signal would (tests, and a window that ends a watch).
+    static void request(int signal);
+    // "SIGINT", "SIGTERM"
+    static QString name(int signal);
+    // The exit status a stop ends the program with: 128 + the signal.
+    static int exitStatus(int signal) { return 128 + signal; }
+};
+
+// Whether the stream goes to a person at a terminal (rather than a file or a pipe).
+bool isTerminal(std::FILE* stream);
+
+} // namespace quillane::platform
