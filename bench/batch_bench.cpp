@@ -5,7 +5,7 @@
 // changed, one template of ten changed; with one job and with one per processor. compare.sh
 // runs the same as whole processes beside a minimal program and Hugo.
 
-#include "build/headless_build.h"
+#include "build/console_batch.h"
 #include "site_generator.h"
 
 #include <QDir>
@@ -31,7 +31,7 @@ void BM_HeadlessBatch(benchmark::State& state) {
                         count);
     std::FILE* sink = std::fopen("/dev/null", "w");
     for (auto _ : state) {
-        const int status = runHeadlessBatch(dir.filePath(QStringLiteral("site")), sink, sink);
+        const int status = runConsoleBatch(dir.filePath(QStringLiteral("site")), sink, sink);
         if (status != 0) state.SkipWithError("the batch did not build every page");
     }
     std::fclose(sink);
@@ -46,20 +46,20 @@ enum Change { Every, Nothing, OneTemplate };
 
 void BM_Rebuild(benchmark::State& state) {
     const auto change = Change(state.range(0));
-    HeadlessOptions options;
+    ConsoleOptions options;
     options.jobs = int(state.range(1));
     constexpr int kCount = 10000, kTemplates = 10;
     QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/quillane-bench-XXXXXX"));
     const QString site = dir.filePath(QStringLiteral("site"));
     bench::generateSite(site, dir.filePath(QStringLiteral("out")), kCount, kTemplates);
     std::FILE* sink = std::fopen("/dev/null", "w");
-    runHeadlessBatch(site, sink, sink, options); // the earlier build
+    runConsoleBatch(site, sink, sink, options); // the earlier build
     for (auto _ : state) {
         state.PauseTiming();
         for (int k = 0; k < (change == Every ? kTemplates : change == OneTemplate ? 1 : 0); ++k)
             bench::changeTemplate(QDir(site).filePath(QStringLiteral("t%1.qtf").arg(k)));
         state.ResumeTiming();
-        if (runHeadlessBatch(site, sink, sink, options) != 0)
+        if (runConsoleBatch(site, sink, sink, options) != 0)
             state.SkipWithError("the batch did not build every page");
     }
     std::fclose(sink);

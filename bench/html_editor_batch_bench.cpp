@@ -3,7 +3,7 @@
 // its workers), on the same generated folder of 10,000 templated documents, every page changed
 // before each batch. The window's batch is to stay within 3 times the headless time.
 
-#include "build/headless_build.h"
+#include "build/console_batch.h"
 #include "site_generator.h"
 #include "ui/html_editor_window.h"
 #include "ui/ui_session.h"
@@ -91,7 +91,7 @@ void BM_HeadlessBatch(benchmark::State& state) {
         state.PauseTiming();
         quillane::bench::changeTemplate(s.templatePath);
         state.ResumeTiming();
-        const int status = quillane::runHeadlessBatch(s.folder, null, null);
+        const int status = quillane::runConsoleBatch(s.folder, null, null);
         if (status != 0) state.SkipWithError("the headless build did not build every document");
     }
     std::fclose(null);

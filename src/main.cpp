@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Quillane: design HTML templates, write templated documents, build plain HTML pages.
 
-#include "build/headless_build.h"
+#include "build/console_batch.h"
 #include "core/command_line.h"
 #include "core/version.h"
 #include "platform/console.h"
@@ -37,7 +37,7 @@ int main(int argc, char* argv[]) {
         return 2;
     }
     if (batch || watch) {
-        quillane::HeadlessOptions headless;
+        quillane::ConsoleOptions headless;
         headless.allowOtherFiles = options.allowOtherFiles;
         headless.jobs = options.jobs;
         if (headless.jobs == 0 && qEnvironmentVariableIsSet("QUILLANE_JOBS")) {
@@ -55,8 +55,8 @@ int main(int argc, char* argv[]) {
         // page as it is built.
         if (!quillane::platform::isTerminal(stdout)) std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
         QCoreApplication app(argc, argv);
-        return watch ? quillane::runHeadlessWatch(cl.file, stdout, stderr, headless)
-                     : quillane::runHeadlessBatch(cl.file, stdout, stderr, headless);
+        return watch ? quillane::runConsoleWatch(cl.file, stdout, stderr, headless)
+                     : quillane::runConsoleBatch(cl.file, stdout, stderr, headless);
     }
     if (options.any()) {
         std::fputs("--allow-other-files and --jobs= go only before /B:<folder> or /W:<folder>; "

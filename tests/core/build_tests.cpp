@@ -3,8 +3,8 @@
 // document with its template, the template cache, and the batch with its headless front end.
 
 #include "build/batch_build.h"
+#include "build/console_batch.h"
 #include "build/document_load.h"
-#include "build/headless_build.h"
 #include "build/page_build.h"
 #include "build/pour.h"
 #include "build/template_check.h"
@@ -21,6 +21,7 @@
 #include <poll.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <sys/xattr.h>
 #include <thread>
 #include <unistd.h>
@@ -544,12 +545,12 @@ struct Site : BuildFixture {
         QString out, err;
     };
     // Standard output goes to `out` when given, else into Run::out.
-    Run headless(const QString& folder, HeadlessOptions options = {}, std::FILE* out = nullptr) {
+    Run headless(const QString& folder, ConsoleOptions options = {}, std::FILE* out = nullptr) {
         char *o = nullptr, *e = nullptr;
         size_t on = 0, en = 0;
         std::FILE* own = out ? nullptr : open_memstream(&o, &on);
         std::FILE* err = open_memstream(&e, &en);
-        Run r{runHeadlessBatch(folder, out ? out : own, err, options), {}, {}};
+        Run r{runConsoleBatch(folder, out ? out : own, err, options), {}, {}};
         if (own) std::fclose(own);
         std::fclose(err);
         r.out = QString::fromUtf8(o, qsizetype(on));
@@ -618,8 +619,8 @@ TEST_F(Site, AHeadlessBatchReportsEveryDocumentOnOneLineAndWritesOnlyPagesUnless
               "start\n"
               "index.qht: not built: its output '" +
                   rc +
-                  "' is a hidden file; a batch writes such files only when --allow-other-files is "
-                  "given before /B:\n"
+                  "' is a hidden file; a batch writes such files only when you allow it "
+                  "(--allow-other-files before /B:)\n"
                   "new\\nline.qht: Error parsing file!: Error parsing file 'new\\nline.qht': File "
                   "not found (53)\n"
                   "rejected.qht: Quillane HTML Editor: This file is not a Quillane TEMPLATED-HTML "
@@ -851,43 +852,140 @@ TEST_F(Site, ARebuildReplacesEachPageWithANewFileOfItsOwnMode) {
     }
 }
 
+TEST_F(Site, ABatchRemovesTheTemporaryFilesAKilledBuildLeftWhereItWrites) {
+    QDir(dir.path()).mkpath("pub");
+    doc("a.qht", "A", "pub/a.htm");
+    const pid_t dead = ::fork();
+    if (dead == 0) ::_exit(0);
+    ::waitpid(dead, nullptr, 0);
+    const auto temporary = [&](qint64 pid, int n) {
+        return put(QString("pub/.quillane-%1-%2.tmp").arg(pid).arg(n), "half a page");
+    };
+    const QString left = temporary(dead, 7);
+    // Kept: this process's own, one of a process that runs, a name of another pattern, and
+    // (where the test may give it away) one of another user.
+    const QStringList kept = {temporary(::getpid(), 3), temporary(1, 3),
+                              put("pub/.quillane-x-3.tmp", "")};
+    const QString others = temporary(dead, 8);
+    const bool otherUser = ::chown(fsName(others), 65534, 65534) == 0;
+    const Run r = headless(dir.path());
+    EXPECT_EQ(r.err,
+              "Removed 1 temporary file left beside the pages by a build that was killed.\n");
+    EXPECT_FALSE(QFile::exists(left));
+    for (const QString& path : kept)
+        EXPECT_TRUE(QFile::exists(path)) << path.toStdString();
+    EXPECT_EQ(QFile::exists(others), otherUser);
+}
+
+namespace {
+
+// A watch running beside the test, its standard output and error read as they come.
+class Watching {
+public:
+    explicit Watching(const QString& folder) {
+        for (int i = 0; i < 2; ++i) {
+            int fds[2];
+            ::pipe(fds);
+            m_read[i] = fds[0];
+            m_stream[i] = ::fdopen(fds[1], "w");
+            std::setvbuf(m_stream[i], nullptr, _IOLBF, 0);
+        }
+        m_thread = std::thread([this, folder] {
+            m_status = runConsoleWatch(folder, m_stream[0], m_stream[1], {false, 2});
+        });
+    }
+    ~Watching() {
+        if (m_thread.joinable()) stop();
+        for (int i = 0; i < 2; ++i) {
+            std::fclose(m_stream[i]);
+            ::close(m_read[i]);
+        }
+    }
+    // Whether the stream (0 out, 1 err) says this line within ten seconds; what it said before
+    // the line is passed over.
+    bool says(int stream, const QString& line) {
+        const QByteArray want = line.toUtf8() + '\n';
+        QByteArray& got = m_got[stream];
+        QElapsedTimer waited;
+        waited.start();
+        while (!got.contains(want) && waited.elapsed() < 10000) {
+            pollfd p{m_read[stream], POLLIN, 0};
+            char buffer[4096];
+            if (::poll(&p, 1, 50) > 0) got.append(buffer, ::read(m_read[stream], buffer, 4096));
+        }
+        const qsizetype at = got.indexOf(want);
+        if (at < 0) {
+            ADD_FAILURE() << "not said: " << line.toStdString() << "\nsaid: " << got.toStdString();
+            return false;
+        }
+        got.remove(0, at + want.size());
+        return true;
+    }
+    int stop() {
+        ::kill(::getpid(), SIGTERM);
+        m_thread.join();
+        return m_status;
+    }
+
+private:
+    int m_read[2];
+    std::FILE* m_stream[2];
+    QByteArray m_got[2];
+    std::thread m_thread;
+    int m_status = -1;
+};
+
+} // namespace
+
 TEST_F(Site, WatchingRebuildsAPageWhenItsDocumentOrItsTemplateIsRewritten) {
     const QString page = dir.filePath("w.htm");
     doc("w.qht", "First", "w.htm");
-    int fds[2];
-    ASSERT_EQ(::pipe(fds), 0);
-    std::FILE* out = ::fdopen(fds[1], "w");
-    std::setvbuf(out, nullptr, _IOLBF, 0);
-    char* e = nullptr;
-    size_t en = 0;
-    std::FILE* err = open_memstream(&e, &en);
-    int status = -1;
-    std::thread watcher([&] { status = runHeadlessWatch(dir.path(), out, err, {false, 2}); });
-    QByteArray got;
-    const auto printed = [&](const QString& line) {
-        QElapsedTimer waited;
-        waited.start();
-        while (!got.contains(line.toUtf8() + '\n') && waited.elapsed() < 10000) {
-            pollfd p{fds[0], POLLIN, 0};
-            char buffer[4096];
-            if (::poll(&p, 1, 50) > 0) got.append(buffer, ::read(fds[0], buffer, sizeof buffer));
-        }
-        return std::exchange(got, {}).contains(line.toUtf8() + '\n');
-    };
-    EXPECT_TRUE(printed(page + "\n1 templated document found, 1 built, 0 unchanged."));
+    Watching watch(dir.path());
+    EXPECT_TRUE(watch.says(0, page + "\n1 templated document found, 1 built, 0 unchanged."));
     doc("w.qht", "Second", "w.htm");
-    EXPECT_TRUE(printed(page));
+    EXPECT_TRUE(watch.says(0, page));
     EXPECT_TRUE(readBytes(page).contains("<h1>Second</h1>"));
     // Saved as editors do: a new file renamed over the old one.
     put("new.qtf", QByteArray(kPlainPage).replace("<h1>", "<h2>"));
     ASSERT_EQ(::rename(fsName(dir.filePath("new.qtf")), fsName(tpl)), 0);
-    EXPECT_TRUE(printed(page));
+    EXPECT_TRUE(watch.says(0, page));
     EXPECT_TRUE(readBytes(page).contains("<h2>Second</h1>"));
-    ::kill(::getpid(), SIGTERM);
-    watcher.join();
-    EXPECT_EQ(status, 0);
-    std::fclose(out);
-    ::close(fds[0]);
-    std::fclose(err);
-    std::free(e);
+    EXPECT_EQ(watch.stop(), 0);
+}
+
+// A copy of a document names the same page: as in /B:, the later of the two in the folder's
+// order wins and is warned about, and when one goes the other's page comes back. A folder
+// that goes away is told, and built again when it is back.
+TEST_F(Site, WatchingBuildsSharedPagesAsABatchDoesAndSaysWhenItsFolderGoes) {
+    const QString site = dir.filePath("site"), page = site + "/p.htm";
+    QDir().mkpath(site);
+    const QString a = doc("site/a.qht", "A", "p.htm");
+    Watching watch(site);
+    ASSERT_TRUE(watch.says(0, page + "\n1 templated document found, 1 built, 0 unchanged."));
+    const QString b = doc("site/b.qht", "B", "p.htm");
+    QList<BatchDocument> listed;
+    QString reason;
+    ASSERT_TRUE(listBatchDocuments(site, listed, reason));
+    const bool bLast = listed.last().name == "b.qht";
+    const QString later = bLast ? b : a, earlier = bLast ? a : b;
+    EXPECT_TRUE(watch.says(1, later + ": warning: its output '" + page +
+                                  "' is also the output of '" + earlier +
+                                  "', built before it; this page replaces that one"));
+    EXPECT_TRUE(readBytes(page).contains(bLast ? "<h1>B</h1>" : "<h1>A</h1>"));
+    ASSERT_TRUE(QFile::remove(later));
+    EXPECT_TRUE(watch.says(1, later + ": no longer in the folder; its page stays as it is"));
+    EXPECT_TRUE(watch.says(0, page));
+    EXPECT_TRUE(readBytes(page).contains(bLast ? "<h1>A</h1>" : "<h1>B</h1>"));
+
+    const QString gone = "'" + site +
+                         "' is gone (renamed, deleted or unmounted); waiting for it to come back. "
+                         "Ctrl+C stops.";
+    ASSERT_TRUE(QDir().rename(site, site + "2"));
+    EXPECT_TRUE(watch.says(1, gone));
+    ASSERT_TRUE(QDir().rename(site + "2", site));
+    EXPECT_TRUE(watch.says(1, "'" + site + "' is back; building it again."));
+    EXPECT_TRUE(watch.says(0, "1 templated document found, 1 built, 1 unchanged."));
+    ASSERT_TRUE(QDir(site).removeRecursively());
+    EXPECT_TRUE(watch.says(1, gone));
+    EXPECT_EQ(watch.stop(), 0);
 }

@@ -1,0 +1,33 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+// Which templated documents a batch builds, and how it names them.
+
+#include <QList>
+#include <QString>
+
+namespace quillane {
+
+// One templated document of a batch, named from the batch folder ("a.qht", "blog/b.qht"). A
+// name that is not valid UTF-8 cannot be opened through a QString path: it is kept with its
+// bytes escaped ("caf\xE9.qht") and reported.
+struct BatchDocument {
+    QString name;
+    bool nameIsUtf8 = true;
+    bool operator==(const BatchDocument&) const = default;
+};
+
+// The templated documents of a folder in the order the file system lists them: entries whose
+// names end in "qht" (case-sensitive, the dot not required) and that are regular files after
+// following links. Hidden entries, sub-folders, FIFOs, sockets and devices (and links to them)
+// are passed over; a dangling link is kept, for the reader to report. False with the reason
+// when the folder cannot be listed.
+bool listBatchDocuments(const QString& folder, QList<BatchDocument>& documents, QString& reason);
+
+// The full path of a document of the batch folder, as the batch opens and shows it.
+QString batchDocumentPath(const QString& folder, const QString& name);
+
+// The folder of a chosen file: the chosen path less its last part, separator kept.
+QString folderOfChoice(const QString& fullPath, const QString& fileTitle);
+
+} // namespace quillane
