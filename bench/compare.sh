@@ -8,6 +8,8 @@
 #   hugo       Hugo on the same content after its layouts changed (only where it is installed)
 #   nochange   quillane /B: with nothing changed
 #   onetmpl    quillane /B: after one template of the ten changed
+#   first      quillane /B: into an empty output folder (a fresh clone, a clean rebuild)
+#   hugofirst  Hugo into an empty output folder
 # Runs alternate, RUNS times (5); the table gives the medians of wall and cpu (user + system)
 # time, then the ratios the project holds itself to. With a third argument, the peak memory of
 # /B: on that many documents as well (/usr/bin/time -v).
@@ -79,13 +81,19 @@ for ((run = 1; run <= runs; run++)); do
         echo "run $run: a page's time stamp moved in the no-change rebuild"
     flip "$work/site/t0.qtf"
     measure onetmpl "$quillane" /B:"$work/site"
+    rm -rf "$work/site/public" && mkdir "$work/site/public"
+    measure first "$quillane" /B:"$work/site"
+    if [[ -n $hugo_bin ]]; then
+        rm -rf "$work/hugo/public"
+        measure hugofirst "${hugo_build[@]}"
+    fi
     echo "run $run done"
 done
 
 median() { tr ' ' '\n' | grep . | sort -g | awk '{a[NR]=$1} END {print (NR % 2) ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2}'; }
 declare -A mw mc
 printf '\n%-10s %10s %10s\n' run wall_s cpu_s
-for name in full full-j1 baseline hugo nochange onetmpl; do
+for name in full full-j1 baseline hugo nochange onetmpl first hugofirst; do
     [[ -n ${wall[$name]:-} ]] || continue
     mw[$name]=$(echo "${wall[$name]}" | median)
     mc[$name]=$(echo "${cpu[$name]}" | median)
@@ -96,6 +104,7 @@ echo
 echo "full / baseline (wall):  $(ratio "${mw[full]}" "${mw[baseline]}")   (at most 1.5)"
 [[ -n ${mw[hugo]:-} ]] && echo "hugo / full (wall):      $(ratio "${mw[hugo]}" "${mw[full]}")   (at least 2)"
 echo "full / nochange (wall):  $(ratio "${mw[full]}" "${mw[nochange]}")   (at least 4)"
+[[ -n ${mw[hugofirst]:-} ]] && echo "hugo first / first:      $(ratio "${mw[hugofirst]}" "${mw[first]}")   (at least 2)"
 
 if [[ -n $memory_count ]]; then
     "$build/bench/make_site" "$work/big" "$memory_count"
