@@ -4,6 +4,9 @@
 #include "platform/file_system.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <QSet>
+#include <algorithm>
 
 namespace quillane {
 
@@ -55,38 +58,109 @@ bool decodeName(const QByteArray& bytes, QString& name) {
 
 } // namespace
 
+namespace {
+
+QString listingFailure(const platform::SystemError& e) {
+    switch (e.failure) {
+    case platform::Failure::NotFound:
+        return QStringLiteral("no such folder");
+    case platform::Failure::NotFolder:
+        return QStringLiteral("not a folder");
+    case platform::Failure::PermissionDenied:
+        return QStringLiteral("permission denied");
+    default:
+        return e.text;
+    }
+}
+
+// Hidden entries are not documents, and only regular files after following links are: a
+// named pipe would block when opened; a dangling link stays, for the reader to report.
+bool isDocument(const platform::FolderEntry& entry) {
+    return !entry.hidden && entry.name.endsWith("qht") &&
+           (entry.kind == platform::FileKind::Regular || entry.kind == platform::FileKind::Missing);
+}
+
+bool isSubfolder(const platform::FolderEntry& entry) {
+    return !entry.hidden && !entry.link && entry.kind == platform::FileKind::Folder;
+}
+
+// Walks the folder and its sub-folders (see listSiteDocuments), handing each document's
+// name from the folder, as bytes, to `found`. False when the top folder cannot be listed.
+template <typename Found>
+bool walk(const QByteArray& top, const QSet<QString>& skip, Found found, QString& reason) {
+    QList<QByteArray> pending{QByteArray()}; // relative, ending in "/" when not empty
+    for (int listed = 0; !pending.isEmpty() && listed < kMaxListedFolders; ++listed) {
+        const QByteArray relative = pending.takeFirst();
+        const QByteArray here = relative.isEmpty() ? top : top + '/' + relative;
+        std::vector<platform::FolderEntry> entries;
+        platform::SystemError e;
+        if (!platform::listFolder(here, entries, e)) {
+            if (relative.isEmpty()) {
+                reason = listingFailure(e);
+                return false;
+            }
+            continue;
+        }
+        for (const platform::FolderEntry& entry : entries) {
+            if (isDocument(entry)) {
+                found(relative + entry.name);
+            } else if (isSubfolder(entry)) {
+                const QByteArray sub = relative + entry.name;
+                if (!skip.contains(QDir::cleanPath(
+                        QFileInfo(platform::decodePath(top + '/' + sub)).absoluteFilePath())))
+                    pending << sub + '/';
+            }
+        }
+    }
+    return true;
+}
+
+} // namespace
+
 bool listBatchDocuments(const QString& folder, QList<BatchDocument>& documents, QString& reason) {
     documents.clear();
     std::vector<platform::FolderEntry> entries;
     platform::SystemError e;
     if (!platform::listFolder(platform::encodePath(folder), entries, e)) {
-        switch (e.failure) {
-        case platform::Failure::NotFound:
-            reason = QStringLiteral("no such folder");
-            break;
-        case platform::Failure::NotFolder:
-            reason = QStringLiteral("not a folder");
-            break;
-        case platform::Failure::PermissionDenied:
-            reason = QStringLiteral("permission denied");
-            break;
-        default:
-            reason = e.text;
-        }
+        reason = listingFailure(e);
         return false;
     }
     for (const platform::FolderEntry& entry : entries) {
-        // Hidden entries are not listed. Only regular files after following links: a named
-        // pipe would block when opened; a dangling link stays, for the reader to report.
-        if (entry.hidden || !entry.name.endsWith("qht") ||
-            (entry.kind != platform::FileKind::Regular &&
-             entry.kind != platform::FileKind::Missing))
-            continue;
+        if (!isDocument(entry)) continue;
         BatchDocument doc;
         doc.nameIsUtf8 = decodeName(entry.name, doc.name);
         documents.append(doc);
     }
     return true;
+}
+
+bool listSiteDocuments(const QString& folder, const QStringList& skip,
+                       QList<BatchDocument>& documents, QString& reason) {
+    documents.clear();
+    QSet<QString> skipped;
+    for (const QString& path : skip)
+        skipped.insert(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
+    const QByteArray top = platform::encodePath(folder.isEmpty() ? QStringLiteral(".") : folder);
+    QList<QByteArray> names;
+    if (!walk(
+            top, skipped, [&](const QByteArray& name) { names << name; }, reason))
+        return false;
+    std::sort(names.begin(), names.end());
+    for (const QByteArray& name : names) {
+        BatchDocument doc;
+        doc.nameIsUtf8 = decodeName(name, doc.name);
+        documents.append(doc);
+    }
+    return true;
+}
+
+int countSubfolderDocuments(const QString& folder) {
+    const QByteArray top = platform::encodePath(folder.isEmpty() ? QStringLiteral(".") : folder);
+    int count = 0;
+    QString reason;
+    walk(
+        top, {}, [&](const QByteArray& name) { count += name.contains('/') ? 1 : 0; }, reason);
+    return count;
 }
 
 QString batchDocumentPath(const QString& folder, const QString& name) {

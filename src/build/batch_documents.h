@@ -24,6 +24,18 @@ struct BatchDocument {
 // when the folder cannot be listed.
 bool listBatchDocuments(const QString& folder, QList<BatchDocument>& documents, QString& reason);
 
+// A site's documents: those of the folder and of all its sub-folders, named from the folder
+// ("blog/a.qht") and sorted by that name, so that the order does not depend on the file
+// system. Hidden folders, links to folders and the folders in `skip` (a site's output and
+// assets) are passed over, and at most kMaxListedFolders folders are looked into.
+bool listSiteDocuments(const QString& folder, const QStringList& skip,
+                       QList<BatchDocument>& documents, QString& reason);
+inline constexpr int kMaxListedFolders = 5000;
+
+// How many templated documents the sub-folders of a folder hold (those a batch without a site
+// file does not build).
+int countSubfolderDocuments(const QString& folder);
+
 // The full path of a document of the batch folder, as the batch opens and shows it.
 QString batchDocumentPath(const QString& folder, const QString& name);
 

@@ -84,6 +84,25 @@ QString PageRule::nonPageReason(const QString& resolvedOutput) const {
     return linkReason(resolvedOutput);
 }
 
+bool makeFolderInside(const QString& folder, const QString& root) {
+    const auto inside = [](const QString& path, const QString& top) {
+        return !top.isEmpty() && (path == top || path.startsWith(top + u'/'));
+    };
+    const QString wanted = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
+    const QString top = QDir::cleanPath(QFileInfo(root).absoluteFilePath());
+    if (!inside(wanted, top)) return false;
+    // The deepest part that exists must, as it really is, lie inside the root as it really is
+    // (a link inside the root must not lead the new folders out of it). When the root itself
+    // is still to be made, nothing of what is made can be a link.
+    QString existing = wanted;
+    while (!QFileInfo::exists(existing) && existing.contains(u'/') && existing != u'/')
+        existing = QFileInfo(existing).path();
+    if (inside(existing, top) &&
+        !inside(QFileInfo(existing).canonicalFilePath(), QFileInfo(top).canonicalFilePath()))
+        return false;
+    return QDir().mkpath(wanted);
+}
+
 QString nonPageReason(const QString& resolvedOutput, const QString& batchFolder) {
     return PageRule(batchFolder).nonPageReason(resolvedOutput);
 }

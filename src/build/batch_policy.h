@@ -27,6 +27,11 @@ struct WritePolicy {
     QHash<QString, QString> agreed;
 };
 
+// Makes the missing folder of a page when it lies inside `root` (a site's output folder, or
+// without a site the document's own folder), also once the links of the part that exists are
+// followed; anywhere else nothing is made. True when the folder is there now.
+bool makeFolderInside(const QString& folder, const QString& root);
+
 // Why a batch must not write a document's output without the user's leave, "" when it is a
 // web page it may write: a name without one of kPageExtensions (case-insensitive), or a hidden
 // file or folder on the cleaned absolute path that the batch folder's own path does not go

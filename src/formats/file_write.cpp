@@ -137,6 +137,7 @@ private:
 bool stage(WritePlan& plan, const QByteArray& bytes, WriteMode mode, FileError& error) {
     SystemError e;
     if (!plan.staged.create(folderOf(plan.target), plan.replaces ? &plan.old : nullptr, e)) {
+        plan.folderMissing = e.failure == platform::Failure::NotFound;
         error = e.failure == platform::Failure::PermissionDenied ||
                         e.failure == platform::Failure::NotFound ||
                         e.failure == platform::Failure::NotFolder

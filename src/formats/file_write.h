@@ -54,7 +54,8 @@ struct WritePlan {
     QByteArray target;
     bool replaces = false;
     platform::FileFacts old;
-    platform::NewFile staged; // the new file, written beside the target (stageWrite)
+    platform::NewFile staged;   // the new file, written beside the target (stageWrite)
+    bool folderMissing = false; // Failed because the target's folder does not exist
 };
 WritePlan planWrite(const QString& path, const QByteArray& bytes, WriteMode mode,
                     const std::vector<WriteGuard>& guards = {}, const LinkCheck& linkCheck = {});
