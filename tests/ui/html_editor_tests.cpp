@@ -60,6 +60,28 @@ TEST_F(HtmlEditor, TheKeyboardReachesEveryControlAndEnterBuildsThePage) {
     EXPECT_EQ(told(), "");
 }
 
+// Regression: Alt with a letter that was no access key (Alt+S meant for the batch's Stop button,
+// hidden by then) typed the letter into the field and marked the document changed.
+TEST_F(HtmlEditor, AltWithALetterTypesNothingAndAccessKeysStillWork) {
+    frmHTMLEditor* w = open(examplePath);
+    frmTemplates* d = ui->showDesigner();
+    d->rtxDefaultHTML->setText("<p>");
+    ws().IsDirty = false;
+    for (QWidget* field : std::initializer_list<QWidget*>{w->txtTitle, d->rtxDefaultHTML}) {
+        field->activateWindow();
+        field->setFocus();
+        QTest::keyClick(field, Qt::Key_S, Qt::AltModifier);
+        QTest::keyClick(field, Qt::Key_5, Qt::AltModifier | Qt::ShiftModifier);
+    }
+    EXPECT_EQ(w->txtTitle->text() + d->rtxDefaultHTML->text(), "My first page<p>");
+    EXPECT_FALSE(ws().IsDirty);
+    QFile::remove(tmp.filePath("index.htm"));
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+    QTest::keyClick(w->txtTitle, Qt::Key_B, Qt::AltModifier); // &Build HTML file
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QFile::exists(tmp.filePath("index.htm")); }));
+}
+
 // The list names the editable sections; a double click opens the one under the pointer, by its
 // slot, in the section editor's content use, and what OK leaves is stored in that slot.
 TEST_F(HtmlEditor, SectionEditShowsTheSlotNumberAndStoresTheHtml) {
