@@ -196,7 +196,17 @@ void HtmlEditorController::chooseOutput() {
 }
 
 bool HtmlEditorController::build() {
-    return BuildPage(m_s, m_view.output(), m_s.ws.TemplatePath);
+    PageOutcome page;
+    const bool built = BuildPage(m_s, m_view.output(), m_s.ws.TemplatePath, &page);
+    // A failure has been told in a message; the line must not speak of a page built before.
+    const QString output = QDir::toNativeSeparators(documentOutputPath(m_s.ws, m_view.output()));
+    m_view.showStatus(!built ? QString()
+                      : page.kind == PageOutcome::Kind::Unchanged
+                          ? QStringLiteral("Built: ") + output +
+                                QStringLiteral(" was on disk as built already, so it was not "
+                                               "written again.")
+                          : QStringLiteral("Built: ") + output + QStringLiteral(" was written."));
+    return built;
 }
 
 bool HtmlEditorController::preview() {

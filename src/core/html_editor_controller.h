@@ -32,6 +32,7 @@ public:
     bool save();
     bool saveAs();
     void chooseOutput();
+    // Build: the page written, or already on disk as built, is named on the status line.
     bool build();
     // Builds the document as it stands, unsaved edits included, exactly as build() would, into
     // a page of its own in the user's cache folder (named after the document) and opens that in

@@ -82,6 +82,8 @@ public:
     virtual bool save() = 0;
     // Hands a written page to the desktop's browser; false when none could be started.
     virtual bool openPage(const QString& path) = 0;
+    // One line on the window's status line ("" clears it).
+    virtual void showStatus(const QString& text) = 0;
 };
 
 // The common file dialog. Settings persist between uses, so a use that does not set one keeps

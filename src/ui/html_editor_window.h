@@ -109,6 +109,8 @@ public:
     std::optional<SectionEdit> editSection(SectionDialogUse use, const SectionEdit& start) override;
     bool save() override { return mnuFileSave_Click(); }
     bool openPage(const QString& path) override;
+    // A line of its own, or a batch's outcome, on as many lines as it needs (also its tooltip).
+    void showStatus(const QString& text) override;
 
     HtmlEditorController& controller() { return *m_controller; }
 
@@ -135,8 +137,6 @@ private:
     QString fieldText(const QLineEdit* field, const HeldText& held) const;
     void setFieldText(QLineEdit* field, HeldText& held, const QString& text);
     void showHeldTexts();
-    // A batch's outcome in the status line, on as many lines as it needs (also its tooltip).
-    void showStatus(const QString& text);
     void fitStatus();
 
     UiSession& m_ui;

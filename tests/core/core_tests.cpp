@@ -245,6 +245,10 @@ TEST_F(Editors, SlashTAndSlashHOpenAFileThatSaveAsStartsFromButNeverSavesOverUna
                              "| plain.qtf | unchanged");
     EXPECT_EQ(dump(ws), "body,1,<p>Hello</p>;footer,0,<hr>\r\n<p>Contact</p>;,0,");
     EXPECT_TRUE(hc.build() && QFile::exists(dir.filePath("index.htm"))) << "next to it";
+    EXPECT_EQ(rel({editor.status}), "Built: index.htm was written.");
+    EXPECT_TRUE(hc.build());
+    EXPECT_EQ(rel({editor.status}), "Built: index.htm was on disk as built already, so it was "
+                                    "not written again.");
     dialog.choices = {""};
     EXPECT_FALSE(hc.save());
     EXPECT_EQ(dialog.uses.back().fileName, examplePath);

@@ -165,6 +165,8 @@ public:
     QStringList pagesOpened;
     bool browser = true;
     bool openPage(const QString& path) override { return pagesOpened << path, browser; }
+    QString status;
+    void showStatus(const QString& text) override { status = text; }
 };
 
 } // namespace quillane::test

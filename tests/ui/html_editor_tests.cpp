@@ -57,6 +57,7 @@ TEST_F(HtmlEditor, TheKeyboardReachesEveryControlAndEnterBuildsThePage) {
                                    "<p>Contact</p>\r\n\r\n")
             << box->objectName().toStdString();
     }
+    EXPECT_EQ(w->lblStatus->text(), "Built: " + page + " was written.");
     EXPECT_EQ(told(), "");
 }
 
