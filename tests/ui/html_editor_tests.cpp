@@ -4,6 +4,7 @@
 
 #include "ui_fixture.h"
 
+#include <QMenuBar>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -59,6 +60,37 @@ TEST_F(HtmlEditor, TheKeyboardReachesEveryControlAndEnterBuildsThePage) {
     }
     EXPECT_EQ(w->lblStatus->text(), "Built: " + page + " was written.");
     EXPECT_EQ(told(), "");
+}
+
+// The menu bars as the user finds them: each command under its name, caption and shortcut, in
+// order (separators by name alone). Regression: F5 could go from File > Preview page unnoticed.
+TEST_F(HtmlEditor, EveryMenuCommandHasItsCaptionAndShortcut) {
+    const auto menus = [](QMainWindow* w) {
+        QStringList items;
+        std::function<void(const QList<QAction*>&)> walk = [&](const QList<QAction*>& actions) {
+            for (const QAction* a : actions) {
+                items << QStringList{a->menu() ? a->menu()->objectName() : a->objectName(),
+                                     a->text(), a->shortcut().toString()}
+                             .join(u'|');
+                if (a->menu()) walk(a->menu()->actions());
+            }
+        };
+        walk(w->menuBar()->actions());
+        return items.join(u'\n').replace(QString(12, u' '), "(12 spaces)");
+    };
+    EXPECT_EQ(menus(ui->showDesigner()),
+              "mnuFile|&File|\nmnuFileNew|&New|Ctrl+N\nmnuFIleOpen|&Open...|Ctrl+O\nmnuFileBar1||\n"
+              "mnuFileSave|&Save|Ctrl+S\nmnuFileSaveAs|Save &As...|F12\nmnuFileBar2||\n"
+              "mnuFileRebuild|&Rebuild pages using this template...|Ctrl+B\nmnuFileBar3||\n"
+              "mnuFileExit|E&xit|\nmnuHelp|&Help|\nmnuHelpAbout|&About Quillane|\n"
+              "mnuSpaces|(12 spaces)|\nmnuChange|CHANGE TO HTML EDITOR|");
+    EXPECT_EQ(menus(ui->showHtmlEditor()),
+              "mnuFile|&File|\nmnuFileNew|&New|Ctrl+N\nmnuFIleOpen|&Open...|Ctrl+O\n"
+              "mnuFileChange|&Change template...|F2\nmnuFileBar1||\nmnuFileSave|&Save|Ctrl+S\n"
+              "mnuFileSaveAs|Save &As...|F12\nmnuFileBar2||\nmnuFilePreview|Pre&view page|F5\n"
+              "mnuFileBatch|&Batch build...|\nmnuFileBar3||\nmnuFileExit|E&xit|\n"
+              "mnuHelp|&Help|\nmnuHelpAbout|&About Quillane|\nmnuSpaces|(12 spaces)|\n"
+              "mnuChange|CHANGE TO TEMPLATE DESIGNER|");
 }
 
 // Regression: Alt with a letter that was no access key (Alt+S meant for the batch's Stop button,
