@@ -143,7 +143,7 @@ TEST_F(HtmlEditor, SectionEditShowsTheSlotNumberAndStoresTheHtml) {
     const QPoint p = w->lstSections->visualItemRect(w->lstSections->item(1)).center();
     QTest::mouseClick(w->lstSections->viewport(), Qt::LeftButton, {}, p);
     QTest::mouseDClick(w->lstSections->viewport(), Qt::LeftButton, {}, p);
-    EXPECT_EQ(ws().SectionHtml[4], "<p>New</p>");
+    EXPECT_EQ(ws().sections.SectionHtml[4], "<p>New</p>");
     EXPECT_TRUE(ws().IsDirty);
     EXPECT_TRUE(w->lstSections->selectedItems().isEmpty());
     w->lstSections_DblClick(); // nothing selected: nothing opens
