@@ -23,6 +23,9 @@ public:
     // What lblTemplate says of the document's template.
     static QString templateCaption(const Workspace& ws);
 
+    // The document as it stands, for the window to show.
+    const Workspace& document() const { return m_s.ws; }
+
     void load(); // Form_Load
     void newDocument();
     void open();

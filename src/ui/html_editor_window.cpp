@@ -368,7 +368,7 @@ void frmHTMLEditor::BatchCompile(const QString& path) {
             return m_controller->batchCompile(path, documents, *agreed, progress);
         },
         [this] {
-            showWorkspace(m_ui.ws());
+            showWorkspace(m_controller->document());
             lstSections->doItemsLayout(); // the entries of the document shown, not none
         });
 }
