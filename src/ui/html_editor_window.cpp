@@ -10,16 +10,13 @@
 #include "ui/twips.h"
 #include "ui/ui_session.h"
 
-#include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QScopedValueRollback>
