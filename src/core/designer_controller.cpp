@@ -34,18 +34,24 @@ QString counted(qsizetype n, const QString& what) {
 
 } // namespace
 
-DesignerController::DesignerController(Session& s, DesignerPort& view, FileDialogPort& dialog)
+DesignerController::DesignerController(Session& s, DesignerView& view, FileDialogPort& dialog)
     : m_s(s), m_view(view), m_dialog(dialog) {}
 
+void DesignerController::show() const {
+    m_view.showWorkspace(m_s.ws);
+}
+
 void DesignerController::load() {
-    m_s.ws.CurrentFile.clear();
-    m_s.ws.LastFile.clear();
+    Workspace& ws = m_s.ws;
+    ws.CurrentFile.clear();
+    ws.LastFile.clear();
     BusyGuard busy(m_s.app);
     // A missing or broken default template has been reported by the reader; the window opens
     // with whatever it managed to read.
     LoadFile(m_s, m_s.defaultTemplatePath(), LoadMode::Designer);
-    m_view.setTemplateName(kDefaultName);
-    m_s.ws.IsDirty = false;
+    ws.templateName = kDefaultName;
+    ws.IsDirty = false;
+    show();
 }
 
 void DesignerController::newTemplate() {
@@ -74,21 +80,10 @@ QString DesignerController::chooseFile(bool save, const QString& title, const QS
     return m_dialog.fileName;
 }
 
-DesignerController::Snapshot DesignerController::snapshot() const {
-    return {m_s.ws, m_view.templateName(), m_view.defaultHtml()};
-}
-
-void DesignerController::restore(const Snapshot& saved) {
-    m_view.setTemplateName(saved.name);
-    m_view.setDefaultHtml(saved.html);
-    m_s.ws = saved.ws; // after the fields, whose change handling marks the workspace changed
-    FillSectionList(m_s, EditorMode::Designer);
-}
-
 void DesignerController::open() {
     SaveQuestion asked(m_s, EditorMode::Designer);
     if (!asked.goOn()) return;
-    const Snapshot before = snapshot();
+    const Workspace before = m_s.ws;
     QString preset = startingFile();
     for (;;) {
         const QString chosen = chooseFile(false, QStringLiteral("Load a template..."), preset);
@@ -100,7 +95,8 @@ void DesignerController::open() {
         }
         // The refused file is not the open template: the designer goes back to what it showed,
         // and the dialog asks again, preset to the refused file.
-        restore(before);
+        m_s.ws = before;
+        show();
         preset = chosen;
     }
 }
@@ -108,9 +104,10 @@ void DesignerController::open() {
 bool DesignerController::openTemplate(const QString& path) {
     BusyGuard busy(m_s.app);
     ResetEditor(m_s, EditorMode::Designer);
-    if (!LoadFile(m_s, path, LoadMode::Designer).loaded()) return false;
-    m_s.ws.LastFile = QFileInfo(path).absoluteFilePath();
-    return true;
+    const bool loaded = LoadFile(m_s, path, LoadMode::Designer).loaded();
+    show();
+    if (loaded) m_s.ws.LastFile = QFileInfo(path).absoluteFilePath();
+    return loaded;
 }
 
 bool DesignerController::save() {
@@ -118,9 +115,9 @@ bool DesignerController::save() {
     if (ws.CurrentFile.isEmpty()) return saveAs();
     const QString path = ws.CurrentFile;
     TemplateFile file;
-    file.name = m_view.templateName();
-    file.defaultHtml = m_view.defaultHtml();
-    file.sections = ws;
+    file.name = ws.templateName;
+    file.defaultHtml = ws.defaultHtml;
+    file.sections = ws.sections;
     const QString text = templateFileText(file);
     // The template as its file will hold it: its named sections in turn, as a build reads it.
     const TemplateFile saved = parseTemplate(text, path).value;
@@ -374,32 +371,32 @@ bool DesignerController::confirmLeave() {
 
 // --- sections --------------------------------------------------------------------------------
 
-void DesignerController::selectSection() {
-    if (m_view.selectedSectionRow() >= 0) m_view.setSectionButtonsEnabled(true);
+void DesignerController::templateNameEdited(const QString& text) {
+    m_s.ws.templateName = text;
+    m_s.ws.IsDirty = true;
 }
 
-int DesignerController::selectedSlot(int& row) {
-    row = m_view.selectedSectionRow();
-    const Workspace& ws = m_s.ws;
-    int seen = -1;
-    if (row >= 0) {
-        for (int slot = 1; slot <= ws.lastSlot(); ++slot) {
-            if (!ws.SectionNames[slot].isEmpty() && ++seen == row) return slot;
-        }
-    }
+void DesignerController::defaultHtmlEdited(const QString& text) {
+    m_s.ws.defaultHtml = text;
+    m_s.ws.IsDirty = true;
+}
+
+int DesignerController::selectedSlot() {
+    const int row = m_view.selectedSectionRow();
+    const QList<SectionListEntry> entries = FillSectionList(m_s.ws.sections, EditorMode::Designer);
+    if (row >= 0 && row < entries.size()) return entries[row].slot;
     m_s.tell(QStringLiteral("No item selected!"), QString::fromLatin1(kAppTitle), MsgIcon::None);
     return 0;
 }
 
 void DesignerController::store(const SectionEdit& edit, int slot) {
-    Workspace& ws = m_s.ws;
-    ws.SectionNames[slot] = edit.name;
-    ws.SectionHtml[slot] = edit.html;
-    ws.SectionEditable[size_t(slot)] = quint8(edit.editable);
-    FillSectionList(m_s, EditorMode::Designer);
+    SectionTable& table = m_s.ws.sections;
+    table.SectionNames[slot] = edit.name;
+    table.SectionHtml[slot] = edit.html;
+    table.SectionEditable[size_t(slot)] = quint8(edit.editable);
+    m_s.ws.IsDirty = true;
+    show();
     m_view.clearSectionSelection();
-    m_view.setSectionButtonsEnabled(false);
-    ws.IsDirty = true;
 }
 
 void DesignerController::addSection() {
@@ -413,36 +410,33 @@ void DesignerController::addSection() {
 }
 
 void DesignerController::editSection() {
-    int row;
-    const int slot = selectedSlot(row);
+    const int slot = selectedSlot();
     if (slot <= 0) return;
-    const Workspace& ws = m_s.ws;
+    const SectionTable& table = m_s.ws.sections;
     // A flag the box has no state for (only in a hand-made file) shows as not ticked, and the
     // box's state is what is stored back.
     const std::optional<SectionEdit> edit = m_view.editSection(
         SectionDialogUse::Edit,
-        {QStringLiteral("Editing section ID ") + QString::number(slot),
-         m_view.sectionListEntry(row), ws.SectionHtml[slot], ws.SectionEditable[size_t(slot)]});
+        {QStringLiteral("Editing section ID ") + QString::number(slot), table.SectionNames[slot],
+         table.SectionHtml[slot], table.SectionEditable[size_t(slot)]});
     if (edit) store(*edit, slot);
 }
 
 void DesignerController::deleteSection() {
-    int row;
-    const int slot = selectedSlot(row);
+    const int slot = selectedSlot();
     if (slot <= 0) return;
-    const QString name = m_view.sectionListEntry(row);
+    const QString name = m_s.ws.sections.SectionNames[slot];
     if (m_s.tell(QStringLiteral("Are you sure that you want to delete the section '") + name +
                      QStringLiteral("'?"),
                  kDesignerTitle, MsgIcon::Question, MsgButtons::YesNo,
                  MsgAnswer::Yes) != MsgAnswer::Yes)
         return;
-    Workspace& ws = m_s.ws;
-    ws.SectionNames[slot].clear();
-    ws.SectionHtml[slot].clear();
-    m_view.removeSectionListEntry(row);
+    // The slot is free again; its flag is left as it was.
+    m_s.ws.sections.SectionNames[slot].clear();
+    m_s.ws.sections.SectionHtml[slot].clear();
+    m_s.ws.IsDirty = true;
+    show();
     m_view.clearSectionSelection();
-    m_view.setSectionButtonsEnabled(false);
-    ws.IsDirty = true;
 }
 
 bool DesignerController::preview() {
@@ -458,8 +452,8 @@ bool DesignerController::preview() {
     bool written = false;
     {
         BusyGuard busy(m_s.app);
-        written = writeFileAtomically(path, encodePage(m_view.defaultHtml() + kCrLf),
-                                      WriteMode::Page, error) != WriteOutcome::Failed;
+        written = writeFileAtomically(path, encodePage(m_s.ws.defaultHtml + kCrLf), WriteMode::Page,
+                                      error) != WriteOutcome::Failed;
     }
     if (!written) {
         m_s.tell(QStringLiteral("Could not write the preview page '") + path +

@@ -8,11 +8,11 @@
 namespace quillane {
 
 // The template designer's workflow, without any widget: what each of its commands does to the
-// workspace, the file and the window, in the order the window's controls expect. The window
-// forwards its handlers here and shows what it is told.
+// workspace and the file. The template is the workspace, which only this controller changes;
+// the window shows it when told to and reports what the user typed.
 class DesignerController {
 public:
-    DesignerController(Session& s, DesignerPort& view, FileDialogPort& dialog);
+    DesignerController(Session& s, DesignerView& view, FileDialogPort& dialog);
 
     static const QString kDefaultName; // "Default template"
 
@@ -32,7 +32,10 @@ public:
     // Asks to save what changed; true when the designer may be left.
     bool confirmLeave();
 
-    void selectSection();
+    // What the user typed in the name or the default HTML field: the template changes.
+    void templateNameEdited(const QString& text);
+    void defaultHtmlEdited(const QString& text);
+
     void addSection();
     void editSection();
     void deleteSection();
@@ -43,17 +46,13 @@ public:
     void rebuildPages();
 
 private:
-    struct Snapshot {
-        Workspace ws;
-        QString name, html;
-    };
-    Snapshot snapshot() const;
-    void restore(const Snapshot& saved);
+    // Shows the template as it now stands.
+    void show() const;
     QString chooseFile(bool save, const QString& title, const QString& preset);
     // Where the file dialog starts: the open file, or the one last read (after /T:).
     QString startingFile() const;
-    // The slot of the selected list entry and its row; 0 after telling the user none is.
-    int selectedSlot(int& row);
+    // The slot of the selected list entry; 0 after telling the user none is.
+    int selectedSlot();
     void store(const SectionEdit& edit, int slot);
 
     // A document whose blocks move.
@@ -71,7 +70,7 @@ private:
     void buildPages(const TemplateUsers& users);
 
     Session& m_s;
-    DesignerPort& m_view;
+    DesignerView& m_view;
     FileDialogPort& m_dialog;
     bool m_offerBuild = true; // false while Save runs for the rebuild command, which builds anyway
 };

@@ -31,7 +31,7 @@ struct HtmlEditorController::FileUse {
     std::optional<QString> defaultExt;
 };
 
-HtmlEditorController::HtmlEditorController(Session& s, HtmlEditorPort& view, FileDialogPort& dialog)
+HtmlEditorController::HtmlEditorController(Session& s, HtmlEditorView& view, FileDialogPort& dialog)
     : m_s(s), m_view(view), m_dialog(dialog) {}
 
 QString HtmlEditorController::chooseFile(const FileUse& use) {
@@ -54,37 +54,38 @@ QString HtmlEditorController::startingFile() const {
     return m_s.ws.CurrentFile.isEmpty() ? m_s.ws.LastFile : m_s.ws.CurrentFile;
 }
 
-HtmlEditorController::Snapshot HtmlEditorController::snapshot() const {
-    return {m_s.ws, m_view.title(), m_view.output(), m_view.templateCaption()};
+QString HtmlEditorController::templateCaption(const Workspace& ws) {
+    return QStringLiteral("Template used: ") + ws.templateName;
 }
 
-void HtmlEditorController::restore(const Snapshot& saved) {
-    m_view.setTitle(saved.title);
-    m_view.setOutput(saved.output);
-    m_view.setTemplateCaption(saved.caption);
-    m_s.ws = saved.ws; // after the fields, whose change handling marks the workspace changed
-    FillSectionList(m_s, EditorMode::HtmlEditor);
+void HtmlEditorController::show() const {
+    m_view.showWorkspace(m_s.ws);
+}
+
+void HtmlEditorController::restore(const Workspace& saved) {
+    m_s.ws = saved;
+    show();
 }
 
 void HtmlEditorController::load() {
-    Session& s = m_s;
-    BusyGuard busy(s.app);
-    s.ws.CurrentFile.clear();
-    s.ws.LastFile.clear();
-    ResetEditor(s, EditorMode::HtmlEditor);
-    const QString path = s.defaultTemplatePath();
-    LoadFile(s, path, LoadMode::TemplateForEditor);
-    s.ws.TemplatePath = path;
-    m_view.setTemplateCaption(QStringLiteral("Template used: Default template"));
-    m_view.setTitle(kUntitled);
-    s.ws.IsDirty = false;
+    Workspace& ws = m_s.ws;
+    BusyGuard busy(m_s.app);
+    ws.CurrentFile.clear();
+    ws.LastFile.clear();
+    ResetEditor(m_s, EditorMode::HtmlEditor);
+    const QString path = m_s.defaultTemplatePath();
+    LoadFile(m_s, path, LoadMode::TemplateForEditor);
+    ws.TemplatePath = path;
+    // Whatever name the default template carries.
+    ws.templateName = QStringLiteral("Default template");
+    ws.title = kUntitled;
+    ws.IsDirty = false;
+    show();
 }
 
 void HtmlEditorController::newDocument() {
     if (!ConfirmSaveChanges(m_s, EditorMode::HtmlEditor)) return;
-    ResetEditor(m_s, EditorMode::HtmlEditor);
     m_s.ws.CurrentFile.clear();
-    m_view.setTitle(kUntitled);
     load();
 }
 
@@ -96,10 +97,13 @@ LoadResult HtmlEditorController::readDocument(const QString& path) {
 }
 
 LoadResult HtmlEditorController::openDocument(const QString& path) {
-    const Snapshot before = snapshot();
+    const Workspace before = m_s.ws;
     BusyGuard busy(m_s.app);
     const LoadResult read = readDocument(path);
-    if (read.loaded()) return read;
+    if (read.loaded()) {
+        show();
+        return read;
+    }
     if (read.kind == LoadResult::Kind::Empty) {
         // The reader stops here without a word; say why the file is refused.
         m_s.tell(QStringLiteral("The document '") + path +
@@ -139,7 +143,7 @@ void HtmlEditorController::changeTemplate() {
     // The change drops the sections' contents: offer to keep them first.
     SaveQuestion asked(m_s, EditorMode::HtmlEditor);
     if (!asked.goOn()) return;
-    const Snapshot before = snapshot();
+    const Workspace before = m_s.ws;
     QString preset = startingFile();
     for (;;) {
         const QString chosen = chooseFile({false,
@@ -154,6 +158,7 @@ void HtmlEditorController::changeTemplate() {
             asked.done();
             // The document no longer matches its file.
             m_s.ws.IsDirty = true;
+            show();
             return;
         }
         restore(before);
@@ -166,13 +171,14 @@ bool HtmlEditorController::save() {
     if (ws.CurrentFile.isEmpty()) return saveAs();
     const QString& path = ws.CurrentFile;
     DocumentFile file;
-    file.title = m_view.title();
+    file.title = ws.title;
     file.templateStored = pathToStore(ws.TemplatePath, ws.storedTemplatePath, path);
-    file.outputStored = pathToStore(m_view.output(), ws.storedOutputPath, path);
+    file.outputStored = pathToStore(ws.output, ws.storedOutputPath, path);
     // A block for every editable slot, named or not, so each block reads back into its own
     // section.
-    for (int slot = ws.nextEditableSlot(0); slot != 0; slot = ws.nextEditableSlot(slot))
-        file.blocks.append(ws.SectionHtml[slot]);
+    const SectionTable& table = ws.sections;
+    for (int slot = table.nextEditableSlot(0); slot != 0; slot = table.nextEditableSlot(slot))
+        file.blocks.append(table.SectionHtml[slot]);
     if (!saveEditorFile(m_s, path, documentFileText(file))) return false;
     ws.storedTemplatePath = file.templateStored;
     ws.storedOutputPath = file.outputStored;
@@ -186,16 +192,41 @@ bool HtmlEditorController::saveAs() {
 }
 
 void HtmlEditorController::chooseOutput() {
-    const QString full = documentOutputPath(m_s.ws, m_view.output());
-    const QString chosen =
-        chooseFile({true, QStringLiteral("Choose where to output file..."),
-                    QStringLiteral("HTML Files|*.htm;*.html"),
-                    full.isEmpty() ? m_view.output() : full, QStringLiteral(".htm")});
-    if (!chosen.isEmpty()) m_view.setOutput(chosen);
+    Workspace& ws = m_s.ws;
+    const QString full = documentOutputPath(ws, ws.output);
+    const QString chosen = chooseFile({true, QStringLiteral("Choose where to output file..."),
+                                       QStringLiteral("HTML Files|*.htm;*.html"),
+                                       full.isEmpty() ? ws.output : full, QStringLiteral(".htm")});
+    // The same path again changes nothing, as the same text set into the field does not.
+    if (chosen.isEmpty() || chosen == ws.output) return;
+    ws.output = chosen;
+    ws.IsDirty = true;
+    show();
+}
+
+void HtmlEditorController::titleEdited(const QString& text) {
+    m_s.ws.title = text;
+    m_s.ws.IsDirty = true;
+}
+
+void HtmlEditorController::outputEdited(const QString& text) {
+    m_s.ws.output = text;
+    m_s.ws.IsDirty = true;
 }
 
 bool HtmlEditorController::build() {
-    return BuildPage(m_s, m_view.output(), m_s.ws.TemplatePath);
+    const Workspace& ws = m_s.ws;
+    PageOutcome page;
+    const bool built = BuildPage(m_s, ws.output, ws.TemplatePath, &page);
+    // A failure has been told in a message; the line must not speak of a page built before.
+    const QString output = QDir::toNativeSeparators(documentOutputPath(ws, ws.output));
+    m_view.showStatus(!built ? QString()
+                      : page.kind == PageOutcome::Kind::Unchanged
+                          ? QStringLiteral("Built: ") + output +
+                                QStringLiteral(" was on disk as built already, so it was not "
+                                               "written again.")
+                          : QStringLiteral("Built: ") + output + QStringLiteral(" was written."));
+    return built;
 }
 
 bool HtmlEditorController::preview() {
@@ -203,8 +234,8 @@ bool HtmlEditorController::preview() {
     PageBytes page;
     {
         BusyGuard busy(m_s.app);
-        page = pourTemplatePage(*m_s.templates.read(templatePath), templatePath, m_view.title(),
-                                m_s.ws);
+        page = pourTemplatePage(*m_s.templates.read(templatePath), templatePath, m_s.ws.title,
+                                m_s.ws.sections);
     }
     if (page.failure) {
         m_s.tell(*page.failure);
@@ -229,11 +260,12 @@ bool HtmlEditorController::preview() {
 
 void HtmlEditorController::editSection(int slot) {
     Workspace& ws = m_s.ws;
-    if (slot < 1 || slot > ws.lastSlot()) return;
+    SectionTable& table = ws.sections;
+    if (slot < 1 || slot > table.lastSlot()) return;
     const std::optional<SectionEdit> edit = m_view.editSection(
         SectionDialogUse::Content, {QStringLiteral("Editing section ID ") + QString::number(slot),
-                                    ws.SectionNames[slot], ws.SectionHtml[slot], 0});
-    if (edit) ws.SectionHtml[slot] = edit->html;
+                                    table.SectionNames[slot], table.SectionHtml[slot], 0});
+    if (edit) table.SectionHtml[slot] = edit->html;
     m_view.clearSectionSelection();
     if (edit) ws.IsDirty = true;
 }
@@ -302,29 +334,43 @@ HtmlEditorController::askAboutOtherFiles(const QString& folder,
     }
 }
 
+LoadResult HtmlEditorController::takeBatchDocument(const QString& path,
+                                                   const LoadedDocument& loaded) {
+    Workspace& ws = m_s.ws;
+    resetWorkspace(ws, EditorMode::HtmlEditor);
+    const LoadResult read = takeDocument(m_s, path, loaded);
+    if (read.loaded()) ws.TemplatePath = read.templatePath;
+    ws.CurrentFile = read.loaded() ? path : QString();
+    return read;
+}
+
 DocumentOutcome HtmlEditorController::buildBatchDocument(const QString& path, const PageRule& rule,
                                                          const AgreedOutputs& agreed) {
+    Workspace& ws = m_s.ws;
     try {
-        const LoadResult read = readDocument(path);
-        if (!read.loaded()) {
-            m_s.ws.CurrentFile.clear();
+        const LoadResult read = takeBatchDocument(path, loadDocument(path, m_s.templates));
+        // The window answers (Stop, the keyboard, painting the document of the moment) at
+        // about a frame's pace: handling its events for every document would lay it out again
+        // for each.
+        if (m_s.app && (!m_sinceEvents.isValid() || m_sinceEvents.elapsed() >= 15)) {
+            m_s.app->processEvents();
+            m_sinceEvents.start();
+        }
+        if (!read.loaded())
             return read.kind == LoadResult::Kind::Empty ? DocumentOutcome::ReadStoppedEarly
                                                         : DocumentOutcome::NotRead;
-        }
-        m_s.ws.CurrentFile = path;
-        const QString output = documentOutputPath(m_s.ws, m_view.output());
+        const QString output = documentOutputPath(ws, ws.output);
         // Only the outputs the user agreed to, as they were when asked.
         if (!rule.nonPageReason(output).isEmpty() && agreed.value(path) != output)
             return DocumentOutcome::NotAPage;
         PageOutcome page;
-        if (!BuildPage(m_s, m_view.output(), m_s.ws.TemplatePath, &page))
-            return DocumentOutcome::BuildFailed;
+        if (!BuildPage(m_s, ws.output, ws.TemplatePath, &page)) return DocumentOutcome::BuildFailed;
         return page.kind == PageOutcome::Kind::Unchanged ? DocumentOutcome::Unchanged
                                                          : DocumentOutcome::Built;
     } catch (const std::bad_alloc&) {
         // Nothing of this document stays behind for a Save to write over it.
-        m_s.ws.CurrentFile.clear();
-        ResetEditor(m_s, EditorMode::HtmlEditor);
+        ws.CurrentFile.clear();
+        resetWorkspace(ws, EditorMode::HtmlEditor);
         throw;
     }
 }
@@ -334,18 +380,12 @@ BatchSummary HtmlEditorController::batchCompile(const QString& folder,
                                                 const AgreedOutputs& agreed,
                                                 BatchObserver& observer) {
     const PageRule rule(folder);
-    // The window is kept answering (Stop, the keyboard, painting) at about a frame's pace:
-    // handling its events after every document would lay it out again for each.
-    QElapsedTimer sinceEvents;
-    sinceEvents.start();
-    return runBatch(folder, documents, observer, [&](const QString& path) {
-        const DocumentOutcome outcome = buildBatchDocument(path, rule, agreed);
-        if (m_s.app && sinceEvents.elapsed() >= 15) {
-            m_s.app->processEvents();
-            sinceEvents.restart();
-        }
-        return outcome;
+    m_sinceEvents.invalidate(); // the first document is shown at once
+    const BatchSummary summary = runBatch(folder, documents, observer, [&](const QString& path) {
+        return buildBatchDocument(path, rule, agreed);
     });
+    show(); // the last document read
+    return summary;
 }
 
 } // namespace quillane

@@ -2,23 +2,29 @@
 #pragma once
 
 #include "build/batch_build.h"
-#include "core/build_page.h"
+#include "core/document_page.h"
 #include "core/load_file.h"
 #include "core/workspace.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <optional>
 
 namespace quillane {
 
 // The HTML editor's workflow, without any widget: open, save, change template, build and the
-// batch, each giving the window's controls the changes they expect, in their order. The window
-// forwards its handlers here and shows what it is told.
+// batch. The document is the workspace, which only this controller changes; the window shows
+// it when told to and reports what the user typed.
 class HtmlEditorController {
 public:
-    HtmlEditorController(Session& s, HtmlEditorPort& view, FileDialogPort& dialog);
+    HtmlEditorController(Session& s, HtmlEditorView& view, FileDialogPort& dialog);
 
     static const QString kUntitled; // "Untitled HTML Document"
+    // What lblTemplate says of the document's template.
+    static QString templateCaption(const Workspace& ws);
+
+    // The document as it stands, for the window to show.
+    const Workspace& document() const { return m_s.ws; }
 
     void load(); // Form_Load
     void newDocument();
@@ -32,6 +38,7 @@ public:
     bool save();
     bool saveAs();
     void chooseOutput();
+    // Build: the page written, or already on disk as built, is named on the status line.
     bool build();
     // Builds the document as it stands, unsaved edits included, exactly as build() would, into
     // a page of its own in the user's cache folder (named after the document) and opens that in
@@ -40,6 +47,10 @@ public:
     void editSection(int slot);
     // Asks to save what changed; true when the editor may be left.
     bool confirmLeave();
+
+    // What the user typed in the title or the output field: the document changes.
+    void titleEdited(const QString& text);
+    void outputEdited(const QString& text);
 
     // The batch: the folder the user chose (asking to save first), "" when cancelled.
     QString chooseBatchFolder();
@@ -50,31 +61,33 @@ public:
     using AgreedOutputs = QHash<QString, QString>;
     std::optional<AgreedOutputs> askAboutOtherFiles(const QString& folder,
                                                     const QList<BatchDocument>& documents);
-    // Builds every templated document of the folder through the editor, as a user would by
-    // hand: reset, read, build. Afterwards CurrentFile names the last document if it was read,
-    // and is empty if the last one could not be, so a Save never writes one document over
-    // another.
+    // Builds every templated document of the folder as a user would in the editor: each read
+    // becomes the editor's document (takeBatchDocument) and its page is built from it. The
+    // window shows the document of the moment at its own pace, and the last one afterwards.
     BatchSummary batchCompile(const QString& folder, const QList<BatchDocument>& documents,
                               const AgreedOutputs& agreed, BatchObserver& observer);
+    // One document of a batch, read with its template: it becomes the editor's document as
+    // Open would make it, but is not shown. CurrentFile names it when it was read, and is
+    // empty when it was not, so that a Save never writes one document over another.
+    LoadResult takeBatchDocument(const QString& path, const LoadedDocument& loaded);
 
 private:
-    struct Snapshot {
-        Workspace ws;
-        QString title, output, caption;
-    };
-    Snapshot snapshot() const;
-    void restore(const Snapshot& saved);
     struct FileUse;
     QString chooseFile(const FileUse& use);
     QString startingFile() const;
-    // Reset and read: the one way a document comes into the editor.
+    // Shows the document as it now stands.
+    void show() const;
+    // Puts a document back as it was, and shows it.
+    void restore(const Workspace& saved);
+    // Reset and read: the one way a document comes into the editor from its file.
     LoadResult readDocument(const QString& path);
     DocumentOutcome buildBatchDocument(const QString& path, const PageRule& rule,
                                        const AgreedOutputs& agreed);
 
     Session& m_s;
-    HtmlEditorPort& m_view;
+    HtmlEditorView& m_view;
     FileDialogPort& m_dialog;
+    QElapsedTimer m_sinceEvents; // since the batch last gave the window's events a turn
 };
 
 } // namespace quillane

@@ -33,55 +33,42 @@ enum class SectionDialogUse {
     Content, // the HTML editor's: only the HTML, no Cancel
 };
 
-// The template designer as its controller sees it. Setting a text behaves like the real
-// control: it raises the change handling, which marks the workspace changed.
-class DesignerPort {
+struct Workspace;
+
+// An editor's window as its controller sees it: it shows the open template or document, and
+// offers the dialogs. What the user types in it the window tells the controller.
+class EditorView {
 public:
-    virtual ~DesignerPort() = default;
-    virtual QString templateName() const = 0; // txtTemplate
-    virtual void setTemplateName(const QString& text) = 0;
-    virtual QString defaultHtml() const = 0; // rtxDefaultHTML
-    virtual void setDefaultHtml(const QString& text) = 0;
-    virtual void clearSectionList() = 0; // lstSections
-    virtual void addSectionListEntry(const QString& name) = 0;
-    virtual void removeSectionListEntry(int row) = 0;
-    virtual int selectedSectionRow() const = 0; // -1: none selected
-    virtual QString sectionListEntry(int row) const = 0;
-    // Clears the list's selection and enables or disables cmdEdit and cmdDelete.
+    virtual ~EditorView() = default;
+    // Shows the workspace: the fields this editor has, and the section list (FillSectionList).
+    virtual void showWorkspace(const Workspace& ws) = 0;
+    // No section selected any more (in the designer, Edit and Delete disabled with it).
     virtual void clearSectionSelection() = 0;
-    virtual void setSectionButtonsEnabled(bool enabled) = 0;
     // Shows the section editor; nothing when it was cancelled.
     virtual std::optional<SectionEdit> editSection(SectionDialogUse use,
                                                    const SectionEdit& start) = 0;
     // Hands a written page to the desktop's browser; false when none could be started.
     virtual bool openPage(const QString& path) = 0;
-    // mnuFileSave_Click; true when the template was written.
+    // mnuFileSave_Click; true when the file was written.
     virtual bool save() = 0;
+};
+
+// The template designer.
+class DesignerView : public EditorView {
+public:
+    // The row of the section the user selected, -1 for none.
+    virtual int selectedSectionRow() const = 0;
     // Builds pages, showing their progress with a way to stop: `build` runs the batch, telling
     // the observer of each document, and returns the line that sums it up, which stays shown
     // until the user closes it.
     virtual void buildPages(const std::function<QString(BatchObserver&)>& build) = 0;
 };
 
-// The HTML editor as its controller, the reader and the engine see it.
-class HtmlEditorPort {
+// The HTML editor.
+class HtmlEditorView : public EditorView {
 public:
-    virtual ~HtmlEditorPort() = default;
-    virtual QString title() const = 0; // txtTitle
-    virtual void setTitle(const QString& text) = 0;
-    virtual QString output() const = 0; // txtOutput
-    virtual void setOutput(const QString& text) = 0;
-    virtual QString templateCaption() const = 0; // lblTemplate
-    virtual void setTemplateCaption(const QString& caption) = 0;
-    virtual void clearSectionList() = 0; // lstSections
-    virtual void addSectionListEntry(const QString& name, int slot) = 0;
-    virtual void clearSectionSelection() = 0;
-    virtual std::optional<SectionEdit> editSection(SectionDialogUse use,
-                                                   const SectionEdit& start) = 0;
-    // mnuFileSave_Click; true when the document was written.
-    virtual bool save() = 0;
-    // Hands a written page to the desktop's browser; false when none could be started.
-    virtual bool openPage(const QString& path) = 0;
+    // One line on the window's status line ("" clears it).
+    virtual void showStatus(const QString& text) = 0;
 };
 
 // The common file dialog. Settings persist between uses, so a use that does not set one keeps

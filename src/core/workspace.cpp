@@ -22,6 +22,15 @@ QString Session::defaultTemplatePath() const {
     return QDir(programFolder).filePath(QStringLiteral("default.qtf"));
 }
 
+EditorView* Session::view(EditorMode mode) const {
+    if (mode == EditorMode::Designer) return designer;
+    return htmlEditor;
+}
+
+void Session::showWorkspace(EditorMode mode) const {
+    if (EditorView* v = view(mode)) v->showWorkspace(ws);
+}
+
 bool saveEditorFile(Session& s, const QString& path, const QString& text) {
     BusyGuard busy(s.app);
     if (const std::optional<Message> failure = saveTextFile(path, text)) {
@@ -42,30 +51,23 @@ bool saveUnderName(Session& s, const QString& chosen, const std::function<bool()
     return false;
 }
 
-void FillSectionList(Session& s, int mode) {
-    const Workspace& ws = s.ws;
-    if (mode == EditorMode::Designer && s.designer) {
-        s.designer->clearSectionList();
-        for (int slot = 1; slot <= ws.lastSlot(); ++slot) {
-            if (!ws.SectionNames[slot].isEmpty())
-                s.designer->addSectionListEntry(ws.SectionNames[slot]);
-        }
-    } else if (mode == EditorMode::HtmlEditor && s.htmlEditor) {
-        s.htmlEditor->clearSectionList();
-        for (int slot = 1; slot <= ws.lastSlot(); ++slot) {
-            if (!ws.SectionNames[slot].isEmpty() && ws.SectionEditable[slot] == 1)
-                s.htmlEditor->addSectionListEntry(ws.SectionNames[slot], slot);
-        }
+QList<SectionListEntry> FillSectionList(const SectionTable& table, EditorMode mode) {
+    QList<SectionListEntry> entries;
+    for (int slot = 1; slot <= table.lastSlot(); ++slot) {
+        if (table.SectionNames[slot].isEmpty()) continue;
+        if (mode == EditorMode::HtmlEditor && table.SectionEditable[size_t(slot)] != 1) continue;
+        entries.append({table.SectionNames[slot], slot});
     }
+    return entries;
 }
 
 int AllocateSectionSlot(Session& s) {
-    Workspace& ws = s.ws;
-    const int last = std::min(ws.lastSlot(), kMaxSections);
+    SectionTable& table = s.ws.sections;
+    const int last = std::min(table.lastSlot(), kMaxSections);
     for (int slot = 1; slot <= last; ++slot) {
-        if (ws.SectionNames[slot].isEmpty()) return slot;
+        if (table.SectionNames[slot].isEmpty()) return slot;
     }
-    if (ws.lastSlot() < kMaxSections && ws.growTable()) return ws.lastSlot();
+    if (table.lastSlot() < kMaxSections && table.growTable()) return table.lastSlot();
     s.tell(QStringLiteral("A template can hold at most %1 sections. Delete a section to make "
                           "room for a new one.")
                .arg(kMaxSections),
@@ -77,12 +79,8 @@ namespace {
 
 enum class SaveAnswer { Unchanged, Saved, Dropped, Cancelled };
 
-SaveAnswer askToSave(Session& s, int mode) {
-    QString name;
-    if (mode == EditorMode::Designer && s.designer)
-        name = s.designer->templateName();
-    else if (mode == EditorMode::HtmlEditor && s.htmlEditor)
-        name = s.htmlEditor->title();
+SaveAnswer askToSave(Session& s, EditorMode mode) {
+    const QString& name = mode == EditorMode::Designer ? s.ws.templateName : s.ws.title;
     const QString question = QStringLiteral("Do you want to save your changes to ") + name + u'?';
 
     if (!s.ws.IsDirty) return SaveAnswer::Unchanged;
@@ -90,11 +88,8 @@ SaveAnswer askToSave(Session& s, int mode) {
     switch (s.tell(question, QString::fromLatin1(kAppTitle), MsgIcon::Question,
                    MsgButtons::YesNoCancel, MsgAnswer::Yes)) {
     case MsgAnswer::Yes: {
-        bool saved = false;
-        if (mode == EditorMode::Designer && s.designer)
-            saved = s.designer->save();
-        else if (mode == EditorMode::HtmlEditor && s.htmlEditor)
-            saved = s.htmlEditor->save();
+        EditorView* view = s.view(mode);
+        const bool saved = view && view->save();
         // A save that wrote nothing (its dialog cancelled, or the write failed) must not let
         // the caller go on and drop the edits.
         s.ws.IsDirty = !saved;
@@ -112,11 +107,11 @@ SaveAnswer askToSave(Session& s, int mode) {
 
 } // namespace
 
-bool ConfirmSaveChanges(Session& s, int mode) {
+bool ConfirmSaveChanges(Session& s, EditorMode mode) {
     return askToSave(s, mode) != SaveAnswer::Cancelled;
 }
 
-SaveQuestion::SaveQuestion(Session& s, int mode) : m_s(s) {
+SaveQuestion::SaveQuestion(Session& s, EditorMode mode) : m_s(s) {
     const SaveAnswer answer = askToSave(s, mode);
     m_goOn = answer != SaveAnswer::Cancelled;
     m_dropped = answer == SaveAnswer::Dropped;
@@ -126,20 +121,23 @@ SaveQuestion::~SaveQuestion() {
     if (m_dropped) m_s.ws.IsDirty = true;
 }
 
-void ResetEditor(Session& s, int mode) {
-    if (mode == EditorMode::Designer && s.designer) {
-        s.designer->setTemplateName(QString());
-        s.designer->clearSectionList();
-        s.designer->setDefaultHtml(QString());
-    } else if (mode == EditorMode::HtmlEditor && s.htmlEditor) {
-        s.htmlEditor->setOutput(QString());
-        s.htmlEditor->clearSectionList();
-        s.htmlEditor->setTitle(QString());
+void ResetEditor(Session& s, EditorMode mode) {
+    resetWorkspace(s.ws, mode);
+    s.showWorkspace(mode);
+}
+
+void resetWorkspace(Workspace& ws, EditorMode mode) {
+    if (mode == EditorMode::Designer) {
+        ws.templateName.clear();
+        ws.defaultHtml.clear();
+    } else {
+        ws.title.clear();
+        ws.output.clear();
     }
-    s.ws.newTable();
-    s.ws.storedTemplatePath.clear();
-    s.ws.storedOutputPath.clear();
-    s.ws.IsDirty = false;
+    ws.sections.newTable();
+    ws.storedTemplatePath.clear();
+    ws.storedOutputPath.clear();
+    ws.IsDirty = false;
 }
 
 void tellNoBrowser(const Session& s, const QString& path, const QString& title) {

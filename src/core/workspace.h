@@ -5,26 +5,37 @@
 #include "core/ports.h"
 #include "formats/section_table.h"
 
+#include <QList>
 #include <QString>
 #include <functional>
 
 namespace quillane {
 
-namespace EditorMode {
-inline constexpr int Designer = 0;
-inline constexpr int HtmlEditor = 1;
-} // namespace EditorMode
+// Which editor a shared routine works for.
+enum class EditorMode { Designer, HtmlEditor };
 
-// The one editing state both editors share: the section table of the open template or
-// document, and what the editor knows of its file.
-struct Workspace : SectionTable {
+// The one editing state both editors use, one at a time: the open template or document as a
+// value, and what the editor knows of its file. Only the editors' controllers change it; the
+// windows show it and tell the controllers what the user typed.
+struct Workspace {
+    SectionTable sections;
     bool IsDirty = false;
     QString CurrentFile;
+    // The HTML editor's template: its path, which Build reads and Save writes.
     QString TemplatePath;
     // The file the open template or document was last read from or saved to. Unlike
     // CurrentFile it is also set by /T: and /H:. A document's relative paths start from its
     // folder, and a Save As of a file opened that way starts there.
     QString LastFile;
+
+    // The designer's template name (txtTemplate); in the HTML editor the name of the
+    // document's template (lblTemplate: "Template used: " and the name).
+    QString templateName;
+    // The designer's default HTML (rtxDefaultHTML).
+    QString defaultHtml;
+    // The HTML editor's page title (txtTitle) and output path (txtOutput).
+    QString title;
+    QString output;
     // The template and output paths as the last document read had them written, so that a
     // relative path is written back relative as long as it still names the same file.
     QString storedTemplatePath;
@@ -37,8 +48,8 @@ struct Session {
     Workspace ws;
     Prompter* prompter = nullptr;
     AppPort* app = nullptr;
-    DesignerPort* designer = nullptr;
-    HtmlEditorPort* htmlEditor = nullptr;
+    DesignerView* designer = nullptr;
+    HtmlEditorView* htmlEditor = nullptr;
     QString programFolder; // holds default.qtf
     TemplateCache templates;
 
@@ -47,6 +58,10 @@ struct Session {
                    MsgAnswer defaultButton = MsgAnswer::Ok) const;
     MsgAnswer tell(const Message& message) const;
     QString defaultTemplatePath() const;
+    // The open window of that editor, null when there is none.
+    EditorView* view(EditorMode mode) const;
+    // Shows the workspace in the open window of that editor.
+    void showWorkspace(EditorMode mode) const;
 };
 
 // Writes the open template's or document's text to path, as both editors save: durably, with
@@ -57,12 +72,20 @@ bool saveEditorFile(Session& s, const QString& path, const QString& text);
 // which becomes the editor's file; when it fails the editor keeps the file it had.
 bool saveUnderName(Session& s, const QString& chosen, const std::function<bool()>& save);
 
-void FillSectionList(Session& s, int mode);
+// One entry of an editor's section list: the section's name and its slot.
+struct SectionListEntry {
+    QString name;
+    int slot = 0;
+    bool operator==(const SectionListEntry&) const = default;
+};
+// What an editor's section list shows of a table, in slot order: the designer every named
+// slot, the HTML editor the named slots that are editable (flag 1).
+QList<SectionListEntry> FillSectionList(const SectionTable& table, EditorMode mode);
 // The lowest free slot, or a new one at the end. 0 when the template cannot take another
 // section; the user has then been told.
 int AllocateSectionSlot(Session& s);
 // True = go on; false = the user cancelled, or chose to save and nothing was saved.
-bool ConfirmSaveChanges(Session& s, int mode);
+bool ConfirmSaveChanges(Session& s, EditorMode mode);
 
 // ConfirmSaveChanges for a command that can still come to nothing after the question (its file
 // dialog cancelled, its file refused). Answered No, the edits are given up only when the
@@ -70,7 +93,7 @@ bool ConfirmSaveChanges(Session& s, int mode);
 // and they count as unsaved again.
 class SaveQuestion {
 public:
-    SaveQuestion(Session& s, int mode);
+    SaveQuestion(Session& s, EditorMode mode);
     ~SaveQuestion();
     SaveQuestion(const SaveQuestion&) = delete;
     SaveQuestion& operator=(const SaveQuestion&) = delete;
@@ -83,7 +106,12 @@ private:
     bool m_goOn = false;
     bool m_dropped = false; // answered No, and the command has not happened yet
 };
-void ResetEditor(Session& s, int mode);
+
+// Empties the editor's fields and the section table, and shows it so; ends unchanged.
+// CurrentFile, TemplatePath and the HTML editor's template name stay.
+void ResetEditor(Session& s, EditorMode mode);
+// ResetEditor's change to the workspace alone, shown later (a batch shows at its own pace).
+void resetWorkspace(Workspace& ws, EditorMode mode);
 
 // Says that no browser could be started to show a page, and where the page is.
 void tellNoBrowser(const Session& s, const QString& path, const QString& title);

@@ -19,6 +19,7 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -217,7 +218,9 @@ void frmTemplates::mnuSpaces_Click() {
 }
 
 void frmTemplates::lstSections_Click() {
-    m_controller->selectSection();
+    if (selectedSectionRow() < 0) return;
+    cmdEdit->setEnabled(true);
+    cmdDelete->setEnabled(true);
 }
 
 void frmTemplates::cmdAdd_Click() {
@@ -236,42 +239,24 @@ bool frmTemplates::cmdPreview_Click() {
     return m_controller->preview();
 }
 
-// --- Change tracking and the DesignerPort ----------------------------------------------------
+// --- What the user typed, and the DesignerView -----------------------------------------------
 
 void frmTemplates::txtTemplate_Change() {
-    m_ui.session().ws.IsDirty = true;
+    if (!m_showing) m_controller->templateNameEdited(txtTemplate->text());
 }
 
 void frmTemplates::rtxDefaultHTML_Change() {
-    m_ui.session().ws.IsDirty = true;
+    if (!m_showing) m_controller->defaultHtmlEdited(rtxDefaultHTML->text());
 }
 
-QString frmTemplates::templateName() const {
-    return txtTemplate->text();
-}
-
-void frmTemplates::setTemplateName(const QString& text) {
-    txtTemplate->setText(text);
-}
-
-QString frmTemplates::defaultHtml() const {
-    return rtxDefaultHTML->text();
-}
-
-void frmTemplates::setDefaultHtml(const QString& text) {
-    rtxDefaultHTML->setText(text);
-}
-
-void frmTemplates::clearSectionList() {
+void frmTemplates::showWorkspace(const Workspace& ws) {
+    const QScopedValueRollback<bool> showing(m_showing, true);
+    // A field that shows its value already keeps its cursor, selection and undo.
+    if (txtTemplate->text() != ws.templateName) txtTemplate->setText(ws.templateName);
+    if (rtxDefaultHTML->text() != ws.defaultHtml) rtxDefaultHTML->setText(ws.defaultHtml);
     lstSections->clear();
-}
-
-void frmTemplates::addSectionListEntry(const QString& name) {
-    lstSections->addItem(name);
-}
-
-void frmTemplates::removeSectionListEntry(int row) {
-    delete lstSections->takeItem(row);
+    for (const SectionListEntry& entry : FillSectionList(ws.sections, EditorMode::Designer))
+        lstSections->addItem(entry.name);
 }
 
 int frmTemplates::selectedSectionRow() const {
@@ -279,18 +264,10 @@ int frmTemplates::selectedSectionRow() const {
     return items.isEmpty() ? -1 : lstSections->row(items.first());
 }
 
-QString frmTemplates::sectionListEntry(int row) const {
-    const QListWidgetItem* item = lstSections->item(row);
-    return item ? item->text() : QString();
-}
-
 void frmTemplates::clearSectionSelection() {
     lstSections->clearSelection();
-}
-
-void frmTemplates::setSectionButtonsEnabled(bool enabled) {
-    cmdEdit->setEnabled(enabled);
-    cmdDelete->setEnabled(enabled);
+    cmdEdit->setEnabled(false);
+    cmdDelete->setEnabled(false);
 }
 
 std::optional<SectionEdit> frmTemplates::editSection(SectionDialogUse use,

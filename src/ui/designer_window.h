@@ -23,7 +23,7 @@ class UiSession;
 // frmTemplates: the template designer, the workspace's editor for the designer mode.
 // It has no close button; a close that still comes from the window manager asks the same
 // question as File > Exit and ends the program, or is refused on Cancel.
-class frmTemplates : public QMainWindow, public DesignerPort {
+class frmTemplates : public QMainWindow, public DesignerView {
     Q_OBJECT
 public:
     explicit frmTemplates(UiSession& ui, QWidget* parent = nullptr);
@@ -80,18 +80,10 @@ public:
     // Closes the window with no question (the switch command and the end of the program).
     void closeWithoutAsking();
 
-    // DesignerPort
-    QString templateName() const override;
-    void setTemplateName(const QString& text) override;
-    QString defaultHtml() const override;
-    void setDefaultHtml(const QString& text) override;
-    void clearSectionList() override;
-    void addSectionListEntry(const QString& name) override;
-    void removeSectionListEntry(int row) override;
+    // DesignerView
+    void showWorkspace(const Workspace& ws) override;
     int selectedSectionRow() const override;
-    QString sectionListEntry(int row) const override;
     void clearSectionSelection() override;
-    void setSectionButtonsEnabled(bool enabled) override;
     std::optional<SectionEdit> editSection(SectionDialogUse use, const SectionEdit& start) override;
     bool openPage(const QString& path) override;
     bool save() override { return mnuFileSave_Click(); }
@@ -110,6 +102,7 @@ private:
     UiSession& m_ui;
     std::unique_ptr<DesignerController> m_controller;
     bool m_closing = false;
+    bool m_showing = false; // the fields change because the template is shown, not typed
 };
 
 // Hands a written preview page to the desktop's browser. Tests replace it so that no browser

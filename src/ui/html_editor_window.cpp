@@ -3,25 +3,23 @@
 
 #include "build/batch_build.h"
 #include "ui/about_box.h"
+#include "ui/batch_progress.h"
 #include "ui/designer_window.h"
 #include "ui/keys.h"
 #include "ui/section_editor.h"
 #include "ui/twips.h"
 #include "ui/ui_session.h"
 
-#include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
-#include <QProgressBar>
 #include <QPushButton>
-#include <QSignalBlocker>
-#include <QStatusBar>
+#include <QScopeGuard>
+#include <QScopedValueRollback>
 
 namespace quillane {
 
@@ -44,108 +42,11 @@ void placeLabel(QLabel* label, int left, int top) {
     label->adjustSize();
 }
 
-// The first `cap` items, then "... and N more".
-QString cappedList(const QStringList& items, qsizetype cap, const QString& separator) {
-    QStringList shown = items.mid(0, cap);
-    if (items.size() > cap) shown << QStringLiteral("... and %1 more").arg(items.size() - cap);
-    return shown.join(separator);
-}
-
-QString plural(int n, const char* word) {
+QString plural(qsizetype n, const char* word) {
     return QStringLiteral("%1 %2%3").arg(n).arg(QLatin1String(word)).arg(n == 1 ? "" : "s");
 }
 
 } // namespace
-
-// Follows the shared batch loop for the window: caption, status line and progress bar. Every
-// document gets its caption and a turn for pending events, but the window repaints at most
-// once per frame: painting after each of thousands of documents would cost more than building
-// them.
-class frmHTMLEditor::BatchProgress : public BatchObserver, public Prompter {
-public:
-    explicit BatchProgress(frmHTMLEditor& w) : m_w(w) {}
-
-    void batchStarted(const QString&, int documentsFound) override {
-        m_found = documentsFound;
-        m_w.prgBatch->setRange(0, std::max(1, documentsFound));
-        m_frame.start();
-    }
-    void documentStarted(const QString& fullPath, int index) override {
-        m_w.setWindowTitle(fullPath);
-        m_index = index;
-        m_name = fullPath.mid(fullPath.lastIndexOf(u'/') + 1);
-        if (m_w.updatesEnabled()) m_w.setUpdatesEnabled(false);
-    }
-    void documentFinished(const QString& fullPath, DocumentOutcome outcome) override {
-        if (outcome == DocumentOutcome::Built || outcome == DocumentOutcome::Unchanged)
-            ++m_built;
-        else
-            ++m_notBuilt;
-        if (outcome == DocumentOutcome::Unchanged) ++m_unchanged;
-        if (outcome == DocumentOutcome::NameNotUtf8)
-            m_misnamed << escapeControls(fullPath.mid(fullPath.lastIndexOf(u'/') + 1));
-        if (m_index == 0 || m_frame.hasExpired(kFrameMs)) showFrame();
-    }
-    bool stopRequested() override { return m_w.m_stopRequested; }
-    void outOfMemory(const QString&, const Message& message) override { show(message); }
-
-    // The reader's and the engine's messages pass here: the window behind them shows the
-    // document they are about.
-    MsgAnswer show(const Message& message) override {
-        showFrame();
-        return m_inner ? m_inner->show(message) : message.defaultButton;
-    }
-    void setInner(Prompter* inner) { m_inner = inner; }
-
-    // Paints the window now, showing the document just read.
-    void showFrame() {
-        m_frame.restart();
-        m_w.showHeldTexts();
-        const QString text =
-            QStringLiteral("Building %1 of %2: %3").arg(m_index + 1).arg(m_found).arg(m_name) +
-            (m_w.m_stopRequested ? QStringLiteral(" (stopping...)") : QString());
-        m_w.lblStatus->setText(m_w.lblStatus->fontMetrics().elidedText(
-            text, Qt::ElideMiddle, std::max(m_w.lblStatus->width(), 1)));
-        m_w.prgBatch->setValue(m_built + m_notBuilt);
-        m_w.lstSections->doItemsLayout(); // the entries of the document shown, not none
-        m_w.setUpdatesEnabled(true);
-        m_w.repaint();
-    }
-
-    QString summary(const BatchSummary& s) const {
-        // "12 built (3 unchanged), 1 not built.": the unchanged pages were not written again.
-        QString counts =
-            QString::number(m_built) + QStringLiteral(" built") +
-            (m_unchanged ? QStringLiteral(" (%1 unchanged)").arg(m_unchanged) : QString()) +
-            QStringLiteral(", %1 not built.").arg(m_notBuilt);
-        if (!m_misnamed.isEmpty())
-            counts += (m_misnamed.size() == 1
-                           ? QStringLiteral(" This name is not valid UTF-8; rename the file to "
-                                            "build it: ")
-                           : QStringLiteral(" These names are not valid UTF-8; rename the files "
-                                            "to build them: ")) +
-                      cappedList(m_misnamed, 3, QStringLiteral(", "));
-        if (s.stopped)
-            return QStringLiteral("Batch build stopped after %1 of %2: ")
-                       .arg(s.done)
-                       .arg(plural(s.found, "document")) +
-                   counts;
-        return QStringLiteral("Batch build finished: ") + counts;
-    }
-
-private:
-    static constexpr qint64 kFrameMs = 40;
-    frmHTMLEditor& m_w;
-    Prompter* m_inner = nullptr;
-    QElapsedTimer m_frame;
-    int m_found = 0;
-    int m_index = 0;
-    QString m_name;
-    int m_built = 0;
-    int m_unchanged = 0;
-    int m_notBuilt = 0;
-    QStringList m_misnamed;
-};
 
 frmHTMLEditor::frmHTMLEditor(UiSession& ui, QWidget* parent)
     : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_ui(ui) {
@@ -183,6 +84,8 @@ void frmHTMLEditor::buildControls() {
 
     txtTitle = new QLineEdit(HtmlEditorController::kUntitled, client);
     txtTitle->setObjectName(QStringLiteral("txtTitle"));
+    // The field shows the whole title, which is what is built and saved.
+    txtTitle->setMaxLength(std::numeric_limits<int>::max());
     placeTwips(txtTitle, 1320, 120, 4335, 285);
 
     lblTemplate = label("lblTemplate", QStringLiteral("Template used: default"));
@@ -205,6 +108,7 @@ void frmHTMLEditor::buildControls() {
 
     txtOutput = new QLineEdit(client);
     txtOutput->setObjectName(QStringLiteral("txtOutput"));
+    txtOutput->setMaxLength(std::numeric_limits<int>::max());
     placeTwips(txtOutput, 1200, 720, 3375, 285);
 
     cmdChangeOutput = new QPushButton(QStringLiteral("Change..."), client);
@@ -239,25 +143,10 @@ void frmHTMLEditor::buildControls() {
         }
     });
 
-    lblStatus = new QLabel(this);
-    lblStatus->setObjectName(QStringLiteral("lblStatus"));
-    // Long names must not widen the window (see fitStatus).
-    lblStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    lblStatus->setMinimumWidth(1);
-    lblStatus->installEventFilter(this);
-    prgBatch = new QProgressBar(this);
-    prgBatch->setObjectName(QStringLiteral("prgBatch"));
-    prgBatch->setMaximumWidth(twips(this, 1000));
-    prgBatch->hide();
-    cmdStopBatch = new QPushButton(QStringLiteral("&Stop"), this);
-    cmdStopBatch->setObjectName(QStringLiteral("cmdStopBatch"));
-    cmdStopBatch->setToolTip(QStringLiteral("Stop the batch build after the current document"));
-    cmdStopBatch->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    cmdStopBatch->hide();
-    connect(cmdStopBatch, &QPushButton::clicked, this, [this] { stopBatch(); });
-    statusBar()->addWidget(lblStatus, 1);
-    statusBar()->addPermanentWidget(prgBatch);
-    statusBar()->addPermanentWidget(cmdStopBatch);
+    m_batch = new BatchProgress(this);
+    lblStatus = m_batch->lblStatus;
+    prgBatch = m_batch->prgBatch;
+    cmdStopBatch = m_batch->cmdStopBatch;
     enterPressesButtons(this);
 }
 
@@ -316,65 +205,21 @@ void frmHTMLEditor::buildMenus() {
     m_commands.push_back(mnuChange);
 }
 
-// --- the shared routines' view of the window -------------------------------------------------
+// --- the HtmlEditorView ------------------------------------------------------------------------
 
-QString frmHTMLEditor::fieldText(const QLineEdit* field, const HeldText& held) const {
-    return held.held ? held.text : field->text();
-}
-
-void frmHTMLEditor::setFieldText(QLineEdit* field, HeldText& held, const QString& text) {
-    if (!m_batchRunning) {
-        field->setText(text);
-        return;
+void frmHTMLEditor::showWorkspace(const Workspace& ws) {
+    const QScopedValueRollback<bool> showing(m_showing, true);
+    // A field that shows its value already keeps its cursor and undo.
+    if (txtTitle->text() != ws.title) txtTitle->setText(ws.title);
+    if (txtOutput->text() != ws.output) txtOutput->setText(ws.output);
+    const QString caption = HtmlEditorController::templateCaption(ws);
+    if (lblTemplate->text() != caption) {
+        lblTemplate->setText(caption);
+        lblTemplate->adjustSize();
     }
-    // As the field would take it: cut at its length limit, a change only when it differs.
-    const QString taken = text.left(field->maxLength());
-    if (taken == fieldText(field, held)) return;
-    held = {true, taken};
-    field == txtTitle ? txtTitle_Change() : txtOutput_Change(); // as the field would signal
-}
-
-void frmHTMLEditor::showHeldTexts() {
-    for (auto [field, held] : {std::pair{txtTitle, &m_heldTitle}, {txtOutput, &m_heldOutput}}) {
-        if (!held->held) continue;
-        const QSignalBlocker quiet(field); // counted as an edit when it was given
-        field->setText(held->text);
-        *held = {};
-    }
-}
-
-QString frmHTMLEditor::title() const {
-    return fieldText(txtTitle, m_heldTitle);
-}
-
-void frmHTMLEditor::setTitle(const QString& text) {
-    setFieldText(txtTitle, m_heldTitle, text);
-}
-
-QString frmHTMLEditor::output() const {
-    return fieldText(txtOutput, m_heldOutput);
-}
-
-void frmHTMLEditor::setOutput(const QString& text) {
-    setFieldText(txtOutput, m_heldOutput, text);
-}
-
-QString frmHTMLEditor::templateCaption() const {
-    return lblTemplate->text();
-}
-
-void frmHTMLEditor::setTemplateCaption(const QString& caption) {
-    lblTemplate->setText(caption);
-    lblTemplate->adjustSize();
-}
-
-void frmHTMLEditor::clearSectionList() {
     lstSections->clear();
-}
-
-void frmHTMLEditor::addSectionListEntry(const QString& name, int slot) {
-    auto* item = new QListWidgetItem(name, lstSections);
-    item->setData(Qt::UserRole, slot);
+    for (const SectionListEntry& entry : FillSectionList(ws.sections, EditorMode::HtmlEditor))
+        (new QListWidgetItem(entry.name, lstSections))->setData(Qt::UserRole, entry.slot);
 }
 
 void frmHTMLEditor::clearSectionSelection() {
@@ -415,11 +260,11 @@ void frmHTMLEditor::Form_Resize() {
 }
 
 void frmHTMLEditor::txtTitle_Change() {
-    m_ui.ws().IsDirty = true;
+    if (!m_showing) m_controller->titleEdited(txtTitle->text());
 }
 
 void frmHTMLEditor::txtOutput_Change() {
-    m_ui.ws().IsDirty = true;
+    if (!m_showing) m_controller->outputEdited(txtOutput->text());
 }
 
 void frmHTMLEditor::lstSections_DblClick() {
@@ -475,28 +320,19 @@ void frmHTMLEditor::mnuFileBatch_Click() {
 }
 
 void frmHTMLEditor::showStatus(const QString& text) {
-    lblStatus->setText(text);
-    lblStatus->setToolTip(text);
-    fitStatus();
+    m_batch->showLine(text);
 }
 
-void frmHTMLEditor::fitStatus() {
-    // One line, or as many as the text needs at the line's width: the window grows to show
-    // them (Form_Resize), it is never cut.
-    const bool wraps = lblStatus->fontMetrics().horizontalAdvance(lblStatus->text()) >
-                       lblStatus->contentsRect().width();
-    if (wraps != lblStatus->wordWrap()) lblStatus->setWordWrap(wraps);
-    if (!wraps) {
-        lblStatus->setMinimumHeight(0);
-        lblStatus->setMaximumHeight(QWIDGETSIZE_MAX);
-        return;
-    }
-    const int height = lblStatus->heightForWidth(lblStatus->width());
-    if (height > 0 && height != lblStatus->height()) lblStatus->setFixedHeight(height);
+bool frmHTMLEditor::batchRunning() const {
+    return m_batch->running();
+}
+
+void frmHTMLEditor::stopBatch() {
+    m_batch->stop();
 }
 
 void frmHTMLEditor::BatchCompile(const QString& path) {
-    if (m_batchRunning) return;
+    if (batchRunning()) return;
     QList<BatchDocument> documents;
     QString reason;
     if (!listBatchDocuments(path, documents, reason)) {
@@ -520,52 +356,18 @@ void frmHTMLEditor::BatchCompile(const QString& path) {
         showStatus(QStringLiteral("Batch build cancelled: nothing was built."));
         return;
     }
-
     // While the batch runs the window shows its progress and refuses every command but Stop.
-    struct Running {
-        frmHTMLEditor& w;
-        BatchProgress& progress;
-        Session& s;
-        Prompter* prompter;
-        Running(frmHTMLEditor& window, BatchProgress& p, Session& session)
-            : w(window), progress(p), s(session), prompter(session.prompter) {
-            w.m_batchRunning = true;
-            w.m_stopRequested = false;
-            w.setCommandsEnabled(false);
-            w.prgBatch->setValue(0);
-            w.showStatus(QString());
-            w.prgBatch->show();
-            w.cmdStopBatch->setEnabled(true);
-            w.cmdStopBatch->show();
-            progress.setInner(prompter);
-            s.prompter = &progress;
-        }
-        ~Running() {
-            s.prompter = prompter;
-            w.showHeldTexts();
-            w.setUpdatesEnabled(true);
-            w.m_batchRunning = false;
-            w.setCommandsEnabled(true);
-            w.prgBatch->hide();
-            w.cmdStopBatch->hide();
-        }
-    };
-    Session& s = m_ui.session();
-    BatchProgress progress(*this);
-    BatchSummary summary;
-    {
-        Running running(*this, progress, s);
-        summary = m_controller->batchCompile(path, documents, *agreed, progress);
-    }
-    showStatus(progress.summary(summary));
-}
-
-void frmHTMLEditor::stopBatch() {
-    if (!m_batchRunning) return;
-    m_stopRequested = true;
-    cmdStopBatch->setEnabled(false);
-    if (!lblStatus->text().endsWith(QLatin1String("(stopping...)")))
-        showStatus(lblStatus->text() + QStringLiteral(" (stopping...)"));
+    setCommandsEnabled(false);
+    const auto enable = qScopeGuard([this] { setCommandsEnabled(true); });
+    m_batch->run(
+        m_ui.session(),
+        [&](BatchObserver& progress) {
+            return m_controller->batchCompile(path, documents, *agreed, progress);
+        },
+        [this] {
+            showWorkspace(m_controller->document());
+            lstSections->doItemsLayout(); // the entries of the document shown, not none
+        });
 }
 
 void frmHTMLEditor::mnuFileExit_Click() {
@@ -603,7 +405,7 @@ void frmHTMLEditor::closeEvent(QCloseEvent* event) {
     }
     event->ignore();
     // A close from the window manager is an Exit; during a batch it stops the batch instead.
-    if (m_batchRunning) {
+    if (batchRunning()) {
         stopBatch();
         return;
     }
@@ -618,12 +420,11 @@ bool frmHTMLEditor::eventFilter(QObject* watched, QEvent* event) {
         return true;
     }
     if (cmdBuild && watched == centralWidget() && event->type() == QEvent::Resize) Form_Resize();
-    if (watched == lblStatus && event->type() == QEvent::Resize) fitStatus();
     return QMainWindow::eventFilter(watched, event);
 }
 
 bool frmHTMLEditor::commandAllowed() const {
-    return !m_batchRunning;
+    return !batchRunning();
 }
 
 void frmHTMLEditor::setCommandsEnabled(bool enabled) {

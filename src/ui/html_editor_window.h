@@ -20,12 +20,13 @@ class QPushButton;
 
 namespace quillane {
 
+class BatchProgress;
 class UiSession;
 
-// frmHTMLEditor: the HTML editor, the workspace's editor for the HTML editor mode. Its
-// controls are public under their own names so that the shared routines' callers and the
-// tests reach them as the user would.
-class frmHTMLEditor : public QMainWindow, public HtmlEditorPort {
+// frmHTMLEditor: the HTML editor, the workspace's editor for the HTML editor mode. It shows
+// the document its controller holds and tells it what the user typed. Its controls are public
+// under their own names so that the tests reach them as the user would.
+class frmHTMLEditor : public QMainWindow, public HtmlEditorView {
     Q_OBJECT
 public:
     explicit frmHTMLEditor(UiSession& ui, QWidget* parent = nullptr);
@@ -62,7 +63,8 @@ public:
     QAction* mnuSpaces = nullptr;
     QAction* mnuChange = nullptr;
 
-    // The status line under the controls: what a batch is doing, and what it did.
+    // The status line under the controls: what a batch is doing and what it did, what Build
+    // wrote; with the batch's bar and Stop button.
     QLabel* lblStatus = nullptr;
     QProgressBar* prgBatch = nullptr;
     QPushButton* cmdStopBatch = nullptr;
@@ -89,26 +91,21 @@ public:
 
     // Builds every templated document of the folder (a path ending in a separator).
     void BatchCompile(const QString& path);
-    bool batchRunning() const { return m_batchRunning; }
+    bool batchRunning() const;
     // Asks a running batch to end after the document it is building.
     void stopBatch();
 
     // Closes the window with no question (the switch command and the end of the program).
     void closeWithoutAsking();
 
-    // HtmlEditorPort
-    QString title() const override;
-    void setTitle(const QString& text) override;
-    QString output() const override;
-    void setOutput(const QString& text) override;
-    QString templateCaption() const override;
-    void setTemplateCaption(const QString& caption) override;
-    void clearSectionList() override;
-    void addSectionListEntry(const QString& name, int slot) override;
+    // HtmlEditorView
+    void showWorkspace(const Workspace& ws) override;
     void clearSectionSelection() override;
     std::optional<SectionEdit> editSection(SectionDialogUse use, const SectionEdit& start) override;
     bool save() override { return mnuFileSave_Click(); }
     bool openPage(const QString& path) override;
+    // A line of its own, or a batch's outcome, on as many lines as it needs (also its tooltip).
+    void showStatus(const QString& text) override;
 
     HtmlEditorController& controller() { return *m_controller; }
 
@@ -118,34 +115,18 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    class BatchProgress;
-
     void buildControls();
     void buildMenus();
     // Commands are refused while a batch runs; true when this one may go on.
     bool commandAllowed() const;
     void setCommandsEnabled(bool enabled);
-    // While a batch runs the title and output fields take the texts they are given only when
-    // a frame is shown: laying out a long path for each of thousands of documents would cost
-    // more than building them. The texts read back and the edits counted are as if taken.
-    struct HeldText {
-        bool held = false;
-        QString text;
-    };
-    QString fieldText(const QLineEdit* field, const HeldText& held) const;
-    void setFieldText(QLineEdit* field, HeldText& held, const QString& text);
-    void showHeldTexts();
-    // A batch's outcome in the status line, on as many lines as it needs (also its tooltip).
-    void showStatus(const QString& text);
-    void fitStatus();
 
     UiSession& m_ui;
     std::unique_ptr<HtmlEditorController> m_controller;
+    BatchProgress* m_batch = nullptr;
     std::vector<QAction*> m_commands;
     bool m_closing = false;
-    bool m_batchRunning = false;
-    bool m_stopRequested = false;
-    HeldText m_heldTitle, m_heldOutput;
+    bool m_showing = false; // the fields change because the document is shown, not typed
 };
 
 } // namespace quillane

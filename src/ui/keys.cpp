@@ -2,6 +2,7 @@
 #include "ui/keys.h"
 
 #include <QKeyEvent>
+#include <QMenu>
 #include <QPushButton>
 
 namespace quillane {
@@ -32,6 +33,16 @@ private:
 };
 
 } // namespace
+
+bool AltKeyGuard::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress || !watched->isWidgetType()) return false;
+    const auto* key = static_cast<const QKeyEvent*>(event);
+    const Qt::KeyboardModifiers mods = key->modifiers();
+    if (!(mods & Qt::AltModifier) || (mods & Qt::ControlModifier)) return false;
+    if (key->text().isEmpty() || !key->text().at(0).isPrint()) return false;
+    // Access keys and shortcuts were matched before the key reached a widget.
+    return !qobject_cast<QMenu*>(watched);
+}
 
 void enterPressesButton(QPushButton* button) {
     if (button->property("quillaneEnter").toBool()) return;

@@ -2,8 +2,11 @@
 #include "ui/theme.h"
 
 #include <QApplication>
+#include <QPainter>
+#include <QProxyStyle>
 #include <QStyle>
 #include <QStyleFactory>
+#include <QStyleOption>
 #include <algorithm>
 #include <cmath>
 
@@ -20,6 +23,33 @@ double luminance(const QColor& c) {
     return 0.2126 * channel(rgb.redF()) + 0.7152 * channel(rgb.greenF()) +
            0.0722 * channel(rgb.blueF());
 }
+
+class ClearIndicators : public QProxyStyle {
+public:
+    using QProxyStyle::QProxyStyle;
+    void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
+                       const QWidget* widget) const override {
+        QProxyStyle::drawPrimitive(element, option, painter, widget);
+        const bool box = element == PE_IndicatorCheckBox;
+        if (!box && element != PE_IndicatorRadioButton) return;
+        // The keyboard focus has an outline of its own.
+        if ((option->state & State_HasFocus) && (option->state & State_KeyboardFocusChange)) return;
+        // Over the one Fusion draws, on the same pixels.
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing, true);
+        painter->setPen(indicatorOutline(option->palette));
+        painter->setBrush(Qt::NoBrush);
+        const QRect r = option->rect;
+        if (box) {
+            painter->translate(0.5, 0.5);
+            painter->drawRect(r.adjusted(0, 0, -1, -1));
+        } else {
+            const qreal radius = (r.width() + (r.width() + 1) % 2) / 2.0 - 1;
+            painter->drawEllipse(QPointF(r.center() + QPoint(1, 1)), radius, radius);
+        }
+        painter->restore();
+    }
+};
 
 } // namespace
 
@@ -80,11 +110,25 @@ QPalette darkPalette() {
     return p;
 }
 
+QColor indicatorOutline(const QPalette& palette) {
+    const QColor window = palette.color(QPalette::Window), base = palette.color(QPalette::Base);
+    // As clear as text, so that the smoothed edge of a round button still makes 3:1. Both
+    // backgrounds are light or both dark: moving away from one moves away from the other.
+    return readableOn(readableOn(window.darker(140), window), base);
+}
+
+QStyle* withClearIndicators(QStyle* base) {
+    return new ClearIndicators(base);
+}
+
 void applyThemeFromEnvironment(QApplication& app) {
     const QByteArray theme = qgetenv("QUILLANE_THEME").toLower();
-    if (theme != "dark" && theme != "light") return;
-    if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion"))) app.setStyle(fusion);
-    QApplication::setPalette(theme == "dark" ? darkPalette() : lightPalette());
+    if (theme == "dark" || theme == "light") {
+        if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion"))) app.setStyle(fusion);
+        QApplication::setPalette(theme == "dark" ? darkPalette() : lightPalette());
+    }
+    if (QApplication::style()->name() == QLatin1String("fusion"))
+        app.setStyle(withClearIndicators(QStyleFactory::create(QStringLiteral("Fusion"))));
 }
 
 } // namespace quillane

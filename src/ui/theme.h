@@ -5,6 +5,7 @@
 #include <QPalette>
 
 class QApplication;
+class QStyle;
 
 namespace quillane {
 
@@ -23,8 +24,15 @@ bool isDark(const QPalette& palette);
 QPalette lightPalette();
 QPalette darkPalette();
 
+// The outline of a check box or option button: it stands out from the window and the field
+// colour as text does, so that the box shows in a light and in a dark look alike.
+QColor indicatorOutline(const QPalette& palette);
+// Fusion draws that outline barely darker than the window, nearly invisible in a dark look:
+// the style, taking base, with the outline drawn over in indicatorOutline().
+QStyle* withClearIndicators(QStyle* base);
+
 // QUILLANE_THEME=dark or =light picks the Fusion style with that palette; unset, the windows
-// follow the desktop.
+// follow the desktop. Where the style is Fusion, its check boxes get a clear outline.
 void applyThemeFromEnvironment(QApplication& app);
 
 } // namespace quillane

@@ -15,6 +15,7 @@ UiSession::UiSession(const QString& programFolder) : m_app(*this) {
     m_session.programFolder = programFolder;
     m_session.prompter = &m_prompter;
     m_session.app = &m_app;
+    if (qApp) qApp->installEventFilter(&m_altKeys);
 }
 
 UiSession::~UiSession() {

@@ -3,6 +3,7 @@
 
 #include "core/ports.h"
 #include "core/workspace.h"
+#include "ui/keys.h"
 #include "ui/qt_ports.h"
 
 #include <QPointer>
@@ -60,6 +61,7 @@ private:
     Session m_session;
     QtPrompter m_prompter;
     QtAppPort m_app;
+    AltKeyGuard m_altKeys;
     FileDialogFactory m_fileDialogFactory;
     ModalRunner m_modalRunner;
     QPointer<frmTemplates> m_designer;

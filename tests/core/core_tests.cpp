@@ -30,8 +30,9 @@ struct Editors : ::testing::Test {
     ScriptedFileDialog dialog;
     Session s;
     Workspace& ws = s.ws;
-    FakeDesigner designer{s.ws};
-    FakeHtmlEditor editor{s.ws};
+    SectionTable& table = s.ws.sections;
+    FakeDesigner designer;
+    FakeHtmlEditor editor;
     DesignerController dc{s, designer, dialog};
     HtmlEditorController hc{s, editor, dialog};
     QString defaultPath, plainPath, examplePath;
@@ -108,16 +109,16 @@ struct Editors : ::testing::Test {
 // (The designer's section tests show the lowest free slot being offered.)
 TEST_F(Editors, AllocateSectionSlotGrowsOnlyWhenFullAndAFullTemplateRefuses) {
     EXPECT_EQ(AllocateSectionSlot(s), 1);
-    EXPECT_EQ(ws.lastSlot(), 1) << "a fresh table has a free slot 1";
-    ws.SectionNames[1] = "a";
+    EXPECT_EQ(table.lastSlot(), 1) << "a fresh table has a free slot 1";
+    table.SectionNames[1] = "a";
     EXPECT_EQ(AllocateSectionSlot(s), 2);
-    EXPECT_EQ(dump(ws), "a,0,;,0,");
+    EXPECT_EQ(dump(table), "a,0,;,0,");
     // A full template refuses with a message instead of overflowing the slot numbers.
-    while (ws.lastSlot() < kMaxSections)
-        ws.growTable();
-    ws.SectionNames.fill("s");
+    while (table.lastSlot() < kMaxSections)
+        table.growTable();
+    table.SectionNames.fill("s");
     EXPECT_EQ(AllocateSectionSlot(s), 0);
-    EXPECT_EQ(ws.lastSlot(), kMaxSections);
+    EXPECT_EQ(table.lastSlot(), kMaxSections);
     EXPECT_EQ(describe(prompter.last()), "A template can hold at most 32766 sections. Delete a "
                                          "section to make room for a new one. | Quillane | "
                                          "exclamation | OK");
@@ -126,10 +127,10 @@ TEST_F(Editors, AllocateSectionSlotGrowsOnlyWhenFullAndAFullTemplateRefuses) {
 }
 
 TEST_F(Editors, ConfirmSaveChangesAsksOnlyWhenChangedAndGoesOnOnlyWhenNothingIsLost) {
-    designer.name = "My template";
-    editor.titleText = "My page";
+    ws.templateName = "My template";
+    ws.title = "My page";
     // mode, changed, answer, Save writes -> "goes on, changed after, saves"
-    const std::tuple<int, bool, MsgAnswer, bool, const char*> cases[] = {
+    const std::tuple<EditorMode, bool, MsgAnswer, bool, const char*> cases[] = {
         {EditorMode::Designer, false, MsgAnswer::Cancel, true, "1 0 0"}, // nothing asked
         {EditorMode::Designer, true, MsgAnswer::Cancel, true, "0 1 0"},
         {EditorMode::HtmlEditor, true, MsgAnswer::No, true, "1 0 0"},
@@ -151,9 +152,10 @@ TEST_F(Editors, ConfirmSaveChangesAsksOnlyWhenChangedAndGoesOnOnlyWhenNothingIsL
                   expected);
         ASSERT_EQ(prompter.shown.size(), dirty ? 1u : 0u);
         if (!dirty) continue;
-        EXPECT_EQ(describe(prompter.last()), "Do you want to save your changes to " +
-                                                 (mode ? editor.titleText : designer.name) +
-                                                 "? | Quillane | question | Yes/No/Cancel");
+        EXPECT_EQ(describe(prompter.last()),
+                  "Do you want to save your changes to " +
+                      (mode == EditorMode::HtmlEditor ? ws.title : ws.templateName) +
+                      "? | Quillane | question | Yes/No/Cancel");
         EXPECT_EQ(prompter.last().defaultButton, MsgAnswer::Yes);
         prompter.shown.clear();
     }
@@ -183,19 +185,20 @@ TEST_F(Editors, SaveQuestionsNoCountsOnlyOnceTheCommandHappened) {
 }
 
 TEST_F(Editors, ResetEditorEmptiesOneWindowAndTheTableAndEndsUnchanged) {
-    ws.growTable();
+    table.growTable();
     ws.CurrentFile = "/x/doc.qht";
     ws.TemplatePath = "/x/t.qtf";
-    designer.name = designer.html = editor.titleText = editor.outputText = editor.caption = "x";
+    ws.templateName = ws.defaultHtml = ws.title = ws.output = editor.titleText = "x";
     ResetEditor(s, EditorMode::Designer);
     EXPECT_EQ(designerShows() + editor.titleText, " |  |  | /x/doc.qht | unchangedx");
-    EXPECT_EQ(ws.lastSlot(), 1);
+    EXPECT_EQ(table.lastSlot(), 1);
+    ws.templateName = "x"; // the HTML editor's template's
     ResetEditor(s, EditorMode::HtmlEditor);
-    EXPECT_EQ(editorShows(), " |  | x |  | /x/doc.qht | /x/t.qtf | unchanged");
+    EXPECT_EQ(editorShows(), " |  | Template used: x |  | /x/doc.qht | /x/t.qtf | unchanged");
 }
 
 TEST_F(Editors, BuildPageTakesARelativeOutputFromTheDocumentsFolderOnly) {
-    editor.titleText = "T";
+    ws.title = "T";
     const QString page = "<h1>T</h1>\r\nbody\r\nfooter\r\n\r\n", cwd = QDir::currentPath();
     EXPECT_FALSE(BuildPage(s, "out.htm", plainPath));
     EXPECT_EQ(describe(prompter.last()),
@@ -223,12 +226,9 @@ TEST_F(Editors, BuildPageTakesARelativeOutputFromTheDocumentsFolderOnly) {
 
 // --- Both editors ----------------------------------------------------------------------------
 
-// The reader fills the controls in their order, IsDirty cleared last.
 TEST_F(Editors, SlashTAndSlashHOpenAFileThatSaveAsStartsFromButNeverSavesOverUnasked) {
     dc.load();
-    designer.log.clear();
     EXPECT_TRUE(dc.openTemplate(plainPath));
-    EXPECT_EQ(designer.log, (QStringList{"name", "list", "html", "html", "name", "list"}));
     EXPECT_EQ(designerShows(), "Plain page | <h1>::title::</h1>\r\n::body::\r\n::footer:: | "
                                "body,footer |  | unchanged");
     dialog.choices = {""};
@@ -237,14 +237,15 @@ TEST_F(Editors, SlashTAndSlashHOpenAFileThatSaveAsStartsFromButNeverSavesOverUna
                          ".qtf | overwrite | ");
 
     hc.load();
-    editor.log.clear();
     ASSERT_TRUE(hc.openDocument(examplePath).loaded());
-    EXPECT_EQ(editor.log,
-              (QStringList{"output", "list", "title", "caption", "list", "title", "output"}));
     EXPECT_EQ(editorShows(), "My first page | index.htm | Template used: Plain page | body:1 |  "
                              "| plain.qtf | unchanged");
-    EXPECT_EQ(dump(ws), "body,1,<p>Hello</p>;footer,0,<hr>\r\n<p>Contact</p>;,0,");
+    EXPECT_EQ(dump(table), "body,1,<p>Hello</p>;footer,0,<hr>\r\n<p>Contact</p>;,0,");
     EXPECT_TRUE(hc.build() && QFile::exists(dir.filePath("index.htm"))) << "next to it";
+    EXPECT_EQ(rel({editor.status}), "Built: index.htm was written.");
+    EXPECT_TRUE(hc.build());
+    EXPECT_EQ(rel({editor.status}), "Built: index.htm was on disk as built already, so it was "
+                                    "not written again.");
     dialog.choices = {""};
     EXPECT_FALSE(hc.save());
     EXPECT_EQ(dialog.uses.back().fileName, examplePath);
@@ -260,7 +261,7 @@ TEST_F(Editors, SlashTAndSlashHOpenAFileThatSaveAsStartsFromButNeverSavesOverUna
 
 TEST_F(Editors, DesignerOpenAsksAgainAfterARefusedFileWhichLeavesEverythingAsItWas) {
     dc.load();
-    designer.setDefaultHtml("edited");
+    dc.defaultHtmlEdited("edited");
     const QString bad = put("bad.qtf", lines("#QT1#|N|#DEFAULTHTML#|x|#ENDDEFAULTHTML#|junk|y"));
     const QString other = put("other.qtf", lines("#QT1#|Other|#DEFAULTHTML#|o|#ENDDEFAULTHTML#|"
                                                  "#STARTSECTION#|side| 1 |s|#STARTSECTION#"));
@@ -274,7 +275,7 @@ TEST_F(Editors, DesignerOpenAsksAgainAfterARefusedFileWhichLeavesEverythingAsItW
     EXPECT_EQ(dialog.uses[0].fileName, "");
     // The list is filled again, and the edits are still to be saved.
     EXPECT_EQ(designerShows(), "Default template | edited | body,footer |  | changed");
-    EXPECT_EQ(dump(ws), kPlainTable);
+    EXPECT_EQ(dump(table), kPlainTable);
 
     // Saved over the refused file (its sections have no placeholder: saved anyway).
     prompter.answers = {MsgAnswer::Yes, MsgAnswer::Yes};
@@ -283,7 +284,7 @@ TEST_F(Editors, DesignerOpenAsksAgainAfterARefusedFileWhichLeavesEverythingAsItW
     EXPECT_EQ(designerShows(), "Other | o | side | other.qtf | unchanged");
     expectBusyAndBack();
 
-    designer.setTemplateName("Edited");
+    dc.templateNameEdited("Edited");
     prompter.answers = {MsgAnswer::No};
     dc.newTemplate();
     EXPECT_EQ(designerShows(), "Default template | <h1>::title::</h1>\r\n::body::\r\n::footer:: | "
@@ -302,14 +303,14 @@ TEST_F(Editors, SaveOfANeverSavedFileAsksWhereThenWritesItAndAFailedSaveChangesN
         QString use, name;
         QByteArray bytes;
     } editors[] = {
-        {[&] { dc.load(), designer.setTemplateName(QString::fromLatin1(cafe)); },
+        {[&] { dc.load(), dc.templateNameEdited(QString::fromLatin1(cafe)); },
          [&] { return dc.save(); }, [&] { return dc.saveAs(); },
          "save | Save a template... | Quillane template file|*.qtf |  | .qtf | overwrite | ",
          "t é.qtf", "#QT1#\r\n" + cafe + "\r\n" + kPlainPage.mid(kPlainPage.indexOf("#DEF"))},
         // Paths in the document's folder or below it are stored relative.
         {[&] {
-             hc.load(), editor.setTitle(QString::fromLatin1(cafe));
-             editor.setOutput(dir.filePath("out/page.htm"));
+             hc.load(), hc.titleEdited(QString::fromLatin1(cafe));
+             hc.outputEdited(dir.filePath("out/page.htm"));
          },
          [&] { return hc.save(); }, [&] { return hc.saveAs(); },
          "save | Save a template-applied HTML file... | " + kDocFilter +
@@ -359,7 +360,7 @@ TEST_F(Editors, DesignerSectionsAreAddedEditedAndDeletedInTheSlotOfTheirEntry) {
     designer.edits = {std::nullopt};
     dc.addSection();
     EXPECT_EQ(lastEdit(designer), "0 | Adding section ID 3 | New section | Insert text here | 1");
-    EXPECT_EQ(dump(ws), kPlainTable) << "a cancelled Add changes nothing";
+    EXPECT_EQ(dump(table), kPlainTable) << "a cancelled Add changes nothing";
     EXPECT_TRUE(designer.buttonsEnabled && !ws.IsDirty);
 
     designer.selected = -1;
@@ -376,7 +377,7 @@ TEST_F(Editors, DesignerSectionsAreAddedEditedAndDeletedInTheSlotOfTheirEntry) {
     prompter.answers = {MsgAnswer::Yes};
     dc.deleteSection();
     EXPECT_EQ(designer.list, QStringList{"footer"});
-    EXPECT_EQ(dump(ws), ",1,;footer,0,<hr>\r\n<p>Contact</p>;,0,");
+    EXPECT_EQ(dump(table), ",1,;footer,0,<hr>\r\n<p>Contact</p>;,0,");
     EXPECT_TRUE(ws.IsDirty && !designer.buttonsEnabled && designer.selected < 0);
 
     // The freed slot is offered again, and its section is listed first.
@@ -387,7 +388,7 @@ TEST_F(Editors, DesignerSectionsAreAddedEditedAndDeletedInTheSlotOfTheirEntry) {
 
     // Editing the second entry edits slot 2; OK with nothing changed still counts as a change,
     // and a greyed flag shows as it is.
-    ws.SectionEditable[2] = 2;
+    table.SectionEditable[2] = 2;
     ws.IsDirty = false;
     designer.selected = 1;
     dc.editSection();
@@ -396,7 +397,7 @@ TEST_F(Editors, DesignerSectionsAreAddedEditedAndDeletedInTheSlotOfTheirEntry) {
     designer.selected = 1;
     designer.edits = {SectionEdit{"", "foot", "<hr>", 1}};
     dc.editSection();
-    EXPECT_EQ(dump(ws), "new,0,N;foot,1,<hr>;,0,");
+    EXPECT_EQ(dump(table), "new,0,N;foot,1,<hr>;,0,");
     EXPECT_EQ(designer.list, (QStringList{"new", "foot"}));
 }
 
@@ -416,7 +417,7 @@ TEST_F(Editors, HtmlEditorOpenAsksAgainAfterAFailureWhichLeavesTheDocumentAsItWa
                              "example.qht | plain.qtf | unchanged");
     expectBusyAndBack();
 
-    editor.setTitle("Edited title");
+    hc.titleEdited("Edited title");
     prompter.answers = {MsgAnswer::No};
     dialog.choices = {put("early.qht", lines("#QH1#|E|plain.qtf|y.htm||x")), tooLongPath, ""};
     hc.open();
@@ -428,7 +429,7 @@ TEST_F(Editors, HtmlEditorOpenAsksAgainAfterAFailureWhichLeavesTheDocumentAsItWa
     // The edits stay, still to be saved; the list is filled again.
     EXPECT_EQ(editorShows(), "Edited title | index.htm | Template used: Plain page | body:1 | "
                              "example.qht | plain.qtf | changed");
-    EXPECT_EQ(dump(ws), "body,1,<p>Hello</p>;footer,0,<hr>\r\n<p>Contact</p>;,0,");
+    EXPECT_EQ(dump(table), "body,1,<p>Hello</p>;footer,0,<hr>\r\n<p>Contact</p>;,0,");
     EXPECT_TRUE(hc.save());
     EXPECT_EQ(readBytes(tooLongPath), tooLong);
     EXPECT_EQ(readBytes(examplePath), example("Edited title"));
@@ -461,14 +462,14 @@ TEST_F(Editors, SectionContentIsEditedBySlotAndSavedAsOneBlockPerEditableSlot) {
     editor.edits = {SectionEdit{"", "", "<p>New</p>", 0}, std::nullopt};
     hc.editSection(4);
     EXPECT_EQ(lastEdit(editor), "2 | Editing section ID 4 | d | d1\r\nd2 | 0");
-    EXPECT_EQ(ws.SectionHtml[4], "<p>New</p>");
+    EXPECT_EQ(table.SectionHtml[4], "<p>New</p>");
     EXPECT_EQ(editor.selectionClears, 1);
     EXPECT_TRUE(ws.IsDirty);
     ws.IsDirty = false;
     hc.editSection(1); // closed without OK
     hc.editSection(0);
     EXPECT_EQ(editor.shownEdits.size(), 2u) << "no slot, no dialog";
-    EXPECT_EQ(ws.SectionHtml[1], "a1");
+    EXPECT_EQ(table.SectionHtml[1], "a1");
     EXPECT_FALSE(ws.IsDirty);
 
     // Regression: a nameless editable slot got no block, shifting every later one on reading.
@@ -493,7 +494,7 @@ TEST_F(Editors, ChangeTemplateKeepsTheDocumentOnFailureAndCountsAsAChangeOnSucce
     EXPECT_TRUE(hc.save());
     EXPECT_EQ(readBytes(examplePath), example("My first page"));
 
-    editor.setTitle("Edited");
+    hc.titleEdited("Edited");
     prompter.answers = {MsgAnswer::Cancel};
     const size_t uses = dialog.uses.size();
     hc.changeTemplate();
@@ -506,7 +507,7 @@ TEST_F(Editors, ChangeTemplateKeepsTheDocumentOnFailureAndCountsAsAChangeOnSucce
     // Regression: the change used to count as unchanged, so Exit dropped it silently.
     EXPECT_EQ(editorShows(), "Edited | index.htm | Template used: Other | side:1,body:2 | "
                              "example.qht | other.qtf | changed");
-    EXPECT_EQ(ws.SectionHtml[2], "<p>Other</p>");
+    EXPECT_EQ(table.SectionHtml[2], "<p>Other</p>");
     expectBusyAndBack();
 }
 
@@ -519,7 +520,7 @@ TEST_F(Editors, TheWindowBatchBuildsEachDocumentThroughTheEditorAndShowsTheLastO
                   "|#STARTSECTION#|<p>" + doc + "</p>|#STARTSECTION#"));
     put("site/bad.qht", "not a document\r\n");
     hc.load();
-    editor.setTitle("Unsaved");
+    hc.titleEdited("Unsaved");
     prompter.answers = {MsgAnswer::No};
     dialog.fileName = "left by the last use";
     dialog.defaultExt = ".qht";
@@ -553,13 +554,13 @@ TEST_F(Editors, TheWindowBatchBuildsEachDocumentThroughTheEditorAndShowsTheLastO
     EXPECT_EQ(hc.batchCompile(folder, {{"bad.qht", true}, {"Alpha.qht", true}}, {}, watch).done, 1);
     EXPECT_EQ(ws.CurrentFile + told(), "This file is not a Quillane TEMPLATED-HTML file!");
     // Running out of memory half-way leaves nothing of that document for a Save.
-    editor.starved = true;
+    app.starved = true;
     ws.CurrentFile = examplePath;
     EXPECT_EQ(hc.batchCompile(folder, {{"Alpha.qht", true}}, {}, watch).built, 0);
     EXPECT_EQ(ws.CurrentFile + editor.titleText, "");
     EXPECT_EQ(rel({watch.told}),
               "ERROR: Out of memory while reading or building 'site/Alpha.qht'; it was not built.");
-    editor.starved = watch.stop = false;
+    app.starved = watch.stop = false;
 
     // Outputs that are no pages are written only when the user says so, asked once.
     const QList<BatchDocument> docs{{"Alpha.qht", true}, {"notes.qht", true}};
@@ -609,15 +610,15 @@ TEST_F(Editors, ASavedTemplateKeepsEveryBlockOfItsDocumentsInTheSectionOfItsName
         ws.CurrentFile = tpl;
     };
     auto change = [&](const QString& sections) {
-        ws.newTable();
-        designer.html = "<h1>::title::</h1>";
+        table.newTable();
+        ws.defaultHtml = "<h1>::title::</h1>";
         for (const QString& s : sections.split(u';')) {
-            const int slot = ws.lastSlot();
-            ws.SectionNames[slot] = s.section(u',', 0, 0);
-            ws.SectionHtml[slot] = u'<' + ws.SectionNames[slot] + u'>';
-            ws.SectionEditable[size_t(slot)] = quint8(s.section(u',', 1).toInt());
-            designer.html += "\r\n::" + ws.SectionNames[slot] + "::";
-            ws.growTable();
+            const int slot = table.lastSlot();
+            table.SectionNames[slot] = s.section(u',', 0, 0);
+            table.SectionHtml[slot] = u'<' + table.SectionNames[slot] + u'>';
+            table.SectionEditable[size_t(slot)] = quint8(s.section(u',', 1).toInt());
+            ws.defaultHtml += "\r\n::" + table.SectionNames[slot] + "::";
+            table.growTable();
         }
     };
     // Each document's blocks with the sections of the template on disk; the copies made, each
@@ -713,7 +714,7 @@ TEST_F(Editors, ASavedTemplateKeepsEveryBlockOfItsDocumentsInTheSectionOfItsName
 
 TEST_F(Editors, SaveTellsWhatIsWrongWithTheTemplateAndWritesOnlyOnSaveAnyway) {
     dc.load();
-    designer.setDefaultHtml("::body::\r\n::gone::");
+    dc.defaultHtmlEdited("::body::\r\n::gone::");
     ws.CurrentFile = dir.filePath("t.qtf");
     for (const MsgAnswer answer : {MsgAnswer::No, MsgAnswer::Yes}) {
         prompter.answers = {answer};

@@ -86,6 +86,28 @@ protected:
         }
         return times;
     }
+    // The icons installed in the user's theme, each as "folder: what it is", with their times.
+    std::string checkIcons(std::vector<std::int64_t>& times) const {
+        std::string found;
+        for (const char* folder : {"16x16", "32x32", "48x48", "64x64", "128x128", "scalable"}) {
+            const bool png = folder != std::string("scalable");
+            const std::string file =
+                data + "/icons/hicolor/" + folder + "/apps/quillane." + (png ? "png" : "svg");
+            const std::string bytes = readText(file);
+            // A PNG's size stands in its header, big-endian, at 16 (width) and 20 (height).
+            const auto at = [&](std::size_t i) { return int(std::uint8_t(bytes.at(i))); };
+            found += std::string(folder) + ": " +
+                     (!png ? (bytes.find("<svg ") != std::string::npos ? "SVG" : "?")
+                           : bytes.substr(1, 3) + " " + std::to_string(at(18) * 256 + at(19)) +
+                                 "x" + std::to_string(at(22) * 256 + at(23))) +
+                     "\n";
+            struct stat info {};
+            stat(file.c_str(), &info);
+            EXPECT_EQ(info.st_mode & 0777, 0644u) << file;
+            times.push_back(info.st_mtim.tv_sec * 1'000'000'000LL + info.st_mtim.tv_nsec);
+        }
+        return found;
+    }
 
     TempFolder root;
     std::string data = root / "my data", config = root / "config";
@@ -97,10 +119,14 @@ protected:
 
 TEST_F(DesktopAssociationTest, WritesEachFileOnceAndAgainOnlyForAMovedProgram) {
     ASSERT_TRUE(associateFilesWithDesktop(places, program));
-    const std::vector<std::int64_t> written = checkFiles(program);
+    std::vector<std::int64_t> written = checkFiles(program);
+    EXPECT_EQ(checkIcons(written), "16x16: PNG 16x16\n32x32: PNG 32x32\n48x48: PNG 48x48\n"
+                                   "64x64: PNG 64x64\n128x128: PNG 128x128\nscalable: SVG\n");
 
     ASSERT_TRUE(associateFilesWithDesktop(places, program));
-    EXPECT_EQ(checkFiles(program), written) << "an unchanged file was written again";
+    std::vector<std::int64_t> again = checkFiles(program);
+    checkIcons(again);
+    EXPECT_EQ(again, written) << "an unchanged file was written again";
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(data + "/applications"), {}), 2)
         << "temporary files left behind";
 
@@ -262,10 +288,13 @@ TEST_F(DesktopWithGio, OpensOurTypesWithTheProgram) {
     };
     for (const auto& [file, content, type] : files) {
         writeText(root / file, content);
-        const std::string info = gio("info -a standard::content-type " + shellQuoted(root / file));
+        const std::string info =
+            gio("info -a standard::content-type,standard::icon " + shellQuoted(root / file));
         EXPECT_NE(info.find(std::string("standard::content-type: ") + type + "\n"),
                   std::string::npos)
             << info;
+        // The file manager shows the program's icon for both types.
+        EXPECT_NE(info.find("standard::icon: quillane,"), std::string::npos) << info;
     }
 }
 

@@ -4,6 +4,7 @@
 // Scripted stand-ins for the ports: they record what the user would have seen and answer
 // from a queue.
 
+#include "core/html_editor_controller.h"
 #include "core/ports.h"
 #include "core/workspace.h"
 #include "support/files.h"
@@ -70,28 +71,35 @@ public:
     int busyDepth = 0;
     int maxBusyDepth = 0;
     int eventTurns = 0;
+    bool starved = false; // giving events a turn runs out of memory
     void setBusy(bool busy) override {
         busyDepth += busy ? 1 : -1;
         maxBusyDepth = std::max(maxBusyDepth, busyDepth);
     }
-    void processEvents() override { ++eventTurns; }
+    void processEvents() override {
+        if (starved) throw std::bad_alloc();
+        ++eventTurns;
+    }
     void quit() override {}
 };
 
-// What both editor views share. Setting a text behaves like the real control: it marks the
-// workspace changed. `log` names each control the view was told to change, in order. The
-// section editor's uses are recorded and answered from `edits` (nothing = closed without OK);
-// with the queue empty, OK with nothing changed.
-template <class Port> class FakeView : public Port {
+// What both editor views share: what they were last told to show (the section list as
+// FillSectionList gives it), the section editor's uses, recorded and answered from `edits`
+// (nothing = closed without OK; with the queue empty, OK with nothing changed), and Save.
+template <class View, EditorMode mode> class FakeView : public View {
 public:
-    explicit FakeView(Workspace& ws) : m_ws(ws) {}
-    QStringList list, log;
+    QList<SectionListEntry> entries;
     std::vector<std::pair<SectionDialogUse, SectionEdit>> shownEdits;
     std::deque<std::optional<SectionEdit>> edits;
     std::function<bool()> onSave = [] { return true; };
     int saves = 0;
+    QStringList pagesOpened;
+    bool browser = true; // whether a browser can be started
 
-    void clearSectionList() override { list.clear(), log << "list"; }
+    void showWorkspace(const Workspace& ws) override {
+        entries = FillSectionList(ws.sections, mode);
+        showFields(ws);
+    }
     std::optional<SectionEdit> editSection(SectionDialogUse use, const SectionEdit& e) override {
         shownEdits.emplace_back(use, e);
         if (edits.empty()) return e;
@@ -99,35 +107,22 @@ public:
         edits.pop_front();
         return answer;
     }
+    bool openPage(const QString& path) override { return pagesOpened << path, browser; }
     bool save() override { return ++saves, onSave(); }
 
 protected:
-    void set(QString& field, const QString& text, const char* control) {
-        field = text, m_ws.IsDirty = true, log << control;
-    }
-    Workspace& m_ws;
+    virtual void showFields(const Workspace& ws) = 0;
 };
 
-class FakeDesigner : public FakeView<DesignerPort> {
+class FakeDesigner : public FakeView<DesignerView, EditorMode::Designer> {
 public:
-    using FakeView::FakeView;
     QString name, html;
-    QStringList pagesOpened;
+    QStringList list;
     int selected = -1;
     bool buttonsEnabled = false;
 
-    QString templateName() const override { return name; }
-    void setTemplateName(const QString& t) override { set(name, t, "name"); }
-    QString defaultHtml() const override { return html; }
-    void setDefaultHtml(const QString& t) override { set(html, t, "html"); }
-    void addSectionListEntry(const QString& n) override { list << n; }
-    void removeSectionListEntry(int row) override { list.removeAt(row); }
     int selectedSectionRow() const override { return selected; }
-    QString sectionListEntry(int row) const override { return list.value(row); }
-    void clearSectionSelection() override { selected = -1; }
-    void setSectionButtonsEnabled(bool enabled) override { buttonsEnabled = enabled; }
-    bool browser = true; // whether a browser can be started
-    bool openPage(const QString& path) override { return pagesOpened << path, browser; }
+    void clearSectionSelection() override { selected = -1, buttonsEnabled = false; }
     // The pages build runs at once; `stopAfter` documents, it asks to stop.
     QStringList buildSummaries;
     int stopAfter = -1;
@@ -139,32 +134,33 @@ public:
         stop.left = stopAfter;
         buildSummaries << build(stop);
     }
+
+protected:
+    void showFields(const Workspace& ws) override {
+        name = ws.templateName, html = ws.defaultHtml, list.clear();
+        for (const SectionListEntry& e : entries)
+            list << e.name;
+    }
 };
 
 // The list holds "name:slot" entries.
-class FakeHtmlEditor : public FakeView<HtmlEditorPort> {
+class FakeHtmlEditor : public FakeView<HtmlEditorView, EditorMode::HtmlEditor> {
 public:
-    using FakeView::FakeView;
-    QString titleText, outputText, caption;
+    QString titleText, outputText, caption, status;
+    QStringList list;
     int selectionClears = 0;
-    bool starved = false; // setting an output runs out of memory
 
-    QString title() const override { return titleText; }
-    void setTitle(const QString& t) override { set(titleText, t, "title"); }
-    QString output() const override { return outputText; }
-    void setOutput(const QString& t) override {
-        if (starved && !t.isEmpty()) throw std::bad_alloc();
-        set(outputText, t, "output");
-    }
-    QString templateCaption() const override { return caption; }
-    void setTemplateCaption(const QString& c) override { caption = c, log << "caption"; }
-    void addSectionListEntry(const QString& n, int slot) override {
-        list << n + u':' + QString::number(slot);
-    }
     void clearSectionSelection() override { ++selectionClears; }
-    QStringList pagesOpened;
-    bool browser = true;
-    bool openPage(const QString& path) override { return pagesOpened << path, browser; }
+    void showStatus(const QString& text) override { status = text; }
+
+protected:
+    void showFields(const Workspace& ws) override {
+        titleText = ws.title, outputText = ws.output;
+        caption = HtmlEditorController::templateCaption(ws);
+        list.clear();
+        for (const SectionListEntry& e : entries)
+            list << e.name + u':' + QString::number(e.slot);
+    }
 };
 
 } // namespace quillane::test

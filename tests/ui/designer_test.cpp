@@ -173,7 +173,7 @@ TEST_F(Designer, AClickOnAnEntryEnablesEditAndDeleteForThatEntry) {
         s.cmdOk->click();
     });
     w->cmdEdit->click();
-    EXPECT_EQ(dump(ws()), "body,1,<p>Text</p>;foot,1,<hr>;,0,");
+    EXPECT_EQ(dump(ws().sections), "body,1,<p>Text</p>;foot,1,<hr>;,0,");
     EXPECT_EQ(entries(w->lstSections), QStringList({"body", "foot"}));
     EXPECT_FALSE(w->cmdEdit->isEnabled() || w->cmdDelete->isEnabled());
 

@@ -7,7 +7,10 @@
 
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPainter>
 #include <QSignalSpy>
+#include <QStyleFactory>
+#include <QStyleOption>
 #include <Qsci/qscilexerhtml.h>
 
 namespace quillane::test {
@@ -108,6 +111,37 @@ TEST(CodeEditorLook, FollowsThePaletteKnowsCurrentHtmlAndMarksPlaceholders) {
     EXPECT_EQ(e.placeholderRanges(), Ranges({{34, 43}, {54, 69}}));
     e.SendScintilla(QsciScintilla::SCI_APPENDTEXT, 2, "::");
     EXPECT_EQ(e.placeholderRanges(), Ranges({{34, 43}, {54, 69}, {86, 91}}));
+}
+
+// Regression: in the dark look the unticked "Section editable" box was nearly invisible.
+// Unticked and ticked boxes and option buttons, light and dark: the outline stands out from the
+// window and from the field colour by 3:1 at least.
+TEST(Indicators, StandOutFromTheirBackgroundInBothLooks) {
+    const std::unique_ptr<QStyle> style(withClearIndicators(QStyleFactory::create("Fusion")));
+    for (const QPalette& p : {lightPalette(), darkPalette()}) {
+        for (const auto element : {QStyle::PE_IndicatorCheckBox, QStyle::PE_IndicatorRadioButton}) {
+            for (const auto state : {QStyle::State_Off, QStyle::State_On}) {
+                QImage shot(20, 20, QImage::Format_RGB32);
+                shot.fill(p.color(QPalette::Window));
+                QStyleOptionButton option;
+                option.rect = QRect(2, 2, 13, 13);
+                option.palette = p;
+                option.state = QStyle::State_Enabled | state;
+                QPainter painter(&shot);
+                style->drawPrimitive(element, &option, &painter);
+                painter.end();
+                for (const QPalette::ColorRole behind : {QPalette::Window, QPalette::Base}) {
+                    // The left of the outline, through the middle of the box.
+                    double ratio = 0;
+                    for (int x = 2; x < 6; ++x)
+                        ratio =
+                            std::max(ratio, contrastRatio(shot.pixelColor(x, 9), p.color(behind)));
+                    EXPECT_GE(ratio, 3.0) << (isDark(p) ? "dark " : "light ") << element << ' '
+                                          << state << ' ' << behind;
+                }
+            }
+        }
+    }
 }
 
 TEST(FileDialogFilter, BecomesQtNameFilters) {

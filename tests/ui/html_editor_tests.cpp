@@ -4,6 +4,7 @@
 
 #include "ui_fixture.h"
 
+#include <QMenuBar>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -57,7 +58,61 @@ TEST_F(HtmlEditor, TheKeyboardReachesEveryControlAndEnterBuildsThePage) {
                                    "<p>Contact</p>\r\n\r\n")
             << box->objectName().toStdString();
     }
+    EXPECT_EQ(w->lblStatus->text(), "Built: " + page + " was written.");
     EXPECT_EQ(told(), "");
+}
+
+// The menu bars as the user finds them: each command under its name, caption and shortcut, in
+// order (separators by name alone). Regression: F5 could go from File > Preview page unnoticed.
+TEST_F(HtmlEditor, EveryMenuCommandHasItsCaptionAndShortcut) {
+    const auto menus = [](QMainWindow* w) {
+        QStringList items;
+        std::function<void(const QList<QAction*>&)> walk = [&](const QList<QAction*>& actions) {
+            for (const QAction* a : actions) {
+                items << QStringList{a->menu() ? a->menu()->objectName() : a->objectName(),
+                                     a->text(), a->shortcut().toString()}
+                             .join(u'|');
+                if (a->menu()) walk(a->menu()->actions());
+            }
+        };
+        walk(w->menuBar()->actions());
+        return items.join(u'\n').replace(QString(12, u' '), "(12 spaces)");
+    };
+    EXPECT_EQ(menus(ui->showDesigner()),
+              "mnuFile|&File|\nmnuFileNew|&New|Ctrl+N\nmnuFIleOpen|&Open...|Ctrl+O\nmnuFileBar1||\n"
+              "mnuFileSave|&Save|Ctrl+S\nmnuFileSaveAs|Save &As...|F12\nmnuFileBar2||\n"
+              "mnuFileRebuild|&Rebuild pages using this template...|Ctrl+B\nmnuFileBar3||\n"
+              "mnuFileExit|E&xit|\nmnuHelp|&Help|\nmnuHelpAbout|&About Quillane|\n"
+              "mnuSpaces|(12 spaces)|\nmnuChange|CHANGE TO HTML EDITOR|");
+    EXPECT_EQ(menus(ui->showHtmlEditor()),
+              "mnuFile|&File|\nmnuFileNew|&New|Ctrl+N\nmnuFIleOpen|&Open...|Ctrl+O\n"
+              "mnuFileChange|&Change template...|F2\nmnuFileBar1||\nmnuFileSave|&Save|Ctrl+S\n"
+              "mnuFileSaveAs|Save &As...|F12\nmnuFileBar2||\nmnuFilePreview|Pre&view page|F5\n"
+              "mnuFileBatch|&Batch build...|\nmnuFileBar3||\nmnuFileExit|E&xit|\n"
+              "mnuHelp|&Help|\nmnuHelpAbout|&About Quillane|\nmnuSpaces|(12 spaces)|\n"
+              "mnuChange|CHANGE TO TEMPLATE DESIGNER|");
+}
+
+// Regression: Alt with a letter that was no access key (Alt+S meant for the batch's Stop button,
+// hidden by then) typed the letter into the field and marked the document changed.
+TEST_F(HtmlEditor, AltWithALetterTypesNothingAndAccessKeysStillWork) {
+    frmHTMLEditor* w = open(examplePath);
+    frmTemplates* d = ui->showDesigner();
+    d->rtxDefaultHTML->setText("<p>");
+    ws().IsDirty = false;
+    for (QWidget* field : std::initializer_list<QWidget*>{w->txtTitle, d->rtxDefaultHTML}) {
+        field->activateWindow();
+        field->setFocus();
+        QTest::keyClick(field, Qt::Key_S, Qt::AltModifier);
+        QTest::keyClick(field, Qt::Key_5, Qt::AltModifier | Qt::ShiftModifier);
+    }
+    EXPECT_EQ(w->txtTitle->text() + d->rtxDefaultHTML->text(), "My first page<p>");
+    EXPECT_FALSE(ws().IsDirty);
+    QFile::remove(tmp.filePath("index.htm"));
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+    QTest::keyClick(w->txtTitle, Qt::Key_B, Qt::AltModifier); // &Build HTML file
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QFile::exists(tmp.filePath("index.htm")); }));
 }
 
 // The list names the editable sections; a double click opens the one under the pointer, by its
@@ -88,7 +143,7 @@ TEST_F(HtmlEditor, SectionEditShowsTheSlotNumberAndStoresTheHtml) {
     const QPoint p = w->lstSections->visualItemRect(w->lstSections->item(1)).center();
     QTest::mouseClick(w->lstSections->viewport(), Qt::LeftButton, {}, p);
     QTest::mouseDClick(w->lstSections->viewport(), Qt::LeftButton, {}, p);
-    EXPECT_EQ(ws().SectionHtml[4], "<p>New</p>");
+    EXPECT_EQ(ws().sections.SectionHtml[4], "<p>New</p>");
     EXPECT_TRUE(ws().IsDirty);
     EXPECT_TRUE(w->lstSections->selectedItems().isEmpty());
     w->lstSections_DblClick(); // nothing selected: nothing opens

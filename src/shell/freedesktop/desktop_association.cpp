@@ -5,6 +5,7 @@
 #include "common/processes.h"
 #include "freedesktop/file_system.h"
 #include "freedesktop/processes.h"
+#include "freedesktop/program_icons.h"
 #include "shell/file_association.h"
 
 #include <cstdlib>
@@ -262,6 +263,15 @@ bool associateFilesWithDesktop(const DesktopPlaces& places, const std::string& p
                 writeDesktopFile(applications + "/" + kTemplateDesktopFile,
                                  desktopEntry("Quillane template designer", kTemplateDescription,
                                               kTemplateMimeType, programPath, "/T:"));
+
+            // The icon that the types and the entries name, in every size, in the user's icon
+            // theme: a program run from its build folder has no other.
+            for (const ProgramIcon& icon : programIcons()) {
+                const std::string folder =
+                    places.dataHome + "/icons/hicolor/" + icon.folder + "/apps";
+                complete &= makeFolders(folder) &&
+                            writeDesktopFile(folder + "/" + icon.file, std::string(icon.bytes));
+            }
         }
 
         if (places.configHome.empty() || !makeFolders(places.configHome)) {

@@ -27,7 +27,8 @@ struct DesktopPlaces {
 DesktopPlaces desktopPlacesFromEnvironment();
 
 // Registers both file types for the program at `programPath`: the MIME package,
-// one .desktop file per type, the defaults in mimeapps.list, then the desktop
+// one .desktop file per type, the program's icon in every size in the user's icon
+// theme, the defaults in mimeapps.list, then the desktop
 // databases are refreshed where their tools exist. Writes what it can; never
 // throws. Returns true when every file was written.
 bool associateFilesWithDesktop(const DesktopPlaces& places, const std::string& programPath);

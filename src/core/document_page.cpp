@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "core/build_page.h"
+#include "core/document_page.h"
 
 #include "formats/document_file.h"
 #include "formats/text_file.h"
@@ -26,8 +26,8 @@ bool BuildPage(Session& s, const QString& outputPath, const QString& templatePat
                                              "first, or give the full path. Nothing was built."),
                           kBuildEngineTitle, MsgIcon::Exclamation};
     } else {
-        const QString title = s.htmlEditor ? s.htmlEditor->title() : QString();
-        result = buildPageFile(s.templates, templatePath, title, s.ws, output, s.ws.LastFile);
+        result = buildPageFile(s.templates, templatePath, s.ws.title, s.ws.sections, output,
+                               s.ws.LastFile);
     }
     if (!result.built()) s.tell(result.failure);
     if (outcome) *outcome = result;

@@ -6,12 +6,14 @@
 
 #include <QString>
 
+// The page of the document open in the HTML editor: where it goes, and its build.
+
 namespace quillane {
 
-// The HTML editor's page: its title, the section table and the template at templatePath,
-// written to outputPath. A relative output path is taken from the document's folder. Every
-// failure is told to the user under the engine's title and writes nothing; true when the page
-// was built (written, or already on disk as it is). `outcome` says which.
+// The HTML editor's Build: the workspace's title and section table poured into the template
+// at templatePath, written to outputPath. A relative output path is taken from the document's
+// folder. Every failure is told to the user under the engine's title and writes nothing; true
+// when the page was built (written, or already on disk as it is). `outcome` says which.
 bool BuildPage(Session& s, const QString& outputPath, const QString& templatePath,
                PageOutcome* outcome = nullptr);
 
