@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/designer_controller.h"
 
+#include "build/batch_report.h"
 #include "build/template_check.h"
 #include "core/version.h"
 #include "formats/file_write.h"
@@ -285,50 +286,19 @@ void DesignerController::offerBuild(const TemplateUsers& users, int updated,
 }
 
 void DesignerController::buildPages(const TemplateUsers& users) {
-    QList<BatchDocument> documents;
+    BatchRequest request;
+    request.folder = users.folder;
     const QDir folder(users.folder);
     for (const TemplateUser& u : users.documents)
-        documents.append({folder.relativeFilePath(u.path), true});
-    QStringList failures;
-    // Follows the view's progress, and keeps what ran out of memory with the other failures.
-    struct Follow : BatchObserver {
-        BatchObserver& view;
-        QStringList& failures;
-        const QDir& folder;
-        Follow(BatchObserver& v, QStringList& f, const QDir& d) : view(v), failures(f), folder(d) {}
-        void batchStarted(const QString& f, int n) override { view.batchStarted(f, n); }
-        void documentStarted(const QString& p, int i) override { view.documentStarted(p, i); }
-        void documentFinished(const QString& p, DocumentOutcome o) override {
-            view.documentFinished(p, o);
-        }
-        bool stopRequested() override { return view.stopRequested(); }
-        void outOfMemory(const QString& p, const Message& m) override {
-            failures << folder.relativeFilePath(p) + QStringLiteral(": ") + m.text;
-        }
-    };
+        request.documents.append({folder.relativeFilePath(u.path), true});
+    request.jobs = defaultJobs();
+    BatchReport report;
     m_view.buildPages([&](BatchObserver& progress) {
-        Follow follow(progress, failures, folder);
-        const BatchSummary sum = runBatch(users.folder, documents, follow, [&](const QString& p) {
-            return buildUserPage(p, users.folder, m_s.templates, failures);
-        });
-        // "4 built (1 unchanged), 0 not built.", as the HTML editor's batch says it.
-        const QString counts =
-            QStringLiteral("%1 built%3, %2 not built.")
-                .arg(sum.built)
-                .arg(sum.done - sum.built)
-                .arg(sum.unchanged ? QStringLiteral(" (%1 unchanged)").arg(sum.unchanged)
-                                   : QString());
-        if (sum.stopped)
-            return QStringLiteral("Stopped after %1 of %2: ")
-                       .arg(sum.done)
-                       .arg(counted(sum.found, QStringLiteral("document"))) +
-                   counts;
-        return QStringLiteral("Pages using this template: ") + counts;
+        BatchService service(m_s.templates);
+        report = service.run(request, progress);
+        return summaryLine(report, SummaryFor::Designer);
     });
-    if (!failures.isEmpty())
-        m_s.tell(QStringLiteral("These pages were not built:") + kCrLf +
-                     capped(failures, 10, kCrLf),
-                 kDesignerTitle, MsgIcon::Exclamation);
+    tellBatchReport(m_s, report, kDesignerTitle);
 }
 
 void DesignerController::rebuildPages() {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/html_editor_controller.h"
 
+#include "build/batch_report.h"
 #include "formats/document_file.h"
 #include "formats/file_write.h"
 
@@ -344,11 +345,20 @@ LoadResult HtmlEditorController::takeBatchDocument(const QString& path,
     return read;
 }
 
-DocumentOutcome HtmlEditorController::buildBatchDocument(const QString& path, const PageRule& rule,
-                                                         const AgreedOutputs& agreed) {
+void HtmlEditorController::showBatchDocument(const DocumentReport& report) {
     Workspace& ws = m_s.ws;
     try {
-        const LoadResult read = takeBatchDocument(path, loadDocument(path, m_s.templates));
+        std::size_t told = 0;
+        if (report.document) {
+            takeBatchDocument(report.path, *report.document);
+            told = report.document->messages.size();
+        } else {
+            resetWorkspace(ws, EditorMode::HtmlEditor);
+            ws.CurrentFile.clear();
+        }
+        // What the engine said after the reader (a page it could not build or write).
+        for (std::size_t i = told; i < report.messages.size(); ++i)
+            m_s.tell(report.messages[i]);
         // The window answers (Stop, the keyboard, painting the document of the moment) at
         // about a frame's pace: handling its events for every document would lay it out again
         // for each.
@@ -356,36 +366,49 @@ DocumentOutcome HtmlEditorController::buildBatchDocument(const QString& path, co
             m_s.app->processEvents();
             m_sinceEvents.start();
         }
-        if (!read.loaded())
-            return read.kind == LoadResult::Kind::Empty ? DocumentOutcome::ReadStoppedEarly
-                                                        : DocumentOutcome::NotRead;
-        const QString output = documentOutputPath(ws, ws.output);
-        // Only the outputs the user agreed to, as they were when asked.
-        if (!rule.nonPageReason(output).isEmpty() && agreed.value(path) != output)
-            return DocumentOutcome::NotAPage;
-        PageOutcome page;
-        if (!BuildPage(m_s, ws.output, ws.TemplatePath, &page)) return DocumentOutcome::BuildFailed;
-        return page.kind == PageOutcome::Kind::Unchanged ? DocumentOutcome::Unchanged
-                                                         : DocumentOutcome::Built;
     } catch (const std::bad_alloc&) {
         // Nothing of this document stays behind for a Save to write over it.
         ws.CurrentFile.clear();
         resetWorkspace(ws, EditorMode::HtmlEditor);
-        throw;
+        m_s.tell(QStringLiteral("ERROR: Out of memory while showing '") + report.path +
+                     QStringLiteral("' in the editor; ") +
+                     (report.built() ? QStringLiteral("its page was built, but the editor does "
+                                                      "not show it.")
+                                     : QStringLiteral("it was not built.")),
+                 kBuildEngineTitle, MsgIcon::Exclamation);
     }
 }
 
-BatchSummary HtmlEditorController::batchCompile(const QString& folder,
-                                                const QList<BatchDocument>& documents,
-                                                const AgreedOutputs& agreed,
-                                                BatchObserver& observer) {
-    const PageRule rule(folder);
+BatchReport HtmlEditorController::batchCompile(const QString& folder,
+                                               const QList<BatchDocument>& documents,
+                                               const AgreedOutputs& agreed,
+                                               BatchObserver& observer) {
+    BatchRequest request;
+    request.folder = folder;
+    request.documents = documents;
+    request.jobs = defaultJobs();
+    request.policy.agreed = agreed;
+    request.keepDocuments = true;
+    // Each document goes through the editor before the window hears of it.
+    struct ThroughTheEditor : BatchObserver {
+        HtmlEditorController& editor;
+        BatchObserver& window;
+        ThroughTheEditor(HtmlEditorController& e, BatchObserver& w) : editor(e), window(w) {}
+        void batchStarted(const BatchReport& r) override { window.batchStarted(r); }
+        void documentStarted(const QString& path, int index) override {
+            window.documentStarted(path, index);
+        }
+        void documentFinished(const DocumentReport& r) override {
+            editor.showBatchDocument(r);
+            window.documentFinished(r);
+        }
+        bool stopRequested() override { return window.stopRequested(); }
+    } through(*this, observer);
     m_sinceEvents.invalidate(); // the first document is shown at once
-    const BatchSummary summary = runBatch(folder, documents, observer, [&](const QString& path) {
-        return buildBatchDocument(path, rule, agreed);
-    });
+    BatchService service(m_s.templates);
+    BatchReport report = service.run(request, through);
     show(); // the last document read
-    return summary;
+    return report;
 }
 
 } // namespace quillane

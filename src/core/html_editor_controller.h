@@ -61,11 +61,12 @@ public:
     using AgreedOutputs = QHash<QString, QString>;
     std::optional<AgreedOutputs> askAboutOtherFiles(const QString& folder,
                                                     const QList<BatchDocument>& documents);
-    // Builds every templated document of the folder as a user would in the editor: each read
-    // becomes the editor's document (takeBatchDocument) and its page is built from it. The
-    // window shows the document of the moment at its own pace, and the last one afterwards.
-    BatchSummary batchCompile(const QString& folder, const QList<BatchDocument>& documents,
-                              const AgreedOutputs& agreed, BatchObserver& observer);
+    // Builds the templated documents of the folder through the batch service, which writes
+    // the pages; each document read becomes the editor's document (takeBatchDocument) with
+    // what the reader and the engine had to say told as it comes. The window shows the
+    // document of the moment at its own pace, and the last one afterwards.
+    BatchReport batchCompile(const QString& folder, const QList<BatchDocument>& documents,
+                             const AgreedOutputs& agreed, BatchObserver& observer);
     // One document of a batch, read with its template: it becomes the editor's document as
     // Open would make it, but is not shown. CurrentFile names it when it was read, and is
     // empty when it was not, so that a Save never writes one document over another.
@@ -81,8 +82,9 @@ private:
     void restore(const Workspace& saved);
     // Reset and read: the one way a document comes into the editor from its file.
     LoadResult readDocument(const QString& path);
-    DocumentOutcome buildBatchDocument(const QString& path, const PageRule& rule,
-                                       const AgreedOutputs& agreed);
+    // The editor's side of one document of a batch: it becomes the editor's document, and
+    // the window's events get a turn when a frame is due.
+    void showBatchDocument(const DocumentReport& report);
 
     Session& m_s;
     HtmlEditorView& m_view;

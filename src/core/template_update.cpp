@@ -135,35 +135,4 @@ std::optional<QString> rewriteDocument(const TemplateUser& user, const BlockMove
     return std::nullopt;
 }
 
-DocumentOutcome buildUserPage(const QString& path, const QString& folder, TemplateCache& templates,
-                              QStringList& failures) {
-    const QString name = QDir(folder).relativeFilePath(path);
-    auto failed = [&](DocumentOutcome outcome, const QString& why) {
-        failures << name + QStringLiteral(": ") + oneLine(why);
-        return outcome;
-    };
-    const LoadedDocument d = loadDocument(path, templates);
-    if (d.result == LoadedDocument::Result::StoppedEarly)
-        return failed(DocumentOutcome::ReadStoppedEarly,
-                      QStringLiteral("the document stops at an empty line where a section should "
-                                     "start"));
-    if (d.result != LoadedDocument::Result::Loaded) {
-        QStringList told;
-        for (const Message& m : d.messages)
-            told << m.text;
-        return failed(DocumentOutcome::NotRead, told.join(u' '));
-    }
-    const QString& output = d.document.output;
-    if (const QString why = nonPageReason(output, folder); !why.isEmpty())
-        return failed(DocumentOutcome::NotAPage,
-                      QStringLiteral("not built: its output '%1' %2; only the HTML editor's batch "
-                                     "build writes such files, when you agree")
-                          .arg(output, why));
-    const PageOutcome page =
-        buildPageFile(templates, d.document.templatePath, d.document.title, d.table, output, path);
-    if (!page.built()) return failed(DocumentOutcome::BuildFailed, page.failure.text);
-    return page.kind == PageOutcome::Kind::Unchanged ? DocumentOutcome::Unchanged
-                                                     : DocumentOutcome::Built;
-}
-
 } // namespace quillane

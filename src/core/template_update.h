@@ -73,10 +73,4 @@ QString backupPath(const QString& documentPath);
 std::optional<QString> rewriteDocument(const TemplateUser& user, const BlockMove& move,
                                        QString& copy);
 
-// The page of one document, as a build without a window makes it: read with its template,
-// poured and written. An output that is no web page or is hidden (see nonPageReason) is not
-// written. What went wrong is added to `failures` as "name: reason", name taken from folder.
-DocumentOutcome buildUserPage(const QString& path, const QString& folder, TemplateCache& templates,
-                              QStringList& failures);
-
 } // namespace quillane

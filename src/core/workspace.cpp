@@ -140,6 +140,16 @@ void resetWorkspace(Workspace& ws, EditorMode mode) {
     ws.IsDirty = false;
 }
 
+void tellBatchReport(const Session& s, const BatchReport& report, const QString& title) {
+    if (report.lines.isEmpty()) return;
+    constexpr qsizetype kShown = 20;
+    QStringList shown = report.lines.mid(0, kShown);
+    const qsizetype more = report.lines.size() - shown.size() + report.linesLeftOut;
+    if (more > 0) shown << QStringLiteral("... and %1 more").arg(more);
+    s.tell(QStringLiteral("The batch build reported:") + kCrLf + shown.join(kCrLf), title,
+           MsgIcon::Exclamation);
+}
+
 void tellNoBrowser(const Session& s, const QString& path, const QString& title) {
     s.tell(QStringLiteral("No web browser could be started. The page is at:") + kCrLf +
                QDir::toNativeSeparators(path),

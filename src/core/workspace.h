@@ -113,6 +113,10 @@ void ResetEditor(Session& s, EditorMode mode);
 // ResetEditor's change to the workspace alone, shown later (a batch shows at its own pace).
 void resetWorkspace(Workspace& ws, EditorMode mode);
 
+// After a batch, what it had to say beyond the pages it built (the lines /B: prints on
+// standard error), in one message titled as the window is; nothing when there was nothing.
+void tellBatchReport(const Session& s, const BatchReport& report, const QString& title);
+
 // Says that no browser could be started to show a page, and where the page is.
 void tellNoBrowser(const Session& s, const QString& path, const QString& title);
 

@@ -4,31 +4,16 @@
 #include "core/workspace.h"
 #include "ui/twips.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEvent>
+#include <QHBoxLayout>
 #include <QLabel>
-#include <QMainWindow>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScopeGuard>
-#include <QStatusBar>
 
 namespace quillane {
-
-namespace {
-
-// The first `cap` items, then "... and N more".
-QString cappedList(const QStringList& items, qsizetype cap, const QString& separator) {
-    QStringList shown = items.mid(0, cap);
-    if (items.size() > cap) shown << QStringLiteral("... and %1 more").arg(items.size() - cap);
-    return shown.join(separator);
-}
-
-QString plural(int n, const char* word) {
-    return QStringLiteral("%1 %2%3").arg(n).arg(QLatin1String(word)).arg(n == 1 ? "" : "s");
-}
-
-} // namespace
 
 // Follows the batch for the window: counts what became of each document and paints a frame
 // when one is due, or before a message.
@@ -37,30 +22,23 @@ public:
     Follower(BatchProgress& p, Prompter* inner, const std::function<void()>& showDocument)
         : m_p(p), m_inner(inner), m_showDocument(showDocument) {}
 
-    void batchStarted(const QString&, int documentsFound) override {
-        m_found = documentsFound;
-        m_p.prgBatch->setRange(0, std::max(1, documentsFound));
+    void batchStarted(const BatchReport& report) override {
+        m_found = report.found;
+        m_p.prgBatch->setRange(0, std::max(1, report.found));
         m_frame.start();
     }
     void documentStarted(const QString& fullPath, int index) override {
-        m_p.m_window->setWindowTitle(fullPath);
+        if (m_p.m_captions) m_p.m_window->setWindowTitle(fullPath);
         m_index = index;
         m_name = fullPath.mid(fullPath.lastIndexOf(u'/') + 1);
         if (m_p.m_window->updatesEnabled()) m_p.m_window->setUpdatesEnabled(false);
     }
-    void documentFinished(const QString& fullPath, DocumentOutcome outcome) override {
-        if (outcome == DocumentOutcome::Built || outcome == DocumentOutcome::Unchanged)
-            ++m_built;
-        else
-            ++m_notBuilt;
-        if (outcome == DocumentOutcome::Unchanged) ++m_unchanged;
-        if (outcome == DocumentOutcome::NameNotUtf8)
-            m_misnamed << escapeControls(fullPath.mid(fullPath.lastIndexOf(u'/') + 1));
+    void documentFinished(const DocumentReport&) override {
+        ++m_done;
         if (m_index == 0 || m_frame.hasExpired(kFrameMs)) showFrame();
     }
     bool stopRequested() override { return m_p.m_stopRequested; }
     Prompter* inner() const { return m_inner; }
-    void outOfMemory(const QString&, const Message& message) override { show(message); }
 
     MsgAnswer show(const Message& message) override {
         showFrame();
@@ -70,37 +48,18 @@ public:
     // Paints the window now, showing the document of the moment.
     void showFrame() {
         m_frame.restart();
-        m_showDocument();
+        if (m_showDocument) m_showDocument();
         QLabel* line = m_p.lblStatus;
         const QString text =
             QStringLiteral("Building %1 of %2: %3").arg(m_index + 1).arg(m_found).arg(m_name) +
             (m_p.m_stopRequested ? QStringLiteral(" (stopping...)") : QString());
         line->setText(
             line->fontMetrics().elidedText(text, Qt::ElideMiddle, std::max(line->width(), 1)));
-        m_p.prgBatch->setValue(m_built + m_notBuilt);
+        m_p.prgBatch->setValue(m_done);
         m_p.m_window->setUpdatesEnabled(true);
         m_p.m_window->repaint();
-    }
-
-    QString summary(const BatchSummary& s) const {
-        // "12 built (3 unchanged), 1 not built.": the unchanged pages were not written again.
-        QString counts =
-            QString::number(m_built) + QStringLiteral(" built") +
-            (m_unchanged ? QStringLiteral(" (%1 unchanged)").arg(m_unchanged) : QString()) +
-            QStringLiteral(", %1 not built.").arg(m_notBuilt);
-        if (!m_misnamed.isEmpty())
-            counts += (m_misnamed.size() == 1
-                           ? QStringLiteral(" This name is not valid UTF-8; rename the file to "
-                                            "build it: ")
-                           : QStringLiteral(" These names are not valid UTF-8; rename the files "
-                                            "to build them: ")) +
-                      cappedList(m_misnamed, 3, QStringLiteral(", "));
-        if (s.stopped)
-            return QStringLiteral("Batch build stopped after %1 of %2: ")
-                       .arg(s.done)
-                       .arg(plural(s.found, "document")) +
-                   counts;
-        return QStringLiteral("Batch build finished: ") + counts;
+        // Stop, and the keyboard, get their turn once a frame.
+        QCoreApplication::processEvents();
     }
 
 private:
@@ -112,32 +71,35 @@ private:
     int m_found = 0;
     int m_index = 0;
     QString m_name;
-    int m_built = 0;
-    int m_unchanged = 0;
-    int m_notBuilt = 0;
-    QStringList m_misnamed;
+    int m_done = 0;
 };
 
-BatchProgress::BatchProgress(QMainWindow* window) : QObject(window), m_window(window) {
-    lblStatus = new QLabel(window);
+BatchProgress::BatchProgress(QWidget* window, bool captions, QWidget* parent)
+    : QWidget(parent), m_window(window), m_captions(captions) {
+    setObjectName(QStringLiteral("batchProgress"));
+    lblStatus = new QLabel(this);
     lblStatus->setObjectName(QStringLiteral("lblStatus"));
     // Long names must not widen the window (see fitLine).
     lblStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     lblStatus->setMinimumWidth(1);
     lblStatus->installEventFilter(this);
-    prgBatch = new QProgressBar(window);
+    prgBatch = new QProgressBar(this);
     prgBatch->setObjectName(QStringLiteral("prgBatch"));
     prgBatch->setMaximumWidth(twips(window, 1000));
     prgBatch->hide();
-    cmdStopBatch = new QPushButton(QStringLiteral("&Stop"), window);
+    cmdStopBatch = new QPushButton(QStringLiteral("&Stop"), this);
     cmdStopBatch->setObjectName(QStringLiteral("cmdStopBatch"));
     cmdStopBatch->setToolTip(QStringLiteral("Stop the batch build after the current document"));
     cmdStopBatch->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    // Enter meant for a question before must not stop the build.
+    cmdStopBatch->setAutoDefault(false);
     cmdStopBatch->hide();
     connect(cmdStopBatch, &QPushButton::clicked, this, [this] { stop(); });
-    window->statusBar()->addWidget(lblStatus, 1);
-    window->statusBar()->addPermanentWidget(prgBatch);
-    window->statusBar()->addPermanentWidget(cmdStopBatch);
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->addWidget(lblStatus, 1);
+    row->addWidget(prgBatch);
+    row->addWidget(cmdStopBatch);
 }
 
 void BatchProgress::showLine(const QString& text) {
@@ -174,7 +136,7 @@ void BatchProgress::stop() {
         showLine(lblStatus->text() + QStringLiteral(" (stopping...)"));
 }
 
-void BatchProgress::run(Session& s, const std::function<BatchSummary(BatchObserver&)>& batch,
+void BatchProgress::run(Session& s, const std::function<QString(BatchObserver&)>& batch,
                         const std::function<void()>& showDocument) {
     if (m_running) return;
     Follower follower(*this, s.prompter, showDocument);
@@ -186,7 +148,7 @@ void BatchProgress::run(Session& s, const std::function<BatchSummary(BatchObserv
     cmdStopBatch->setEnabled(true);
     cmdStopBatch->show();
     s.prompter = &follower;
-    BatchSummary summary;
+    QString summary;
     {
         const auto done = qScopeGuard([&] {
             s.prompter = follower.inner();
@@ -197,7 +159,7 @@ void BatchProgress::run(Session& s, const std::function<BatchSummary(BatchObserv
         });
         summary = batch(follower);
     }
-    showLine(follower.summary(summary));
+    showLine(summary);
 }
 
 } // namespace quillane

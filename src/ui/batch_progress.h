@@ -4,11 +4,10 @@
 #include "build/batch_build.h"
 #include "core/ports.h"
 
-#include <QObject>
+#include <QWidget>
 #include <functional>
 
 class QLabel;
-class QMainWindow;
 class QProgressBar;
 class QPushButton;
 
@@ -16,16 +15,15 @@ namespace quillane {
 
 struct Session;
 
-// A window's side of a batch, on its status line: a line that says what the batch is building
-// and afterwards what it did, a progress bar, and a Stop button. While the batch runs, the
-// window's caption names each document, and the window is painted at about a frame's pace:
-// painting after each of thousands of documents would cost more than building them. The
-// messages the batch tells pass here, so that the window behind them shows the document they
-// are about.
-class BatchProgress : public QObject {
+// A window's side of a batch, the one both windows use: a line that says what the batch is
+// building and afterwards what it did, a progress bar, and a Stop button, side by side. While
+// the batch runs, the window is painted at about a frame's pace (painting after each of
+// thousands of documents would cost more than building them), and with `captions` its caption
+// names each document. The messages the batch tells pass here, so that the window behind them
+// shows the document they are about.
+class BatchProgress : public QWidget {
 public:
-    // Puts the line, the bar and Stop on the window's status bar.
-    explicit BatchProgress(QMainWindow* window);
+    BatchProgress(QWidget* window, bool captions, QWidget* parent);
 
     QLabel* lblStatus = nullptr;
     QProgressBar* prgBatch = nullptr;
@@ -37,10 +35,11 @@ public:
     // Asks a running batch to end after the document it is building.
     void stop();
 
-    // Runs `batch`, which reports to the observer it is given, and then sums it up on the line.
-    // showDocument shows the window's document of the moment when a frame is due.
-    void run(Session& s, const std::function<BatchSummary(BatchObserver&)>& batch,
-             const std::function<void()>& showDocument);
+    // Runs `batch`, which reports to the observer it is given and returns the line that sums
+    // it up, shown afterwards. showDocument shows the window's document of the moment when a
+    // frame is due.
+    void run(Session& s, const std::function<QString(BatchObserver&)>& batch,
+             const std::function<void()>& showDocument = {});
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -49,7 +48,8 @@ private:
     class Follower;
     void fitLine();
 
-    QMainWindow* m_window;
+    QWidget* m_window;
+    bool m_captions;
     bool m_running = false;
     bool m_stopRequested = false;
 };

@@ -2,6 +2,7 @@
 #include "ui/designer_window.h"
 
 #include "ui/about_box.h"
+#include "ui/batch_progress.h"
 #include "ui/code_editor.h"
 #include "ui/keys.h"
 #include "ui/section_editor.h"
@@ -283,69 +284,24 @@ void frmTemplates::buildPages(const std::function<QString(BatchObserver&)>& buil
     QDialog dialog(this);
     dialog.setObjectName(QStringLiteral("frmBuildPages"));
     dialog.setWindowTitle(QStringLiteral("Building the pages using this template"));
-    auto* lblStatus = new QLabel(&dialog);
-    lblStatus->setObjectName(QStringLiteral("lblStatus"));
-    lblStatus->setMinimumWidth(twips(this, 5000));
-    auto* prgBatch = new QProgressBar(&dialog);
-    prgBatch->setObjectName(QStringLiteral("prgBatch"));
-    auto* cmdStopBatch = new QPushButton(QStringLiteral("&Stop"), &dialog);
-    cmdStopBatch->setObjectName(QStringLiteral("cmdStopBatch"));
-    // Enter still meant for the question before must not stop the build: only Close is default.
-    cmdStopBatch->setAutoDefault(false);
+    auto* progress = new BatchProgress(&dialog, false, &dialog);
+    progress->setMinimumWidth(twips(this, 5000));
+    auto* cmdClose = new QPushButton(QStringLiteral("&Close"), &dialog);
+    cmdClose->setObjectName(QStringLiteral("cmdClose"));
+    cmdClose->hide();
+    connect(cmdClose, &QPushButton::clicked, &dialog, &QDialog::accept);
     auto* layout = new QVBoxLayout(&dialog);
-    layout->addWidget(lblStatus);
-    layout->addWidget(prgBatch);
-    layout->addWidget(cmdStopBatch, 0, Qt::AlignRight);
-
-    // Follows the batch: each document is named, and the dialog gets a turn for Stop.
-    struct Progress : BatchObserver {
-        QLabel* label;
-        QProgressBar* bar;
-        bool stop = false;
-        int found = 0;
-        void batchStarted(const QString&, int n) override {
-            found = n;
-            bar->setRange(0, std::max(1, n));
-            bar->setValue(0);
-        }
-        void documentStarted(const QString& path, int index) override {
-            label->setText(QStringLiteral("Building %1 of %2: %3")
-                               .arg(index + 1)
-                               .arg(found)
-                               .arg(path.mid(path.lastIndexOf(u'/') + 1)) +
-                           (stop ? QStringLiteral(" (stopping...)") : QString()));
-            QCoreApplication::processEvents();
-        }
-        void documentFinished(const QString&, DocumentOutcome) override {
-            bar->setValue(bar->value() + 1);
-            QCoreApplication::processEvents();
-        }
-        bool stopRequested() override { return stop; }
-    } progress;
-    progress.label = lblStatus;
-    progress.bar = prgBatch;
-    bool running = true;
-    connect(cmdStopBatch, &QPushButton::clicked, &dialog, [&] {
-        if (!running) {
-            dialog.accept();
-            return;
-        }
-        progress.stop = true;
-        cmdStopBatch->setEnabled(false);
-        lblStatus->setText(lblStatus->text() + QStringLiteral(" (stopping...)"));
-    });
+    layout->addWidget(progress);
+    layout->addWidget(cmdClose, 0, Qt::AlignRight);
     // Closed from the title bar or with Escape while it builds: the same as Stop.
-    connect(&dialog, &QDialog::rejected, &dialog, [&] { progress.stop = true; });
+    connect(&dialog, &QDialog::rejected, progress, &BatchProgress::stop);
     // While it builds, the dialog stands over the designer and takes the only input.
     dialog.setWindowModality(Qt::ApplicationModal);
     dialog.show();
-    const QString summary = build(progress);
-    running = false;
-    lblStatus->setText(summary);
-    cmdStopBatch->setText(QStringLiteral("&Close"));
-    cmdStopBatch->setEnabled(true);
-    cmdStopBatch->setDefault(true);
-    cmdStopBatch->setFocus();
+    progress->run(m_ui.session(), build);
+    cmdClose->show();
+    cmdClose->setDefault(true);
+    cmdClose->setFocus();
     m_ui.runModal(dialog); // the same dialog, now waiting to be closed
 }
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/html_editor_window.h"
 
-#include "build/batch_build.h"
+#include "build/batch_report.h"
 #include "ui/about_box.h"
 #include "ui/batch_progress.h"
 #include "ui/designer_window.h"
@@ -20,6 +20,7 @@
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QScopedValueRollback>
+#include <QStatusBar>
 
 namespace quillane {
 
@@ -143,7 +144,8 @@ void frmHTMLEditor::buildControls() {
         }
     });
 
-    m_batch = new BatchProgress(this);
+    m_batch = new BatchProgress(this, true, this);
+    statusBar()->addWidget(m_batch, 1);
     lblStatus = m_batch->lblStatus;
     prgBatch = m_batch->prgBatch;
     cmdStopBatch = m_batch->cmdStopBatch;
@@ -359,15 +361,18 @@ void frmHTMLEditor::BatchCompile(const QString& path) {
     // While the batch runs the window shows its progress and refuses every command but Stop.
     setCommandsEnabled(false);
     const auto enable = qScopeGuard([this] { setCommandsEnabled(true); });
+    BatchReport report;
     m_batch->run(
         m_ui.session(),
         [&](BatchObserver& progress) {
-            return m_controller->batchCompile(path, documents, *agreed, progress);
+            report = m_controller->batchCompile(path, documents, *agreed, progress);
+            return summaryLine(report, SummaryFor::Window);
         },
         [this] {
             showWorkspace(m_controller->document());
             lstSections->doItemsLayout(); // the entries of the document shown, not none
         });
+    tellBatchReport(m_ui.session(), report, QStringLiteral("Quillane HTML Editor"));
 }
 
 void frmHTMLEditor::mnuFileExit_Click() {

@@ -254,16 +254,25 @@ TEST_F(Batch, BuildsEachDocumentOfTheFolderThroughTheWindow) {
     bool refusedWhileRunning = false;
     prompter.onShow = [&](const Message&) {
         const QCursor* pointer = QApplication::overrideCursor();
-        refusedWhileRunning =
-            w->batchRunning() && !w->mnuFileSave->isEnabled() && !w->mnuChange->isEnabled() &&
-            !w->cmdBuild->isEnabled() && w->txtTitle->isReadOnly() && w->prgBatch->isVisible() &&
-            w->prgBatch->maximum() == 3 && w->cmdStopBatch->isVisible() &&
-            !w->mnuFileSave_Click() && w->lblStatus->text().endsWith(" of 3: bad.qht") && pointer &&
-            pointer->shape() == Qt::WaitCursor;
+        if (w->batchRunning())
+            refusedWhileRunning = w->batchRunning() && !w->mnuFileSave->isEnabled() &&
+                                  !w->mnuChange->isEnabled() && !w->cmdBuild->isEnabled() &&
+                                  w->txtTitle->isReadOnly() && w->prgBatch->isVisible() &&
+                                  w->prgBatch->maximum() == 3 && w->cmdStopBatch->isVisible() &&
+                                  !w->mnuFileSave_Click() &&
+                                  w->lblStatus->text().endsWith(" of 3: bad.qht") && pointer &&
+                                  pointer->shape() == Qt::WaitCursor;
     };
     batch(w);
-    EXPECT_EQ(told(), "This file is not a Quillane TEMPLATED-HTML file! | Quillane HTML Editor | "
-                      "exclamation | OK");
+    ASSERT_EQ(prompter.shown.size(), 2u);
+    EXPECT_EQ(describe(prompter.shown[0]), "This file is not a Quillane TEMPLATED-HTML file! | "
+                                           "Quillane HTML Editor | exclamation | OK");
+    // Afterwards, what /B: would print: the message again, and the two documents' one page.
+    const QString report = prompter.shown[1].text;
+    EXPECT_TRUE(report.startsWith("The batch build reported:\r\n"));
+    EXPECT_TRUE(report.contains(folder + "bad.qht: Quillane HTML Editor: This file is not a "
+                                         "Quillane TEMPLATED-HTML file!"));
+    EXPECT_TRUE(report.contains("' is also the output of '" + folder));
     EXPECT_TRUE(refusedWhileRunning);
     EXPECT_EQ(captions.takeLast(), kCaption);
     captions.sort(); // in the folder's order
@@ -283,17 +292,21 @@ TEST_F(Batch, AsksOnceBeforeWritingOtherFilesThanPagesAndCountsUnreadableNames) 
     ::close(::open(cafe, O_CREAT | O_WRONLY, 0600));
     const QString misnamed = " This name is not valid UTF-8; rename the file to build it: "
                              "caf\\xE9.qht";
-    const std::pair<MsgAnswer, QString> runs[] = {
-        {MsgAnswer::Cancel, "Batch build cancelled: nothing was built."},
-        {MsgAnswer::No, "Batch build finished: 1 built, 2 not built." + misnamed},
+    const std::tuple<MsgAnswer, QString, int> runs[] = {
+        {MsgAnswer::Cancel, "Batch build cancelled: nothing was built.", 0},
+        {MsgAnswer::No, "Batch build finished: 1 built, 2 not built." + misnamed, 2},
         // page.htm is as the run before built it: counted, not written again.
-        {MsgAnswer::Yes, "Batch build finished: 2 built (1 unchanged), 1 not built." + misnamed},
+        {MsgAnswer::Yes, "Batch build finished: 2 built (1 unchanged), 1 not built." + misnamed, 1},
     };
     frmHTMLEditor* w = ui->showHtmlEditor();
-    for (const auto& [answer, status] : runs) {
+    for (const auto& [answer, status, reported] : runs) {
         prompter.answers = {answer};
         batch(w);
-        EXPECT_EQ(prompter.shown.size(), 1u);
+        // The question, then what the batch reported: the refused output, the name.
+        ASSERT_EQ(prompter.shown.size(), reported ? 2u : 1u);
+        if (reported) {
+            EXPECT_EQ(prompter.shown[1].text.count("\r\n"), reported);
+        }
         prompter.shown.clear();
         EXPECT_EQ(w->lblStatus->text(), status);
     }
