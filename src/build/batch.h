@@ -82,21 +82,11 @@ inline constexpr int kMaxReportLines = 10000;
 class BatchObserver {
 public:
     virtual ~BatchObserver() = default;
-    virtual void batchStarted(const BatchReport& report) {
-        batchStarted(report.folder, report.found);
-    }
+    virtual void batchStarted(const BatchReport& /*report*/) {}
     virtual void documentStarted(const QString& /*path*/, int /*index*/) {}
-    virtual void documentFinished(const DocumentReport& report) {
-        documentFinished(report.path, report.outcome);
-    }
+    virtual void documentFinished(const DocumentReport& /*report*/) {}
     // Asked after each document; true ends the batch there.
     virtual bool stopRequested() { return false; }
-
-    // The same, told more briefly, for observers that need no more.
-    virtual void batchStarted(const QString& /*folder*/, int /*found*/) {}
-    virtual void documentFinished(const QString& /*path*/, DocumentOutcome /*outcome*/) {}
-    // A document ran out of memory while a document loop (runBatch) read or built it.
-    virtual void outOfMemory(const QString& /*path*/, const Message& /*message*/) {}
 };
 
 // Runs batches. It keeps which templates it has checked (each is checked, and its problems

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "build/batch_build.h"
+#include "build/batch.h"
 #include "core/document_page.h"
 #include "core/load_file.h"
 #include "core/workspace.h"

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "build/batch_build.h"
+#include "build/batch.h"
 #include "formats/message.h"
 
 #include <QString>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "build/batch_build.h"
+#include "build/batch.h"
 #include "build/template_cache.h"
 #include "formats/document_file.h"
 #include "formats/section_table.h"

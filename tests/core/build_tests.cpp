@@ -2,7 +2,8 @@
 // The build: pouring against a literal oracle, the page from a template, writing it, reading a
 // document with its template, the template cache, and the batch with its headless front end.
 
-#include "build/batch_build.h"
+#include "build/batch.h"
+#include "build/batch_report.h"
 #include "build/console_batch.h"
 #include "build/document_load.h"
 #include "build/page_build.h"
