@@ -2,8 +2,8 @@
 // Any bytes as a templated document and its template (split at the first NUL byte): the
 // document is read, written back and read again, then read with its template and poured.
 
-#include "build/document_load.h"
-#include "build/page_build.h"
+#include "build/document_read.h"
+#include "build/page.h"
 #include "formats/text_codec.h"
 #include "fuzz_support.h"
 
@@ -36,8 +36,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // The document names its template relative to itself, or anywhere: only read, never written.
     TemplateCache templates;
-    const LoadedDocument loaded = loadDocument(path, templates);
-    if (loaded.result == LoadedDocument::Result::Loaded)
+    const DocumentWithTemplate loaded = readDocumentWithTemplate(path, templates);
+    if (loaded.result == DocumentWithTemplate::Result::Loaded)
         pourTemplatePage(*loaded.templ, tpl, loaded.document.title, loaded.table);
     return 0;
 }

@@ -2,7 +2,7 @@
 #include "build/batch.h"
 
 #include "build/batch_report.h"
-#include "build/page_build.h"
+#include "build/page.h"
 #include "build/template_check.h"
 #include "formats/file_write.h"
 #include "platform/file_system.h"
@@ -98,16 +98,17 @@ private:
         p.report.path = path;
         DocumentReport& r = p.report;
         try {
-            auto read = std::make_shared<LoadedDocument>(loadDocument(path, m_service.m_templates));
-            const LoadedDocument& d = *read;
+            auto read = std::make_shared<DocumentWithTemplate>(
+                readDocumentWithTemplate(path, m_service.m_templates));
+            const DocumentWithTemplate& d = *read;
             if (m_request.keepDocuments) r.document = read;
             r.documentSeen = d.documentSeen;
             r.templateSeen = d.templateSeen;
             r.messages = d.messages;
             r.templatePath = d.document.templatePath;
             p.templ = d.templ;
-            if (d.result != LoadedDocument::Result::Loaded) {
-                r.outcome = d.result == LoadedDocument::Result::StoppedEarly
+            if (d.result != DocumentWithTemplate::Result::Loaded) {
+                r.outcome = d.result == DocumentWithTemplate::Result::StoppedEarly
                                 ? DocumentOutcome::ReadStoppedEarly
                                 : DocumentOutcome::NotRead;
                 return p;

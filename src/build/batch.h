@@ -7,7 +7,7 @@
 
 #include "build/batch_documents.h"
 #include "build/batch_policy.h"
-#include "build/document_load.h"
+#include "build/document_read.h"
 #include "build/template_cache.h"
 #include "formats/message.h"
 
@@ -52,8 +52,8 @@ struct DocumentReport {
     QString templatePath;          // the template it names
     QString notAPage;              // why its output was not written (see nonPageReason)
     QString alsoBuiltBy;           // an earlier document of the batch built the same output
-    FileSignature documentSeen, templateSeen;       // the files as they were read
-    std::shared_ptr<const LoadedDocument> document; // as read, when the request keeps them
+    FileSignature documentSeen, templateSeen;             // the files as they were read
+    std::shared_ptr<const DocumentWithTemplate> document; // as read, when the request keeps them
     bool built() const {
         return outcome == DocumentOutcome::Built || outcome == DocumentOutcome::Unchanged;
     }

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "build/page_build.h"
+#include "build/page.h"
 #include "core/workspace.h"
 
 #include <QString>

@@ -336,7 +336,7 @@ HtmlEditorController::askAboutOtherFiles(const QString& folder,
 }
 
 LoadResult HtmlEditorController::takeBatchDocument(const QString& path,
-                                                   const LoadedDocument& loaded) {
+                                                   const DocumentWithTemplate& loaded) {
     Workspace& ws = m_s.ws;
     resetWorkspace(ws, EditorMode::HtmlEditor);
     const LoadResult read = takeDocument(m_s, path, loaded);

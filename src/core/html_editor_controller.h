@@ -70,7 +70,7 @@ public:
     // One document of a batch, read with its template: it becomes the editor's document as
     // Open would make it, but is not shown. CurrentFile names it when it was read, and is
     // empty when it was not, so that a Save never writes one document over another.
-    LoadResult takeBatchDocument(const QString& path, const LoadedDocument& loaded);
+    LoadResult takeBatchDocument(const QString& path, const DocumentWithTemplate& loaded);
 
 private:
     struct FileUse;

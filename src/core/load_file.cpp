@@ -25,7 +25,7 @@ LoadResult readTemplate(Session& s, const QString& path, LoadMode mode) {
 
 } // namespace
 
-LoadResult takeDocument(Session& s, const QString& path, const LoadedDocument& d) {
+LoadResult takeDocument(Session& s, const QString& path, const DocumentWithTemplate& d) {
     Workspace& ws = s.ws;
     LoadResult result;
     if (!d.headerRead) {
@@ -33,10 +33,10 @@ LoadResult takeDocument(Session& s, const QString& path, const LoadedDocument& d
     } else {
         ws.sections = d.table;
         if (d.templ->nameRead) ws.templateName = d.templ->value.name;
-        if (d.result == LoadedDocument::Result::StoppedEarly) {
+        if (d.result == DocumentWithTemplate::Result::StoppedEarly) {
             result.kind = LoadResult::Kind::Empty;
             ws.IsDirty = false;
-        } else if (d.result == LoadedDocument::Result::Loaded) {
+        } else if (d.result == DocumentWithTemplate::Result::Loaded) {
             ws.title = d.document.title;
             ws.output = d.document.output;
             ws.LastFile = QFileInfo(path).absoluteFilePath();
@@ -59,7 +59,7 @@ LoadResult LoadFile(Session& s, const QString& path, LoadMode mode) {
     case LoadMode::Document:
         break;
     }
-    return takeDocument(s, path, loadDocument(path, s.templates));
+    return takeDocument(s, path, readDocumentWithTemplate(path, s.templates));
 }
 
 } // namespace quillane

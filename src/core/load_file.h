@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "build/document_load.h"
+#include "build/document_read.h"
 #include "core/workspace.h"
 
 #include <QString>
@@ -31,10 +31,10 @@ struct LoadResult {
 // shows the workspace.
 LoadResult LoadFile(Session& s, const QString& path, LoadMode mode);
 
-// A templated document read with its template (loadDocument) taken into the workspace, as
-// LoadFile takes a document: the section table, the template's name, and once the document was
+// A templated document read with its template (readDocumentWithTemplate) taken into the workspace,
+// as LoadFile takes a document: the section table, the template's name, and once the document was
 // read whole its title, output and paths, unchanged. The reader's messages are told afterwards,
 // so that a window shown behind them shows what was read.
-LoadResult takeDocument(Session& s, const QString& path, const LoadedDocument& loaded);
+LoadResult takeDocument(Session& s, const QString& path, const DocumentWithTemplate& loaded);
 
 } // namespace quillane

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/template_update.h"
 
-#include "build/document_load.h"
-#include "build/page_build.h"
+#include "build/document_read.h"
+#include "build/page.h"
 #include "formats/file_write.h"
 
 #include <QDir>

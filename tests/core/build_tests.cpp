@@ -5,8 +5,8 @@
 #include "build/batch.h"
 #include "build/batch_report.h"
 #include "build/console_batch.h"
-#include "build/document_load.h"
-#include "build/page_build.h"
+#include "build/document_read.h"
+#include "build/page.h"
 #include "build/pour.h"
 #include "build/template_check.h"
 #include "formats/text_codec.h"
@@ -262,7 +262,7 @@ struct BuildFixture : ::testing::Test {
 
 TEST_F(BuildFixture, PoursThePageInTheCharsetItDeclaresOrSaysWhyThereIsNone) {
     const QString tpl = put("plain.qtf", kPlainPage);
-    const LoadedDocument d = loadDocument(
+    const DocumentWithTemplate d = readDocumentWithTemplate(
         put("index.qht", lines("#QH1#|My first page|plain.qtf|index.htm|#STARTSECTION#|"
                                "<p>Hello</p>|#STARTSECTION#")),
         cache);
@@ -479,10 +479,10 @@ TEST_F(BuildFixture, ADocumentIsReadWithItsTemplateAndStopsWhereItMust) {
         {"#QT1#|x", "failed | " + notADocument},
     };
     for (const auto& [text, expected] : cases) {
-        const LoadedDocument d = loadDocument(put("d.qht", lines(text)), cache);
+        const DocumentWithTemplate d = readDocumentWithTemplate(put("d.qht", lines(text)), cache);
         const char* results[] = {"loaded", "stopped early", "failed"};
         QStringList got{results[int(d.result)]};
-        if (d.result == LoadedDocument::Result::Loaded) got << dump(d.table);
+        if (d.result == DocumentWithTemplate::Result::Loaded) got << dump(d.table);
         for (const Message& m : d.messages)
             got << m.text;
         EXPECT_EQ(got.join(" | ").replace(dir.path() + u'/', QString()), expected)

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "build/page_build.h"
+#include "build/page.h"
 
 #include "build/pour.h"
 #include "formats/file_write.h"

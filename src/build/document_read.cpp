@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "build/document_load.h"
+#include "build/document_read.h"
 
 namespace quillane {
 
-LoadedDocument loadDocument(const QString& path, TemplateCache& templates) {
-    LoadedDocument out;
+DocumentWithTemplate readDocumentWithTemplate(const QString& path, TemplateCache& templates) {
+    DocumentWithTemplate out;
     DocumentRead read = readDocumentFile(path, &out.documentSeen);
     if (!read.headerRead) {
         if (read.failure) out.messages.push_back(read.failure->message);
@@ -34,9 +34,9 @@ LoadedDocument loadDocument(const QString& path, TemplateCache& templates) {
         if (i < blocks.size()) out.table.SectionHtml[slot] = blocks[i];
     }
     if (!read.failure) {
-        out.result = LoadedDocument::Result::Loaded;
+        out.result = DocumentWithTemplate::Result::Loaded;
     } else if (read.failure->kind == ReadFailure::Kind::StoppedAtEmptyLine) {
-        out.result = LoadedDocument::Result::StoppedEarly;
+        out.result = DocumentWithTemplate::Result::StoppedEarly;
     } else {
         out.messages.push_back(read.failure->message);
     }

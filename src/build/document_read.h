@@ -11,7 +11,7 @@ namespace quillane {
 
 // A templated document together with its template: the template's sections with each block
 // of the document in the next editable section, and what the user is to be told, in order.
-struct LoadedDocument {
+struct DocumentWithTemplate {
     enum class Result {
         Loaded,
         StoppedEarly, // the document stops at an empty line where a block should start
@@ -27,6 +27,6 @@ struct LoadedDocument {
     FileSignature documentSeen, templateSeen;
 };
 
-LoadedDocument loadDocument(const QString& path, TemplateCache& templates);
+DocumentWithTemplate readDocumentWithTemplate(const QString& path, TemplateCache& templates);
 
 } // namespace quillane
