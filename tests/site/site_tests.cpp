@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Sites: the site file.
+// Sites: the site file, links made relative to each page, what a page links to.
 
+#include "site/page_links.h"
 #include "site/site_file.h"
 #include "support/files.h"
 
@@ -9,6 +10,19 @@
 
 using namespace quillane;
 using namespace quillane::test;
+
+namespace {
+
+// Scans with both readers, which must agree.
+ScannedPage scan(const QString& page, const QString& path, SiteLinks links = SiteLinks::Relative) {
+    ScannedPage quick = scanPage(page, path, links);
+    ScannedPage full = scanPage(page, path, links, MarkupReader::Full);
+    EXPECT_EQ(quick.page, full.page) << page.toStdString();
+    EXPECT_TRUE(quick.links == full.links) << page.toStdString();
+    return quick;
+}
+
+} // namespace
 
 // --- The site file ------------------------------------------------------------------------------
 
@@ -95,4 +109,133 @@ TEST(SiteFile, TheNearestFileIsFoundAndOneThatCannotBeReadSaysSo) {
                                           ": the site file cannot be read: "))
         << folder.problem.toStdString();
     EXPECT_EQ(folder.line, 0);
+}
+
+// --- Links at every depth --------------------------------------------------------------------
+
+TEST(PageLinks, RootRelativeUrlsAreWrittenRelativeToThePageAndNothingElseChanges) {
+    struct Case {
+        const char* path;
+        const char* page;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"index.html", "<link rel=stylesheet href=\"/css/site.css\">",
+         "<link rel=stylesheet href=\"css/site.css\">"},
+        {"blog/a.html", "<a href='/css/site.css'>", "<a href='../css/site.css'>"},
+        {"blog/2024/a.html", "<img src=/img/a.png alt=x>", "<img src=../../img/a.png alt=x>"},
+        {"blog/a.html", "<a href=\"/\">", "<a href=\"../index.html\">"},
+        {"index.html", "<a href=\" /a/?q#x \">", "<a href=\" a/index.html?q#x \">"},
+        {"blog/a.html", "<a href=/blog/b.html><a href=/blog/>",
+         "<a href=b.html><a href=index.html>"},
+        {"blog/2024/a.html", "<a href=/blog/x/y.html>", "<a href=../x/y.html>"},
+        {"index.html", "<a href=/a:b.html><a href=/blog//x>",
+         "<a href=./a:b.html><a href=blog//x>"},
+        {"blog/a.html", "<a href=/blog//x>", "<a href=.//x>"},
+        {"blog/a.html", "<img srcset=\"/a.png 1x,/b.png 2x, c.png 3x\">",
+         "<img srcset=\"../a.png 1x,../b.png 2x, c.png 3x\">"},
+        {"blog/a.html", "<div style=\"background: url(/a.png), url( '/b.png' )\">",
+         "<div style=\"background: url(../a.png), url( '../b.png' )\">"},
+        {"blog/a.html",
+         "<style>@import \"/a.css\"; /* url(/no) */ p{content:\"url(/no)\";b:url(/c.png)}</style>",
+         "<style>@import \"../a.css\"; /* url(/no) */ p{content:\"url(/no)\";b:url(../c.png)}"
+         "</style>"},
+        {"blog/a.html",
+         "<form action=/send><button formaction=/b></button></form><video poster=/p.jpg "
+         "src=/v.mp4></video><object data=/o.svg></object>",
+         "<form action=../send><button formaction=../b></button></form><video poster=../p.jpg "
+         "src=../v.mp4></video><object data=../o.svg></object>"},
+        // Character references: what is kept is kept byte for byte.
+        {"blog/a.html", "<a href=\"/a?x=1&amp;y=2&lang=en\">",
+         "<a href=\"../a?x=1&amp;y=2&lang=en\">"},
+        {"blog/a.html", "<a href=\"&#47;css/a.css\">", "<a href=\"../css/a.css\">"},
+        {"blog/a.html", "<a href=\"/caf&eacute;/\">", "<a href=\"/caf&eacute;/\">"},
+        // Another host, another scheme, a relative URL, and slashes that are no URL.
+        {"blog/a.html",
+         "<a href=//cdn.example/x><a href=http://x/y><a href=mailto:a@b><a href=img/a.png>"
+         "<a href=/\\x>",
+         "<a href=//cdn.example/x><a href=http://x/y><a href=mailto:a@b><a href=img/a.png>"
+         "<a href=/\\x>"},
+        {"blog/a.html",
+         "<p>See /x or <em>/y</em>.</p><!-- <a href=\"/x\"> --><script>s = \"<a href='/x'>\""
+         "</script><title><a href=/x></title><textarea><img src=/x></textarea>"
+         "<p data-x=\"/x\" title=\"/x\">",
+         "<p>See /x or <em>/y</em>.</p><!-- <a href=\"/x\"> --><script>s = \"<a href='/x'>\""
+         "</script><title><a href=/x></title><textarea><img src=/x></textarea>"
+         "<p data-x=\"/x\" title=\"/x\">"},
+        {"blog/a.html", "<script><!-- <script> </script> <a href=/x> --></script><a href=/y>",
+         "<script><!-- <script> </script> <a href=/x> --></script><a href=../y>"},
+        // Text in other scripts around it, and inline SVG (read by the full parser).
+        {"é/a.html", "<p>Ω café 😀</p><a href=\"/é/b.html\" title=\"Ω\">",
+         "<p>Ω café 😀</p><a href=\"b.html\" title=\"Ω\">"},
+        {"blog/a.html", "<svg><use href=\"/i.svg#a\"/><style>a{b:url(/c.png)}</style></svg>",
+         "<svg><use href=\"../i.svg#a\"/><style>a{b:url(../c.png)}</style></svg>"},
+        {"blog/a.html",
+         "<svg viewBox=\"0 0 1 1\"><title>Menu</title><use xlink:href=\"/i.svg#m\"/></svg>",
+         "<svg viewBox=\"0 0 1 1\"><title>Menu</title><use xlink:href=\"../i.svg#m\"/></svg>"},
+        {"blog/a.html", "<table><td><table><td><a href=/x>", "<table><td><table><td><a href=../x>"},
+        // A base changes where every URL starts from: nothing is touched.
+        {"blog/a.html", "<base href=\"/\"><a href=/x>", "<base href=\"/\"><a href=/x>"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(scan(QString::fromUtf8(c.page), c.path).page, QString::fromUtf8(c.expected))
+            << c.page;
+    const QString page = QStringLiteral("<a href=/x><img src=/y.png>");
+    EXPECT_EQ(scan(page, "blog/a.html", SiteLinks::AsWritten).page, page);
+}
+
+TEST(PageLinks, APageWithNothingToChangeIsReturnedAsItIs) {
+    const QString page =
+        QString::fromUtf8("<!DOCTYPE html>\r\n<p id=a>é\0x</p>\r<a href=b.html>", 44);
+    const ScannedPage scanned = scan(page, "blog/a.html");
+    EXPECT_EQ(scanned.page, page);
+    EXPECT_EQ(scanned.page.constData(), page.constData()) << "not even copied";
+}
+
+TEST(PageLinks, EveryLocalUrlIsFoundWithItsKindAndEveryTargetOnce) {
+    const QString page = QString::fromUtf8(
+        "<html id=top><head><base target=_blank><link rel=\"icon stylesheet\" href=/s.css>"
+        "<link rel=icon href=/i.png><script src=/j.js></script>"
+        "<style>a{b:url(/bg.png)}</style></head><body id=body>"
+        "<a href=\"#top\" name=anchor>x</a><a href=\"x.html?q=1&amp;r=2#f\"></a>"
+        "<img src=i.png srcset=\"a.png 1x, b.png 2x\" id=pic><form action=/f name=form>"
+        "<input src=in.png></form><audio src=a.ogg><track src=t.vtt></audio>"
+        "<iframe src=f.html></iframe><embed src=e.swf><p style=\"background:url(p.png)\" "
+        "id=café><a href=https://x/><a href=\"\"><p id=pic><a href=//host/x>");
+    const PageLinks links = scan(page, "index.html", SiteLinks::AsWritten).links;
+    const std::vector<PageLink> expected = {
+        {LinkKind::Stylesheet, "/s.css"},
+        {LinkKind::Other, "/i.png"},
+        {LinkKind::Script, "/j.js"},
+        {LinkKind::StyleUrl, "/bg.png"},
+        {LinkKind::Link, "#top"},
+        {LinkKind::Link, "x.html?q=1&r=2#f"},
+        {LinkKind::Image, "i.png"},
+        {LinkKind::ImageCandidate, "a.png"},
+        {LinkKind::ImageCandidate, "b.png"},
+        {LinkKind::Form, "/f"},
+        {LinkKind::Image, "in.png"},
+        {LinkKind::Media, "a.ogg"},
+        {LinkKind::Media, "t.vtt"},
+        {LinkKind::Frame, "f.html"},
+        {LinkKind::Object, "e.swf"},
+        {LinkKind::StyleUrl, "p.png"},
+    };
+    EXPECT_TRUE(links.links == expected);
+    EXPECT_EQ(links.targets, QStringList({"anchor", "body", "café", "pic", "top"}))
+        << "a form's name is no target";
+    EXPECT_EQ(links.base, "");
+    EXPECT_EQ(scan("<base href=' /sub/ '><base href=/no/>", "a.html").links.base, "/sub/");
+}
+
+TEST(PageLinks, APageOnDiskIsReadInTheCharsetItDeclares) {
+    const std::pair<QByteArray, const char*> cases[] = {
+        {"<p id=caf\xE9>", "café"},
+        {"<meta charset=utf-8><p id=caf\xC3\xA9>", "café"},
+        {"<p id=caf\xC3\xA9>", "cafÃ©"}, // undeclared: Windows-1252, as the build wrote it
+        {"\xEF\xBB\xBF<p id=caf\xC3\xA9>", "café"},
+        {"<meta charset=windows-1252><p id=\x80>", "€"},
+    };
+    for (const auto& [bytes, id] : cases)
+        EXPECT_EQ(pageLinks(bytes).targets, QStringList{QString::fromUtf8(id)}) << bytes.data();
 }
