@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Sites: the site file, links made relative to each page, what a page links to.
+// Sites: the site file, links made relative to each page, what a page links to, the link check.
 
+#include "site/link_check.h"
 #include "site/page_links.h"
 #include "site/site_file.h"
 #include "support/files.h"
@@ -12,6 +13,8 @@ using namespace quillane;
 using namespace quillane::test;
 
 namespace {
+
+const QStringList kPageEndings = {"htm", "html", "xhtml", "php"};
 
 // Scans with both readers, which must agree.
 ScannedPage scan(const QString& page, const QString& path, SiteLinks links = SiteLinks::Relative) {
@@ -238,4 +241,54 @@ TEST(PageLinks, APageOnDiskIsReadInTheCharsetItDeclares) {
     };
     for (const auto& [bytes, id] : cases)
         EXPECT_EQ(pageLinks(bytes).targets, QStringList{QString::fromUtf8(id)}) << bytes.data();
+}
+
+// --- The link check -------------------------------------------------------------------------
+
+TEST(LinkCheck, BrokenLinksAndMissingFragmentsAreReportedOnceEachInPageOrder) {
+    QTemporaryDir dir;
+    const QString out = dir.filePath("public");
+    QDir(out).mkpath("css");
+    QDir(out).mkpath("empty");
+    QDir(out).mkpath("docs");
+    QDir(out).mkpath("été");
+    writeFile(dir, "public/css/site.css", "");
+    writeFile(dir, "public/docs/index.htm", "<h1 id=intro>");
+    writeFile(dir, "public/static.html", "<meta charset=utf-8><h2 id=\"münchen\">");
+    writeFile(dir, "public/été/a b.png", "");
+    writeFile(dir, "outside.html", "");
+
+    auto page = [](const char* path, const char* html) {
+        const QString text = QString::fromUtf8(html);
+        return CheckedPage{QStringLiteral("/site/") + path, path,
+                           scanPage(text, path, SiteLinks::Relative).links};
+    };
+    const std::vector<CheckedPage> pages = {
+        page("index.html",
+             "<link rel=stylesheet href=/css/site.css><a href=/blog/a.html#part><a href=#top>"
+             "<a href=#nowhere><a href=/blog/><a href=docs/#intro><a href=docs/#outro>"
+             "<a href=/empty/><a href=/empty><a href=/css/><a href=/missing.css>"
+             "<a href=mailto:x@y><a href=https://x.example/none><a href=//cdn/none>"
+             "<form action=/cgi-bin/none></form>"),
+        page("blog/a.html",
+             "<h2 id=part><a href=\"../../outside.html\"><img src=\"/%C3%A9t%C3%A9/a%20b.png\">"
+             "<img src=\"/été/a b.png?v=2\"><a href=\"/static.html#m%C3%BCnchen\">"
+             "<a href=/static.html#zürich><a href=../index.html#nowhere><a href=\"?x#part\">"),
+    };
+    std::vector<QString> lines;
+    for (const BrokenLink& b : checkLinks(out, pages, kPageEndings))
+        lines.push_back(b.line);
+    const std::vector<QString> expected = {
+        "/site/index.html: broken link '#nowhere' (no element with id 'nowhere')",
+        "/site/index.html: broken link 'blog/index.html'",
+        "/site/index.html: broken link 'docs/#outro' (no element with id 'outro')",
+        "/site/index.html: broken link 'empty/index.html'",
+        "/site/index.html: broken link 'empty'",
+        "/site/index.html: broken link 'css/index.html'",
+        "/site/index.html: broken link 'missing.css'",
+        "/site/blog/a.html: broken link '../../outside.html' (outside the output folder)",
+        "/site/blog/a.html: broken link '../static.html#zürich' (no element with id 'zürich')",
+        "/site/blog/a.html: broken link '../index.html#nowhere' (no element with id 'nowhere')",
+    };
+    EXPECT_EQ(lines, expected);
 }
