@@ -122,7 +122,7 @@ private:
     // is then no tag at all).
     Result tag(qsizetype& at, bool end);
     bool startTag(Tag tag, qsizetype& at);
-    bool foreignTag(QStringView name, bool end, bool selfClosing, qsizetype at);
+    bool foreignTag(QStringView name, bool end, bool bare, bool selfClosing, qsizetype at);
     qsizetype endTagAt(qsizetype from, QLatin1String name) const;
     qsizetype scriptEnd(qsizetype from) const;
     qsizetype declarationEnd(qsizetype at) const;
@@ -208,6 +208,7 @@ QuickTokenizer::Result QuickTokenizer::tag(qsizetype& at, bool end) {
     std::array<char, 12> buffer;
     std::string_view name;
     const QStringView rawName = m_page.mid(at, i - at);
+    const qsizetype nameEnd = i;
     const Tag tagName = lowerName(rawName, buffer, name) ? tagOf(name) : Tag::Other;
     const bool foreign = !m_foreign.empty() || (tagName == Tag::Svg && !end);
     const qsizetype firstAttribute = qsizetype(m_out.attributes.size());
@@ -279,7 +280,8 @@ QuickTokenizer::Result QuickTokenizer::tag(qsizetype& at, bool end) {
     at = i + 1;
     const qsizetype count = qsizetype(m_out.attributes.size()) - firstAttribute;
     if (count > 0) m_out.elements.push_back({tagName, foreign, firstAttribute, count});
-    if (!m_foreign.empty()) return foreignTag(rawName, end, selfClosing, at) ? Done : GiveUp;
+    const bool bare = i == nameEnd; // "</g>", not "</g >"
+    if (!m_foreign.empty()) return foreignTag(rawName, end, bare, selfClosing, at) ? Done : GiveUp;
     if (tagName == Tag::Svg && !end) {
         m_content = true;
         if (!selfClosing) m_foreign.push_back(QStringLiteral("svg"));
@@ -346,13 +348,15 @@ bool QuickTokenizer::startTag(Tag tag, qsizetype& at) {
 // is closed by its own end tag, and given up on at what would leave SVG for HTML (a <p>, a
 // <div>, ...) or let HTML in (<foreignObject>, a <title> or <desc> holding more than text),
 // and at <style> and <script>, whose text SVG reads otherwise.
-bool QuickTokenizer::foreignTag(QStringView rawName, bool end, bool selfClosing, qsizetype at) {
+bool QuickTokenizer::foreignTag(QStringView rawName, bool end, bool bare, bool selfClosing,
+                                qsizetype at) {
     QString name = rawName.toString();
     for (QChar& c : name) {
         if (c >= u'A' && c <= u'Z') c = QChar(c.unicode() + 32);
     }
     if (end) {
-        if (name != m_foreign.back()) return false;
+        // Gumbo does not see an end tag with anything after its name here.
+        if (!bare || name != m_foreign.back()) return false;
         m_foreign.pop_back();
         return true;
     }

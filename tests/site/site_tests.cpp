@@ -152,6 +152,9 @@ TEST(PageLinks, RootRelativeUrlsAreWrittenRelativeToThePageAndNothingElseChanges
         {"blog/a.html", "<a href=\"/a?x=1&amp;y=2&lang=en\">",
          "<a href=\"../a?x=1&amp;y=2&lang=en\">"},
         {"blog/a.html", "<a href=\"&#47;css/a.css\">", "<a href=\"../css/a.css\">"},
+        // Regression: gumbo misplaced an unquoted value opening with a reference, and named
+        // the attribute after a repeated one after both.
+        {"blog/a.html", "<a href=&#47;b id=1 id src=/c>", "<a href=../b id=1 id src=../c>"},
         {"blog/a.html", "<a href=\"/caf&eacute;/\">", "<a href=\"/caf&eacute;/\">"},
         // Another host, another scheme, a relative URL, and slashes that are no URL.
         {"blog/a.html",
