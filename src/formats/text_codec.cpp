@@ -175,6 +175,14 @@ QByteArray encodePage(const QString& page) {
     return declaresUtf8(page) ? page.toUtf8() : encodeCp1252WithReferences(page);
 }
 
+QString decodePage(const QByteArray& bytes) {
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        return QString::fromUtf8(bytes.constData() + 3, bytes.size() - 3);
+    // A declaration within the first 1024 characters, which are at most 4096 bytes.
+    if (declaresUtf8(QString::fromUtf8(bytes.left(4096)))) return QString::fromUtf8(bytes);
+    return decodeCp1252(bytes);
+}
+
 bool LineReader::readLine(QStringView& line) {
     if (atEnd()) return false;
     const qsizetype cr = m_text.indexOf(u'\r', m_pos);

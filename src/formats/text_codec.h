@@ -30,6 +30,9 @@ bool declaresUtf8(const QString& page);
 
 // A page's bytes as it declares them: UTF-8, or Windows-1252 with character references.
 QByteArray encodePage(const QString& page);
+// A page's text from its bytes, read as encodePage writes it: UTF-8 when it declares it (or
+// starts with a byte-order mark), otherwise Windows-1252.
+QString decodePage(const QByteArray& bytes);
 
 // Lines end at CR LF or at a lone CR; a lone LF stays inside its line. A line end at the very
 // end does not make an extra empty line.
