@@ -70,6 +70,9 @@ struct BatchReport {
     QStringList misnamed; // documents whose names are not valid UTF-8, escaped
     // Temporary files left beside the pages by a build that was killed, found and removed.
     int leftoversRemoved = 0;
+    // The link check of a site: how many links are broken, and the pages that hold them.
+    int brokenLinks = 0;
+    QStringList brokenPages;
     // Every line the batch has to tell beyond the pages it built (see reportLines), at most
     // kMaxReportLines of them.
     QStringList lines;
