@@ -288,6 +288,16 @@ void DesignerController::offerBuild(const TemplateUsers& users, int updated,
 void DesignerController::buildPages(const TemplateUsers& users) {
     BatchRequest request;
     request.folder = users.folder;
+    // The pages are built as the batch of the template's site would build them.
+    if (const QString file = findSiteFile(users.folder); !file.isEmpty()) {
+        const SiteFileRead read = readSiteFile(file);
+        if (!read.settings) {
+            m_s.tell(read.problem + QStringLiteral(" Nothing was built."), kDesignerTitle,
+                     MsgIcon::Exclamation);
+            return;
+        }
+        request.site = read.settings;
+    }
     const QDir folder(users.folder);
     for (const TemplateUser& u : users.documents)
         request.documents.append({folder.relativeFilePath(u.path), true});

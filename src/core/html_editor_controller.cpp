@@ -218,15 +218,27 @@ void HtmlEditorController::outputEdited(const QString& text) {
 bool HtmlEditorController::build() {
     const Workspace& ws = m_s.ws;
     PageOutcome page;
-    const bool built = BuildPage(m_s, ws.output, ws.TemplatePath, &page);
+    QStringList broken;
+    const bool built = BuildPage(m_s, ws.output, ws.TemplatePath, &page, &broken);
     // A failure has been told in a message; the line must not speak of a page built before.
     const QString output = QDir::toNativeSeparators(documentOutputPath(ws, ws.output));
-    m_view.showStatus(!built ? QString()
-                      : page.kind == PageOutcome::Kind::Unchanged
-                          ? QStringLiteral("Built: ") + output +
-                                QStringLiteral(" was on disk as built already, so it was not "
-                                               "written again.")
-                          : QStringLiteral("Built: ") + output + QStringLiteral(" was written."));
+    QString line = !built ? QString()
+                   : page.kind == PageOutcome::Kind::Unchanged
+                       ? QStringLiteral("Built: ") + output +
+                             QStringLiteral(" was on disk as built already, so it was not "
+                                            "written again.")
+                       : QStringLiteral("Built: ") + output + QStringLiteral(" was written.");
+    // Its own broken links, named after the page: "... 2 broken links: 'a.html', ...".
+    if (!broken.isEmpty()) {
+        QStringList urls;
+        for (const QString& b : broken)
+            urls << b.mid(b.indexOf(QLatin1String(": broken link ")) + 14);
+        line += QStringLiteral(" It has %1 broken link%2: ")
+                    .arg(broken.size())
+                    .arg(broken.size() == 1 ? "" : "s") +
+                urls.join(QStringLiteral(", ")) + u'.';
+    }
+    m_view.showStatus(line);
     return built;
 }
 
@@ -381,10 +393,11 @@ void HtmlEditorController::showBatchDocument(const DocumentReport& report) {
 
 BatchReport HtmlEditorController::batchCompile(const QString& folder,
                                                const QList<BatchDocument>& documents,
-                                               const AgreedOutputs& agreed,
-                                               BatchObserver& observer) {
+                                               const AgreedOutputs& agreed, BatchObserver& observer,
+                                               const std::optional<SiteSettings>& site) {
     BatchRequest request;
     request.folder = folder;
+    request.site = site;
     request.documents = documents;
     request.jobs = defaultJobs();
     request.policy.agreed = agreed;

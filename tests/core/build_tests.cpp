@@ -252,6 +252,7 @@ struct BuildFixture : ::testing::Test {
     QTemporaryDir dir;
     TemplateCache cache;
     QString put(const QString& name, const QByteArray& bytes) {
+        QDir(dir.path()).mkpath(QFileInfo(name).path());
         return writeFile(dir, name, bytes);
     }
 };
@@ -362,7 +363,7 @@ TEST_F(PageFixture, OnlyAPageIsEverReplaced) {
     const QString access = "Path/File access error: ", denied = "Permission denied: ";
     const QString windows = "Path not found: it is a Windows path, which this system cannot write";
     std::vector<std::pair<QString, QString>> cases = {
-        {"no folder/x.htm", "Path not found: the folder does not exist"},
+        {"index.qht/x.htm", "Path not found: a part of the path is not a folder"},
         {dir.path(), access + "it is a folder"},
         {"fifo.htm", access + "it is a named pipe (FIFO), not a file"},
         {"socket.htm", access + "it is a socket, not a file"},
@@ -386,6 +387,8 @@ TEST_F(PageFixture, OnlyAPageIsEverReplaced) {
     for (const auto& [path, reason] : cases)
         EXPECT_EQ(build(path), refusal(path, reason));
     EXPECT_EQ(snapshot(dir.path()), before) << "nothing changed, no temporary file left";
+    // A missing folder inside the document's own folder is made.
+    EXPECT_EQ(build("no folder/x.htm"), "written");
     if (geteuid() != 0) GTEST_SKIP() << "the device case needs root to make a device node";
 }
 
@@ -878,6 +881,85 @@ TEST_F(Site, ABatchRemovesTheTemporaryFilesAKilledBuildLeftWhereItWrites) {
     for (const QString& path : kept)
         EXPECT_TRUE(QFile::exists(path)) << path.toStdString();
     EXPECT_EQ(QFile::exists(others), otherUser);
+}
+
+// A site: its sub-folders built in the order of their names, links written relative to each
+// page, folders made inside its output folder and nowhere else, assets copied beside the pages
+// but never over one, and every link of the pages checked.
+TEST_F(Site, ASiteBuildsItsSubFoldersRelativeLinksAssetsAndChecksItsLinks) {
+    const QString site = dir.filePath("site") + u'/';
+    put("site/quillane-site.ini", "[site]\noutput = public\nassets = assets\n");
+    put("site/site.qtf", lines("#QT1#|S|#DEFAULTHTML#|<link href=\"/css/a.css\"><a href=\"/\">"
+                               "h</a>::body::|#ENDDEFAULTHTML#|#STARTSECTION#|body| 1 ||"
+                               "#STARTSECTION#"));
+    const auto page = [&](const QString& name, const QString& output, const QString& body) {
+        const QString up = QString("../").repeated(name.count(u'/'));
+        put("site/" + name, lines("#QH1#|T|" + up + "site.qtf|" + up + output + "|#STARTSECTION#|" +
+                                  body + "|#STARTSECTION#"));
+    };
+    page("index.qht", "public/index.html", "<p id=\"top\"><a href=\"/blog/a.html#x\">a</a>");
+    page("blog/a.qht", "public/blog/a.html", "<h2 id=\"x\"><a href=\"/gone.html\">g</a>");
+    page("blog/old/b.qht", "public/blog/old/b.html", "<a href=\"/#top\">t</a>");
+    page("out.qht", "../outside/x.html", ""); // outside the output, in a folder not there
+    page(".hidden/h.qht", "public/h.html", "");
+    put("site/assets/css/a.css", "body {}");
+    put("site/assets/blog/a.html", "an asset over a page");
+    Run r = headless(site);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, site + "public/blog/a.html\n" + site + "public/blog/old/b.html\n" + site +
+                         "public/index.html\n4 templated documents found, 3 built, 0 unchanged, "
+                         "1 broken link.\n")
+        << "sorted by name, the hidden folder passed over";
+    const QString outside = dir.filePath("outside/x.html");
+    EXPECT_EQ(r.err, site + "out.qht: Quillane BuildEngine: ERROR: Cannot write the page '" +
+                         outside +
+                         "': Path not found: the folder does not exist. Nothing was built.\n" +
+                         site + "out.qht: warning: its page '" + outside +
+                         "' lies outside the site's output folder '" + site +
+                         "public'; its links are left as written and not checked\n" + site +
+                         "assets/blog/a.html: not copied: '" + site +
+                         "public/blog/a.html' is a page of this build\n" + site +
+                         "public/blog/a.html: broken link '../gone.html'\n");
+    EXPECT_EQ(readBytes(site + "public/blog/old/b.html"),
+              lines("<link href=\"../../css/a.css\"><a href=\"../../index.html\">h</a><a "
+                    "href=\"../../index.html#top\">t</a>|"));
+    EXPECT_EQ(readBytes(site + "public/css/a.css"), "body {}");
+
+    // Strictly, the broken link fails the build; a planted missing fragment is told too.
+    page("blog/a.qht", "public/blog/a.html", "<h2 id=\"y\">");
+    ConsoleOptions strict;
+    strict.strict = true;
+    r = headless(site, strict);
+    EXPECT_TRUE(r.err.endsWith(site + "public/index.html: broken link 'blog/a.html#x' (no element "
+                                      "with id 'x')\n"));
+    EXPECT_TRUE(r.out.endsWith("3 built, 2 unchanged, 1 broken link.\n"));
+    EXPECT_EQ(r.status, 1);
+
+    // A site file that is wrong: its line, and nothing built.
+    put("site/quillane-site.ini", "[site]\noutput = .\n");
+    const auto before = snapshot(dir.path());
+    r = headless(site);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(r.err.startsWith(site + "quillane-site.ini:2: ")) << r.err.toStdString();
+    EXPECT_TRUE(r.err.endsWith(" Nothing was built.\n"));
+    EXPECT_EQ(snapshot(dir.path()), before);
+}
+
+TEST_F(Site, WithoutASiteFileNothingChangesButTheHintAboutSubFolders) {
+    put("site.qtf", lines("#QT1#|S|#DEFAULTHTML#|<a href=\"/x/\">::title::</a>|#ENDDEFAULTHTML#|"
+                          "#STARTSECTION#"));
+    put("a.qht", lines("#QH1#|A|site.qtf|pages/a.htm|#STARTSECTION#"));
+    put("sub/b.qht", lines("#QH1#|B|../site.qtf|b.htm|#STARTSECTION#"));
+    put("sub/c.qht", lines("#QH1#|C|../site.qtf|c.htm|#STARTSECTION#"));
+    put("d.qht", lines("#QH1#|D|site.qtf|../no folder/d.htm|#STARTSECTION#"));
+    const Run r = headless(dir.path());
+    EXPECT_TRUE(r.out.endsWith("2 templated documents found, 1 built, 0 unchanged. 2 more "
+                               "templated documents in its sub-folders were not built: a batch "
+                               "builds sub-folders only in a site (put a quillane-site.ini in "
+                               "this folder or above it).\n"));
+    EXPECT_EQ(readBytes(dir.filePath("pages/a.htm")), lines("<a href=\"/x/\">A</a>|"))
+        << "the folder made inside the document's folder; the link as written";
+    EXPECT_TRUE(r.err.contains("d.qht: Quillane BuildEngine: ERROR: Cannot write the page '"));
 }
 
 namespace {
