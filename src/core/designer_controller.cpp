@@ -420,29 +420,22 @@ void DesignerController::deleteSection() {
 }
 
 bool DesignerController::preview() {
-    // The program's folder where it can be written to, otherwise the user's cache folder.
-    QString folder = m_s.programFolder;
-    const QFileInfo programFolder(folder);
-    if (folder.isEmpty() || !programFolder.isDir() || !programFolder.isWritable()) {
-        folder = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
-        QDir().mkpath(folder);
+    // The default HTML as it stands, seen from the top of the template's site (or from the
+    // template's folder), so that its stylesheets and pictures show.
+    const QString file = startingFile();
+    QString root = file.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::CacheLocation)
+                                  : QFileInfo(file).absolutePath();
+    if (!file.isEmpty()) {
+        if (const QString siteFile = findSiteFile(root); !siteFile.isEmpty()) {
+            if (const SiteFileRead read = readSiteFile(siteFile); read.settings)
+                root = read.settings->output;
+        }
     }
-    const QString path = QDir(folder).filePath(QStringLiteral("temp.htm"));
-    FileError error;
-    bool written = false;
-    {
-        BusyGuard busy(m_s.app);
-        written = writeFileAtomically(path, encodePage(m_s.ws.defaultHtml + kCrLf), WriteMode::Page,
-                                      error) != WriteOutcome::Failed;
-    }
-    if (!written) {
-        m_s.tell(QStringLiteral("Could not write the preview page '") + path +
-                     QStringLiteral("':") + kCrLf + error.description,
-                 QString::fromLatin1(kAppTitle), MsgIcon::Exclamation);
-        return false;
-    }
-    if (!m_view.openPage(path)) tellNoBrowser(m_s, path, kDesignerTitle);
-    return true;
+    const QString name = QFileInfo(file).completeBaseName();
+    const QString page = QDir(root).filePath((name.isEmpty() ? QStringLiteral("template") : name) +
+                                             QStringLiteral(".preview.html"));
+    return showPreview(m_s, m_view, root, page, encodePage(m_s.ws.defaultHtml + kCrLf),
+                       kDesignerTitle);
 }
 
 } // namespace quillane

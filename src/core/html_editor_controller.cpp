@@ -243,32 +243,37 @@ bool HtmlEditorController::build() {
 }
 
 bool HtmlEditorController::preview() {
-    const QString& templatePath = m_s.ws.TemplatePath;
-    PageBytes page;
+    const Workspace& ws = m_s.ws;
+    const QString title = QStringLiteral("Quillane HTML Editor");
+    std::optional<SiteSettings> site;
+    QString problem;
+    if (!documentSite(ws, site, problem)) {
+        m_s.tell(problem, title, MsgIcon::Exclamation);
+        return false;
+    }
+    // The page where Build would write it, seen from its site, or from its own folder; a
+    // document that names no output yet is shown from the user's cache folder.
+    QString page = documentOutputPath(ws, ws.output);
+    if (!page.isEmpty()) page = QDir::cleanPath(QFileInfo(page).absoluteFilePath());
+    if (page.isEmpty() || isWindowsPath(page)) {
+        const QString name = QFileInfo(startingFile()).completeBaseName();
+        page = QDir(QStandardPaths::writableLocation(QStandardPaths::CacheLocation))
+                   .filePath(QStringLiteral("preview/") +
+                             (name.isEmpty() ? QStringLiteral("untitled") : name) + ".html");
+    }
+    const PagePlace place = placeInSite(site ? &*site : nullptr, page);
+    PageBytes bytes;
     {
         BusyGuard busy(m_s.app);
-        page = pourTemplatePage(*m_s.templates.read(templatePath), templatePath, m_s.ws.title,
-                                m_s.ws.sections);
+        bytes = pourTemplatePage(*m_s.templates.read(ws.TemplatePath), ws.TemplatePath, ws.title,
+                                 ws.sections, place);
     }
-    if (page.failure) {
-        m_s.tell(*page.failure);
+    if (bytes.failure) {
+        m_s.tell(*bytes.failure);
         return false;
     }
-    const QString folder =
-        QDir(QStandardPaths::writableLocation(QStandardPaths::CacheLocation)).filePath("preview");
-    const QString name = QFileInfo(startingFile()).completeBaseName();
-    const QString path =
-        QDir(folder).filePath((name.isEmpty() ? QStringLiteral("untitled") : name) + ".html");
-    FileError error;
-    QDir().mkpath(folder);
-    if (writeFileAtomically(path, page.bytes, WriteMode::Page, error) == WriteOutcome::Failed) {
-        m_s.tell(QStringLiteral("Could not write the preview page '") + path +
-                     QStringLiteral("':") + kCrLf + error.description,
-                 QStringLiteral("Quillane HTML Editor"), MsgIcon::Exclamation);
-        return false;
-    }
-    if (!m_view.openPage(path)) tellNoBrowser(m_s, path, QStringLiteral("Quillane HTML Editor"));
-    return true;
+    const QString root = place.inSite() ? site->output : QFileInfo(page).absolutePath();
+    return showPreview(m_s, m_view, root, page, bytes.bytes, title);
 }
 
 void HtmlEditorController::editSection(int slot) {

@@ -10,6 +10,7 @@
 #include "formats/template_file.h"
 #include "support/fakes.h"
 
+#include <QCoreApplication>
 #include <QStandardPaths>
 #include <gtest/gtest.h>
 
@@ -729,29 +730,29 @@ TEST_F(Editors, SaveTellsWhatIsWrongWithTheTemplateAndWritesOnlyOnSaveAnyway) {
     }
 }
 
-TEST_F(Editors, PreviewBuildsTheUnsavedDocumentAsBuildWouldAndLeavesTheOutputAlone) {
+TEST_F(Editors, PreviewServesTheUnsavedDocumentAsBuildWouldAndWritesNothing) {
     qputenv("XDG_CACHE_HOME", dir.filePath("cache").toLocal8Bit());
-    const QString preview =
-        QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + "/preview/example.html";
     openInEditor(examplePath);
     editor.edits = {SectionEdit{"", "", "<p>Unsaved</p>", 0}};
     hc.editSection(1);
     EXPECT_TRUE(hc.preview());
-    EXPECT_EQ(editor.pagesOpened, QStringList{preview});
-    EXPECT_FALSE(QFile::exists(dir.filePath("index.htm")));
+    ASSERT_EQ(editor.pagesOpened.size(), 1);
+    const QUrl url(editor.pagesOpened[0]);
+    EXPECT_EQ(url.host() + url.path(), "127.0.0.1/index.htm") << "the page's own address";
+    EXPECT_FALSE(QFile::exists(dir.filePath("index.htm")) || QFile::exists(dir.filePath("cache")));
     EXPECT_TRUE(ws.IsDirty);
     ASSERT_TRUE(hc.build());
-    EXPECT_EQ(readBytes(preview), readBytes(dir.filePath("index.htm")));
-    EXPECT_TRUE(readBytes(preview).contains("<p>Unsaved</p>"));
-    // Without a browser, where the page is.
+    EXPECT_EQ(s.preview.shown(url), readBytes(dir.filePath("index.htm")));
+    EXPECT_TRUE(s.preview.shown(url).contains("<p>Unsaved</p>"));
+    // Without a browser, the address; the designer's default HTML beside the template.
     editor.browser = designer.browser = false;
     hc.preview();
-    dc.load();
+    ws.CurrentFile.clear();
+    dc.openTemplate(plainPath);
     dc.preview();
-    EXPECT_EQ(rel({told()}), "No web browser could be started. The page is at:\r\n" +
-                                 rel({preview}) +
-                                 "\nNo web browser could be started. The page is at:\r\n"
-                                 "prog/temp.htm");
+    EXPECT_EQ(told(), "No web browser could be started. The page is at:\r\n" + url.toString() +
+                          "\nNo web browser could be started. The page is at:\r\n" +
+                          url.resolved(QUrl("plain.preview.html")).toString());
 }
 
 // --- Command line ----------------------------------------------------------------------------
@@ -787,4 +788,11 @@ TEST(CommandLine, SplitsAtTheFirstColonOnly) {
         QStringList args{bad, "/B:x"};
         EXPECT_EQ(takeLeadingOptions(args).badOption, bad);
     }
+}
+
+// The preview server needs an application to run on.
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
 }
