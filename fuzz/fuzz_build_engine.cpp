@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The fast pouring against the literal passes, on pages, names and HTML taken from the input,
-// in each of the engine's ways of running a pass.
+// The passes against the literal ones, on pages, names and HTML taken from the input, in each
+// of their ways of running a pass.
 
 #include "build/pour.h"
 
@@ -28,7 +28,12 @@ bool literalReplace(QString& page, const QString& find, const QString& with, qsi
 }
 
 constexpr qint64 kNever = qint64(1) << 40;
-const PourTuning kTunings[] = {{}, {kNever, 32, 4096}, {0, 0, kNever}, {64, 1, kNever}, {0, 1, 0}};
+const PourTuning kTunings[] = {{},
+                               {kNever, 0, 32, 4096},
+                               {0, 0, 2, kNever},
+                               {0, kNever, 2, kNever},
+                               {64, 1, 3, kNever},
+                               {0, 0, 2, 0}};
 
 } // namespace
 

@@ -45,13 +45,18 @@ Oracle oraclePour(const QString& page, const QString& title, const QStringList& 
     return o;
 }
 
-// The engine's ways of running a pass, each pushed to its extreme: as built; every pass a
-// sweep; every pass in place, with walks that leave notes from the first, second or fourth
-// character on; notes and sweeps together; in place and swept away before almost every pass.
+// The ways of running a pass, each pushed to its extreme: as built; every pass a sweep; every
+// pass in place, with walks that leave notes from the third or fifth character on, or that
+// find their tokens by scanning the page; notes and sweeps together; in place and written out
+// in one piece before almost every pass.
 constexpr qint64 kNever = qint64(1) << 40;
-const PourTuning kTunings[] = {
-    {},       {kNever, 32, 4096}, {0, 0, kNever}, {0, 1, kNever}, {0, 3, kNever}, {64, 1, kNever},
-    {0, 1, 0}};
+const PourTuning kTunings[] = {{},
+                               {kNever, 0, 32, 4096},
+                               {0, 0, 2, kNever},
+                               {0, 0, 5, kNever},
+                               {0, kNever, 2, kNever},
+                               {64, 1, 3, kNever},
+                               {0, 0, 2, 0}};
 
 // Empty when every tuning pours the page as the literal passes do, and refuses it exactly when
 // some pass makes it larger than the limit (checked at the largest size, and one below).
@@ -118,8 +123,12 @@ TEST(Pour, MatchesTheLiteralPassesOnLargerPages) {
         QStringList names{QString()}, html{QString()};
         const int slotCount = 2 + int(rng.bounded(40));
         for (int s = 1; s <= slotCount; ++s) {
-            // Long names now and then: walks that read far and leave notes.
-            const QString base = rng.bounded(9) == 0 ? QString(40, u'n') : QString();
+            // Long names now and then, some holding "::": walks that read far and leave notes.
+            const quint32 kind = rng.bounded(18);
+            const QString base = kind == 0 ? QString(40, u'n')
+                                 : kind == 1
+                                     ? QStringLiteral("n::").repeated(1 + int(rng.bounded(20)))
+                                     : QString();
             names << (s % 7 == 0 ? names[s / 2] + "x"
                                  : base + QStringLiteral("s%1").arg(rng.bounded(30)));
             QString h = QStringLiteral("<b>%1</b>").arg(s);
@@ -140,6 +149,30 @@ TEST(Pour, MatchesTheLiteralPassesOnLargerPages) {
                 page += "text ";
         }
         ASSERT_EQ(pourDiffers(page, "T::", names, html), "") << round;
+    }
+}
+
+TEST(Pour, MatchesTheLiteralPassesOnPagesDenseWithColons) {
+    // Pages of one piece over and over, names of "a::" over and over: walks that cross many
+    // "::", placeholders that overlap, names that share a long start and part late.
+    QRandomGenerator rng(11);
+    const QString pieces[] = {"::a", "a::", ":", "::a::b", "b"};
+    for (int round = 0; round < 300; ++round) {
+        QStringList names{QString()}, html{QString()};
+        const int slotCount = 1 + int(rng.bounded(12));
+        for (int s = 1; s <= slotCount; ++s) {
+            const QString name = QStringLiteral("a::").repeated(int(rng.bounded(30))) +
+                                 (rng.bounded(2) ? QStringLiteral("a") : QString::number(s % 3));
+            names << name;
+            html << (rng.bounded(3) ? QString::number(s) : "::" + name.left(rng.bounded(40)));
+        }
+        names << QString();
+        html << QString();
+        QString page;
+        const QString& piece = pieces[rng.bounded(5)];
+        while (page.size() < 600)
+            page += rng.bounded(10) ? piece : pieces[rng.bounded(5)];
+        ASSERT_EQ(pourDiffers(page, "", names, html), "") << round;
     }
 }
 
