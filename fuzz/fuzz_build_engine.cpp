@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The passes against the literal ones, on pages, names and HTML taken from the input, in each
-// of their ways of running a pass.
+// of their ways of running a pass; and the template check over the same, which must not fail.
 
 #include "build/pour.h"
+#include "build/template_check.h"
 
 #include <QStringList>
 #include <cstdlib>
@@ -61,5 +62,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const PourResult got = pourPageTuned(fields[0], fields[1], names, html, limit, tuning);
     if ((got.failure != PourFailure::None) != tooLarge) std::abort();
     if (!tooLarge && got.page != expected) std::abort();
+    TemplateFile templ;
+    templ.defaultHtml = fields[0];
+    templ.defaultHtmlLines = 1;
+    templ.sections.SectionNames = names;
+    templ.sections.SectionHtml = html;
+    templ.sections.SectionEditable.assign(size_t(names.size()), 1);
+    checkTemplate(templ);
     return 0;
 }

@@ -309,3 +309,39 @@ TEST(TemplateCheck, FindsWhatThePassesDoThatTheTemplateDoesNotSay) {
         EXPECT_EQ(found.join(u'\n'), expected) << html.toStdString();
     }
 }
+
+TEST(TemplateCheck, TellsTheSameOfPathologicalTemplates) {
+    auto check = [](const QString& page, const QString& name) {
+        TemplateFile t;
+        t.defaultHtml = page;
+        t.defaultHtmlLines = 1;
+        t.sections.SectionNames = {QString(), name, QString()};
+        t.sections.SectionHtml = {QString(), "x", QString()};
+        t.sections.SectionEditable = {0, 1, 0};
+        QStringList found;
+        for (const TemplateProblem& p : checkTemplate(t))
+            found << p.text;
+        return found;
+    };
+    // "::", a million letters and "::::", and a section named by the first 50,000 of them.
+    const QString a(1000000, u'a'), name(50000, u'a'), fourteen(14, u'a');
+    EXPECT_EQ(
+        check("::" + a + "::::", name),
+        QStringList({"The section '" + name + "' takes the start of ::" + a +
+                         ":: in the default HTML, line 1: the page gets " + name +
+                         "'s HTML followed by '" + a.mid(50000) + "'.",
+                     "The section '" + name + "' has no placeholder: ::" + name +
+                         ":: is "
+                         "neither in the default HTML nor in the HTML of a section before it, "
+                         "so its HTML never reaches the page.",
+                     "The '::' in the default HTML, line 1 (" + fourteen +
+                         "::::), belongs "
+                         "to no placeholder: the build deletes it, so the page gets '" +
+                         fourteen + "::'."}));
+    // A name that holds 16,666 "::" over "::a" 300,000 times: eighteen placeholders, the rest
+    // of the page a placeholder no section fills.
+    EXPECT_EQ(
+        check(QStringLiteral("::a").repeated(300000), QStringLiteral("a::").repeated(16666) + "a"),
+        QStringList("The placeholder ::a:: in the default HTML, line 1, is filled by no "
+                    "section: the page shows 'a' there."));
+}
