@@ -97,7 +97,8 @@ private:
     std::vector<quint64> m_words;
 };
 
-// Position to position, open addressing; a key is only ever overwritten, never removed.
+// Position to position, open addressing; a key is only ever overwritten (kNone: no longer
+// there), never removed.
 class PosMap {
 public:
     void clear() {
@@ -495,7 +496,8 @@ private:
         m_sweepPass.assign(size_t(m_passCount), false);
         m_wholeCount.assign(size_t(m_passCount), 0);
         decltype(m_walks)().swap(m_walks);
-        decltype(m_notes)().swap(m_notes);
+        std::vector<Note>().swap(m_notes);
+        m_notesAt.clear();
         m_filed = false;
         m_debt = 0;
     }
@@ -598,7 +600,11 @@ private:
     void compact() {
         auto buckets = std::move(m_buckets);
         auto walks = std::move(m_walks);
-        auto notes = std::move(m_notes);
+        std::vector<std::pair<Pos, Pos>> notes; // where, whose: those still in force
+        for (Pos r = m_noted.findNext(0); r != kNone; r = m_noted.findNext(r + 1)) {
+            for (quint32 i = m_notesAt.get(r); i != kNone; i = m_notes[i].previous)
+                notes.emplace_back(r, m_notes[i].walker);
+        }
         const auto sweepPass = m_sweepPass;
         const auto wholeCount = m_wholeCount;
         const Bits dead = m_dead;
@@ -641,9 +647,7 @@ private:
             m_walked.add(at);
         }
         for (const auto& [r, y] : notes) {
-            if (dead.test(r) || dead.test(y)) continue;
-            m_notes.emplace(moved(r), moved(y));
-            m_noted.add(moved(r));
+            if (!dead.test(r) && !dead.test(y)) note(moved(r), moved(y));
         }
         m_sweepPass = sweepPass;
         m_wholeCount = wholeCount;
@@ -934,10 +938,9 @@ private:
 
     void takeNotes(Pos x, bool keep) {
         if (!m_noted.has(x)) return;
-        const auto [lo, hi] = m_notes.equal_range(x);
-        for (auto it = lo; keep && it != hi; ++it)
-            m_far.push_back(it->second);
-        m_notes.erase(lo, hi);
+        for (quint32 i = m_notesAt.get(x); keep && i != kNone; i = m_notes[i].previous)
+            m_far.push_back(m_notes[i].walker);
+        m_notesAt.put(x, kNone);
         m_noted.reset(x);
     }
 
@@ -984,16 +987,21 @@ private:
     }
 
     // A "::" whose walk has not begun is filed by reading its name as far as the look-back
-    // reaches, which keeps nothing: usually that is the whole name, and the pass is its own. A
+    // reaches: usually that is the whole name, and the pass is its own, and nothing is kept. A
     // pass that gets that many of the page's "::" is left to sweep the page.
     void fileFresh(Pos y) {
         int node = 0, best = m_trie.firstAfter(0, m_after), pass = kNever;
         bool whole = false; // the whole name was read
         Pos x = next(next(y));
         for (int depth = 0;; ++depth, x = next(x)) {
-            if (depth + 2 > m_nearReach) { // what comes next is for the pass to read
-                pass = std::min(best, m_trie.nextBelow(node));
-                break;
+            if (depth + 2 > m_nearReach) { // the walk goes on from here, when a pass needs it
+                Walk w;
+                w.x = x;
+                w.node = node;
+                w.depth = depth;
+                w.best = best;
+                file(y, w);
+                return;
             }
             const int below = x == kTail ? -1 : m_trie.child(node, at(x));
             if (below < 0) {
@@ -1015,6 +1023,13 @@ private:
         bucket.push_back(y);
     }
 
+    void note(Pos r, Pos y) {
+        const Pos previous = m_noted.has(r) ? m_notesAt.get(r) : kNone;
+        m_notesAt.put(r, Pos(m_notes.size()));
+        m_notes.push_back({y, previous});
+        m_noted.add(r);
+    }
+
     void file(Pos y, Walk& w) {
         if (w.x != kTail && isPairAt(w.x)) touch(y, w, w.x); // it looks at the next character
         w.filed = lowestPass(w);
@@ -1032,8 +1047,7 @@ private:
             if (w.touched[k].at == r) return;
         }
         w.touched[w.touches++] = {r, w.node, w.depth, w.best, w.crossed};
-        m_notes.emplace(r, y);
-        m_noted.add(r);
+        note(r, y);
     }
 
     // A replacement at g changed what the walk of y read from there on.
@@ -1122,8 +1136,15 @@ private:
     std::vector<bool> m_sweepPass;         // passes left to sweep the page, not filed
     std::vector<qsizetype> m_wholeCount;   // "::" filed under each pass with their whole name read
     std::unordered_map<Pos, Walk> m_walks; // "::" whose walk has begun
-    Bits m_walked, m_seen, m_noted;
-    std::unordered_multimap<Pos, Pos> m_notes; // a "::" and the far walks that read it
+    Bits m_walked, m_seen;
+    // For each "::", the far walks that read it: a list through the notes, newest first.
+    struct Note {
+        Pos walker;
+        quint32 previous;
+    };
+    Bits m_noted;
+    PosMap m_notesAt;
+    std::vector<Note> m_notes;
     std::vector<Pos> m_near, m_far;
     // The bookkeeping of in-place replacements since the page was filed, in characters.
     qint64 m_debt = 0;
