@@ -14,21 +14,9 @@ using namespace quillane::test;
 
 namespace {
 
-// The passes exactly as described: a plain replace for the title, then one per slot.
-QString literalReplace(const QString& page, const QString& find, const QString& with) {
-    QString out;
-    qsizetype from = 0;
-    for (;;) {
-        const qsizetype at = page.indexOf(find, from);
-        if (at < 0) break;
-        out += page.mid(from, at - from);
-        out += with;
-        from = at + find.size();
-    }
-    return out + page.mid(from);
-}
-
-// The page after every pass, and the largest it was on the way.
+// The passes exactly as described: a plain replace for the title, then one per slot (left to
+// right, taking occurrences that do not overlap, not looking at what it has just inserted); the
+// page after every pass, and the largest it was on the way.
 struct Oracle {
     QString page;
     qsizetype peak = 0;
@@ -36,10 +24,10 @@ struct Oracle {
 
 Oracle oraclePour(const QString& page, const QString& title, const QStringList& names,
                   const QStringList& html) {
-    Oracle o{literalReplace(page, "::title::", title), page.size()};
+    Oracle o{QString(page).replace("::title::", title), page.size()};
     o.peak = std::max(o.peak, o.page.size());
     for (int slot = 1; slot < names.size(); ++slot) {
-        o.page = literalReplace(o.page, "::" + names[slot], html[slot]);
+        o.page.replace("::" + names[slot], html[slot]);
         o.peak = std::max(o.peak, o.page.size());
     }
     return o;
@@ -68,12 +56,11 @@ std::string pourDiffers(const QString& page, const QString& title, const QString
             const PourResult got = pourPageTuned(page, title, names, html, limit, kTunings[t]);
             const bool refused = got.failure != PourFailure::None;
             if (refused != (limit < o.peak) || (!refused && got.page != o.page))
-                return "tuning " + std::to_string(t) + " limit " + std::to_string(limit) +
-                       " page '" + page.toStdString() + "' title '" + title.toStdString() +
-                       "' names " + names.join('|').toStdString() + " html " +
-                       html.join('|').toStdString() + "\n got      " +
-                       (refused ? "(refused)" : got.page.toStdString()) + "\n expected " +
-                       o.page.toStdString();
+                return QStringLiteral("tuning %1 limit %2 page '%3' title '%4' names %5 html %6\n"
+                                      " got      %7\n expected %8")
+                    .arg(QString::number(t), QString::number(limit), page, title, names.join('|'),
+                         html.join('|'), refused ? "(refused)" : got.page, o.page)
+                    .toStdString();
         }
     }
     return {};
