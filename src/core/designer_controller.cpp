@@ -286,21 +286,31 @@ void DesignerController::offerBuild(const TemplateUsers& users, int updated,
 }
 
 void DesignerController::buildPages(const TemplateUsers& users) {
+    // The pages are built as a batch of the template's folder (and site) would build them, in
+    // its order, so that two documents with one page end as they would there; documents in
+    // sub-folders that such a batch does not take follow, by name.
+    FolderBatch batch;
+    QString problem;
+    if (readBatchFolder(users.folder, batch, problem) == FolderProblem::BadSiteFile) {
+        m_s.tell(problem + QStringLiteral(" Nothing was built."), kDesignerTitle,
+                 MsgIcon::Exclamation);
+        return;
+    }
+    QHash<QString, qsizetype> order;
+    for (qsizetype i = 0; i < batch.documents.size(); ++i)
+        order.insert(batch.documents[i].name, i);
+    const QDir folder(users.folder);
+    QList<std::pair<qsizetype, QString>> names;
+    for (const TemplateUser& u : users.documents) {
+        const QString name = folder.relativeFilePath(u.path);
+        names.append({order.value(name, batch.documents.size()), name});
+    }
+    std::sort(names.begin(), names.end());
     BatchRequest request;
     request.folder = users.folder;
-    // The pages are built as the batch of the template's site would build them.
-    if (const QString file = findSiteFile(users.folder); !file.isEmpty()) {
-        const SiteFileRead read = readSiteFile(file);
-        if (!read.settings) {
-            m_s.tell(read.problem + QStringLiteral(" Nothing was built."), kDesignerTitle,
-                     MsgIcon::Exclamation);
-            return;
-        }
-        request.site = read.settings;
-    }
-    const QDir folder(users.folder);
-    for (const TemplateUser& u : users.documents)
-        request.documents.append({folder.relativeFilePath(u.path), true});
+    request.site = batch.site;
+    for (const auto& [place, name] : names)
+        request.documents.append({name, true});
     request.jobs = defaultJobs();
     BatchReport report;
     m_view.buildPages([&](BatchObserver& progress) {

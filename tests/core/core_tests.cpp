@@ -2,6 +2,7 @@
 // The workspace's shared routines, the reader and the build as the editors use them, the two
 // editors' controllers driven through scripted views, and the command-line split.
 
+#include "build/console_batch.h"
 #include "core/command_line.h"
 #include "core/designer_controller.h"
 #include "core/html_editor_controller.h"
@@ -579,6 +580,68 @@ TEST_F(Editors, TheWindowBatchBuildsEachDocumentThroughTheEditorAndShowsTheLastO
         EXPECT_EQ(QFile::exists(folder + "pages/n.txt"), answer == MsgAnswer::Yes);
     }
     EXPECT_EQ(prompter.shown.size(), 3u);
+}
+
+// One folder received from someone else, built three ways: /B:, the window's batch and the
+// designer's rebuild of the template's pages. Every document uses the template; their outputs
+// are pages, a shared page, another document, the template, a hidden file, no page, nothing,
+// a folder that is not there; one has a block too many. The three copies end with the same
+// pages and say the same lines about the same documents.
+TEST_F(Editors, TheThreeBatchesBuildAHostileFolderAlike) {
+    const QStringList outputs = {"pub/a.html",  "pub/shared.html", "pub/shared.html", "b.qht",
+                                 "site.qtf",    ".hidden.html",    "notes.txt",       "",
+                                 "../x/y.html", "pub/z.html"};
+    const auto make = [&](const QString& name) {
+        const QString site = dir.filePath(name) + u'/';
+        QDir().mkpath(site + "pub");
+        writeFile(dir, name + "/site.qtf", kPlainPage);
+        for (qsizetype i = 0; i < outputs.size(); ++i)
+            writeFile(dir, name + QString("/%1.qht").arg(QChar(char16_t(u'a' + i))),
+                      lines("#QH1#|T" + QString::number(i) + "|site.qtf|" + outputs[i] +
+                            "|#STARTSECTION#|<p>" + QString::number(i) + "</p>|" +
+                            (i == 9 ? "#STARTSECTION#|one block too many|" : "") +
+                            "#STARTSECTION#"));
+        return site;
+    };
+    // What each batch says, with its folder left out, sorted; and what it left on disk.
+    QStringList said[3];
+    std::map<std::string, std::string> left[3];
+    const QString folders[3] = {make("console"), make("window"), make("designer")};
+
+    char* text = nullptr;
+    size_t size = 0;
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = open_memstream(&text, &size);
+    runConsoleBatch(folders[0], out, err, {});
+    std::fclose(out);
+    std::fclose(err);
+    said[0] = QString::fromUtf8(text, qsizetype(size)).split(u'\n', Qt::SkipEmptyParts);
+    std::free(text);
+
+    struct Quiet : BatchObserver {
+    } quiet;
+    QList<BatchDocument> documents;
+    QString reason;
+    listBatchDocuments(folders[1], documents, reason);
+    prompter.shown.clear();
+    BatchReport report = hc.batchCompile(folders[1], documents, {}, quiet);
+    said[1] = report.lines;
+
+    ws.CurrentFile = folders[2] + "site.qtf";
+    dc.rebuildPages();
+    said[2] =
+        prompter.shown.empty() ? QStringList() : prompter.shown.back().text.split(kCrLf).mid(1);
+    for (int i = 0; i < 3; ++i) {
+        for (QString& line : said[i])
+            line.replace(folders[i], QString());
+        said[i].sort();
+        left[i] = snapshot(folders[i]);
+    }
+    EXPECT_EQ(said[0], said[1]);
+    EXPECT_EQ(said[0], said[2]);
+    EXPECT_EQ(left[0], left[1]);
+    EXPECT_EQ(left[0], left[2]);
+    EXPECT_EQ(said[0].size(), 8) << said[0].join(u'\n').toStdString();
 }
 
 // --- Template changes ------------------------------------------------------------------------
