@@ -186,7 +186,7 @@ WritePlan planWrite(const QString& path, const QByteArray& bytes, WriteMode mode
 }
 
 void stageWrite(WritePlan& plan, const QByteArray& bytes, WriteMode mode) {
-    if (plan.outcome != WriteOutcome::Written || !plan.staged.path().isEmpty()) return;
+    if (plan.outcome != WriteOutcome::Written || plan.staged.exists()) return;
     try {
         if (!stage(plan, bytes, mode, plan.error)) plan.outcome = WriteOutcome::Failed;
     } catch (const std::bad_alloc&) {
@@ -200,8 +200,7 @@ WriteOutcome commitWrite(WritePlan& plan, const QByteArray& bytes, WriteMode mod
     if (plan.outcome == WriteOutcome::Failed) error = plan.error;
     if (plan.outcome != WriteOutcome::Written) return plan.outcome;
     try {
-        if (plan.staged.path().isEmpty() && !stage(plan, bytes, mode, error))
-            return WriteOutcome::Failed;
+        if (!plan.staged.exists() && !stage(plan, bytes, mode, error)) return WriteOutcome::Failed;
         SystemError e;
         if (!plan.staged.replace(plan.target, mode == WriteMode::Durable, e)) {
             plan.staged.discard();

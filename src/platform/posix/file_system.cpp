@@ -216,13 +216,15 @@ bool resolveLinks(const QByteArray& path, QByteArray& real, SystemError& error) 
 }
 
 NewFile::NewFile(NewFile&& other) noexcept
-    : m_path(std::exchange(other.m_path, {})), m_handle(std::exchange(other.m_handle, -1)) {}
+    : m_path(std::exchange(other.m_path, {})), m_handle(std::exchange(other.m_handle, -1)),
+      m_unnamed(std::exchange(other.m_unnamed, false)) {}
 
 NewFile& NewFile::operator=(NewFile&& other) noexcept {
     if (this != &other) {
         discard();
         m_path = std::exchange(other.m_path, {});
         m_handle = std::exchange(other.m_handle, -1);
+        m_unnamed = std::exchange(other.m_unnamed, false);
     }
     return *this;
 }
@@ -231,9 +233,47 @@ NewFile::~NewFile() {
     discard();
 }
 
+namespace {
+
+// Unnamed files are held open until they are put in place; a batch that has many of them in
+// flight keeps to this many, and names the others.
+constexpr int kMaxUnnamed = 256;
+std::atomic<int> g_unnamed = 0;
+
+// An unnamed file is given its name through /proc; without it none is made.
+bool unnamedFilesWork() {
+#ifdef O_TMPFILE
+    static const bool works = ::access("/proc/self/fd", X_OK) == 0;
+    return works;
+#else
+    return false;
+#endif
+}
+
+QByteArray handlePath(qintptr handle) {
+    return "/proc/self/fd/" + QByteArray::number(qint64(handle));
+}
+
+} // namespace
+
 bool NewFile::create(const QByteArray& folder, const FileFacts* replacing, SystemError& error) {
     discard();
     const ProcessFacts& p = process();
+#ifdef O_TMPFILE
+    if (!replacing && unnamedFilesWork() && g_unnamed.fetch_add(1) < kMaxUnnamed) {
+        const int fd = ::open(folder.isEmpty() ? "." : folder.constData(),
+                              O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            m_handle = fd;
+            m_unnamed = true;
+            return true;
+        }
+        --g_unnamed;
+        // A file system without unnamed files (or a folder not there): a named one says why.
+    } else if (!replacing && unnamedFilesWork()) {
+        --g_unnamed;
+    }
+#endif
     const mode_t mode = replacing ? mode_t(replacing->mode) : 0666;
     int fd = -1;
     for (int attempt = 0; attempt < 100; ++attempt) {
@@ -285,16 +325,41 @@ void NewFile::startWriteback() {
 }
 
 bool NewFile::close(SystemError& error) {
+    if (m_unnamed) return true; // held open: it is all there is of the file
     const int fd = int(std::exchange(m_handle, -1));
     return fd < 0 || ::close(fd) == 0 || failed(error, errno);
 }
 
 bool NewFile::replace(const QByteArray& target, bool durable, SystemError& error) {
-    if (m_handle >= 0 && !close(error)) return false;
-    if (::rename(m_path.constData(), target.constData()) != 0) return failed(error, errno);
-    m_path.clear();
+    if (m_unnamed) {
+        // Named where it goes, in one step; should something have come there meanwhile, it is
+        // replaced as a rename would, through a temporary name.
+        const QByteArray handle = handlePath(m_handle);
+        if (::linkat(AT_FDCWD, handle.constData(), AT_FDCWD, target.constData(),
+                     AT_SYMLINK_FOLLOW) != 0) {
+            if (errno != EEXIST) return failed(error, errno);
+            const QByteArray folder = target.left(target.lastIndexOf('/') + 1);
+            m_path = folder + ".quillane-" + QByteArray::number(process().pid) + '-' +
+                     QByteArray::number(g_counter++) + ".tmp";
+            if (::linkat(AT_FDCWD, handle.constData(), AT_FDCWD, m_path.constData(),
+                         AT_SYMLINK_FOLLOW) != 0) {
+                m_path.clear();
+                return failed(error, errno);
+            }
+            m_unnamed = false;
+            --g_unnamed;
+            return replace(target, durable, error);
+        }
+        m_unnamed = false;
+        --g_unnamed;
+        ::close(int(std::exchange(m_handle, -1)));
+    } else {
+        if (m_handle >= 0 && !close(error)) return false;
+        if (::rename(m_path.constData(), target.constData()) != 0) return failed(error, errno);
+        m_path.clear();
+    }
     if (durable) {
-        // The rename itself is on disk once its folder is.
+        // The new name is on disk once its folder is.
         const QByteArray folder = target.left(target.lastIndexOf('/') + 1);
         Fd dir(::open(folder.isEmpty() ? "." : folder.constData(),
                       O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -304,6 +369,10 @@ bool NewFile::replace(const QByteArray& target, bool durable, SystemError& error
 }
 
 void NewFile::discard() {
+    if (m_unnamed) {
+        m_unnamed = false;
+        --g_unnamed;
+    }
     if (m_handle >= 0) ::close(int(std::exchange(m_handle, -1)));
     if (!m_path.isEmpty()) ::unlink(std::exchange(m_path, {}).constData());
 }

@@ -76,7 +76,9 @@ bool resolveLinks(const QByteArray& path, QByteArray& real, SystemError& error);
 
 // A new file beside the one it will replace, under a temporary name of the program's own
 // (".quillane-<process>-<number>.tmp"), written and then renamed over its target. Until then
-// it is removed when it goes.
+// it is removed when it goes. A file that replaces nothing may have no name at all until it is
+// put in place, where the system allows it (Linux): one directory entry made instead of three,
+// and nothing left behind by a build that is killed.
 class NewFile {
 public:
     NewFile() = default;
@@ -101,12 +103,13 @@ public:
     bool replace(const QByteArray& target, bool durable, SystemError& error);
     // Removes it (nothing when it was put in place).
     void discard();
-    // The temporary name; empty once it is in place or gone.
-    const QByteArray& path() const { return m_path; }
+    // Made and not yet in place or gone.
+    bool exists() const { return m_handle != -1 || !m_path.isEmpty(); }
 
 private:
-    QByteArray m_path;
+    QByteArray m_path; // the temporary name; empty for a file without one
     qintptr m_handle = -1;
+    bool m_unnamed = false; // its open handle is all there is of it
 };
 
 bool removeFile(const QByteArray& path);
