@@ -2,6 +2,7 @@
 #include "core/html_editor_controller.h"
 
 #include "build/batch_report.h"
+#include "core/site_settings_editor.h"
 #include "formats/document_file.h"
 #include "formats/file_write.h"
 
@@ -53,6 +54,18 @@ QString HtmlEditorController::chooseFile(const FileUse& use) {
 
 QString HtmlEditorController::startingFile() const {
     return m_s.ws.CurrentFile.isEmpty() ? m_s.ws.LastFile : m_s.ws.CurrentFile;
+}
+
+QString HtmlEditorController::documentFolder() const {
+    const QString file = startingFile();
+    return file.isEmpty() ? QString() : QFileInfo(file).absolutePath();
+}
+
+QString HtmlEditorController::chooseFolder(const QString& title, const QString& preset) {
+    m_dialog.dialogTitle = title;
+    m_dialog.fileName = preset;
+    m_dialog.showFolder();
+    return m_dialog.fileName;
 }
 
 QString HtmlEditorController::templateCaption(const Workspace& ws) {
@@ -269,6 +282,52 @@ void HtmlEditorController::editSection(int slot) {
     if (edit) table.SectionHtml[slot] = edit->html;
     m_view.clearSectionSelection();
     if (edit) ws.IsDirty = true;
+}
+
+void HtmlEditorController::siteSettings() {
+    const QString siteTitle = QStringLiteral("Choose the site's folder...");
+    QString folder = documentFolder();
+    const bool picked = folder.isEmpty();
+    if (picked && (folder = chooseFolder(siteTitle, QString())).isEmpty()) return;
+    QString file = findSiteFile(folder);
+    if (file.isEmpty() && !picked) {
+        const QString native = QDir::toNativeSeparators(folder);
+        const MsgAnswer answer = m_s.tell(Message{
+            QStringLiteral("There is no site file (%1) in '%2' or the folders above it. Make one "
+                           "in '%2'?")
+                .arg(kSiteFileName, native),
+            SiteSettingsEditor::kTitle,
+            MsgIcon::Question,
+            MsgButtons::YesNoCancel,
+            MsgAnswer::Yes,
+            {QStringLiteral("&Make it here"), QStringLiteral("&Other folder..."),
+             QStringLiteral("Cancel")}});
+        if (answer == MsgAnswer::Cancel) return;
+        if (answer == MsgAnswer::No) {
+            if ((folder = chooseFolder(siteTitle, folder)).isEmpty()) return;
+            // The folder chosen is the site's: its own file, or a new one.
+            const QString own = QDir(folder).filePath(kSiteFileName);
+            if (QFileInfo::exists(own)) file = own;
+        }
+    }
+    SiteSettings settings = newSiteSettings(folder);
+    if (!file.isEmpty()) {
+        const SiteFileRead read = readSiteFile(file);
+        if (read.settings) {
+            settings = *read.settings;
+        } else {
+            if (m_s.tell(QStringLiteral("The site file cannot be used as it is:") + kCrLf +
+                             read.problem + kCrLf + kCrLf +
+                             QStringLiteral("Start from the default settings? Saving then writes "
+                                            "the file anew; No leaves it as it is."),
+                         SiteSettingsEditor::kTitle, MsgIcon::Exclamation, MsgButtons::YesNo,
+                         MsgAnswer::No) != MsgAnswer::Yes)
+                return;
+            settings = newSiteSettings(QFileInfo(file).absolutePath());
+        }
+    }
+    SiteSettingsEditor editor(m_s, m_dialog, settings, !file.isEmpty());
+    m_view.editSiteSettings(editor);
 }
 
 bool HtmlEditorController::confirmLeave() {

@@ -45,6 +45,11 @@ public:
     // the browser. The output path is not touched.
     bool preview();
     void editSection(int slot);
+    // Site settings: the settings of the document's site (the nearest site file above its
+    // folder; for a new document, above a folder the user picks) in their dialog. Without a
+    // site file, one is made in the document's folder or another the user picks, written only
+    // when the user saves it.
+    void siteSettings();
     // Asks to save what changed; true when the editor may be left.
     bool confirmLeave();
 
@@ -76,6 +81,9 @@ private:
     struct FileUse;
     QString chooseFile(const FileUse& use);
     QString startingFile() const;
+    // The folder of the document's file; empty for a new document.
+    QString documentFolder() const;
+    QString chooseFolder(const QString& title, const QString& preset);
     // Shows the document as it now stands.
     void show() const;
     // Puts a document back as it was, and shows it.

@@ -34,6 +34,7 @@ enum class SectionDialogUse {
 };
 
 struct Workspace;
+class SiteSettingsEditor;
 
 // An editor's window as its controller sees it: it shows the open template or document, and
 // offers the dialogs. What the user types in it the window tells the controller.
@@ -69,6 +70,8 @@ class HtmlEditorView : public EditorView {
 public:
     // One line on the window's status line ("" clears it).
     virtual void showStatus(const QString& text) = 0;
+    // The site settings dialog, modal, on the settings the editor holds.
+    virtual void editSiteSettings(SiteSettingsEditor& editor) = 0;
 };
 
 // The common file dialog. Settings persist between uses, so a use that does not set one keeps
@@ -87,6 +90,9 @@ public:
     bool hideReadOnly = true;
     virtual void showOpen() = 0;
     virtual void showSave() = 0;
+    // A folder that exists: fileName is the chosen folder ("" = cancelled), preset with the
+    // folder to start in. Only the title and the preset are used.
+    virtual void showFolder() = 0;
 };
 
 // The few program-wide acts.

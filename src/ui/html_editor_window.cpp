@@ -7,6 +7,7 @@
 #include "ui/designer_window.h"
 #include "ui/keys.h"
 #include "ui/section_editor.h"
+#include "ui/site_settings_dialog.h"
 #include "ui/twips.h"
 #include "ui/ui_session.h"
 
@@ -189,6 +190,9 @@ void frmHTMLEditor::buildMenus() {
                              QKeySequence(Qt::Key_F5), &frmHTMLEditor::mnuFilePreview_Click);
     mnuFileBatch = command(mnuFile, "mnuFileBatch", QStringLiteral("&Batch build..."),
                            QKeySequence(), &frmHTMLEditor::mnuFileBatch_Click);
+    mnuFileSiteSettings =
+        command(mnuFile, "mnuFileSiteSettings", QStringLiteral("S&ite settings..."), QKeySequence(),
+                &frmHTMLEditor::mnuFileSiteSettings_Click);
     mnuFileBar3 = separator(mnuFile, "mnuFileBar3");
     mnuFileExit = command(mnuFile, "mnuFileExit", QStringLiteral("E&xit"), QKeySequence(),
                           &frmHTMLEditor::mnuFileExit_Click);
@@ -319,6 +323,15 @@ void frmHTMLEditor::mnuFileBatch_Click() {
     BusyGuard busy(m_ui.session().app);
     BatchCompile(folder);
     setWindowTitle(kDesignCaption);
+}
+
+void frmHTMLEditor::mnuFileSiteSettings_Click() {
+    if (commandAllowed()) m_controller->siteSettings();
+}
+
+void frmHTMLEditor::editSiteSettings(SiteSettingsEditor& editor) {
+    frmSiteSettings dialog(editor, this);
+    m_ui.runModal(dialog);
 }
 
 void frmHTMLEditor::showStatus(const QString& text) {

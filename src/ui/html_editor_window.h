@@ -56,6 +56,7 @@ public:
     QAction* mnuFileBar2 = nullptr;
     QAction* mnuFilePreview = nullptr;
     QAction* mnuFileBatch = nullptr;
+    QAction* mnuFileSiteSettings = nullptr;
     QAction* mnuFileBar3 = nullptr;
     QAction* mnuFileExit = nullptr;
     QMenu* mnuHelp = nullptr;
@@ -85,6 +86,7 @@ public:
     bool mnuFileSaveAs_Click();
     void mnuFilePreview_Click();
     void mnuFileBatch_Click();
+    void mnuFileSiteSettings_Click();
     void mnuFileExit_Click();
     void mnuHelpAbout_Click();
     void mnuChange_Click();
@@ -106,6 +108,7 @@ public:
     bool openPage(const QString& path) override;
     // A line of its own, or a batch's outcome, on as many lines as it needs (also its tooltip).
     void showStatus(const QString& text) override;
+    void editSiteSettings(SiteSettingsEditor& editor) override;
 
     HtmlEditorController& controller() { return *m_controller; }
 

@@ -5,6 +5,7 @@
 #include "core/command_line.h"
 #include "core/designer_controller.h"
 #include "core/html_editor_controller.h"
+#include "core/site_settings_editor.h"
 #include "core/template_update.h"
 #include "formats/document_file.h"
 #include "formats/template_file.h"
@@ -752,6 +753,99 @@ TEST_F(Editors, PreviewBuildsTheUnsavedDocumentAsBuildWouldAndLeavesTheOutputAlo
                                  rel({preview}) +
                                  "\nNo web browser could be started. The page is at:\r\n"
                                  "prog/temp.htm");
+}
+
+// --- Sites and authoring ---------------------------------------------------------------------
+
+// The dialog's settings are checked as the site file will be read: a problem names the field,
+// writes nothing; a good set is written where the user said, and found again from below.
+TEST_F(Editors, SiteSettingsAreCheckedBeforeTheyAreWrittenWhereTheUserSays) {
+    QDir().mkpath(dir.filePath("site/blog"));
+    const auto document = [&](const QString& title) {
+        return lines("#QH1#|" + title + "|" + plainPath + "|a.htm|#STARTSECTION#|x|#STARTSECTION#");
+    };
+    openInEditor(put("site/blog/a.qht", document("A")));
+    const QString file = dir.filePath("site/blog/quillane-site.ini");
+    QStringList problems;
+    editor.onSiteSettings = [&](SiteSettingsEditor& e) {
+        EXPECT_EQ(rel({e.form().file, e.form().output, e.form().exists ? "exists" : "new"}),
+                  "site/blog/quillane-site.ini | public | new");
+        const std::tuple<QString, QString, SiteField> tries[] = {
+            {"", "", SiteField::Output},
+            {"../out", "", SiteField::Output},
+            {"pages", "pages/css", SiteField::Assets},
+            {"pages", "assets", SiteField::None},
+        };
+        for (const auto& [output, assets, field] : tries) {
+            e.outputEdited(output);
+            e.assetsEdited(assets);
+            e.checkChosen(SiteCheck::Strict);
+            EXPECT_EQ(e.save(), field == SiteField::None);
+            EXPECT_EQ(e.problemField(), field);
+            EXPECT_EQ(QFile::exists(file), field == SiteField::None);
+        }
+        problems = prompter.texts();
+        EXPECT_TRUE(e.confirmClose()) << "saved: nothing to ask";
+    };
+    prompter.answers = {MsgAnswer::Yes}; // make it here
+    hc.siteSettings();
+    EXPECT_EQ(rel(problems).replace(" | ", "\n"),
+              "There is no site file (quillane-site.ini) in 'site/blog' or the folders above "
+              "it. Make one in 'site/blog'?\n"
+              "The site settings were not saved: name the folder the pages go to, such as "
+              "public.\n"
+              "The site settings were not saved: the output folder '../out' does not lie inside "
+              "the site folder 'site/blog': name a folder inside it, such as public.\n"
+              "The site settings were not saved: the assets folder 'pages/css' lies inside the "
+              "output folder 'pages': name a folder of its own inside the site folder, such as "
+              "assets.");
+    const SiteFileRead read = readSiteFile(file);
+    ASSERT_TRUE(read.settings) << read.problem.toStdString();
+    EXPECT_EQ(rel({read.settings->output, read.settings->assets}),
+              "site/blog/pages | site/blog/assets");
+    EXPECT_EQ(read.settings->check, SiteCheck::Strict);
+    prompter.shown.clear();
+
+    // From a document below it the file is found and shown; Browse writes the folder relative
+    // to the site; closing with changes asks, and Cancel keeps the dialog.
+    QDir().mkpath(dir.filePath("site/blog/deep/x"));
+    openInEditor(put("site/blog/deep/b.qht", document("B")));
+    editor.onSiteSettings = [&](SiteSettingsEditor& e) {
+        EXPECT_EQ(rel({e.form().output, e.form().assets, e.form().exists ? "exists" : "new"}),
+                  "pages | assets | exists");
+        dialog.choices = {dir.filePath("site/blog/deep/x")};
+        EXPECT_TRUE(e.browse(SiteField::Output));
+        EXPECT_EQ(rel({dialog.uses.back().fileName, e.form().output}), "site/blog/pages | deep/x");
+        prompter.answers = {MsgAnswer::Cancel, MsgAnswer::No};
+        EXPECT_FALSE(e.confirmClose());
+        EXPECT_TRUE(e.confirmClose());
+    };
+    hc.siteSettings();
+    EXPECT_EQ(told(), "Do you want to save your changes to site/blog/quillane-site.ini?\n"
+                      "Do you want to save your changes to site/blog/quillane-site.ini?");
+    EXPECT_EQ(readSiteFile(file).settings->output, dir.filePath("site/blog/pages"));
+
+    // A new document asks for the site's folder; a file that cannot be read is told, and only
+    // Yes starts from the defaults.
+    hc.load();
+    writeFile(dir, "site/blog/quillane-site.ini", "[site]\r\nouput = x\r\n");
+    int shown = 0;
+    editor.onSiteSettings = [&](SiteSettingsEditor& e) {
+        ++shown;
+        EXPECT_EQ(rel({e.form().output, e.form().exists ? "exists" : "new"}), "public | exists");
+    };
+    for (const MsgAnswer answer : {MsgAnswer::No, MsgAnswer::Yes}) {
+        dialog.choices = {dir.filePath("site/blog/deep")};
+        prompter.answers = {answer};
+        hc.siteSettings();
+    }
+    EXPECT_EQ(shown, 1);
+    EXPECT_TRUE(dialog.uses.back().folder);
+    EXPECT_EQ(rel({dialog.uses.back().dialogTitle, prompter.shown[0].text}),
+              "Choose the site's folder... | The site file cannot be used as it is:\r\n"
+              "site/blog/quillane-site.ini:2: unknown key 'ouput': the keys are output, assets, "
+              "subfolders, links and check, in lower case\r\n\r\nStart from the default "
+              "settings? Saving then writes the file anew; No leaves it as it is.");
 }
 
 // --- Command line ----------------------------------------------------------------------------

@@ -6,6 +6,7 @@
 
 #include "core/html_editor_controller.h"
 #include "core/ports.h"
+#include "core/site_settings_editor.h"
 #include "core/workspace.h"
 #include "support/files.h"
 
@@ -49,17 +50,19 @@ public:
         bool save;
         QString dialogTitle, filter, fileName, defaultExt;
         bool overwritePrompt, pathMustExist, hideReadOnly;
+        bool folder = false;
     };
     std::vector<Use> uses;
     std::deque<QString> choices;
 
     void showOpen() override { answer(false); }
     void showSave() override { answer(true); }
+    void showFolder() override { answer(false, true); }
 
 private:
-    void answer(bool save) {
+    void answer(bool save, bool folder = false) {
         uses.push_back({save, dialogTitle, filter, fileName, defaultExt, overwritePrompt,
-                        pathMustExist, hideReadOnly});
+                        pathMustExist, hideReadOnly, folder});
         fileName = choices.empty() ? QString() : choices.front();
         if (!choices.empty()) choices.pop_front();
         fileTitle = fileName.isEmpty() ? QString() : fileName.mid(fileName.lastIndexOf(u'/') + 1);
@@ -152,6 +155,9 @@ public:
 
     void clearSectionSelection() override { ++selectionClears; }
     void showStatus(const QString& text) override { status = text; }
+    // The site settings dialog: what the test does in it.
+    std::function<void(SiteSettingsEditor&)> onSiteSettings = [](SiteSettingsEditor&) {};
+    void editSiteSettings(SiteSettingsEditor& editor) override { onSiteSettings(editor); }
 
 protected:
     void showFields(const Workspace& ws) override {

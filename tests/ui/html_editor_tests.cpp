@@ -88,7 +88,8 @@ TEST_F(HtmlEditor, EveryMenuCommandHasItsCaptionAndShortcut) {
               "mnuFile|&File|\nmnuFileNew|&New|Ctrl+N\nmnuFIleOpen|&Open...|Ctrl+O\n"
               "mnuFileChange|&Change template...|F2\nmnuFileBar1||\nmnuFileSave|&Save|Ctrl+S\n"
               "mnuFileSaveAs|Save &As...|F12\nmnuFileBar2||\nmnuFilePreview|Pre&view page|F5\n"
-              "mnuFileBatch|&Batch build...|\nmnuFileBar3||\nmnuFileExit|E&xit|\n"
+              "mnuFileBatch|&Batch build...|\nmnuFileSiteSettings|S&ite settings...|\n"
+              "mnuFileBar3||\nmnuFileExit|E&xit|\n"
               "mnuHelp|&Help|\nmnuHelpAbout|&About Quillane|\nmnuSpaces|(12 spaces)|\n"
               "mnuChange|CHANGE TO TEMPLATE DESIGNER|");
 }
@@ -221,6 +222,44 @@ TEST_F(HtmlEditor, LeavingAnEditorAsksToSaveChangesFirst) {
         QObject::disconnect(watch);
         QCoreApplication::processEvents(); // lets a window that was switched from go
     }
+}
+
+// Site settings, keyboard only: Tab visits every field in order, Browse puts the chosen folder
+// in relative, the choices change with the arrow keys, Escape asks to save what changed (Cancel
+// stays), and Enter saves.
+TEST_F(HtmlEditor, SiteSettingsAreEditedWithTheKeyboard) {
+    frmHTMLEditor* w = open(examplePath);
+    QDir().mkpath(tmp.filePath("css"));
+    prompter.answers = {MsgAnswer::Yes, MsgAnswer::Cancel}; // make it here; then stay
+    modalSteps.push_back([&](QDialog& d) {
+        auto& s = static_cast<frmSiteSettings&>(d);
+        EXPECT_EQ(tabCycle(s.txtOutput, 8),
+                  QStringList({"txtOutput", "cmdBrowseOutput", "txtAssets", "cmdBrowseAssets",
+                               "cboSubfolders", "cboLinks", "cboCheck", "cmdSave", "cmdCancel"}));
+        EXPECT_EQ(s.lblFile->text(),
+                  tmp.filePath("quillane-site.ini") + " (new: written when you save)");
+        dialog->choices = {tmp.filePath("css")};
+        s.cmdBrowseAssets->setFocus();
+        QTest::keyClick(s.cmdBrowseAssets, Qt::Key_Return);
+        EXPECT_EQ(s.txtAssets->text(), "css");
+        s.cboCheck->setFocus();
+        QTest::keyClick(s.cboCheck, Qt::Key_Down);
+        QTest::keyClick(&s, Qt::Key_Escape);
+        EXPECT_TRUE(s.isVisible());
+        s.txtOutput->selectAll();
+        QTest::keyClicks(s.txtOutput, "www");
+        QTest::keyClick(s.txtOutput, Qt::Key_Return);
+        EXPECT_FALSE(s.isVisible());
+    });
+    w->mnuFileSiteSettings->trigger();
+    EXPECT_TRUE(modalSteps.empty());
+    EXPECT_EQ(prompter.shown.size(), 2u);
+    const std::optional<SiteSettings> saved =
+        readSiteFile(tmp.filePath("quillane-site.ini")).settings;
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(QStringList({saved->output, saved->assets}),
+              QStringList({tmp.filePath("www"), tmp.filePath("css")}));
+    EXPECT_EQ(saved->check, SiteCheck::Strict);
 }
 
 class Batch : public HtmlEditor {

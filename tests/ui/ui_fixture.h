@@ -12,6 +12,7 @@
 #include "ui/html_editor_window.h"
 #include "ui/main_routine.h"
 #include "ui/section_editor.h"
+#include "ui/site_settings_dialog.h"
 #include "ui/splash.h"
 #include "ui/start_window.h"
 #include "ui/ui_session.h"
@@ -19,6 +20,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
