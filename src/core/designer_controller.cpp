@@ -3,6 +3,7 @@
 
 #include "build/batch_report.h"
 #include "build/template_check.h"
+#include "core/recent_files.h"
 #include "core/version.h"
 #include "formats/file_write.h"
 #include "formats/template_file.h"
@@ -31,6 +32,13 @@ QString capped(const QStringList& items, qsizetype cap, const QString& separator
 
 QString counted(qsizetype n, const QString& what) {
     return QStringLiteral("%1 %2%3").arg(n).arg(what, n == 1 ? "" : "s");
+}
+
+// A file dialog's preset for a template: the file, or for a new one the folder of the last.
+QString presetFor(const QString& file) {
+    if (!file.isEmpty()) return file;
+    const QStringList recent = recentFiles(RecentList::Templates);
+    return recent.isEmpty() ? QString() : QFileInfo(recent.first()).absolutePath() + u'/';
 }
 
 } // namespace
@@ -84,22 +92,55 @@ QString DesignerController::chooseFile(bool save, const QString& title, const QS
 void DesignerController::open() {
     SaveQuestion asked(m_s, EditorMode::Designer);
     if (!asked.goOn()) return;
-    const Workspace before = m_s.ws;
-    QString preset = startingFile();
+    QString preset = presetFor(startingFile());
     for (;;) {
         const QString chosen = chooseFile(false, QStringLiteral("Load a template..."), preset);
         if (chosen.isEmpty()) return;
-        m_s.ws.CurrentFile = chosen;
-        if (openTemplate(chosen)) {
+        if (openChosen(chosen)) {
             asked.done();
             return;
         }
-        // The refused file is not the open template: the designer goes back to what it showed,
-        // and the dialog asks again, preset to the refused file.
-        m_s.ws = before;
-        show();
+        // The dialog asks again, preset to the refused file.
         preset = chosen;
     }
+}
+
+bool DesignerController::openChosen(const QString& path) {
+    const Workspace before = m_s.ws;
+    m_s.ws.CurrentFile = path;
+    if (openTemplate(path)) return true;
+    // The refused file is not the open template: the designer goes back to what it showed.
+    m_s.ws = before;
+    show();
+    return false;
+}
+
+void DesignerController::openRecent(const QString& path) {
+    if (!QFileInfo(path).isFile()) {
+        forgetRecentFile(RecentList::Templates, path);
+        m_s.tell(QStringLiteral("The template '%1' is no longer there, so it was taken off the "
+                                "list of recent files.")
+                     .arg(QDir::toNativeSeparators(path)),
+                 kDesignerTitle, MsgIcon::Exclamation);
+        return;
+    }
+    SaveQuestion asked(m_s, EditorMode::Designer);
+    if (asked.goOn() && openChosen(path)) asked.done();
+}
+
+void DesignerController::editTemplate(const QString& path) {
+    m_s.ws.CurrentFile = path;
+    if (!openTemplate(path)) load();
+}
+
+QString DesignerController::pageTemplate() {
+    if (!confirmLeave()) return {};
+    const QString path = startingFile();
+    if (path.isEmpty())
+        m_s.tell(QStringLiteral("This template has not been saved yet, so no page can use it. "
+                                "Save it first."),
+                 kDesignerTitle, MsgIcon::Information);
+    return path;
 }
 
 bool DesignerController::openTemplate(const QString& path) {
@@ -107,7 +148,10 @@ bool DesignerController::openTemplate(const QString& path) {
     ResetEditor(m_s, EditorMode::Designer);
     const bool loaded = LoadFile(m_s, path, LoadMode::Designer).loaded();
     show();
-    if (loaded) m_s.ws.LastFile = QFileInfo(path).absoluteFilePath();
+    if (loaded) {
+        m_s.ws.LastFile = QFileInfo(path).absoluteFilePath();
+        noteRecentFile(RecentList::Templates, path);
+    }
     return loaded;
 }
 
@@ -151,6 +195,7 @@ bool DesignerController::save() {
         }
     }
     if (!saveEditorFile(m_s, path, text)) return false;
+    noteRecentFile(RecentList::Templates, path);
 
     QStringList copies;
     const int updated = pending.isEmpty() ? 0 : updateDocuments(*users, pending, copies);
@@ -331,7 +376,8 @@ void DesignerController::rebuildPages() {
 }
 
 bool DesignerController::saveAs() {
-    const QString chosen = chooseFile(true, QStringLiteral("Save a template..."), startingFile());
+    const QString chosen =
+        chooseFile(true, QStringLiteral("Save a template..."), presetFor(startingFile()));
     return saveUnderName(m_s, chosen, [this] { return save(); });
 }
 

@@ -2,6 +2,7 @@
 #include "core/html_editor_controller.h"
 
 #include "build/batch_report.h"
+#include "core/recent_files.h"
 #include "core/site_settings_editor.h"
 #include "formats/document_file.h"
 #include "formats/file_write.h"
@@ -20,6 +21,31 @@ const QString HtmlEditorController::kUntitled = QStringLiteral("Untitled HTML Do
 namespace {
 
 const QString kDocumentFilter = QStringLiteral("Quillane templated HTML file|*.qht");
+const QString kTemplateFilter = QStringLiteral("Quillane template file|*.qtf");
+const QString kEditorTitle = QStringLiteral("Quillane HTML Editor");
+
+// A file dialog's preset that names a folder alone.
+QString inFolder(const QString& folder) {
+    return folder.isEmpty() ? QString() : folder + u'/';
+}
+
+// The nearest folder at or above path that exists.
+QString existingFolder(const QString& path) {
+    QFileInfo f(path);
+    while (!f.isDir() && !f.isRoot() && f.filePath() != f.path())
+        f = QFileInfo(f.path());
+    return f.absoluteFilePath();
+}
+
+// The settings of the site that holds path, when it has a site file that can be read.
+std::optional<SiteSettings> siteHolding(const QString& path) {
+    const QString file = findSiteFile(existingFolder(path));
+    return file.isEmpty() ? std::nullopt : readSiteFile(file).settings;
+}
+
+bool isInside(const QString& path, const QString& folder) {
+    return path.startsWith(folder + u'/');
+}
 
 } // namespace
 
@@ -59,6 +85,52 @@ QString HtmlEditorController::startingFile() const {
 QString HtmlEditorController::documentFolder() const {
     const QString file = startingFile();
     return file.isEmpty() ? QString() : QFileInfo(file).absolutePath();
+}
+
+QString HtmlEditorController::startingFolder() const {
+    if (const QString folder = documentFolder(); !folder.isEmpty()) return folder;
+    const QString& templ = m_s.ws.TemplatePath;
+    if (!templ.isEmpty() && QFileInfo(templ) != QFileInfo(m_s.defaultTemplatePath())) {
+        const std::optional<SiteSettings> site = siteHolding(templ);
+        return site ? site->folder : QFileInfo(templ).absolutePath();
+    }
+    const QStringList recent = recentFiles(RecentList::Documents);
+    return recent.isEmpty() ? QString() : QFileInfo(recent.first()).absolutePath();
+}
+
+QString HtmlEditorController::suggestedDocument() const {
+    const Workspace& ws = m_s.ws;
+    const QString name = QFileInfo(ws.output).completeBaseName();
+    const QString folder = startingFolder();
+    if (name.isEmpty()) return inFolder(folder);
+    const QString output = QDir::cleanPath(documentOutputPath(ws, ws.output));
+    if (!output.isEmpty() && !QDir::isRelativePath(output)) {
+        if (const std::optional<SiteSettings> site = siteHolding(output);
+            site && isInside(output, site->output)) {
+            const QString mirror =
+                QDir(site->folder)
+                    .filePath(QDir(site->output).relativeFilePath(QFileInfo(output).path()));
+            return QDir(QFileInfo(mirror).isDir() ? mirror : site->folder).filePath(name + ".qht");
+        }
+    }
+    return QDir(folder.isEmpty() ? QFileInfo(output).path() : folder).filePath(name + ".qht");
+}
+
+QString HtmlEditorController::suggestedOutput() const {
+    const QString document = startingFile();
+    const QString folder = startingFolder();
+    if (document.isEmpty()) return inFolder(folder);
+    const QString name = QFileInfo(document).completeBaseName() + QStringLiteral(".html");
+    if (const std::optional<SiteSettings> site = siteHolding(folder))
+        return QDir::cleanPath(
+            QDir(site->output)
+                .filePath(QDir(site->folder).relativeFilePath(QDir(folder).filePath(name))));
+    return QDir(folder).filePath(name);
+}
+
+void HtmlEditorController::noteTemplate(const QString& path) const {
+    if (QFileInfo(path) != QFileInfo(m_s.defaultTemplatePath()))
+        noteRecentFile(RecentList::Templates, path);
 }
 
 QString HtmlEditorController::chooseFolder(const QString& title, const QString& preset) {
@@ -103,6 +175,50 @@ void HtmlEditorController::newDocument() {
     load();
 }
 
+bool HtmlEditorController::newOnTemplate(const QString& path) {
+    const Workspace before = m_s.ws;
+    load();
+    BusyGuard busy(m_s.app);
+    m_s.ws.TemplatePath = path;
+    if (!LoadFile(m_s, path, LoadMode::TemplateForEditor).loaded()) {
+        restore(before);
+        return false;
+    }
+    m_s.ws.IsDirty = false;
+    noteTemplate(path);
+    show();
+    return true;
+}
+
+void HtmlEditorController::newFromTemplate() {
+    SaveQuestion asked(m_s, EditorMode::HtmlEditor);
+    if (!asked.goOn()) return;
+    QStringList offered;
+    for (const QString& path : recentFiles(RecentList::Templates))
+        if (QFileInfo(path).isFile()) offered << path;
+    QString chosen;
+    if (!offered.isEmpty()) {
+        const std::optional<QString> picked = m_view.chooseTemplate(
+            offered, std::max(qsizetype(0), offered.indexOf(lastNewTemplate())));
+        if (!picked) return;
+        chosen = *picked;
+    }
+    QString preset = inFolder(startingFolder());
+    for (;;) {
+        if (chosen.isEmpty())
+            chosen = chooseFile(
+                {false, QStringLiteral("Choose template..."), kTemplateFilter, preset, {}});
+        if (chosen.isEmpty()) return;
+        if (newOnTemplate(chosen)) {
+            asked.done();
+            setLastNewTemplate(chosen);
+            return;
+        }
+        preset = chosen;
+        chosen.clear();
+    }
+}
+
 LoadResult HtmlEditorController::readDocument(const QString& path) {
     ResetEditor(m_s, EditorMode::HtmlEditor);
     const LoadResult read = LoadFile(m_s, path, LoadMode::Document);
@@ -115,6 +231,8 @@ LoadResult HtmlEditorController::openDocument(const QString& path) {
     BusyGuard busy(m_s.app);
     const LoadResult read = readDocument(path);
     if (read.loaded()) {
+        noteRecentFile(RecentList::Documents, path);
+        noteTemplate(read.templatePath);
         show();
         return read;
     }
@@ -131,10 +249,18 @@ LoadResult HtmlEditorController::openDocument(const QString& path) {
     return read;
 }
 
+bool HtmlEditorController::openChosen(const QString& path) {
+    const QString before = m_s.ws.CurrentFile;
+    m_s.ws.CurrentFile = path;
+    if (openDocument(path).loaded()) return true;
+    m_s.ws.CurrentFile = before;
+    return false;
+}
+
 void HtmlEditorController::open() {
     SaveQuestion asked(m_s, EditorMode::HtmlEditor);
     if (!asked.goOn()) return;
-    QString preset = startingFile();
+    QString preset = startingFile().isEmpty() ? inFolder(startingFolder()) : startingFile();
     for (;;) {
         const QString chosen = chooseFile({false,
                                            QStringLiteral("Load a template-applied HTML file..."),
@@ -142,15 +268,25 @@ void HtmlEditorController::open() {
                                            preset,
                                            {}});
         if (chosen.isEmpty()) return;
-        const QString before = m_s.ws.CurrentFile;
-        m_s.ws.CurrentFile = chosen;
-        if (openDocument(chosen).loaded()) {
+        if (openChosen(chosen)) {
             asked.done();
             return;
         }
-        m_s.ws.CurrentFile = before;
         preset = chosen;
     }
+}
+
+void HtmlEditorController::openRecent(const QString& path) {
+    if (!QFileInfo(path).isFile()) {
+        forgetRecentFile(RecentList::Documents, path);
+        m_s.tell(QStringLiteral("The document '%1' is no longer there, so it was taken off the "
+                                "list of recent files.")
+                     .arg(QDir::toNativeSeparators(path)),
+                 kEditorTitle, MsgIcon::Exclamation);
+        return;
+    }
+    SaveQuestion asked(m_s, EditorMode::HtmlEditor);
+    if (asked.goOn() && openChosen(path)) asked.done();
 }
 
 void HtmlEditorController::changeTemplate() {
@@ -158,18 +294,16 @@ void HtmlEditorController::changeTemplate() {
     SaveQuestion asked(m_s, EditorMode::HtmlEditor);
     if (!asked.goOn()) return;
     const Workspace before = m_s.ws;
-    QString preset = startingFile();
+    QString preset = startingFile().isEmpty() ? inFolder(startingFolder()) : startingFile();
     for (;;) {
-        const QString chosen = chooseFile({false,
-                                           QStringLiteral("Choose template..."),
-                                           QStringLiteral("Quillane template file|*.qtf"),
-                                           preset,
-                                           {}});
+        const QString chosen =
+            chooseFile({false, QStringLiteral("Choose template..."), kTemplateFilter, preset, {}});
         if (chosen.isEmpty()) return;
         BusyGuard busy(m_s.app);
         m_s.ws.TemplatePath = chosen;
         if (LoadFile(m_s, chosen, LoadMode::TemplateForEditor).loaded()) {
             asked.done();
+            noteTemplate(chosen);
             // The document no longer matches its file.
             m_s.ws.IsDirty = true;
             show();
@@ -196,21 +330,27 @@ bool HtmlEditorController::save() {
     if (!saveEditorFile(m_s, path, documentFileText(file))) return false;
     ws.storedTemplatePath = file.templateStored;
     ws.storedOutputPath = file.outputStored;
+    noteRecentFile(RecentList::Documents, path);
+    noteTemplate(ws.TemplatePath);
     return true;
 }
 
 bool HtmlEditorController::saveAs() {
-    const QString chosen = chooseFile({true, QStringLiteral("Save a template-applied HTML file..."),
-                                       kDocumentFilter, startingFile(), QStringLiteral(".qht")});
+    const QString chosen = chooseFile(
+        {true, QStringLiteral("Save a template-applied HTML file..."), kDocumentFilter,
+         startingFile().isEmpty() ? suggestedDocument() : startingFile(), QStringLiteral(".qht")});
     return saveUnderName(m_s, chosen, [this] { return save(); });
 }
 
 void HtmlEditorController::chooseOutput() {
     Workspace& ws = m_s.ws;
-    const QString full = documentOutputPath(ws, ws.output);
-    const QString chosen = chooseFile({true, QStringLiteral("Choose where to output file..."),
-                                       QStringLiteral("HTML Files|*.htm;*.html"),
-                                       full.isEmpty() ? ws.output : full, QStringLiteral(".htm")});
+    QString preset = documentOutputPath(ws, ws.output);
+    if (preset.isEmpty())
+        preset =
+            ws.output.isEmpty() ? suggestedOutput() : QDir(startingFolder()).filePath(ws.output);
+    const QString chosen =
+        chooseFile({true, QStringLiteral("Choose where to output file..."),
+                    QStringLiteral("HTML Files|*.htm;*.html"), preset, QStringLiteral(".htm")});
     // The same path again changes nothing, as the same text set into the field does not.
     if (chosen.isEmpty() || chosen == ws.output) return;
     ws.output = chosen;
@@ -332,6 +472,18 @@ void HtmlEditorController::siteSettings() {
 
 bool HtmlEditorController::confirmLeave() {
     return ConfirmSaveChanges(m_s, EditorMode::HtmlEditor);
+}
+
+QString HtmlEditorController::templateToEdit() {
+    const QString path = m_s.ws.TemplatePath;
+    if (!QFileInfo(path).isFile()) {
+        m_s.tell(QStringLiteral("The template of this page, '%1', is not there, so it cannot be "
+                                "edited. Choose another with File > Change template.")
+                     .arg(QDir::toNativeSeparators(path)),
+                 kEditorTitle, MsgIcon::Exclamation);
+        return {};
+    }
+    return confirmLeave() ? path : QString();
 }
 
 QString HtmlEditorController::chooseBatchFolder() {

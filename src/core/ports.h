@@ -72,6 +72,10 @@ public:
     virtual void showStatus(const QString& text) = 0;
     // The site settings dialog, modal, on the settings the editor holds.
     virtual void editSiteSettings(SiteSettingsEditor& editor) = 0;
+    // New from template: the user picks one of the templates (`selected` chosen at first):
+    // its path; "" to pick another in the file dialog; nothing when cancelled.
+    virtual std::optional<QString> chooseTemplate(const QStringList& templates,
+                                                  qsizetype selected) = 0;
 };
 
 // The common file dialog. Settings persist between uses, so a use that does not set one keeps

@@ -48,8 +48,11 @@ public:
     // Menu bar.
     QMenu* mnuFile = nullptr;
     QAction* mnuFileNew = nullptr;
+    QAction* mnuFileNewFromTemplate = nullptr;
     QAction* mnuFIleOpen = nullptr;
+    QMenu* mnuFileRecent = nullptr;
     QAction* mnuFileChange = nullptr;
+    QAction* mnuFileEditTemplate = nullptr;
     QAction* mnuFileBar1 = nullptr;
     QAction* mnuFileSave = nullptr;
     QAction* mnuFileSaveAs = nullptr;
@@ -79,8 +82,12 @@ public:
     void cmdChangeOutput_Click();
     void cmdBuild_Click();
     void mnuFileNew_Click();
+    void mnuFileNewFromTemplate_Click();
     void mnuFIleOpen_Click();
+    void mnuFileRecent_Click(const QString& path);
     void mnuFileChange_Click();
+    // Switches to the designer on the document's template, after the save question.
+    void mnuFileEditTemplate_Click();
     // True when the document was written.
     bool mnuFileSave_Click();
     bool mnuFileSaveAs_Click();
@@ -109,6 +116,8 @@ public:
     // A line of its own, or a batch's outcome, on as many lines as it needs (also its tooltip).
     void showStatus(const QString& text) override;
     void editSiteSettings(SiteSettingsEditor& editor) override;
+    std::optional<QString> chooseTemplate(const QStringList& templates,
+                                          qsizetype selected) override;
 
     HtmlEditorController& controller() { return *m_controller; }
 

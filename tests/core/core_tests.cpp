@@ -5,6 +5,7 @@
 #include "core/command_line.h"
 #include "core/designer_controller.h"
 #include "core/html_editor_controller.h"
+#include "core/recent_files.h"
 #include "core/site_settings_editor.h"
 #include "core/template_update.h"
 #include "formats/document_file.h"
@@ -39,6 +40,7 @@ struct Editors : ::testing::Test {
     QString defaultPath, plainPath, examplePath;
 
     void SetUp() override {
+        settingsIn(dir.filePath("settings"));
         s.prompter = &prompter;
         s.app = &app;
         s.designer = &designer;
@@ -308,14 +310,15 @@ TEST_F(Editors, SaveOfANeverSavedFileAsksWhereThenWritesItAndAFailedSaveChangesN
          [&] { return dc.save(); }, [&] { return dc.saveAs(); },
          "save | Save a template... | Quillane template file|*.qtf |  | .qtf | overwrite | ",
          "t é.qtf", "#QT1#\r\n" + cafe + "\r\n" + kPlainPage.mid(kPlainPage.indexOf("#DEF"))},
-        // Paths in the document's folder or below it are stored relative.
+        // Paths in the document's folder or below it are stored relative. Save As offers a
+        // name from the output path.
         {[&] {
              hc.load(), hc.titleEdited(QString::fromLatin1(cafe));
              hc.outputEdited(dir.filePath("out/page.htm"));
          },
          [&] { return hc.save(); }, [&] { return hc.saveAs(); },
          "save | Save a template-applied HTML file... | " + kDocFilter +
-             " |  | .qht | overwrite | ",
+             " | out/page.qht | .qht | overwrite | ",
          "d é.qht",
          "#QH1#\r\n" + cafe + "\r\n" +
              lines("prog/default.qtf|out/page.htm|#STARTSECTION#|<p>Text</p>|#STARTSECTION#")},
@@ -846,6 +849,108 @@ TEST_F(Editors, SiteSettingsAreCheckedBeforeTheyAreWrittenWhereTheUserSays) {
               "site/blog/quillane-site.ini:2: unknown key 'ouput': the keys are output, assets, "
               "subfolders, links and check, in lower case\r\n\r\nStart from the default "
               "settings? Saving then writes the file anew; No leaves it as it is.");
+}
+
+// A page in a few keystrokes: the designer hands its saved template to a new document; New
+// from template offers the templates used before and remembers its choice; the recent files of
+// both editors, most recent first; and back to the designer on the page's template.
+TEST_F(Editors, ANewPageStartsOnATemplateUsedBeforeAndRecentFilesAreKept) {
+    dc.load();
+    dc.templateNameEdited("Mine");
+    prompter.answers = {MsgAnswer::No}; // never saved, and not now either
+    EXPECT_EQ(dc.pageTemplate(), "");
+    EXPECT_EQ(told(), "Do you want to save your changes to Mine?\nThis template has not been "
+                      "saved yet, so no page can use it. Save it first.");
+    const QString mine = dir.filePath("mine.qtf");
+    dc.templateNameEdited("Mine");
+    prompter.answers = {MsgAnswer::Yes};
+    dialog.choices = {mine};
+    ASSERT_EQ(dc.pageTemplate(), mine);
+    told();
+    hc.load();
+    ASSERT_TRUE(hc.newOnTemplate(mine));
+    EXPECT_EQ(editorShows(), "Untitled HTML Document |  | Template used: Mine | body:1 |  | "
+                             "mine.qtf | unchanged");
+
+    // New from template: the templates used, those gone left out, the last choice marked.
+    openInEditor(examplePath); // uses plain.qtf
+    put("gone.qtf", kPlainPage);
+    noteRecentFile(RecentList::Templates, dir.filePath("gone.qtf"));
+    QFile::remove(dir.filePath("gone.qtf"));
+    editor.templateChosen = mine;
+    hc.newFromTemplate();
+    EXPECT_EQ(rel(editor.templatesOffered), "plain.qtf* | mine.qtf");
+    EXPECT_EQ(editor.caption, "Template used: Mine");
+    editor.templateChosen = ""; // another, from the file dialog, which starts in its folder
+    dialog.choices = {plainPath};
+    hc.newFromTemplate();
+    EXPECT_EQ(rel(editor.templatesOffered), "mine.qtf* | plain.qtf");
+    EXPECT_EQ(lastUse(), "open | Choose template... | Quillane template file|*.qtf |  | .qtf |  | "
+                         "exists");
+    EXPECT_EQ(rel({lastNewTemplate(), ws.TemplatePath}), "plain.qtf | plain.qtf");
+    editor.templateChosen.reset(); // cancelled: the document stays
+    hc.titleEdited("Kept");
+    prompter.answers = {MsgAnswer::No};
+    hc.newFromTemplate();
+    EXPECT_EQ(ws.title + (ws.IsDirty ? " changed" : ""), "Kept changed");
+    EXPECT_EQ(told(), "Do you want to save your changes to Kept?");
+
+    // Open recent: the last eight documents, most recent first; one that is gone is told and
+    // dropped.
+    for (int i = 0; i < 10; ++i)
+        noteRecentFile(RecentList::Documents, dir.filePath(QString("d%1.qht").arg(i)));
+    noteRecentFile(RecentList::Documents, examplePath);
+    EXPECT_EQ(rel(recentFiles(RecentList::Documents)),
+              "example.qht | d9.qht | d8.qht | d7.qht | d6.qht | d5.qht | d4.qht | d3.qht");
+    hc.openRecent(dir.filePath("d9.qht"));
+    EXPECT_EQ(told(), "The document 'd9.qht' is no longer there, so it was taken off the list of "
+                      "recent files.");
+    EXPECT_EQ(recentFiles(RecentList::Documents).size(), 7);
+    prompter.answers = {MsgAnswer::No};
+    hc.openRecent(examplePath);
+    EXPECT_EQ(rel({ws.CurrentFile, editor.titleText}), "example.qht | My first page");
+    EXPECT_EQ(told(), "Do you want to save your changes to Kept?");
+
+    // Back to the designer on the page's template, which Save then writes.
+    EXPECT_EQ(hc.templateToEdit(), plainPath);
+    dc.editTemplate(plainPath);
+    EXPECT_EQ(designerShows(), "Plain page | <h1>::title::</h1>\r\n::body::\r\n::footer:: | "
+                               "body,footer | plain.qtf | unchanged");
+    EXPECT_EQ(rel(recentFiles(RecentList::Templates)), "plain.qtf | mine.qtf | gone.qtf");
+    told();
+    ws.TemplatePath = dir.filePath("nowhere.qtf");
+    EXPECT_EQ(hc.templateToEdit(), "");
+    EXPECT_EQ(told(), "The template of this page, 'nowhere.qtf', is not there, so it cannot be "
+                      "edited. Choose another with File > Change template.");
+}
+
+// Open, Change template, Save As and Change... start in the document's folder; a new document
+// in the site of its template, Save As naming it after its output where it mirrors the page,
+// Change... naming the page after the document where it mirrors it in the site's output.
+TEST_F(Editors, FileDialogsStartInTheDocumentsFolderOrItsSite) {
+    QDir().mkpath(dir.filePath("site/blog"));
+    put("site/quillane-site.ini", "[site]\r\noutput = public\r\n");
+    const QString site = put("site/site.qtf", kPlainPage);
+    hc.load();
+    ASSERT_TRUE(hc.newOnTemplate(site));
+    hc.outputEdited(dir.filePath("site/public/blog/first.html"));
+    const auto uses = [&](const std::function<void()>& command) {
+        dialog.choices = {""};
+        command();
+        return rel({dialog.uses.back().fileName});
+    };
+    prompter.answers = {MsgAnswer::No, MsgAnswer::No};
+    EXPECT_EQ(uses([&] { hc.open(); }), "site/");
+    EXPECT_EQ(uses([&] { hc.changeTemplate(); }), "site/");
+    EXPECT_EQ(uses([&] { hc.saveAs(); }), "site/blog/first.qht");
+    hc.outputEdited("");
+    EXPECT_EQ(uses([&] { hc.chooseOutput(); }), "site/");
+
+    dialog.choices = {dir.filePath("site/blog/second.qht")};
+    ASSERT_TRUE(hc.saveAs());
+    EXPECT_EQ(uses([&] { hc.chooseOutput(); }), "site/public/blog/second.html");
+    prompter.answers = {MsgAnswer::No};
+    EXPECT_EQ(uses([&] { hc.open(); }), "site/blog/second.qht");
 }
 
 // --- Command line ----------------------------------------------------------------------------

@@ -10,6 +10,7 @@
 #include "core/workspace.h"
 #include "support/files.h"
 
+#include <QSettings>
 #include <deque>
 #include <functional>
 #include <new>
@@ -17,6 +18,12 @@
 #include <vector>
 
 namespace quillane::test {
+
+// The user's settings (recent files) in a folder of the test's own.
+inline void settingsIn(const QString& folder) {
+    QSettings::setDefaultFormat(QSettings::IniFormat);
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, folder);
+}
 
 class ScriptedPrompter : public Prompter {
 public:
@@ -158,6 +165,16 @@ public:
     // The site settings dialog: what the test does in it.
     std::function<void(SiteSettingsEditor&)> onSiteSettings = [](SiteSettingsEditor&) {};
     void editSiteSettings(SiteSettingsEditor& editor) override { onSiteSettings(editor); }
+    // New from template: the templates offered (the one chosen at first marked "*"), and the
+    // answer.
+    QStringList templatesOffered;
+    std::optional<QString> templateChosen;
+    std::optional<QString> chooseTemplate(const QStringList& templates,
+                                          qsizetype selected) override {
+        templatesOffered = templates;
+        templatesOffered[selected] += u'*';
+        return templateChosen;
+    }
 
 protected:
     void showFields(const Workspace& ws) override {

@@ -63,12 +63,19 @@ TEST_F(HtmlEditor, TheKeyboardReachesEveryControlAndEnterBuildsThePage) {
 }
 
 // The menu bars as the user finds them: each command under its name, caption and shortcut, in
-// order (separators by name alone). Regression: F5 could go from File > Preview page unnoticed.
+// order (separators by name alone), and no access key twice in one menu. Regression: F5 could
+// go from File > Preview page unnoticed.
 TEST_F(HtmlEditor, EveryMenuCommandHasItsCaptionAndShortcut) {
     const auto menus = [](QMainWindow* w) {
         QStringList items;
         std::function<void(const QList<QAction*>&)> walk = [&](const QList<QAction*>& actions) {
+            QString keys;
             for (const QAction* a : actions) {
+                const QString text = QString(a->text()).remove("&&");
+                if (const qsizetype at = text.indexOf(u'&'); at >= 0) {
+                    EXPECT_FALSE(keys.contains(text[at + 1].toLower())) << text.toStdString();
+                    keys += text[at + 1].toLower();
+                }
                 items << QStringList{a->menu() ? a->menu()->objectName() : a->objectName(),
                                      a->text(), a->shortcut().toString()}
                              .join(u'|');
@@ -79,17 +86,22 @@ TEST_F(HtmlEditor, EveryMenuCommandHasItsCaptionAndShortcut) {
         return items.join(u'\n').replace(QString(12, u' '), "(12 spaces)");
     };
     EXPECT_EQ(menus(ui->showDesigner()),
-              "mnuFile|&File|\nmnuFileNew|&New|Ctrl+N\nmnuFIleOpen|&Open...|Ctrl+O\nmnuFileBar1||\n"
+              "mnuFile|&File|\nmnuFileNew|&New|Ctrl+N\n"
+              "mnuFileNewPage|New &page from this template|Ctrl+Shift+N\n"
+              "mnuFIleOpen|&Open...|Ctrl+O\nmnuFileRecent|Open r&ecent|\nmnuFileBar1||\n"
               "mnuFileSave|&Save|Ctrl+S\nmnuFileSaveAs|Save &As...|F12\nmnuFileBar2||\n"
               "mnuFileRebuild|&Rebuild pages using this template...|Ctrl+B\nmnuFileBar3||\n"
               "mnuFileExit|E&xit|\nmnuHelp|&Help|\nmnuHelpAbout|&About Quillane|\n"
               "mnuSpaces|(12 spaces)|\nmnuChange|CHANGE TO HTML EDITOR|");
     EXPECT_EQ(menus(ui->showHtmlEditor()),
-              "mnuFile|&File|\nmnuFileNew|&New|Ctrl+N\nmnuFIleOpen|&Open...|Ctrl+O\n"
-              "mnuFileChange|&Change template...|F2\nmnuFileBar1||\nmnuFileSave|&Save|Ctrl+S\n"
-              "mnuFileSaveAs|Save &As...|F12\nmnuFileBar2||\nmnuFilePreview|Pre&view page|F5\n"
-              "mnuFileBatch|&Batch build...|\nmnuFileSiteSettings|S&ite settings...|\n"
-              "mnuFileBar3||\nmnuFileExit|E&xit|\n"
+              "mnuFile|&File|\nmnuFileNew|&New|Ctrl+N\n"
+              "mnuFileNewFromTemplate|New from &template...|Ctrl+Shift+N\n"
+              "mnuFIleOpen|&Open...|Ctrl+O\nmnuFileRecent|Open r&ecent|\n"
+              "mnuFileChange|&Change template...|F2\n"
+              "mnuFileEditTemplate|E&dit this page's template|Ctrl+T\nmnuFileBar1||\n"
+              "mnuFileSave|&Save|Ctrl+S\nmnuFileSaveAs|Save &As...|F12\nmnuFileBar2||\n"
+              "mnuFilePreview|Pre&view page|F5\nmnuFileBatch|&Batch build...|\n"
+              "mnuFileSiteSettings|S&ite settings...|\nmnuFileBar3||\nmnuFileExit|E&xit|\n"
               "mnuHelp|&Help|\nmnuHelpAbout|&About Quillane|\nmnuSpaces|(12 spaces)|\n"
               "mnuChange|CHANGE TO TEMPLATE DESIGNER|");
 }
@@ -260,6 +272,56 @@ TEST_F(HtmlEditor, SiteSettingsAreEditedWithTheKeyboard) {
     EXPECT_EQ(QStringList({saved->output, saved->assets}),
               QStringList({tmp.filePath("www"), tmp.filePath("css")}));
     EXPECT_EQ(saved->check, SiteCheck::Strict);
+}
+
+// A page in a few keystrokes, by the shortcuts: Ctrl+Shift+N in the designer starts a page on
+// its template; Ctrl+T goes back to the template; Ctrl+Shift+N in the HTML editor offers the
+// templates used before; File > Open recent lists the documents.
+TEST_F(HtmlEditor, APageTakesAFewKeystrokes) {
+    const auto press = [](QWidget* field, Qt::KeyboardModifiers mods, Qt::Key key) {
+        field->window()->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(field->window()));
+        field->setFocus();
+        QTest::keyClick(field, key, mods);
+        QCoreApplication::processEvents();
+    };
+    frmTemplates* d = ui->showDesigner();
+    dialog->choices = {tmp.filePath("plain.qtf")};
+    d->mnuFIleOpen_Click();
+    press(d->rtxDefaultHTML, Qt::ControlModifier | Qt::ShiftModifier, Qt::Key_N);
+    frmHTMLEditor* w = ui->htmlEditor();
+    ASSERT_TRUE(w && !ui->designer());
+    EXPECT_EQ(w->lblTemplate->text() + " " + w->txtTitle->text(),
+              "Template used: Plain page Untitled HTML Document");
+
+    press(w->txtTitle, Qt::ControlModifier, Qt::Key_T);
+    d = ui->designer();
+    ASSERT_TRUE(d && !ui->htmlEditor());
+    EXPECT_EQ(d->txtTemplate->text() + " " + ws().CurrentFile,
+              "Plain page " + tmp.filePath("plain.qtf"));
+
+    d->mnuChange->trigger();
+    w = ui->htmlEditor();
+    modalSteps.push_back([&](QDialog& dlg) {
+        auto& c = static_cast<frmChooseTemplate&>(dlg);
+        EXPECT_EQ(entries(c.lstTemplates), QStringList{"plain.qtf  (" + tmp.path() + ")"});
+        EXPECT_EQ(c.lstTemplates->currentRow(), 0);
+        QTest::keyClick(c.lstTemplates, Qt::Key_Return);
+    });
+    press(w->txtTitle, Qt::ControlModifier | Qt::ShiftModifier, Qt::Key_N);
+    EXPECT_TRUE(modalSteps.empty());
+    EXPECT_EQ(ws().TemplatePath, tmp.filePath("plain.qtf"));
+
+    open(examplePath);
+    w->mnuFile->popup({}); // fills the list
+    w->mnuFile->hide();
+    const QList<QAction*> recent = w->mnuFileRecent->actions();
+    ASSERT_EQ(recent.size(), 1);
+    EXPECT_EQ(recent[0]->text(), "&1 example.qht (" + tmp.path() + ")");
+    w->txtTitle->setText("Changed");
+    prompter.answers = {MsgAnswer::No};
+    recent[0]->trigger();
+    EXPECT_EQ(w->txtTitle->text(), "My first page");
 }
 
 class Batch : public HtmlEditor {

@@ -15,6 +15,7 @@
 #include "ui/site_settings_dialog.h"
 #include "ui/splash.h"
 #include "ui/start_window.h"
+#include "ui/template_chooser.h"
 #include "ui/ui_session.h"
 
 #include <QAction>
@@ -52,6 +53,7 @@ protected:
         ASSERT_TRUE(home.path().startsWith(QDir::tempPath()) && tmp.isValid());
         home.removeRecursively();
         home.mkpath(QStringLiteral("."));
+        settingsIn(tmp.filePath(QStringLiteral("settings")));
         programFolder = tmp.filePath(QStringLiteral("prog"));
         QDir().mkpath(programFolder);
         writeFile(tmp, QStringLiteral("prog/default.qtf"), kPlainPage);
