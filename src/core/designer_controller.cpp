@@ -339,8 +339,7 @@ void DesignerController::buildPages(const TemplateUsers& users) {
     request.jobs = defaultJobs();
     BatchReport report;
     m_view.buildPages([&](BatchObserver& progress) {
-        BatchService service(m_s.templates);
-        report = service.run(request, progress);
+        report = runBatch(m_s, request, progress);
         return summaryLine(report, SummaryFor::Designer);
     });
     tellBatchReport(m_s, report, kDesignerTitle);

@@ -3,6 +3,7 @@
 
 #include "build/batch_report.h"
 #include "core/recent_files.h"
+#include "core/site_pages.h"
 #include "core/site_settings_editor.h"
 #include "formats/document_file.h"
 #include "formats/file_write.h"
@@ -285,6 +286,10 @@ void HtmlEditorController::openRecent(const QString& path) {
                  kEditorTitle, MsgIcon::Exclamation);
         return;
     }
+    openAsked(path);
+}
+
+void HtmlEditorController::openAsked(const QString& path) {
     SaveQuestion asked(m_s, EditorMode::HtmlEditor);
     if (asked.goOn() && openChosen(path)) asked.done();
 }
@@ -470,6 +475,30 @@ void HtmlEditorController::siteSettings() {
     m_view.editSiteSettings(editor);
 }
 
+void HtmlEditorController::sitePages() {
+    QString folder = documentFolder();
+    if (folder.isEmpty() &&
+        (folder = chooseFolder(QStringLiteral("Choose the site's folder..."), startingFolder()))
+            .isEmpty())
+        return;
+    std::optional<SiteSettings> site;
+    if (const QString file = findSiteFile(folder); !file.isEmpty()) {
+        const SiteFileRead read = readSiteFile(file);
+        if (!read.settings) {
+            m_s.tell(QStringLiteral("The site file cannot be used as it is:") + kCrLf +
+                         read.problem + kCrLf + kCrLf +
+                         QStringLiteral("Correct it with File > Site settings... first."),
+                     kEditorTitle, MsgIcon::Exclamation);
+            return;
+        }
+        site = read.settings;
+        folder = site->folder;
+    }
+    SitePagesController pages(m_s, *this, folder, site);
+    pages.refresh();
+    if (const QString chosen = m_view.showSitePages(pages); !chosen.isEmpty()) openAsked(chosen);
+}
+
 bool HtmlEditorController::confirmLeave() {
     return ConfirmSaveChanges(m_s, EditorMode::HtmlEditor);
 }
@@ -616,8 +645,7 @@ BatchReport HtmlEditorController::batchCompile(const QString& folder,
         bool stopRequested() override { return window.stopRequested(); }
     } through(*this, observer);
     m_sinceEvents.invalidate(); // the first document is shown at once
-    BatchService service(m_s.templates);
-    BatchReport report = service.run(request, through);
+    BatchReport report = runBatch(m_s, request, through);
     show(); // the last document read
     return report;
 }

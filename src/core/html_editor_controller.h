@@ -59,6 +59,10 @@ public:
     // site file, one is made in the document's folder or another the user picks, written only
     // when the user saves it.
     void siteSettings();
+    // Site pages: the documents of the document's site (or folder; for a new document, of a
+    // folder the user picks) with the state of their pages; the one the user chooses is
+    // opened, after the save question.
+    void sitePages();
     // Asks to save what changed; true when the editor may be left.
     bool confirmLeave();
     // File > Edit this page's template: the document's template, once the save question let
@@ -109,6 +113,8 @@ private:
     // Reads a document the user chose into the editor; false (the editor as it was) when it
     // could not be read.
     bool openChosen(const QString& path);
+    // Opens a document the user chose from a list, after the save question.
+    void openAsked(const QString& path);
     QString chooseFolder(const QString& title, const QString& preset);
     // Shows the document as it now stands.
     void show() const;

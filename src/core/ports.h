@@ -35,6 +35,7 @@ enum class SectionDialogUse {
 
 struct Workspace;
 class SiteSettingsEditor;
+class SitePagesController;
 
 // An editor's window as its controller sees it: it shows the open template or document, and
 // offers the dialogs. What the user types in it the window tells the controller.
@@ -76,6 +77,8 @@ public:
     // its path; "" to pick another in the file dialog; nothing when cancelled.
     virtual std::optional<QString> chooseTemplate(const QStringList& templates,
                                                   qsizetype selected) = 0;
+    // The site's pages, modal: the full path of the document the user chose to open, or "".
+    virtual QString showSitePages(SitePagesController& pages) = 0;
 };
 
 // The common file dialog. Settings persist between uses, so a use that does not set one keeps

@@ -5,6 +5,7 @@
 #include "formats/read_failure.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 namespace quillane {
 
@@ -138,6 +139,46 @@ void resetWorkspace(Workspace& ws, EditorMode mode) {
     ws.storedTemplatePath.clear();
     ws.storedOutputPath.clear();
     ws.IsDirty = false;
+}
+
+QString BuiltPages::pagePath(const QString& page) {
+    return QDir::cleanPath(QFileInfo(page).absoluteFilePath());
+}
+
+void BuiltPages::built(const DocumentReport& report) {
+    if (report.built() && !report.output.isEmpty())
+        sources.insert(pagePath(report.output),
+                       {report.documentSeen.modifiedNs, report.templateSeen.modifiedNs});
+}
+
+void BuiltPages::linksChecked(const QStringList& pages, const QStringList& broken) {
+    for (const QString& page : pages)
+        brokenLinks.remove(pagePath(page));
+    for (const QString& page : broken)
+        brokenLinks.insert(pagePath(page));
+}
+
+BatchReport runBatch(Session& s, const BatchRequest& request, BatchObserver& observer) {
+    struct Noting : BatchObserver {
+        BuiltPages& pages;
+        BatchObserver& next;
+        QStringList built;
+        Noting(BuiltPages& p, BatchObserver& n) : pages(p), next(n) {}
+        void batchStarted(const BatchReport& r) override { next.batchStarted(r); }
+        void documentStarted(const QString& path, int index) override {
+            next.documentStarted(path, index);
+        }
+        void documentFinished(const DocumentReport& r) override {
+            pages.built(r);
+            if (r.built()) built << r.output;
+            next.documentFinished(r);
+        }
+        bool stopRequested() override { return next.stopRequested(); }
+    } noting(s.builtPages, observer);
+    BatchService service(s.templates);
+    const BatchReport report = service.run(request, noting);
+    s.builtPages.linksChecked(noting.built, report.brokenPages);
+    return report;
 }
 
 void tellBatchReport(const Session& s, const BatchReport& report, const QString& title) {

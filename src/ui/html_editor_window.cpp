@@ -8,6 +8,7 @@
 #include "ui/keys.h"
 #include "ui/recent_menu.h"
 #include "ui/section_editor.h"
+#include "ui/site_pages_dialog.h"
 #include "ui/site_settings_dialog.h"
 #include "ui/template_chooser.h"
 #include "ui/twips.h"
@@ -202,6 +203,9 @@ void frmHTMLEditor::buildMenus() {
                              QKeySequence(Qt::Key_F5), &frmHTMLEditor::mnuFilePreview_Click);
     mnuFileBatch = command(mnuFile, "mnuFileBatch", QStringLiteral("&Batch build..."),
                            QKeySequence(), &frmHTMLEditor::mnuFileBatch_Click);
+    mnuFileSitePages = command(mnuFile, "mnuFileSitePages", QStringLiteral("Site &pages..."),
+                               QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O),
+                               &frmHTMLEditor::mnuFileSitePages_Click);
     mnuFileSiteSettings =
         command(mnuFile, "mnuFileSiteSettings", QStringLiteral("S&ite settings..."), QKeySequence(),
                 &frmHTMLEditor::mnuFileSiteSettings_Click);
@@ -353,6 +357,16 @@ void frmHTMLEditor::mnuFileBatch_Click() {
     BusyGuard busy(m_ui.session().app);
     BatchCompile(folder);
     setWindowTitle(kDesignCaption);
+}
+
+void frmHTMLEditor::mnuFileSitePages_Click() {
+    if (commandAllowed()) m_controller->sitePages();
+}
+
+QString frmHTMLEditor::showSitePages(SitePagesController& pages) {
+    frmSitePages dialog(m_ui, pages, this);
+    m_ui.runModal(dialog);
+    return dialog.chosen();
 }
 
 void frmHTMLEditor::mnuFileSiteSettings_Click() {

@@ -59,6 +59,7 @@ public:
     QAction* mnuFileBar2 = nullptr;
     QAction* mnuFilePreview = nullptr;
     QAction* mnuFileBatch = nullptr;
+    QAction* mnuFileSitePages = nullptr;
     QAction* mnuFileSiteSettings = nullptr;
     QAction* mnuFileBar3 = nullptr;
     QAction* mnuFileExit = nullptr;
@@ -93,6 +94,7 @@ public:
     bool mnuFileSaveAs_Click();
     void mnuFilePreview_Click();
     void mnuFileBatch_Click();
+    void mnuFileSitePages_Click();
     void mnuFileSiteSettings_Click();
     void mnuFileExit_Click();
     void mnuHelpAbout_Click();
@@ -118,6 +120,7 @@ public:
     void editSiteSettings(SiteSettingsEditor& editor) override;
     std::optional<QString> chooseTemplate(const QStringList& templates,
                                           qsizetype selected) override;
+    QString showSitePages(SitePagesController& pages) override;
 
     HtmlEditorController& controller() { return *m_controller; }
 

@@ -2,6 +2,7 @@
 // The workspace's shared routines, the reader and the build as the editors use them, the two
 // editors' controllers driven through scripted views, and the command-line split.
 
+#include "build/batch_report.h"
 #include "core/command_line.h"
 #include "core/designer_controller.h"
 #include "core/html_editor_controller.h"
@@ -951,6 +952,77 @@ TEST_F(Editors, FileDialogsStartInTheDocumentsFolderOrItsSite) {
     EXPECT_EQ(uses([&] { hc.chooseOutput(); }), "site/public/blog/second.html");
     prompter.answers = {MsgAnswer::No};
     EXPECT_EQ(uses([&] { hc.open(); }), "site/blog/second.qht");
+}
+
+// Site pages: each document of the site (sub-folders included, the output folder passed over)
+// with its page's state from time stamps and the session's builds; Build builds the chosen
+// ones, and a page found unchanged by it counts as up to date though its time stays old.
+TEST_F(Editors, SitePagesTellEachPagesStateAndBuildTheChosenOnes) {
+    QDir().mkpath(dir.filePath("site/blog"));
+    QDir().mkpath(dir.filePath("site/public/blog"));
+    put("site/quillane-site.ini", "[site]\r\noutput = public\r\n");
+    put("site/site.qtf", kPlainPage);
+    const auto doc = [&](const QString& name, const QString& templ, const QString& output) {
+        return put("site/" + name, lines("#QH1#|Page " + name + "|" + templ + "|" + output +
+                                         "|#STARTSECTION#|<p>" + name + "</p>|#STARTSECTION#"));
+    };
+    const auto age = [&](const QString& path, int days) {
+        QFile f(path);
+        f.open(QIODevice::ReadWrite);
+        f.setFileTime(QDateTime::currentDateTime().addDays(-days),
+                      QFileDevice::FileModificationTime);
+    };
+    age(dir.filePath("site/site.qtf"), 3);
+    doc("a.qht", "site.qtf", "public/a.html");
+    doc("blog/b.qht", "../site.qtf", "../public/blog/b.html");
+    const QString c = doc("c.qht", "site.qtf", "public/c.html");
+    doc("d.qht", "gone.qtf", "public/d.html");
+    put("site/e.qht", "hello");
+    doc("public/x.qht", "../site.qtf", "x.html");
+    put("site/public/blog/b.html", "b");
+    age(put("site/public/c.html", "c"), 2);
+    s.builtPages.linksChecked({}, {dir.filePath("site/public/blog/b.html")});
+
+    openInEditor(c);
+    const auto shown = [&](const SitePagesController& pages) {
+        QStringList rows;
+        for (const SitePage& p : pages.list().pages)
+            rows << rel({p.name, p.title, p.output, p.templatePath, pageStateText(p.state), p.why})
+                        .replace(" | ", ",");
+        return rows.join("\n");
+    };
+    QStringList seen;
+    editor.onSitePages = [&](SitePagesController& pages) {
+        seen << shown(pages);
+        const std::optional<BatchRequest> request = pages.request({"a.qht", "c.qht"});
+        FakeDesigner::Stop never;
+        EXPECT_EQ(summaryLine(pages.build(*request, never), SummaryFor::Window),
+                  "Batch build finished: 2 built, 0 not built.");
+        // Touched but not changed: the page is not written again, and still up to date.
+        age(c, -1);
+        EXPECT_EQ(
+            pageStateText(
+                listSitePages(pages.list().folder, pages.site(), s.builtPages).pages[2].state),
+            "out of date");
+        pages.build(*pages.request({"c.qht"}), never);
+        seen << shown(pages);
+        return dir.filePath("site/blog/b.qht");
+    };
+    hc.sitePages();
+    EXPECT_EQ(seen.join("\n--\n"),
+              "a.qht,Page a.qht,site/public/a.html,site/site.qtf,missing,\n"
+              "blog/b.qht,Page blog/b.qht,site/public/blog/b.html,site/site.qtf,broken links,\n"
+              "c.qht,Page c.qht,site/public/c.html,site/site.qtf,out of date,\n"
+              "d.qht,Page d.qht,site/public/d.html,site/gone.qtf,not buildable,its template is "
+              "not there\n"
+              "e.qht,,,,not buildable,it is not a templated document\n--\n"
+              "a.qht,Page a.qht,site/public/a.html,site/site.qtf,up to date,\n"
+              "blog/b.qht,Page blog/b.qht,site/public/blog/b.html,site/site.qtf,broken links,\n"
+              "c.qht,Page c.qht,site/public/c.html,site/site.qtf,up to date,\n"
+              "d.qht,Page d.qht,site/public/d.html,site/gone.qtf,not buildable,its template is "
+              "not there\n"
+              "e.qht,,,,not buildable,it is not a templated document");
+    EXPECT_EQ(rel({ws.CurrentFile, editor.titleText}), "site/blog/b.qht | Page blog/b.qht");
 }
 
 // --- Command line ----------------------------------------------------------------------------

@@ -6,6 +6,7 @@
 
 #include "core/html_editor_controller.h"
 #include "core/ports.h"
+#include "core/site_pages.h"
 #include "core/site_settings_editor.h"
 #include "core/workspace.h"
 #include "support/files.h"
@@ -136,11 +137,13 @@ public:
     // The pages build runs at once; `stopAfter` documents, it asks to stop.
     QStringList buildSummaries;
     int stopAfter = -1;
+    // Asks to stop when `left` documents are done (never when it starts at 0 or below).
+    struct Stop : BatchObserver {
+        int left = 0;
+        bool stopRequested() override { return --left == 0; }
+    };
     void buildPages(const std::function<QString(BatchObserver&)>& build) override {
-        struct Stop : BatchObserver {
-            int left = 0;
-            bool stopRequested() override { return --left == 0; }
-        } stop;
+        Stop stop;
         stop.left = stopAfter;
         buildSummaries << build(stop);
     }
@@ -169,6 +172,11 @@ public:
     // answer.
     QStringList templatesOffered;
     std::optional<QString> templateChosen;
+    // Site pages: what the test does with the list, and the document it opens.
+    std::function<QString(SitePagesController&)> onSitePages = [](SitePagesController&) {
+        return QString();
+    };
+    QString showSitePages(SitePagesController& pages) override { return onSitePages(pages); }
     std::optional<QString> chooseTemplate(const QStringList& templates,
                                           qsizetype selected) override {
         templatesOffered = templates;

@@ -101,6 +101,7 @@ TEST_F(HtmlEditor, EveryMenuCommandHasItsCaptionAndShortcut) {
               "mnuFileEditTemplate|E&dit this page's template|Ctrl+T\nmnuFileBar1||\n"
               "mnuFileSave|&Save|Ctrl+S\nmnuFileSaveAs|Save &As...|F12\nmnuFileBar2||\n"
               "mnuFilePreview|Pre&view page|F5\nmnuFileBatch|&Batch build...|\n"
+              "mnuFileSitePages|Site &pages...|Ctrl+Shift+O\n"
               "mnuFileSiteSettings|S&ite settings...|\nmnuFileBar3||\nmnuFileExit|E&xit|\n"
               "mnuHelp|&Help|\nmnuHelpAbout|&About Quillane|\nmnuSpaces|(12 spaces)|\n"
               "mnuChange|CHANGE TO TEMPLATE DESIGNER|");
@@ -322,6 +323,54 @@ TEST_F(HtmlEditor, APageTakesAFewKeystrokes) {
     prompter.answers = {MsgAnswer::No};
     recent[0]->trigger();
     EXPECT_EQ(w->txtTitle->text(), "My first page");
+}
+
+// Site pages, keyboard only: Ctrl+Shift+O lists the folder's documents; typing filters them,
+// Sort by sorts them, Ctrl+A and Build selected build the pages shown, and Enter in the filter
+// opens the document of the row.
+TEST_F(HtmlEditor, SitePagesAreFilteredAsYouTypeAndEnterOpensTheDocument) {
+    for (const char* name : {"news", "about"})
+        writeFile(
+            tmp, QString(name) + ".qht",
+            lines(QString("#QH1#|%1|plain.qtf|%1.htm|#STARTSECTION#|x|#STARTSECTION#").arg(name)));
+    frmHTMLEditor* w = open(examplePath);
+    modalSteps.push_back([&](QDialog& d) {
+        auto& p = static_cast<frmSitePages&>(d);
+        const auto rows = [&] {
+            QStringList out;
+            QAbstractItemModel* m = p.tblPages->model();
+            for (int r = 0; r < m->rowCount(); ++r)
+                out << m->index(r, 0).data().toString() + ":" +
+                           m->index(r, SitePagesModel::Page).data().toString();
+            return out.join(' ');
+        };
+        EXPECT_EQ(p.lblSite->text(), "Folder: " + tmp.path() +
+                                         " (no site file: its own "
+                                         "documents only)");
+        EXPECT_EQ(p.progress->lblStatus->text(), "3 templated documents: 3 missing");
+        EXPECT_EQ(rows(), "about.qht:missing example.qht:missing news.qht:missing");
+        QTest::keyClicks(p.txtFilter, "new");
+        EXPECT_EQ(rows(), "news.qht:missing");
+        QTest::keyClick(p.txtFilter, Qt::Key_Down);
+        QTest::keyClick(p.tblPages, Qt::Key_A, Qt::ControlModifier);
+        p.cmdBuild->setFocus();
+        QTest::keyClick(p.cmdBuild, Qt::Key_Return);
+        EXPECT_EQ(p.progress->lblStatus->text(), "Batch build finished: 1 built, 0 not built.");
+        p.txtFilter->clear();
+        p.cboSort->setFocus();
+        for (int i = 0; i < 4; ++i) // to Page: the states by their weight
+            QTest::keyClick(p.cboSort, Qt::Key_Down);
+        EXPECT_EQ(rows(), "about.qht:missing example.qht:missing news.qht:up to date");
+        QTest::keyClicks(p.txtFilter, "about");
+        QTest::keyClick(p.txtFilter, Qt::Key_Return);
+        EXPECT_FALSE(p.isVisible());
+    });
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+    QTest::keyClick(w->txtTitle, Qt::Key_O, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_TRUE(modalSteps.empty());
+    EXPECT_EQ(ws().CurrentFile, tmp.filePath("about.qht"));
+    EXPECT_TRUE(QFile::exists(tmp.filePath("news.htm")));
 }
 
 class Batch : public HtmlEditor {

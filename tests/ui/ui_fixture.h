@@ -7,11 +7,13 @@
 
 #include "support/fakes.h"
 #include "ui/about_box.h"
+#include "ui/batch_progress.h"
 #include "ui/code_editor.h"
 #include "ui/designer_window.h"
 #include "ui/html_editor_window.h"
 #include "ui/main_routine.h"
 #include "ui/section_editor.h"
+#include "ui/site_pages_dialog.h"
 #include "ui/site_settings_dialog.h"
 #include "ui/splash.h"
 #include "ui/start_window.h"
@@ -28,6 +30,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTableView>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
