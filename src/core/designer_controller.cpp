@@ -2,6 +2,7 @@
 #include "core/designer_controller.h"
 
 #include "build/batch_report.h"
+#include "build/template_charset.h"
 #include "build/template_check.h"
 #include "core/recent_files.h"
 #include "core/version.h"
@@ -158,6 +159,7 @@ bool DesignerController::openTemplate(const QString& path) {
 bool DesignerController::save() {
     Workspace& ws = m_s.ws;
     if (ws.CurrentFile.isEmpty()) return saveAs();
+    if (!charsetSettled()) return false;
     const QString path = ws.CurrentFile;
     TemplateFile file;
     file.name = ws.templateName;
@@ -206,6 +208,30 @@ bool DesignerController::save() {
     }
     offerBuild(*users, updated, copies);
     return true;
+}
+
+bool DesignerController::charsetSettled() {
+    const QString problem = charsetProblem(m_s.ws.defaultHtml);
+    if (problem.isEmpty()) return true;
+    switch (m_s.tell(Message{
+        problem + kCrLf + kCrLf + QStringLiteral("Add ") + kUtf8Meta +
+            QStringLiteral(" right after <head>, so that they are written "
+                           "in UTF-8?"),
+        kDesignerTitle,
+        MsgIcon::Question,
+        MsgButtons::YesNoCancel,
+        MsgAnswer::Yes,
+        {QStringLiteral("&Add it"), QStringLiteral("&Leave it"), QStringLiteral("Cancel")}})) {
+    case MsgAnswer::Yes:
+        m_s.ws.defaultHtml = withUtf8Charset(m_s.ws.defaultHtml);
+        m_s.ws.IsDirty = true;
+        show();
+        return true;
+    case MsgAnswer::No:
+        return true;
+    default:
+        return false;
+    }
 }
 
 bool DesignerController::problemsAccepted(const TemplateFile& saved) {

@@ -32,7 +32,8 @@ public:
     QString pageTemplate();
     // True when the template was written; a failed save leaves CurrentFile and IsDirty as they
     // were. Before writing, the template is checked, and what is wrong with it is told: the
-    // user may save anyway or cancel. Saved over a template whose editable sections were
+    // user may save anyway or cancel; before that, a whole page that declares no charset is
+    // offered <meta charset="utf-8">. Saved over a template whose editable sections were
     // others, the documents that use it are offered an update that keeps each block in the
     // section of its name (or the user cancels the save). Afterwards, when the file changed,
     // building their pages is offered.
@@ -73,6 +74,9 @@ private:
         qsizetype user; // in TemplateUsers::documents
         BlockMove move;
     };
+    // Offers to declare UTF-8 in a whole page that declares no charset; false when the user
+    // cancels the save.
+    bool charsetSettled();
     bool problemsAccepted(const TemplateFile& saved);
     MsgAnswer askToUpdate(const TemplateUsers& users, const QList<Pending>& pending,
                           const QStringList& oldNames, const QStringList& newNames);

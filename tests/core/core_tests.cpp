@@ -3,6 +3,7 @@
 // editors' controllers driven through scripted views, and the command-line split.
 
 #include "build/batch_report.h"
+#include "build/template_charset.h"
 #include "core/command_line.h"
 #include "core/designer_controller.h"
 #include "core/html_editor_controller.h"
@@ -1023,6 +1024,58 @@ TEST_F(Editors, SitePagesTellEachPagesStateAndBuildTheChosenOnes) {
               "not there\n"
               "e.qht,,,,not buildable,it is not a templated document");
     EXPECT_EQ(rel({ws.CurrentFile, editor.titleText}), "site/blog/b.qht | Page blog/b.qht");
+}
+
+// The charset trap: a whole page that declares no charset is offered <meta charset="utf-8">
+// right after <head> before the template's own check; Cancel writes nothing, Leave it saves it
+// as it is. A fragment, or a page declaring a charset of its own, is not asked about.
+TEST_F(Editors, SaveOffersToDeclareUtf8WhereAWholePageDeclaresNoCharset) {
+    const QString page = "<html>\r\n<head>\r\n  <title>::title::</title>\r\n</head>\r\n"
+                         "<body>::body::\r\n::footer::</body></html>";
+    dc.load();
+    ws.CurrentFile = dir.filePath("t.qtf");
+    const std::tuple<QString, MsgAnswer, QString> cases[] = {
+        {page, MsgAnswer::Cancel, ""},
+        {page, MsgAnswer::No, page},
+        {page, MsgAnswer::Yes,
+         "<html>\r\n<head>\r\n  <meta charset=\"utf-8\">\r\n  <title>::title::</title>\r\n"
+         "</head>\r\n<body>::body::\r\n::footer::</body></html>"},
+        {"<HEAD lang=x><title>x</title>::body::::footer::", MsgAnswer::Yes,
+         "<HEAD lang=x><meta charset=\"utf-8\"><title>x</title>::body::::footer::"},
+        {"<header>::body::::footer::</header>", MsgAnswer::Ok,
+         "<header>::body::::footer::</header>"},
+        {"<head><meta charset=windows-1252>::body::::footer::", MsgAnswer::Ok,
+         "<head><meta charset=windows-1252>::body::::footer::"},
+    };
+    for (const auto& [html, answer, saved] : cases) {
+        SCOPED_TRACE(html.toStdString());
+        QFile::remove(ws.CurrentFile);
+        dc.defaultHtmlEdited(html);
+        prompter.answers = {answer};
+        EXPECT_EQ(dc.save(), answer != MsgAnswer::Cancel);
+        EXPECT_EQ(answer == MsgAnswer::Ok ? "" : describe(prompter.last()),
+                  answer == MsgAnswer::Ok
+                      ? ""
+                      : "The default HTML declares no charset, so its pages are written in "
+                        "windows-1252, which a web server that announces UTF-8 (most do) shows "
+                        "as garbage wherever a character is not plain ASCII.\r\n\r\nAdd <meta "
+                        "charset=\"utf-8\"> right after <head>, so that they are written in "
+                        "UTF-8? | Quillane Template designer | question | &Add it/&Leave "
+                        "it/Cancel");
+        EXPECT_EQ(prompter.shown.size(), answer == MsgAnswer::Ok ? 0u : 1u);
+        prompter.shown.clear();
+        const QByteArray file = readBytes(ws.CurrentFile);
+        EXPECT_EQ(file.mid(file.indexOf("#DEFAULTHTML#\r\n") + 15).split('#').value(0),
+                  saved.isEmpty() ? QByteArray() : saved.toUtf8() + "\r\n");
+        EXPECT_EQ(ws.defaultHtml, saved.isEmpty() ? html : saved);
+        if (answer == MsgAnswer::Yes) {
+            EXPECT_EQ(designer.html, saved) << "shown as it is saved";
+        }
+    }
+    EXPECT_EQ(charsetWarning(page),
+              "The default HTML declares no charset, so its pages are written in windows-1252, "
+              "which a web server that announces UTF-8 (most do) shows as garbage wherever a "
+              "character is not plain ASCII: add <meta charset=\"utf-8\"> right after <head>.");
 }
 
 // --- Command line ----------------------------------------------------------------------------
