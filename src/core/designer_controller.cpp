@@ -117,14 +117,7 @@ bool DesignerController::openChosen(const QString& path) {
 }
 
 void DesignerController::openRecent(const QString& path) {
-    if (!QFileInfo(path).isFile()) {
-        forgetRecentFile(RecentList::Templates, path);
-        m_s.tell(QStringLiteral("The template '%1' is no longer there, so it was taken off the "
-                                "list of recent files.")
-                     .arg(QDir::toNativeSeparators(path)),
-                 kDesignerTitle, MsgIcon::Exclamation);
-        return;
-    }
+    if (recentFileGone(m_s, RecentList::Templates, path, kDesignerTitle)) return;
     SaveQuestion asked(m_s, EditorMode::Designer);
     if (asked.goOn() && openChosen(path)) asked.done();
 }

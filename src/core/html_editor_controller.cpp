@@ -278,15 +278,7 @@ void HtmlEditorController::open() {
 }
 
 void HtmlEditorController::openRecent(const QString& path) {
-    if (!QFileInfo(path).isFile()) {
-        forgetRecentFile(RecentList::Documents, path);
-        m_s.tell(QStringLiteral("The document '%1' is no longer there, so it was taken off the "
-                                "list of recent files.")
-                     .arg(QDir::toNativeSeparators(path)),
-                 kEditorTitle, MsgIcon::Exclamation);
-        return;
-    }
-    openAsked(path);
+    if (!recentFileGone(m_s, RecentList::Documents, path, kEditorTitle)) openAsked(path);
 }
 
 void HtmlEditorController::openAsked(const QString& path) {
@@ -630,19 +622,14 @@ BatchReport HtmlEditorController::batchCompile(const QString& folder,
     request.policy.agreed = agreed;
     request.keepDocuments = true;
     // Each document goes through the editor before the window hears of it.
-    struct ThroughTheEditor : BatchObserver {
+    struct ThroughTheEditor : ForwardingObserver {
         HtmlEditorController& editor;
-        BatchObserver& window;
-        ThroughTheEditor(HtmlEditorController& e, BatchObserver& w) : editor(e), window(w) {}
-        void batchStarted(const BatchReport& r) override { window.batchStarted(r); }
-        void documentStarted(const QString& path, int index) override {
-            window.documentStarted(path, index);
-        }
+        ThroughTheEditor(HtmlEditorController& e, BatchObserver& window)
+            : ForwardingObserver(window), editor(e) {}
         void documentFinished(const DocumentReport& r) override {
             editor.showBatchDocument(r);
-            window.documentFinished(r);
+            ForwardingObserver::documentFinished(r);
         }
-        bool stopRequested() override { return window.stopRequested(); }
     } through(*this, observer);
     m_sinceEvents.invalidate(); // the first document is shown at once
     BatchReport report = runBatch(m_s, request, through);

@@ -48,6 +48,18 @@ void forgetRecentFile(RecentList list, const QString& path) {
     change(list, path, false);
 }
 
+bool recentFileGone(const Session& s, RecentList list, const QString& path, const QString& title) {
+    if (QFileInfo(path).isFile()) return false;
+    forgetRecentFile(list, path);
+    s.tell(QStringLiteral("The %1 '%2' is no longer there, so it was taken off the list of recent "
+                          "files.")
+               .arg(list == RecentList::Documents ? QStringLiteral("document")
+                                                  : QStringLiteral("template"),
+                    QDir::toNativeSeparators(path)),
+           title, MsgIcon::Exclamation);
+    return true;
+}
+
 QString lastNewTemplate() {
     return Store().value(QStringLiteral("recent/newFromTemplate")).toString();
 }

@@ -159,21 +159,15 @@ void BuiltPages::linksChecked(const QStringList& pages, const QStringList& broke
 }
 
 BatchReport runBatch(Session& s, const BatchRequest& request, BatchObserver& observer) {
-    struct Noting : BatchObserver {
+    struct Noting : ForwardingObserver {
         BuiltPages& pages;
-        BatchObserver& next;
         QStringList built;
-        Noting(BuiltPages& p, BatchObserver& n) : pages(p), next(n) {}
-        void batchStarted(const BatchReport& r) override { next.batchStarted(r); }
-        void documentStarted(const QString& path, int index) override {
-            next.documentStarted(path, index);
-        }
+        Noting(BuiltPages& p, BatchObserver& next) : ForwardingObserver(next), pages(p) {}
         void documentFinished(const DocumentReport& r) override {
             pages.built(r);
             if (r.built()) built << r.output;
-            next.documentFinished(r);
+            ForwardingObserver::documentFinished(r);
         }
-        bool stopRequested() override { return next.stopRequested(); }
     } noting(s.builtPages, observer);
     BatchService service(s.templates);
     const BatchReport report = service.run(request, noting);

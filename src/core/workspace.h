@@ -135,6 +135,21 @@ void ResetEditor(Session& s, EditorMode mode);
 // ResetEditor's change to the workspace alone, shown later (a batch shows at its own pace).
 void resetWorkspace(Workspace& ws, EditorMode mode);
 
+// Passes everything of a batch on to another observer; a subclass adds its own part.
+class ForwardingObserver : public BatchObserver {
+public:
+    explicit ForwardingObserver(BatchObserver& next) : m_next(next) {}
+    void batchStarted(const BatchReport& r) override { m_next.batchStarted(r); }
+    void documentStarted(const QString& path, int index) override {
+        m_next.documentStarted(path, index);
+    }
+    void documentFinished(const DocumentReport& r) override { m_next.documentFinished(r); }
+    bool stopRequested() override { return m_next.stopRequested(); }
+
+private:
+    BatchObserver& m_next;
+};
+
 // Runs a batch on the batch service, noting in the session what it built and what its link
 // check found.
 BatchReport runBatch(Session& s, const BatchRequest& request, BatchObserver& observer);
