@@ -10,6 +10,9 @@
 #   onetmpl    quillane /B: after one template of the ten changed
 #   first      quillane /B: into an empty output folder (a fresh clone, a clean rebuild)
 #   hugofirst  Hugo into an empty output folder
+#   sitefull   full, on the same site as a site: a site file, links from the site's top made
+#              relative to each page, an asset, every link checked
+#   sitesame   the same site with nothing changed
 # Runs alternate, RUNS times (5); the table gives the medians of wall and cpu (user + system)
 # time, then the ratios the project holds itself to. With a third argument, the peak memory of
 # /B: on that many documents as well (/usr/bin/time -v).
@@ -41,6 +44,7 @@ else
     "$build/bench/make_site" "$work/site" "$count"
     echo "hugo is not installed: its column stays empty"
 fi
+"$build/bench/make_site" "$work/sited" "$count" --site
 mkdir -p "$work/base/public"
 cp "$work"/site/*.qht "$work/base/"
 
@@ -52,6 +56,7 @@ hugo_build=("$hugo_bin" --quiet -s "$work/hugo" -d "$work/hugo/public")
 
 # Earlier builds, so that every run replaces pages.
 "$quillane" /B:"$work/site" >/dev/null
+"$quillane" /B:"$work/sited" >/dev/null
 "$build/bench/baseline" "$work/base" >/dev/null
 [[ -n $hugo_bin ]] && "${hugo_build[@]}" >/dev/null
 
@@ -81,6 +86,9 @@ for ((run = 1; run <= runs; run++)); do
         echo "run $run: a page's time stamp moved in the no-change rebuild"
     flip "$work/site/t0.qtf"
     measure onetmpl "$quillane" /B:"$work/site"
+    flip "$work"/sited/t*.qtf
+    measure sitefull "$quillane" /B:"$work/sited"
+    measure sitesame "$quillane" /B:"$work/sited"
     rm -rf "$work/site/public" && mkdir "$work/site/public"
     measure first "$quillane" /B:"$work/site"
     if [[ -n $hugo_bin ]]; then
@@ -93,7 +101,7 @@ done
 median() { tr ' ' '\n' | grep . | sort -g | awk '{a[NR]=$1} END {print (NR % 2) ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2}'; }
 declare -A mw mc
 printf '\n%-10s %10s %10s\n' run wall_s cpu_s
-for name in full full-j1 baseline hugo nochange onetmpl first hugofirst; do
+for name in full full-j1 baseline hugo nochange onetmpl first hugofirst sitefull sitesame; do
     [[ -n ${wall[$name]:-} ]] || continue
     mw[$name]=$(echo "${wall[$name]}" | median)
     mc[$name]=$(echo "${cpu[$name]}" | median)
@@ -105,6 +113,8 @@ echo "full / baseline (wall):  $(ratio "${mw[full]}" "${mw[baseline]}")   (at mo
 [[ -n ${mw[hugo]:-} ]] && echo "hugo / full (wall):      $(ratio "${mw[hugo]}" "${mw[full]}")   (at least 2)"
 echo "full / nochange (wall):  $(ratio "${mw[full]}" "${mw[nochange]}")   (at least 4)"
 [[ -n ${mw[hugofirst]:-} ]] && echo "hugo first / first:      $(ratio "${mw[hugofirst]}" "${mw[first]}")   (at least 2)"
+echo "sitefull / full (wall):  $(ratio "${mw[sitefull]}" "${mw[full]}")   (at most 1.25)"
+echo "sitefull / sitesame:     $(ratio "${mw[sitefull]}" "${mw[sitesame]}")   (at least 4)"
 
 if [[ -n $memory_count ]]; then
     "$build/bench/make_site" "$work/big" "$memory_count"

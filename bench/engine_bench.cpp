@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The pouring of a page: its cost must follow the page and what is inserted, not the page
-// times the number of sections, and no template may make it grow faster.
+// The build's passes: pouring a page and checking a template must cost in proportion to the
+// page, what is inserted and the names, not the page times the number of sections, and no
+// template may make them grow faster.
 //
 // The pathological cases report the process's peak memory (peak_rss_MiB); run one at a time
 // to read it for that case alone, e.g.
 //   ./build/bench/engine_bench --benchmark_filter='BM_Pathological/case:2/'
 
 #include "build/pour.h"
+#include "build/template_check.h"
 
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
@@ -111,6 +113,29 @@ Input placeholdersOnly(qsizetype chars) {
     return in;
 }
 
+// A page of "::a" `count` times and sections whose names hold "::": each of `names` sections
+// is `name` with its number after it, so every "::" of the page starts a walk along them.
+Input colonNames(int count, const QString& name, int names) {
+    Input in;
+    for (int s = 0; s < names; ++s)
+        in.add(name + QString::number(s), QStringLiteral("<b>%1</b>").arg(s));
+    in.close();
+    in.page = QStringLiteral("::a").repeated(count);
+    return in;
+}
+
+// Names of "a::" repeated 1..`deepest` times followed by "c", over a page of "::a" `count`
+// times: every "::" of the page is read anew by each name, the one shape that costs more than
+// the page (the page times the number of such names, which is the square root of their size).
+Input nestedColonNames(int count, int deepest) {
+    Input in;
+    for (int depth = 1; depth <= deepest; ++depth)
+        in.add(QStringLiteral("a::").repeated(depth) + u'c', QStringLiteral("C"));
+    in.close();
+    in.page = QStringLiteral("::a").repeated(count);
+    return in;
+}
+
 struct Case {
     const char* label;
     Input (*make)();
@@ -128,6 +153,14 @@ const Case kCases[] = {
     {"1000 sections, 16 Mi characters of placeholders",
      [] { return placeholdersOnly(qsizetype(16) << 20); }},
     {"plain page of 300 M characters", [] { return plainPage(300'000'000); }},
+    // Names that hold "::".
+    {"::a x300000, one name (a::)x16666 a: overlapping placeholders",
+     [] { return colonNames(300000, QStringLiteral("a::").repeated(16666) + u'a', 1); }},
+    {"::a x300000, one name (a::)x50000 c: walks that never match",
+     [] { return colonNames(300000, QStringLiteral("a::").repeated(50000) + u'c', 1); }},
+    {"::a x300000, 3000 names a::c<n>", [] { return colonNames(300000, "a::c", 3000); }},
+    {"::a x300000, 1000 names a::a::<n>", [] { return colonNames(300000, "a::a::", 1000); }},
+    {"::a x100000, names (a::)x1..300 c", [] { return nestedColonNames(100000, 300); }},
 };
 
 double peakRssMiB() {
@@ -154,6 +187,58 @@ void BM_Pathological(benchmark::State& state) {
     state.counters["peak_rss_MiB"] = peakRssMiB();
 }
 
+// Templates for the check: a default HTML (one line) and sections "name=HTML;...".
+struct CheckCase {
+    const char* label;
+    TemplateFile (*make)();
+};
+
+TemplateFile makeTemplate(const QString& page, const QStringList& names, const QStringList& html) {
+    TemplateFile t;
+    t.defaultHtml = page;
+    t.defaultHtmlLines = 1;
+    for (qsizetype s = 0; s < names.size(); ++s) {
+        t.sections.SectionNames.insert(t.sections.lastSlot(), names[s]);
+        t.sections.SectionHtml.insert(t.sections.lastSlot(), html[s]);
+        t.sections.SectionEditable.insert(t.sections.SectionEditable.end() - 1, 1);
+    }
+    return t;
+}
+
+// "::" + `count` a + "::::", and a section whose name is 50,000 a.
+TemplateFile longWord(int count) {
+    return makeTemplate("::" + QString(count, u'a') + "::::", {QString(50000, u'a')}, {"x"});
+}
+
+// A page of about 1 MB with a placeholder of each of 1000 sections.
+TemplateFile largeTemplate() {
+    const Input in = makeInput(1024 * 1024, 1000);
+    return makeTemplate(in.page, in.names.mid(1, 1000), in.html.mid(1, 1000));
+}
+
+const CheckCase kCheckCases[] = {
+    {"::, 1,000,000 a, ::::; a section of 50,000 a", [] { return longWord(1000000); }},
+    {"::, 200,000 a, ::::; a section of 50,000 a", [] { return longWord(200000); }},
+    {"1 MB page, 1000 sections", largeTemplate},
+    {"::a x300000; one section (a::)x16666 a",
+     [] {
+         return makeTemplate(QStringLiteral("::a").repeated(300000),
+                             {QStringLiteral("a::").repeated(16666) + u'a'}, {"x"});
+     }},
+};
+
+void BM_Check(benchmark::State& state) {
+    const CheckCase& c = kCheckCases[state.range(0)];
+    const TemplateFile t = c.make();
+    qsizetype problems = 0;
+    for (auto _ : state) {
+        problems = checkTemplate(t).size();
+        benchmark::DoNotOptimize(problems);
+    }
+    state.SetLabel(c.label);
+    state.counters["problems"] = double(problems);
+}
+
 } // namespace
 
 BENCHMARK(BM_Pour)
@@ -167,6 +252,12 @@ BENCHMARK(BM_Pour)
 BENCHMARK(BM_Pathological)
     ->ArgName("case")
     ->DenseRange(0, int(std::size(kCases)) - 1)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+
+BENCHMARK(BM_Check)
+    ->ArgName("case")
+    ->DenseRange(0, int(std::size(kCheckCases)) - 1)
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond);
 

@@ -3,9 +3,10 @@
 // document i on template i % 10), `count` templated documents of about 2.6 KB whose pages come
 // to about 4 KB, written to public/ beside them; and, with --hugo, the same pages as content
 // for Hugo (title and the five blocks as page parameters, poured into the same HTML by one
-// layout per template).
+// layout per template). With --site, the same site as a site: a quillane-site.ini, its nav
+// linking from the site's top (/site.css, /page1.html#s0, ...), and its stylesheet an asset.
 //
-//   make_site <folder> <count> [--hugo <folder>]
+//   make_site <folder> <count> [--hugo <folder> | --site]
 
 #include <cstdio>
 #include <cstdlib>
@@ -44,9 +45,18 @@ std::string replaceAll(std::string s, const std::string& from, const std::string
 
 constexpr int kTemplates = 10;
 
+// The head of a site's page: the same, its links from the site's top.
+const char* const kSiteHead =
+    "<!DOCTYPE html>\r\n<html><head><meta charset=\"utf-8\">\r\n"
+    "<title>@TITLE@</title>\r\n<link rel=\"stylesheet\" href=\"/site.css\">"
+    "\r\n</head><body>\r\n<header><h1>@TITLE@</h1><nav><a href=\"/page0.html\">"
+    "Home</a> | <a href=\"/page1.html#s0\">About</a> | <a href=\"/page2.html\">News</a> | <a "
+    "href=\"/page3.html#s4\">Contact</a></nav></header>\r\n";
+
 // Template k differs from the others in its footer.
-std::string pageFrame(const std::string& title, const std::string& section, int k) {
-    std::string html = replaceAll(kHead, "@TITLE@", title);
+std::string pageFrame(const std::string& title, const std::string& section, int k,
+                      bool site = false) {
+    std::string html = replaceAll(site ? kSiteHead : kHead, "@TITLE@", title);
     for (int s = 0; s < 5; ++s)
         html += "<section id=\"s" + std::to_string(s) + "\">\r\n" +
                 replaceAll(section, "@N@", std::to_string(s)) + "</section>\r\n";
@@ -61,16 +71,23 @@ std::string pageFrame(const std::string& title, const std::string& section, int 
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3 && !(argc == 5 && std::string(argv[3]) == "--hugo")) {
-        std::fprintf(stderr, "usage: make_site <folder> <count> [--hugo <folder>]\n");
+    const bool site = argc == 4 && std::string(argv[3]) == "--site";
+    if (argc != 3 && !site && !(argc == 5 && std::string(argv[3]) == "--hugo")) {
+        std::fprintf(stderr, "usage: make_site <folder> <count> [--hugo <folder> | --site]\n");
         return 2;
     }
     const fs::path folder = argv[1];
     const int count = std::atoi(argv[2]);
     fs::create_directories(folder / "public");
+    if (site) {
+        put(folder / "quillane-site.ini", "[site]\noutput = public\nassets = assets\n");
+        fs::create_directories(folder / "assets");
+        put(folder / "assets/site.css", "body { font-family: sans-serif }\n");
+    }
     for (int k = 0; k < kTemplates; ++k) {
         std::string t = "#QT1#\r\nBenchmark template\r\n#DEFAULTHTML#\r\n" +
-                        pageFrame("::title::", "::section@N@::\r\n", k) + "#ENDDEFAULTHTML#\r\n";
+                        pageFrame("::title::", "::section@N@::\r\n", k, site) +
+                        "#ENDDEFAULTHTML#\r\n";
         for (int s = 0; s < 5; ++s)
             t += "#STARTSECTION#\r\nsection" + std::to_string(s) + "\r\n 1 \r\n<p>Default.</p>\r\n";
         put(folder / ("t" + std::to_string(k) + ".qtf"), t + "#STARTSECTION#\r\n");

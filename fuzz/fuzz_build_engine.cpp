@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The fast pouring against the literal passes, on pages, names and HTML taken from the input,
-// in each of the engine's ways of running a pass.
+// The passes against the literal ones, on pages, names and HTML taken from the input, in each
+// of their ways of running a pass; and the template check over the same, which must not fail.
 
 #include "build/pour.h"
+#include "build/template_check.h"
 
 #include <QStringList>
 #include <cstdlib>
@@ -28,7 +29,12 @@ bool literalReplace(QString& page, const QString& find, const QString& with, qsi
 }
 
 constexpr qint64 kNever = qint64(1) << 40;
-const PourTuning kTunings[] = {{}, {kNever, 32, 4096}, {0, 0, kNever}, {64, 1, kNever}, {0, 1, 0}};
+const PourTuning kTunings[] = {{},
+                               {kNever, 0, 32, 4096},
+                               {0, 0, 2, kNever},
+                               {0, kNever, 2, kNever},
+                               {64, 1, 3, kNever},
+                               {0, 0, 2, 0}};
 
 } // namespace
 
@@ -56,5 +62,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const PourResult got = pourPageTuned(fields[0], fields[1], names, html, limit, tuning);
     if ((got.failure != PourFailure::None) != tooLarge) std::abort();
     if (!tooLarge && got.page != expected) std::abort();
+    TemplateFile templ;
+    templ.defaultHtml = fields[0];
+    templ.defaultHtmlLines = 1;
+    templ.sections.SectionNames = names;
+    templ.sections.SectionHtml = html;
+    templ.sections.SectionEditable.assign(size_t(names.size()), 1);
+    checkTemplate(templ);
     return 0;
 }

@@ -7,7 +7,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-httpserver-dev qt6-websockets-dev libgl-dev
     libqscintilla2-qt6-dev libxcb1-dev libgumbo-dev
     googletest libgtest-dev libgmock-dev libbenchmark-dev
-    libglib2.0-bin shared-mime-info desktop-file-utils
+    libglib2.0-bin shared-mime-info desktop-file-utils python3
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -18,7 +18,6 @@ extra_packages=(python3:python3)
 # shellcheck source=lib/x-session.sh
 source "$root/scripts/lib/x-session.sh"
 cp -r "$root/examples/site" "$work/site"
-mkdir -p "$work/site/public"
 cp -r "$work/site" "$work/original"
 # Presses Enter in the window titled $1 until that window is gone (a question, or the pages
 # dialog, where Enter does nothing until the build has finished).
@@ -76,15 +75,18 @@ def blocks(path):
 sections = text(work / "site/site.qtf").split("#STARTSECTION#\r\n")[1:]
 html = {s.split("\r\n")[0]: "\r\n".join(s.split("\r\n")[2:]).rstrip("\r\n") for s in sections}
 bad = 0
-for doc in sorted((work / "original").glob("*.qht")):
-    title, (intro, body) = blocks(doc)
-    if intro_from == "template": intro = html["intro"]
-    want = "\r\n".join([html["nav"], "<h1>" + title + "</h1>", intro, body, "<hr>"])
-    page = (work / "site/public" / (doc.stem + ".html")).read_bytes().decode("utf-8")
-    if want not in page:
-        print("   " + doc.name + ": page lacks\n" + want); bad += 1
+for doc in sorted((work / "original").rglob("*.qht")):
+    title, blocks_of_doc = blocks(doc)
+    intro = html["intro"] if intro_from == "template" else blocks_of_doc[0]
+    # The nav (its links made relative to each page), then the page's own title and intro.
+    output = text(doc).split("\r\n")[3]
+    page_path = (work / "site" / doc.relative_to(work / "original")).parent / output
+    page = page_path.read_bytes().decode("utf-8")
+    want = "</nav></header>\r\n<main>\r\n<h1>" + title + "</h1>\r\n" + intro
+    if "Example site</a>" not in page or want not in page:
+        print("   " + str(doc.relative_to(work / "original")) + ": page lacks\n" + want); bad += 1
     else:
-        print("   " + doc.name + ": nav, title, intro and body in place")
+        print("   " + str(doc.relative_to(work / "original")) + ": nav, title and intro in place")
 sys.exit(bad)
 EOF
 }
@@ -108,24 +110,24 @@ step "nav made editable, saved; every question answered with Enter"
 toggle_editable 0
 save_and_enter
 check_pages own
-for doc in "$work"/site/*.qht; do
-    grep -q '^<nav>' "$doc" || fail "$(basename "$doc") got no nav block"
-done
-ls "$work"/site/*.bak >/dev/null 2>&1 && fail "copies were made though nothing was taken out"
+while IFS= read -r doc; do
+    grep -q '^<header>' "$doc" || fail "$doc got no nav block"
+done < <(find "$work/site" -name '*.qht')
+[ -z "$(find "$work/site" -name '*.bak')" ] || fail "copies were made though nothing was taken out"
 
 step "intro made locked, saved; every question answered with Enter"
 cp -r "$work/site" "$work/before-intro"
 toggle_editable 1
 save_and_enter
 check_pages template
-for doc in "$work"/before-intro/*.qht; do
-    name="$(basename "$doc")"
+while IFS= read -r doc; do
+    name="${doc#"$work"/before-intro/}"
     if cmp -s "$doc" "$work/site/$name.bak"; then
         echo "   $name.bak holds the document as it was"
     else
         fail "$name.bak does not hold the document as it was"
     fi
-done
+done < <(find "$work/before-intro" -name '*.qht')
 
 step "File > Exit"
 exit_program

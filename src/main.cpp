@@ -5,6 +5,7 @@
 #include "core/command_line.h"
 #include "core/version.h"
 #include "platform/console.h"
+#include "served_watch.h"
 
 #include <QCoreApplication>
 #include <cstdio>
@@ -32,14 +33,24 @@ int main(int argc, char* argv[]) {
     const bool batch = cl.hasColon && cl.option == QLatin1String("/B");
     const bool watch = cl.hasColon && cl.option == QLatin1String("/W");
     if (!options.badOption.isEmpty()) {
-        std::fprintf(stderr, "%s: the number of jobs is a whole number from 1 to %d; see --help.\n",
-                     qPrintable(options.badOption), quillane::kMaxJobs);
+        if (options.badOption.startsWith(QLatin1String("--serve=")))
+            std::fprintf(stderr, "%s: the port is a whole number from 1024 to 65535; see --help.\n",
+                         qPrintable(options.badOption));
+        else
+            std::fprintf(stderr,
+                         "%s: the number of jobs is a whole number from 1 to %d; see --help.\n",
+                         qPrintable(options.badOption), quillane::kMaxJobs);
+        return 2;
+    }
+    if (options.serve >= 0 && !watch) {
+        std::fputs("--serve goes only before /W:<folder>; see --help.\n", stderr);
         return 2;
     }
     if (batch || watch) {
         quillane::ConsoleOptions headless;
         headless.allowOtherFiles = options.allowOtherFiles;
         headless.jobs = options.jobs;
+        headless.strict = options.strict;
         if (headless.jobs == 0 && qEnvironmentVariableIsSet("QUILLANE_JOBS")) {
             const QString jobs = qEnvironmentVariable("QUILLANE_JOBS");
             headless.jobs = quillane::parseJobs(jobs);
@@ -55,12 +66,13 @@ int main(int argc, char* argv[]) {
         // page as it is built.
         if (!quillane::platform::isTerminal(stdout)) std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
         QCoreApplication app(argc, argv);
+        if (options.serve >= 0) return quillane::runServedWatch(cl.file, headless, options.serve);
         return watch ? quillane::runConsoleWatch(cl.file, stdout, stderr, headless)
                      : quillane::runConsoleBatch(cl.file, stdout, stderr, headless);
     }
     if (options.any()) {
-        std::fputs("--allow-other-files and --jobs= go only before /B:<folder> or /W:<folder>; "
-                   "see --help.\n",
+        std::fputs("--allow-other-files, --jobs=, --strict and --serve go only before /B:<folder> "
+                   "or /W:<folder>; see --help.\n",
                    stderr);
         return 2;
     }

@@ -3,10 +3,13 @@
 
 #include "build/batch_report.h"
 #include "build/page.h"
+#include "build/site_assets.h"
 #include "build/template_check.h"
 #include "formats/file_write.h"
 #include "platform/file_system.h"
+#include "site/link_check.h"
 
+#include <QFileInfo>
 #include <QSet>
 #include <QThread>
 #include <atomic>
@@ -27,6 +30,7 @@ struct Prepared {
     DocumentReport report;
     std::shared_ptr<const TemplateRead> templ;
     PlannedPage page;
+    QString pagePath;    // inside the site's output folder, for the link check
     bool writes = false; // got as far as the write
     bool outOfMemory = false;
     bool stagingFailed = false; // the new page could not be written beside the old one
@@ -70,7 +74,13 @@ public:
                 // Read again what an earlier page replaced after it was read. A page that could
                 // not be written ahead (a full disk: the pages before it still held their
                 // space) is tried again now, in its turn, as one job would.
-                if (p.stagingFailed || stale(p, full)) p = prepare(full);
+                if (p.stagingFailed || stale(p, full)) {
+                    // A missing folder is made where the page may have one, in its turn.
+                    if (p.page.plan.folderMissing)
+                        makeFolderInside(QFileInfo(p.report.output).absolutePath(),
+                                         folderRootFor(site(), full));
+                    p = prepare(full);
+                }
                 if (p.writes) write(p, k);
                 warnAboutTemplate(p);
             } else {
@@ -86,7 +96,8 @@ public:
             }
         }
         stopWorkers();
-        if (m_report.leftoversRemoved > 0) add({leftoversLine(m_report.leftoversRemoved)});
+        if (site()) finishSite();
+        if (m_report.leftoversRemoved > 0) close({leftoversLine(m_report.leftoversRemoved)});
         return std::move(m_report);
     }
 
@@ -125,8 +136,14 @@ private:
             LinkCheck linkCheck;
             if (!m_request.policy.otherFiles && !agreed(path, r.output))
                 linkCheck = [this](const QString& link) { return m_rule.linkReason(link); };
+            PagePlace place;
+            if (m_request.site) {
+                place = placeInSite(&*m_request.site, r.output);
+                if (place.pagePath.isEmpty()) r.outsideSite = m_request.site->output;
+                p.pagePath = place.pagePath;
+            }
             p.page = planPageFile(*d.templ, r.templatePath, d.document.title, d.table, r.output,
-                                  path, linkCheck);
+                                  path, linkCheck, place);
             if (!p.page.plan.linkRefusal.isEmpty()) {
                 r.notAPage = p.page.plan.linkRefusal;
                 r.outcome = DocumentOutcome::NotAPage;
@@ -203,11 +220,45 @@ private:
             return;
         }
         const QString key = m_rule.absolute(r.output);
+        m_pagesBuilt.insert(key);
+        if (!p.pagePath.isEmpty())
+            m_checkedPages.push_back({r.output, p.pagePath, std::move(p.page.links)});
         const auto earlier = m_builtOutputs.constFind(key);
         if (earlier != m_builtOutputs.cend())
             r.alsoBuiltBy = batchDocumentPath(m_request.folder, m_request.documents[*earlier].name);
         m_builtOutputs.insert(key, index);
         if (m_log.size() > 64) pruneLog();
+    }
+
+    const SiteSettings* site() const { return m_request.site ? &*m_request.site : nullptr; }
+
+    // After the pages: the site's assets, then the links of every page built.
+    void finishSite() {
+        const SiteSettings& s = *site();
+        const AssetsCopied assets = copySiteAssets(s, m_request.policy, m_pagesBuilt);
+        m_report.assetsCopied = assets.copied;
+        m_report.assetsUnchanged = assets.unchanged;
+        m_report.assetsWritten = assets.written;
+        close(assets.lines);
+        if (s.check == SiteCheck::No) return;
+        m_report.linksChecked = true;
+        QStringList lines;
+        QSet<QString> pages;
+        for (const BrokenLink& broken : checkLinks(s.output, m_checkedPages, kPageExtensions)) {
+            lines << escapeControls(broken.line);
+            const QString& page = m_checkedPages[size_t(broken.page)].name;
+            if (!pages.contains(page)) {
+                pages.insert(page);
+                m_report.brokenPages << page;
+            }
+        }
+        m_report.brokenLinks = int(lines.size());
+        close(lines);
+    }
+
+    void close(const QStringList& lines) {
+        m_report.closingLines += lines;
+        add(lines);
     }
 
     // The first time the batch writes into a folder, the temporary files a killed build left
@@ -347,7 +398,9 @@ private:
     std::atomic<quint64> m_written{0}; // pages written so far
     std::deque<WriteRecord> m_log;     // the writer's own
     QHash<QString, qsizetype> m_builtOutputs;
-    QSet<QString> m_swept; // folders cleared of a killed build's temporary files
+    QSet<QString> m_swept;                   // folders cleared of a killed build's temporary files
+    QSet<QString> m_pagesBuilt;              // cleaned absolute, for the assets
+    std::vector<CheckedPage> m_checkedPages; // a site's pages built, for the link check
 
     std::mutex m_mutex;
     std::condition_variable m_wake, m_done;

@@ -10,11 +10,13 @@
 #include "build/document_read.h"
 #include "build/template_cache.h"
 #include "formats/message.h"
+#include "site/site_file.h"
 
 #include <QHash>
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace quillane {
@@ -40,6 +42,10 @@ struct BatchRequest {
     WritePolicy policy;
     // The document as read goes with its report (the window shows each one).
     bool keepDocuments = false;
+    // The site the documents belong to: its pages' links are written relative to each page,
+    // missing folders are made inside its output folder, its assets are copied after the
+    // pages, and the links of every page built are checked, as it says.
+    std::optional<SiteSettings> site;
 };
 
 // What became of one document, and everything there is to tell about it, in order.
@@ -52,6 +58,7 @@ struct DocumentReport {
     QString templatePath;          // the template it names
     QString notAPage;              // why its output was not written (see nonPageReason)
     QString alsoBuiltBy;           // an earlier document of the batch built the same output
+    QString outsideSite;           // the site's output folder, which its page lies outside
     FileSignature documentSeen, templateSeen;             // the files as they were read
     std::shared_ptr<const DocumentWithTemplate> document; // as read, when the request keeps them
     bool built() const {
@@ -68,11 +75,19 @@ struct BatchReport {
     bool stopped = false;
     int stopSignal = 0;   // what stopped it, when a signal did
     QStringList misnamed; // documents whose names are not valid UTF-8, escaped
+    int inSubfolders = 0; // without a site: documents in sub-folders, not built
     // Temporary files left beside the pages by a build that was killed, found and removed.
     int leftoversRemoved = 0;
+    // A site's assets copied (the files written), and found there already.
+    int assetsCopied = 0, assetsUnchanged = 0;
+    QStringList assetsWritten;
     // The link check of a site: how many links are broken, and the pages that hold them.
+    bool linksChecked = false;
     int brokenLinks = 0;
     QStringList brokenPages;
+    // The lines that arose after the documents (assets, the link check, temporary files of a
+    // killed build), which a front end that tells the documents as they come tells last.
+    QStringList closingLines;
     // Every line the batch has to tell beyond the pages it built (see reportLines), at most
     // kMaxReportLines of them.
     QStringList lines;

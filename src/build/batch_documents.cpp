@@ -87,11 +87,13 @@ bool isSubfolder(const platform::FolderEntry& entry) {
 // Walks the folder and its sub-folders (see listSiteDocuments), handing each document's
 // name from the folder, as bytes, to `found`. False when the top folder cannot be listed.
 template <typename Found>
-bool walk(const QByteArray& top, const QSet<QString>& skip, Found found, QString& reason) {
+bool walk(const QByteArray& top, const QSet<QString>& skip, Found found, QString& reason,
+          QStringList* folders = nullptr) {
     QList<QByteArray> pending{QByteArray()}; // relative, ending in "/" when not empty
     for (int listed = 0; !pending.isEmpty() && listed < kMaxListedFolders; ++listed) {
         const QByteArray relative = pending.takeFirst();
         const QByteArray here = relative.isEmpty() ? top : top + '/' + relative;
+        if (folders) *folders << platform::decodePath(here);
         std::vector<platform::FolderEntry> entries;
         platform::SystemError e;
         if (!platform::listFolder(here, entries, e)) {
@@ -135,16 +137,15 @@ bool listBatchDocuments(const QString& folder, QList<BatchDocument>& documents, 
 }
 
 bool listSiteDocuments(const QString& folder, const QStringList& skip,
-                       QList<BatchDocument>& documents, QString& reason) {
+                       QList<BatchDocument>& documents, QString& reason, QStringList* folders) {
     documents.clear();
     QSet<QString> skipped;
     for (const QString& path : skip)
         skipped.insert(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
     const QByteArray top = platform::encodePath(folder.isEmpty() ? QStringLiteral(".") : folder);
     QList<QByteArray> names;
-    if (!walk(
-            top, skipped, [&](const QByteArray& name) { names << name; }, reason))
-        return false;
+    const auto found = [&](const QByteArray& name) { names << name; };
+    if (!walk(top, skipped, found, reason, folders)) return false;
     std::sort(names.begin(), names.end());
     for (const QByteArray& name : names) {
         BatchDocument doc;
@@ -161,6 +162,27 @@ int countSubfolderDocuments(const QString& folder) {
     walk(
         top, {}, [&](const QByteArray& name) { count += name.contains('/') ? 1 : 0; }, reason);
     return count;
+}
+
+FolderProblem readBatchFolder(const QString& folder, FolderBatch& batch, QString& problem) {
+    batch = FolderBatch();
+    const QString top = folder.isEmpty() ? QStringLiteral(".") : folder;
+    if (const QString file = findSiteFile(QFileInfo(top).absoluteFilePath()); !file.isEmpty()) {
+        const SiteFileRead read = readSiteFile(file);
+        if (!read.settings) {
+            problem = read.problem;
+            return FolderProblem::BadSiteFile;
+        }
+        batch.site = read.settings;
+    }
+    const bool listed = batch.site && batch.site->subfolders == SiteSubfolders::Yes
+                            ? listSiteDocuments(folder, {batch.site->output, batch.site->assets},
+                                                batch.documents, problem, &batch.folders)
+                            : listBatchDocuments(folder, batch.documents, problem);
+    if (!listed) return FolderProblem::Unlistable;
+    if (batch.folders.isEmpty()) batch.folders << top;
+    if (!batch.site) batch.inSubfolders = countSubfolderDocuments(folder);
+    return FolderProblem::None;
 }
 
 QString batchDocumentPath(const QString& folder, const QString& name) {

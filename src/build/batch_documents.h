@@ -3,8 +3,11 @@
 
 // Which templated documents a batch builds, and how it names them.
 
+#include "site/site_file.h"
+
 #include <QList>
 #include <QString>
+#include <optional>
 
 namespace quillane {
 
@@ -28,13 +31,30 @@ bool listBatchDocuments(const QString& folder, QList<BatchDocument>& documents, 
 // ("blog/a.qht") and sorted by that name, so that the order does not depend on the file
 // system. Hidden folders, links to folders and the folders in `skip` (a site's output and
 // assets) are passed over, and at most kMaxListedFolders folders are looked into.
+// `folders`, when given, gets every folder looked into, the top one first.
 bool listSiteDocuments(const QString& folder, const QStringList& skip,
-                       QList<BatchDocument>& documents, QString& reason);
+                       QList<BatchDocument>& documents, QString& reason,
+                       QStringList* folders = nullptr);
 inline constexpr int kMaxListedFolders = 5000;
 
 // How many templated documents the sub-folders of a folder hold (those a batch without a site
 // file does not build).
 int countSubfolderDocuments(const QString& folder);
+
+// What a batch of a folder builds: without a site file the documents of the folder itself, in
+// the order the file system lists them; inside a site (the nearest site file above the
+// folder) those of the folder and, as the site says, of its sub-folders, sorted. The site's
+// output and assets folders are never looked into.
+struct FolderBatch {
+    QList<BatchDocument> documents;
+    QStringList folders; // the folders looked into (a watch watches them)
+    std::optional<SiteSettings> site;
+    int inSubfolders = 0; // without a site: the documents in sub-folders, which are not built
+};
+enum class FolderProblem { None, Unlistable, BadSiteFile };
+// The problem, when there is one, is one line: why the folder cannot be listed, or what is
+// wrong with the site file (its path and line).
+FolderProblem readBatchFolder(const QString& folder, FolderBatch& batch, QString& problem);
 
 // The full path of a document of the batch folder, as the batch opens and shows it.
 QString batchDocumentPath(const QString& folder, const QString& name);

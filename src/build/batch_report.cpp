@@ -69,6 +69,11 @@ QStringList reportLines(const DocumentReport& r) {
                                 QStringLiteral("' ") + r.notAPage +
                                 QStringLiteral("; a batch writes such files only when you allow "
                                                "it (--allow-other-files before /B:)"));
+    if (!r.outsideSite.isEmpty())
+        lines << escapeControls(r.path + QStringLiteral(": warning: its page '") + r.output +
+                                QStringLiteral("' lies outside the site's output folder '") +
+                                r.outsideSite +
+                                QStringLiteral("'; its links are left as written and not checked"));
     if (!r.alsoBuiltBy.isEmpty())
         lines << escapeControls(r.path + QStringLiteral(": warning: its output '") + r.output +
                                 QStringLiteral("' is also the output of '") + r.alsoBuiltBy +
@@ -100,23 +105,42 @@ QString leftoversLine(int removed) {
         .arg(plural(removed, "temporary file"));
 }
 
+namespace {
+
+// ", 2 broken links", when the links were checked.
+QString brokenCount(const BatchReport& r) {
+    return r.linksChecked ? QStringLiteral(", ") + plural(r.brokenLinks, "broken link") : QString();
+}
+
+} // namespace
+
+QString subfolderHint(int inSubfolders) {
+    if (inSubfolders == 0) return {};
+    const bool one = inSubfolders == 1;
+    return QStringLiteral(" %1 more templated %2 in its sub-folders %3 not built: a batch builds "
+                          "sub-folders only in a site (put a %4 in this folder or above it).")
+        .arg(inSubfolders)
+        .arg(one ? "document" : "documents", one ? "was" : "were", kSiteFileName);
+}
+
 QString summaryLine(const BatchReport& r, SummaryFor front) {
     if (front == SummaryFor::Console) {
         QString counts = QStringLiteral("%1 found, %2 built, %3 unchanged")
                              .arg(plural(r.found, "templated document"))
                              .arg(r.built)
-                             .arg(r.unchanged);
+                             .arg(r.unchanged) +
+                         brokenCount(r);
         if (r.stopSignal)
             counts += QStringLiteral("; %1 stopped the build after %2 of them")
                           .arg(platform::StopRequests::name(r.stopSignal))
                           .arg(r.done);
-        return counts + u'.';
+        return counts + u'.' + subfolderHint(r.inSubfolders);
     }
     // "12 built (3 unchanged), 1 not built.": the unchanged pages were not written again.
     QString counts =
         QString::number(r.built) + QStringLiteral(" built") +
         (r.unchanged ? QStringLiteral(" (%1 unchanged)").arg(r.unchanged) : QString()) +
-        QStringLiteral(", %1 not built.").arg(r.done - r.built);
+        QStringLiteral(", %1 not built").arg(r.done - r.built) + brokenCount(r) + u'.';
     if (!r.misnamed.isEmpty())
         counts += (r.misnamed.size() == 1
                        ? QStringLiteral(" This name is not valid UTF-8; rename the file to build "
@@ -124,6 +148,7 @@ QString summaryLine(const BatchReport& r, SummaryFor front) {
                        : QStringLiteral(" These names are not valid UTF-8; rename the files to "
                                         "build them: ")) +
                   capped(r.misnamed, 3);
+    counts += subfolderHint(r.inSubfolders);
     if (r.stopped)
         return (front == SummaryFor::Window ? QStringLiteral("Batch build stopped after %1 of %2: ")
                                             : QStringLiteral("Stopped after %1 of %2: "))

@@ -28,6 +28,10 @@ QString leftoversLine(int removed);
 enum class SummaryFor { Console, Window, Designer };
 QString summaryLine(const BatchReport& report, SummaryFor front);
 
+// " 7 more templated documents in its sub-folders were not built: ..." (with its blank in
+// front), what a batch without a site says of the documents it leaves; nothing for none.
+QString subfolderHint(int inSubfolders);
+
 // Text with its control characters escaped (\n, \r, \t, other C0 controls and DEL as \xNN, C1
 // controls and the line and paragraph separators as \uNNNN), so that it stays on one line.
 QString escapeControls(const QString& text);

@@ -8,28 +8,44 @@
 
 namespace quillane {
 
-BatchRequest consoleRequest(const QString& folder, const QList<BatchDocument>& documents,
+BatchRequest consoleRequest(const QString& folder, const FolderBatch& batch,
                             const ConsoleOptions& options) {
     BatchRequest request;
     request.folder = folder;
-    request.documents = documents;
+    request.documents = batch.documents;
+    request.site = batch.site;
     request.jobs = options.jobs > 0 ? options.jobs : defaultJobs();
     request.policy.otherFiles = options.allowOtherFiles;
     return request;
 }
 
-bool listForConsole(const QString& folder, QList<BatchDocument>& documents, Stream& err) {
-    QString reason;
-    if (listBatchDocuments(folder, documents, reason)) return true;
-    err.line(QStringLiteral("Cannot list the folder '") +
-             escapeControls(folder.isEmpty() ? QStringLiteral(".") : folder) +
-             QStringLiteral("': ") + reason);
+bool listForConsole(const QString& folder, FolderBatch& batch, Stream& err) {
+    QString problem;
+    switch (readBatchFolder(folder, batch, problem)) {
+    case FolderProblem::None:
+        return true;
+    case FolderProblem::Unlistable:
+        err.line(QStringLiteral("Cannot list the folder '") +
+                 escapeControls(folder.isEmpty() ? QStringLiteral(".") : folder) +
+                 QStringLiteral("': ") + problem);
+        return false;
+    case FolderProblem::BadSiteFile:
+        err.line(escapeControls(problem) + QStringLiteral(" Nothing was built."));
+        return false;
+    }
     return false;
 }
 
 void finishConsoleRun(const BatchReport& report, Stream& out, Stream& err) {
-    if (report.leftoversRemoved > 0) err.line(leftoversLine(report.leftoversRemoved));
+    for (const QString& line : report.closingLines)
+        err.line(line);
     out.line(summaryLine(report, SummaryFor::Console));
+}
+
+bool failsStrictly(const BatchReport& report, const FolderBatch& batch,
+                   const ConsoleOptions& options) {
+    return report.brokenLinks > 0 &&
+           (options.strict || (batch.site && batch.site->check == SiteCheck::Strict));
 }
 
 void tellOutputError(Stream& out, Stream& err) {
@@ -44,21 +60,22 @@ int runConsoleBatch(const QString& folder, std::FILE* out, std::FILE* err,
                     const ConsoleOptions& options) {
     const platform::StopRequests stopRequests;
     Stream outStream(out), errStream(err);
-    QList<BatchDocument> documents;
-    if (!listForConsole(folder, documents, errStream)) {
+    FolderBatch batch;
+    if (!listForConsole(folder, batch, errStream)) {
         errStream.flush();
         return 2;
     }
     TemplateCache templates;
     BatchService service(templates);
     ConsoleObserver console(outStream, errStream);
-    BatchReport report = service.run(consoleRequest(folder, documents, options), console);
+    BatchReport report = service.run(consoleRequest(folder, batch, options), console);
     report.stopSignal = platform::StopRequests::pending();
+    report.inSubfolders = batch.inSubfolders;
     finishConsoleRun(report, outStream, errStream);
     tellOutputError(outStream, errStream);
     if (report.stopSignal) return platform::StopRequests::exitStatus(report.stopSignal);
     if (outStream.error() || errStream.error()) return 1;
-    return report.built == report.found ? 0 : 1;
+    return report.built == report.found && !failsStrictly(report, batch, options) ? 0 : 1;
 }
 
 } // namespace quillane

@@ -1,10 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "build/page.h"
 
+#include "build/batch_policy.h"
 #include "build/pour.h"
 #include "formats/file_write.h"
 #include "formats/text_codec.h"
+#include "site/link_check.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <new>
 
 namespace quillane {
@@ -29,7 +33,8 @@ std::optional<Message> templateProblem(const TemplateRead& t, const QString& pat
         QStringLiteral("' ends before its default HTML is complete, cannot build!"));
 }
 
-PageBytes pour(const TemplateRead& templ, const QString& title, const SectionTable& table) {
+PageBytes pour(const TemplateRead& templ, const QString& title, const SectionTable& table,
+               const PagePlace& place, PageLinks* links) {
     PourResult poured = pourPage(templ.value.page(), title, table.SectionNames, table.SectionHtml);
     if (poured.failure != PourFailure::None) {
         const QString why = poured.failure == PourFailure::SectionsInsertEachOther
@@ -41,16 +46,31 @@ PageBytes pour(const TemplateRead& templ, const QString& title, const SectionTab
                               QStringLiteral(", cannot build!"))};
     }
     poured.page.append(kCrLf);
+    if (place.inSite()) {
+        ScannedPage scanned = scanPage(poured.page, place.pagePath, place.site->links);
+        poured.page = std::move(scanned.page);
+        if (links) *links = std::move(scanned.links);
+    }
     return {encodePage(poured.page), std::nullopt};
 }
 
 } // namespace
 
+PagePlace placeInSite(const SiteSettings* site, const QString& outputPath) {
+    PagePlace place;
+    if (!site || outputPath.isEmpty()) return place;
+    place.site = site;
+    const QString page = QDir::cleanPath(QFileInfo(outputPath).absoluteFilePath());
+    if (page.startsWith(site->output + u'/')) place.pagePath = page.mid(site->output.size() + 1);
+    return place;
+}
+
 PageBytes pourTemplatePage(const TemplateRead& templ, const QString& templatePath,
-                           const QString& title, const SectionTable& table) {
+                           const QString& title, const SectionTable& table, const PagePlace& place,
+                           PageLinks* links) {
     if (std::optional<Message> problem = templateProblem(templ, templatePath))
         return {{}, std::move(problem)};
-    return pour(templ, title, table);
+    return pour(templ, title, table, place, links);
 }
 
 namespace {
@@ -69,7 +89,8 @@ Message outOfMemory(const QString& outputPath) {
 
 PlannedPage planPage(const TemplateRead& templ, const QString& templatePath, const QString& title,
                      const SectionTable& table, const QString& outputPath,
-                     const QString& documentPath, const LinkCheck& linkCheck) {
+                     const QString& documentPath, const LinkCheck& linkCheck,
+                     const PagePlace& place) {
     PlannedPage p;
     if (std::optional<Message> problem = templateProblem(templ, templatePath)) {
         p.failure = std::move(problem);
@@ -79,7 +100,7 @@ PlannedPage planPage(const TemplateRead& templ, const QString& templatePath, con
         p.failure = engineMessage(QStringLiteral("ERROR: No output file is set, cannot build!"));
         return p;
     }
-    p.page = pour(templ, title, table);
+    p.page = pour(templ, title, table, place, &p.links);
     if (p.page.failure) {
         p.failure = p.page.failure;
         return p;
@@ -99,9 +120,11 @@ PlannedPage planPage(const TemplateRead& templ, const QString& templatePath, con
 
 PlannedPage planPageFile(const TemplateRead& templ, const QString& templatePath,
                          const QString& title, const SectionTable& table, const QString& outputPath,
-                         const QString& documentPath, const LinkCheck& linkCheck) {
+                         const QString& documentPath, const LinkCheck& linkCheck,
+                         const PagePlace& place) {
     try {
-        return planPage(templ, templatePath, title, table, outputPath, documentPath, linkCheck);
+        return planPage(templ, templatePath, title, table, outputPath, documentPath, linkCheck,
+                        place);
     } catch (const std::bad_alloc&) {
         PlannedPage p;
         p.failure = outOfMemory(outputPath);
@@ -110,17 +133,17 @@ PlannedPage planPageFile(const TemplateRead& templ, const QString& templatePath,
 }
 
 PageOutcome commitPageFile(PlannedPage& planned, const QString& outputPath) {
-    if (planned.failure) return {PageOutcome::Kind::Failed, *planned.failure};
+    if (planned.failure) return {PageOutcome::Kind::Failed, *planned.failure, {}};
     FileError error;
     switch (commitWrite(planned.plan, planned.page.bytes, WriteMode::Page, error)) {
     case WriteOutcome::Written:
-        return {PageOutcome::Kind::Written, {}};
+        return {PageOutcome::Kind::Written, {}, {}};
     case WriteOutcome::Unchanged:
-        return {PageOutcome::Kind::Unchanged, {}};
+        return {PageOutcome::Kind::Unchanged, {}, {}};
     case WriteOutcome::Failed:
         break;
     }
-    return {PageOutcome::Kind::Failed, cannotWrite(outputPath, error)};
+    return {PageOutcome::Kind::Failed, cannotWrite(outputPath, error), {}};
 }
 
 void stagePageFile(PlannedPage& planned, const QString& outputPath) {
@@ -130,16 +153,43 @@ void stagePageFile(PlannedPage& planned, const QString& outputPath) {
         planned.failure = cannotWrite(outputPath, planned.plan.error);
 }
 
+QStringList brokenLinksOfPage(const SiteSettings& site, const QString& outputPath,
+                              const PageLinks& links) {
+    const PagePlace place = placeInSite(&site, outputPath);
+    if (!place.inSite() || site.check == SiteCheck::No) return {};
+    QStringList lines;
+    for (const BrokenLink& broken :
+         checkLinks(site.output, {{outputPath, place.pagePath, links}}, kPageExtensions))
+        lines << broken.line;
+    return lines;
+}
+
+QString folderRootFor(const SiteSettings* site, const QString& documentPath) {
+    if (site) return site->output;
+    return documentPath.isEmpty() ? QString() : QFileInfo(documentPath).absolutePath();
+}
+
 PageOutcome buildPageFile(TemplateCache& templates, const QString& templatePath,
                           const QString& title, const SectionTable& table,
-                          const QString& outputPath, const QString& documentPath) {
+                          const QString& outputPath, const QString& documentPath,
+                          const SiteSettings* site) {
     try {
         const std::shared_ptr<const TemplateRead> templ = templates.read(templatePath);
+        const PagePlace place = placeInSite(site, outputPath);
         PlannedPage planned =
-            planPageFile(*templ, templatePath, title, table, outputPath, documentPath);
-        return commitPageFile(planned, outputPath);
+            planPageFile(*templ, templatePath, title, table, outputPath, documentPath, {}, place);
+        PageOutcome outcome = commitPageFile(planned, outputPath);
+        if (!outcome.built() && planned.plan.folderMissing &&
+            makeFolderInside(QFileInfo(outputPath).absolutePath(),
+                             folderRootFor(site, documentPath))) {
+            planned = planPageFile(*templ, templatePath, title, table, outputPath, documentPath, {},
+                                   place);
+            outcome = commitPageFile(planned, outputPath);
+        }
+        outcome.links = std::move(planned.links);
+        return outcome;
     } catch (const std::bad_alloc&) {
-        return {PageOutcome::Kind::Failed, outOfMemory(outputPath)};
+        return {PageOutcome::Kind::Failed, outOfMemory(outputPath), {}};
     }
 }
 

@@ -7,10 +7,8 @@
 namespace quillane {
 
 // The largest page a build makes, checked at every pass: 64 Mi characters, 128 MiB as UTF-16.
-// Real pages are far smaller. Pouring a page of this size takes at most about three and a half
-// times that, under 500 MiB besides the page handed in (the page before and after a pass, and
-// the engine's bookkeeping); a page that would grow past it is refused before the pass that
-// would make it, so a refusal costs no more.
+// Real pages are far smaller. A page that would grow past it is refused before the pass that
+// would make it, so a refusal costs no more than a build.
 inline constexpr qsizetype kMaxPageChars = qsizetype(64) * 1024 * 1024;
 
 enum class PourFailure {
@@ -33,24 +31,26 @@ struct PourResult {
 // inserted; later ones do. names and html are indexed by slot (index 0 unused).
 //
 // Time and memory grow with the page and the text inserted into it, not with the page times
-// the number of slots. A page (the default HTML as given, or after any pass) larger than
-// maxChars is refused.
+// the number of slots (see build/passes.cpp). A page (the default HTML as given, or after any
+// pass) larger than maxChars is refused.
 PourResult pourPage(const QString& page, const QString& title, const QStringList& names,
                     const QStringList& html, qsizetype maxChars = kMaxPageChars);
 
-// How the engine chooses between its ways of running a pass; pourPage uses the defaults, and
+// How the passes choose between their ways of running a pass; pourPage uses the defaults, and
 // tests push each way to its extreme. The result never depends on them.
 struct PourTuning {
     // A pass that replaces at least one placeholder per `denseFactor` characters of the page
-    // rewrites the whole page in one sweep; a pass with fewer replaces them in place. 0: never
-    // sweep; a huge factor: always sweep.
+    // rewrites the whole page in one sweep; fewer are replaced in place. 0: never sweep.
     qint64 denseFactor = 64;
-    // After a replacement, every "::" up to this many characters before it is looked at again;
-    // farther ones whose look at the text reached into it left a note there instead.
+    // A pass whose walks would read more than the page divided by `scanFactor` finds its
+    // placeholders by one scan of the page instead. 0: never scan; a huge factor: always.
+    qint64 scanFactor = 1;
+    // A replacement looks back this many characters (at least 2) for "::" whose walks read
+    // into it; walks that reached farther left a note there instead.
     int nearReach = 32;
     // The bookkeeping of in-place replacements is swept away once it exceeds half the page's
     // size plus this many characters.
-    qint64 rebaseSlack = qint64(1) << 20;
+    qint64 compactSlack = qint64(1) << 20;
 };
 PourResult pourPageTuned(const QString& page, const QString& title, const QStringList& names,
                          const QStringList& html, qsizetype maxChars, const PourTuning& tuning);

@@ -29,9 +29,10 @@ struct TemplateProblem {
 // placeholder never reaches their pass, a pass that takes the start of a longer placeholder
 // or word (only an earlier section's pass can), empty and duplicate names, and "::" that
 // belong to no placeholder and that the last pass deletes (CSS "a::before", script text).
-// Each finding is told once, at the first place it shows. The check ends where the page grows
-// past kCheckedPageChars or the passes have looked at 64 times that in all (about half a second),
-// telling what it found so far: real templates are far smaller.
+// Each finding is told once, at the first place it shows. The passes are the build's own, so
+// the check takes time in proportion to the template: it follows the page until it would grow
+// past kCheckedPageChars (or past its own size, when that is larger), and ends, telling what
+// it found so far, once it has read 64 times the template (templates built to defeat it).
 QList<TemplateProblem> checkTemplate(const TemplateFile& templ);
 
 inline constexpr qsizetype kCheckedPageChars = qsizetype(4) * 1024 * 1024;

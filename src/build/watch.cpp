@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "build/console_batch.h"
 #include "build/console_run.h"
+#include "build/site_assets.h"
 #include "formats/document_file.h"
 #include "platform/file_system.h"
 #include "platform/folder_watch.h"
@@ -68,15 +69,17 @@ private:
 
 class Watch {
 public:
-    Watch(const QString& folder, const ConsoleOptions& options, Stream& out, Stream& err)
-        : m_folder(folder), m_options(options), m_out(out), m_err(err), m_watched(folder),
-          m_service(m_templates) {}
+    Watch(const QString& folder, const ConsoleOptions& options, const WatchHooks& hooks,
+          Stream& out, Stream& err)
+        : m_folder(folder), m_options(options), m_hooks(hooks), m_out(out), m_err(err),
+          m_watched(folder), m_service(m_templates) {}
 
-    // The first build, as /B: makes it. False when the folder cannot be listed.
+    // The first build, as /B: makes it. False when the folder cannot be listed or its site
+    // file is wrong.
     bool start() {
-        QList<BatchDocument> documents;
-        if (!listForConsole(m_folder, documents, m_err)) return false;
-        buildAll(documents);
+        FolderBatch batch;
+        if (!listForConsole(m_folder, batch, m_err)) return false;
+        buildAll(batch);
         return true;
     }
 
@@ -107,23 +110,54 @@ private:
         m_err.flush();
     }
 
-    // Builds every document, printing the count, and watches their folders afresh.
-    void buildAll(const QList<BatchDocument>& documents) {
-        m_known.clear();
-        m_names.clear();
-        for (const BatchDocument& doc : documents)
-            m_names.insert(doc.name);
-        m_notices.clear();
-        m_templateFolders.clear();
+    // Watches the folders that hold the documents, and a site's file and assets.
+    void watchFolders(const FolderBatch& batch) {
         m_notices.add(m_watched.absolute());
-        ConsoleObserver console(m_out, m_err);
-        console.m_also = [this](const DocumentReport& r) { remember(r); };
-        BatchReport report = m_service.run(consoleRequest(m_folder, documents, m_options), console);
-        report.stopSignal = platform::StopRequests::pending();
-        finishConsoleRun(report, m_out, m_err);
+        for (const QString& folder : batch.folders)
+            m_notices.add(QFileInfo(folder).absoluteFilePath());
+        if (!batch.site) return;
+        m_notices.add(batch.site->folder);
+        if (!batch.site->assets.isEmpty()) {
+            QStringList assets;
+            QList<BatchDocument> none;
+            QString reason;
+            listSiteDocuments(batch.site->assets, {}, none, reason, &assets);
+            for (const QString& folder : assets)
+                m_notices.add(QFileInfo(folder).absoluteFilePath());
+        }
     }
 
-    void remember(const DocumentReport& r) {
+    // Builds every document, printing the count, and watches their folders afresh.
+    void buildAll(const FolderBatch& batch) {
+        m_known.clear();
+        m_names.clear();
+        for (const BatchDocument& doc : batch.documents)
+            m_names.insert(doc.name);
+        m_site = batch.site;
+        m_siteFile = m_site ? signatureNow(m_site->file) : FileSignature();
+        m_notices.clear();
+        m_templateFolders.clear();
+        watchFolders(batch);
+        ConsoleObserver console(m_out, m_err);
+        QStringList written;
+        console.m_also = [&](const DocumentReport& r) { remember(r, written); };
+        BatchReport report = m_service.run(consoleRequest(m_folder, batch, m_options), console);
+        report.stopSignal = platform::StopRequests::pending();
+        report.inSubfolders = batch.inSubfolders;
+        finishConsoleRun(report, m_out, m_err);
+        told(written + report.assetsWritten);
+    }
+
+    // Tells the front end what was written, and from where the pages are seen.
+    void told(const QStringList& written) {
+        if (!m_hooks.built) return;
+        m_out.flush();
+        m_hooks.built(m_site ? m_site->output : m_watched.absolute(), written);
+    }
+
+    void remember(const DocumentReport& r, QStringList& written) {
+        if (r.outcome == DocumentOutcome::Built)
+            written << QDir::cleanPath(QFileInfo(r.output).absoluteFilePath());
         m_known.insert(r.path,
                        {r.documentSeen, r.templateSeen, r.templatePath, absoluteOutput(r.output)});
         if (r.templatePath.isEmpty() || m_templateFolders.contains(r.templatePath)) return;
@@ -148,15 +182,33 @@ private:
         m_watched.remember();
         m_err.line(QStringLiteral("'") + escapeControls(m_watched.shown()) +
                    QStringLiteral("' is back; building it again."));
-        QList<BatchDocument> documents;
-        if (listForConsole(m_folder, documents, m_err)) buildAll(documents);
+        FolderBatch batch;
+        if (listForConsole(m_folder, batch, m_err)) buildAll(batch);
         flush();
     }
 
     void rebuildChanged() {
-        QList<BatchDocument> documents;
-        QString reason;
-        if (!listBatchDocuments(m_folder, documents, reason)) return; // gone: seen next turn
+        FolderBatch batch;
+        QString problem;
+        switch (readBatchFolder(m_folder, batch, problem)) {
+        case FolderProblem::Unlistable:
+            return; // gone: seen next turn
+        case FolderProblem::BadSiteFile:
+            m_err.line(escapeControls(problem) + QStringLiteral(" Nothing was built."));
+            return;
+        case FolderProblem::None:
+            break;
+        }
+        // A site file that came, went or changed: everything is built again as it says.
+        const bool siteChanged = batch.site.has_value() != m_site.has_value() ||
+                                 (m_site && signatureNow(m_site->file) != m_siteFile);
+        if (siteChanged) {
+            m_err.line(QStringLiteral("The site file changed; building everything again."));
+            buildAll(batch);
+            return;
+        }
+        watchFolders(batch);
+        const QList<BatchDocument>& documents = batch.documents;
         QSet<QString> listed, vacated;
         QList<qsizetype> changed;
         QHash<QString, QString> outputNow; // path -> the output it names now, for the changed
@@ -200,7 +252,18 @@ private:
             if (!it->output.isEmpty()) vacated.insert(it->output);
             it = m_known.erase(it);
         }
-        if (changed.isEmpty() && vacated.isEmpty()) return;
+        if (changed.isEmpty() && vacated.isEmpty()) {
+            // Perhaps an asset changed: the assets alone.
+            if (m_site) {
+                WritePolicy policy;
+                policy.otherFiles = m_options.allowOtherFiles;
+                const AssetsCopied assets = copySiteAssets(*m_site, policy, {});
+                for (const QString& line : assets.lines)
+                    m_err.line(line);
+                if (!assets.written.isEmpty()) told(assets.written);
+            }
+            return;
+        }
 
         // Every document that names a page one of them names or named is built again with
         // them, in the folder's order, so that the page and the warnings are those of /B:.
@@ -220,32 +283,39 @@ private:
         }
         if (again.isEmpty()) return;
         ConsoleObserver console(m_out, m_err, false);
-        console.m_also = [this](const DocumentReport& r) { remember(r); };
+        QStringList written;
+        console.m_also = [&](const DocumentReport& r) { remember(r, written); };
+        batch.documents = again;
         const BatchReport report =
-            m_service.run(consoleRequest(m_folder, again, m_options), console);
-        if (report.leftoversRemoved > 0) m_err.line(leftoversLine(report.leftoversRemoved));
+            m_service.run(consoleRequest(m_folder, batch, m_options), console);
+        for (const QString& line : report.closingLines)
+            m_err.line(line);
+        told(written + report.assetsWritten);
     }
 
     const QString m_folder;
     const ConsoleOptions m_options;
+    const WatchHooks& m_hooks;
     Stream& m_out;
     Stream& m_err;
     WatchedFolder m_watched;
     TemplateCache m_templates;
     BatchService m_service;
     platform::FolderWatch m_notices;
-    QHash<QString, Known> m_known;   // by document path
-    QSet<QString> m_names;           // the names listed last time
-    QSet<QString> m_templateFolders; // templates whose folders are watched
+    QHash<QString, Known> m_known;      // by document path
+    QSet<QString> m_names;              // the names listed last time
+    QSet<QString> m_templateFolders;    // templates whose folders are watched
+    std::optional<SiteSettings> m_site; // the site as it was read
+    FileSignature m_siteFile;           // its file then
 };
 
 } // namespace
 
 int runConsoleWatch(const QString& folder, std::FILE* out, std::FILE* err,
-                    const ConsoleOptions& options) {
+                    const ConsoleOptions& options, const WatchHooks& hooks) {
     const platform::StopRequests stopRequests;
     Stream outStream(out), errStream(err);
-    Watch watch(folder, options, outStream, errStream);
+    Watch watch(folder, options, hooks, outStream, errStream);
     if (!watch.start()) {
         errStream.flush();
         return 2;

@@ -28,6 +28,15 @@ LeadingOptions takeLeadingOptions(QStringList& arguments) {
         } else if (front.startsWith(jobs)) {
             options.jobs = parseJobs(front.mid(jobs.size()));
             if (options.jobs == 0) options.badOption = front;
+        } else if (front == QLatin1String("--strict")) {
+            options.strict = true;
+        } else if (front == QLatin1String("--serve")) {
+            options.serve = 0;
+        } else if (front.startsWith(QLatin1String("--serve="))) {
+            bool ok = false;
+            const int port = front.mid(8).toInt(&ok);
+            options.serve = ok && port >= 1024 && port <= 65535 ? port : 0;
+            if (options.serve == 0) options.badOption = front;
         } else {
             break;
         }
@@ -58,8 +67,9 @@ QString invalidOptionMessage(const QString& option) {
 QString usageText() {
     return QStringLiteral(
         "Usage: quillane [OPTION]\n"
-        "       quillane [--allow-other-files] [--jobs=N] /B:<folder>\n"
-        "       quillane [--allow-other-files] [--jobs=N] /W:<folder>\n"
+        "       quillane [--allow-other-files] [--jobs=N] [--strict] /B:<folder>\n"
+        "       quillane [--allow-other-files] [--jobs=N] [--strict] [--serve[=PORT]] "
+        "/W:<folder>\n"
         "Design HTML templates and build web pages from templated documents.\n"
         "\n"
         "  (no option)     show the start window\n"
@@ -81,6 +91,14 @@ QString usageText() {
         "                  added or changed, or whose template changed, is built again within\n"
         "                  a second, and each page written is printed; a document removed is\n"
         "                  told. Ctrl+C (SIGINT) or SIGTERM ends it with exit status 0\n"
+        "                  In a site (a quillane-site.ini in the folder or above it) /B: and\n"
+        "                  /W: build its sub-folders too, write links relative to each page,\n"
+        "                  make missing folders inside its output folder, copy its assets and\n"
+        "                  check every link of the pages built; see the README\n"
+        "  --strict        before /B: or /W:, broken links make the exit status 1\n"
+        "  --serve[=PORT]  before /W:, also serves the site's output folder on 127.0.0.1\n"
+        "                  (the first free port from 8080 unless PORT is given); every page\n"
+        "                  shown reloads itself when it, or what it uses, is written again\n"
         "  --allow-other-files\n"
         "                  before /B: or /W:, lets the batch write those other outputs as well\n"
         "  --jobs=N        before /B: or /W:, builds N documents at a time (1 to 256; the\n"

@@ -20,9 +20,13 @@ CommandLine splitCommandLine(const QString& argumentText);
 // the front of the arguments before these are joined, so that the rest splits as usual.
 struct LeadingOptions {
     bool allowOtherFiles = false;
-    int jobs = 0;      // --jobs=N; 0 when not given
-    QString badOption; // a --jobs= whose number is no number of jobs, as given
-    bool any() const { return allowOtherFiles || jobs > 0 || !badOption.isEmpty(); }
+    int jobs = 0;        // --jobs=N; 0 when not given
+    bool strict = false; // --strict: broken links fail the batch
+    int serve = -1;      // --serve[=PORT]: -1 not given, 0 the first free port from 8080
+    QString badOption;   // a --jobs= or --serve= whose number is no good, as given
+    bool any() const {
+        return allowOtherFiles || jobs > 0 || strict || serve >= 0 || !badOption.isEmpty();
+    }
 };
 LeadingOptions takeLeadingOptions(QStringList& arguments);
 

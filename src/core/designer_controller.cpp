@@ -350,11 +350,31 @@ void DesignerController::offerBuild(const TemplateUsers& users, int updated,
 }
 
 void DesignerController::buildPages(const TemplateUsers& users) {
+    // The pages are built as a batch of the template's folder (and site) would build them, in
+    // its order, so that two documents with one page end as they would there; documents in
+    // sub-folders that such a batch does not take follow, by name.
+    FolderBatch batch;
+    QString problem;
+    if (readBatchFolder(users.folder, batch, problem) == FolderProblem::BadSiteFile) {
+        m_s.tell(problem + QStringLiteral(" Nothing was built."), kDesignerTitle,
+                 MsgIcon::Exclamation);
+        return;
+    }
+    QHash<QString, qsizetype> order;
+    for (qsizetype i = 0; i < batch.documents.size(); ++i)
+        order.insert(batch.documents[i].name, i);
+    const QDir folder(users.folder);
+    QList<std::pair<qsizetype, QString>> names;
+    for (const TemplateUser& u : users.documents) {
+        const QString name = folder.relativeFilePath(u.path);
+        names.append({order.value(name, batch.documents.size()), name});
+    }
+    std::sort(names.begin(), names.end());
     BatchRequest request;
     request.folder = users.folder;
-    const QDir folder(users.folder);
-    for (const TemplateUser& u : users.documents)
-        request.documents.append({folder.relativeFilePath(u.path), true});
+    request.site = batch.site;
+    for (const auto& [place, name] : names)
+        request.documents.append({name, true});
     request.jobs = defaultJobs();
     BatchReport report;
     m_view.buildPages([&](BatchObserver& progress) {
@@ -474,29 +494,22 @@ void DesignerController::deleteSection() {
 }
 
 bool DesignerController::preview() {
-    // The program's folder where it can be written to, otherwise the user's cache folder.
-    QString folder = m_s.programFolder;
-    const QFileInfo programFolder(folder);
-    if (folder.isEmpty() || !programFolder.isDir() || !programFolder.isWritable()) {
-        folder = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
-        QDir().mkpath(folder);
+    // The default HTML as it stands, seen from the top of the template's site (or from the
+    // template's folder), so that its stylesheets and pictures show.
+    const QString file = startingFile();
+    QString root = file.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::CacheLocation)
+                                  : QFileInfo(file).absolutePath();
+    if (!file.isEmpty()) {
+        if (const QString siteFile = findSiteFile(root); !siteFile.isEmpty()) {
+            if (const SiteFileRead read = readSiteFile(siteFile); read.settings)
+                root = read.settings->output;
+        }
     }
-    const QString path = QDir(folder).filePath(QStringLiteral("temp.htm"));
-    FileError error;
-    bool written = false;
-    {
-        BusyGuard busy(m_s.app);
-        written = writeFileAtomically(path, encodePage(m_s.ws.defaultHtml + kCrLf), WriteMode::Page,
-                                      error) != WriteOutcome::Failed;
-    }
-    if (!written) {
-        m_s.tell(QStringLiteral("Could not write the preview page '") + path +
-                     QStringLiteral("':") + kCrLf + error.description,
-                 QString::fromLatin1(kAppTitle), MsgIcon::Exclamation);
-        return false;
-    }
-    if (!m_view.openPage(path)) tellNoBrowser(m_s, path, kDesignerTitle);
-    return true;
+    const QString name = QFileInfo(file).completeBaseName();
+    const QString page = QDir(root).filePath((name.isEmpty() ? QStringLiteral("template") : name) +
+                                             QStringLiteral(".preview.html"));
+    return showPreview(m_s, m_view, root, page, encodePage(m_s.ws.defaultHtml + kCrLf),
+                       kDesignerTitle);
 }
 
 } // namespace quillane

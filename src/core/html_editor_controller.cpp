@@ -368,45 +368,62 @@ void HtmlEditorController::outputEdited(const QString& text) {
 bool HtmlEditorController::build() {
     const Workspace& ws = m_s.ws;
     PageOutcome page;
-    const bool built = BuildPage(m_s, ws.output, ws.TemplatePath, &page);
+    QStringList broken;
+    const bool built = BuildPage(m_s, ws.output, ws.TemplatePath, &page, &broken);
     // A failure has been told in a message; the line must not speak of a page built before.
     const QString output = QDir::toNativeSeparators(documentOutputPath(ws, ws.output));
-    m_view.showStatus(!built ? QString()
-                      : page.kind == PageOutcome::Kind::Unchanged
-                          ? QStringLiteral("Built: ") + output +
-                                QStringLiteral(" was on disk as built already, so it was not "
-                                               "written again.")
-                          : QStringLiteral("Built: ") + output + QStringLiteral(" was written."));
+    QString line = !built ? QString()
+                   : page.kind == PageOutcome::Kind::Unchanged
+                       ? QStringLiteral("Built: ") + output +
+                             QStringLiteral(" was on disk as built already, so it was not "
+                                            "written again.")
+                       : QStringLiteral("Built: ") + output + QStringLiteral(" was written.");
+    // Its own broken links, named after the page: "... 2 broken links: 'a.html', ...".
+    if (!broken.isEmpty()) {
+        QStringList urls;
+        for (const QString& b : broken)
+            urls << b.mid(b.indexOf(QLatin1String(": broken link ")) + 14);
+        line += QStringLiteral(" It has %1 broken link%2: ")
+                    .arg(broken.size())
+                    .arg(broken.size() == 1 ? "" : "s") +
+                urls.join(QStringLiteral(", ")) + u'.';
+    }
+    m_view.showStatus(line);
     return built;
 }
 
 bool HtmlEditorController::preview() {
-    const QString& templatePath = m_s.ws.TemplatePath;
-    PageBytes page;
+    const Workspace& ws = m_s.ws;
+    const QString title = QStringLiteral("Quillane HTML Editor");
+    std::optional<SiteSettings> site;
+    QString problem;
+    if (!documentSite(ws, site, problem)) {
+        m_s.tell(problem, title, MsgIcon::Exclamation);
+        return false;
+    }
+    // The page where Build would write it, seen from its site, or from its own folder; a
+    // document that names no output yet is shown from the user's cache folder.
+    QString page = documentOutputPath(ws, ws.output);
+    if (!page.isEmpty()) page = QDir::cleanPath(QFileInfo(page).absoluteFilePath());
+    if (page.isEmpty() || isWindowsPath(page)) {
+        const QString name = QFileInfo(startingFile()).completeBaseName();
+        page = QDir(QStandardPaths::writableLocation(QStandardPaths::CacheLocation))
+                   .filePath(QStringLiteral("preview/") +
+                             (name.isEmpty() ? QStringLiteral("untitled") : name) + ".html");
+    }
+    const PagePlace place = placeInSite(site ? &*site : nullptr, page);
+    PageBytes bytes;
     {
         BusyGuard busy(m_s.app);
-        page = pourTemplatePage(*m_s.templates.read(templatePath), templatePath, m_s.ws.title,
-                                m_s.ws.sections);
+        bytes = pourTemplatePage(*m_s.templates.read(ws.TemplatePath), ws.TemplatePath, ws.title,
+                                 ws.sections, place);
     }
-    if (page.failure) {
-        m_s.tell(*page.failure);
+    if (bytes.failure) {
+        m_s.tell(*bytes.failure);
         return false;
     }
-    const QString folder =
-        QDir(QStandardPaths::writableLocation(QStandardPaths::CacheLocation)).filePath("preview");
-    const QString name = QFileInfo(startingFile()).completeBaseName();
-    const QString path =
-        QDir(folder).filePath((name.isEmpty() ? QStringLiteral("untitled") : name) + ".html");
-    FileError error;
-    QDir().mkpath(folder);
-    if (writeFileAtomically(path, page.bytes, WriteMode::Page, error) == WriteOutcome::Failed) {
-        m_s.tell(QStringLiteral("Could not write the preview page '") + path +
-                     QStringLiteral("':") + kCrLf + error.description,
-                 QStringLiteral("Quillane HTML Editor"), MsgIcon::Exclamation);
-        return false;
-    }
-    if (!m_view.openPage(path)) tellNoBrowser(m_s, path, QStringLiteral("Quillane HTML Editor"));
-    return true;
+    const QString root = place.inSite() ? site->output : QFileInfo(page).absolutePath();
+    return showPreview(m_s, m_view, root, page, bytes.bytes, title);
 }
 
 void HtmlEditorController::editSection(int slot) {
@@ -613,10 +630,11 @@ void HtmlEditorController::showBatchDocument(const DocumentReport& report) {
 
 BatchReport HtmlEditorController::batchCompile(const QString& folder,
                                                const QList<BatchDocument>& documents,
-                                               const AgreedOutputs& agreed,
-                                               BatchObserver& observer) {
+                                               const AgreedOutputs& agreed, BatchObserver& observer,
+                                               const std::optional<SiteSettings>& site) {
     BatchRequest request;
     request.folder = folder;
+    request.site = site;
     request.documents = documents;
     request.jobs = defaultJobs();
     request.policy.agreed = agreed;

@@ -87,7 +87,8 @@ public:
     // what the reader and the engine had to say told as it comes. The window shows the
     // document of the moment at its own pace, and the last one afterwards.
     BatchReport batchCompile(const QString& folder, const QList<BatchDocument>& documents,
-                             const AgreedOutputs& agreed, BatchObserver& observer);
+                             const AgreedOutputs& agreed, BatchObserver& observer,
+                             const std::optional<SiteSettings>& site = {});
     // One document of a batch, read with its template: it becomes the editor's document as
     // Open would make it, but is not shown. CurrentFile names it when it was read, and is
     // empty when it was not, so that a Save never writes one document over another.

@@ -185,9 +185,23 @@ void tellBatchReport(const Session& s, const BatchReport& report, const QString&
            MsgIcon::Exclamation);
 }
 
+bool showPreview(Session& s, EditorView& view, const QString& root, const QString& page,
+                 const QByteArray& bytes, const QString& title) {
+    bool showing = false;
+    QString problem;
+    const QUrl url = s.preview.show(root, page, bytes, showing, problem);
+    if (url.isEmpty()) {
+        s.tell(QStringLiteral("The page cannot be previewed: ") + problem, title,
+               MsgIcon::Exclamation);
+        return false;
+    }
+    if (!showing && !view.openPage(url.toString())) tellNoBrowser(s, url.toString(), title);
+    return true;
+}
+
 void tellNoBrowser(const Session& s, const QString& path, const QString& title) {
     s.tell(QStringLiteral("No web browser could be started. The page is at:") + kCrLf +
-               QDir::toNativeSeparators(path),
+               (path.contains(QLatin1String("://")) ? path : QDir::toNativeSeparators(path)),
            title, MsgIcon::Exclamation);
 }
 

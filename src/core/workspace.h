@@ -2,6 +2,7 @@
 #pragma once
 
 #include "build/template_cache.h"
+#include "core/page_preview.h"
 #include "core/ports.h"
 #include "formats/section_table.h"
 
@@ -73,6 +74,7 @@ struct Session {
     HtmlEditorView* htmlEditor = nullptr;
     QString programFolder; // holds default.qtf
     TemplateCache templates;
+    PagePreview preview; // the pages the windows preview, through the preview server
     BuiltPages builtPages;
 
     MsgAnswer tell(const QString& text, const QString& title, MsgIcon icon,
@@ -157,6 +159,12 @@ BatchReport runBatch(Session& s, const BatchRequest& request, BatchObserver& obs
 // After a batch, what it had to say beyond the pages it built (the lines /B: prints on
 // standard error), in one message titled as the window is; nothing when there was nothing.
 void tellBatchReport(const Session& s, const BatchReport& report, const QString& title);
+
+// Shows a page as it stands in the browser, at its own address inside the site seen from
+// `root` (see PagePreview): in the tab that shows it already, which reloads by itself, or in a
+// new one. A server that cannot start, or a browser that cannot, is told under `title`.
+bool showPreview(Session& s, EditorView& view, const QString& root, const QString& page,
+                 const QByteArray& bytes, const QString& title);
 
 // Says that no browser could be started to show a page, and where the page is.
 void tellNoBrowser(const Session& s, const QString& path, const QString& title);

@@ -370,6 +370,10 @@ void PreviewServer::clearVirtualPage(const QString& urlPath) {
     if (m_virtualPages.remove(path)) announce(path);
 }
 
+QByteArray PreviewServer::virtualPage(const QString& urlPath) const {
+    return m_virtualPages.value(checkUrlPath(QUrl::toPercentEncoding(urlPath, "/")).path);
+}
+
 bool PreviewServer::isShowing(const QString& urlPath) const {
     const QString path = checkUrlPath(QUrl::toPercentEncoding(urlPath, "/")).path;
     return m_engine && !path.isEmpty() && m_engine->isShowing(path);

@@ -66,6 +66,8 @@ public:
     // one the server could serve (hidden, "..", not starting with "/").
     bool setVirtualPage(const QString& urlPath, const QByteArray& bytes);
     void clearVirtualPage(const QString& urlPath);
+    // What is served at that path instead of the disk, "" for nothing.
+    QByteArray virtualPage(const QString& urlPath) const;
 
     // Whether a page at this path is open in a browser and listening for reloads.
     bool isShowing(const QString& urlPath) const;

@@ -59,7 +59,9 @@ bool openPageInBrowser(const QString& path) {
         pageOpener()(path);
         return true;
     }
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    // A page the preview server shows, or a file.
+    return QDesktopServices::openUrl(
+        path.contains(QLatin1String("://")) ? QUrl(path) : QUrl::fromLocalFile(path));
 }
 
 frmTemplates::frmTemplates(UiSession& ui, QWidget* parent)

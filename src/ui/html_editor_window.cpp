@@ -399,16 +399,24 @@ void frmHTMLEditor::stopBatch() {
 
 void frmHTMLEditor::BatchCompile(const QString& path) {
     if (batchRunning()) return;
-    QList<BatchDocument> documents;
-    QString reason;
-    if (!listBatchDocuments(path, documents, reason)) {
+    FolderBatch batch;
+    QString problem;
+    switch (readBatchFolder(path, batch, problem)) {
+    case FolderProblem::Unlistable:
         showStatus(QStringLiteral("Batch build: cannot list the folder '") + escapeControls(path) +
-                   QStringLiteral("': ") + reason + u'.');
+                   QStringLiteral("': ") + problem + u'.');
         return;
+    case FolderProblem::BadSiteFile:
+        showStatus(QStringLiteral("Batch build: ") + escapeControls(problem) +
+                   QStringLiteral(" Nothing was built."));
+        return;
+    case FolderProblem::None:
+        break;
     }
+    const QList<BatchDocument>& documents = batch.documents;
     if (documents.isEmpty()) {
         showStatus(QStringLiteral("Batch build: no templated documents in '") +
-                   escapeControls(path) + QStringLiteral("'."));
+                   escapeControls(path) + QStringLiteral("'.") + subfolderHint(batch.inSubfolders));
         return;
     }
     // Reading every document's output first takes a moment on a large folder: the window says
@@ -429,7 +437,8 @@ void frmHTMLEditor::BatchCompile(const QString& path) {
     m_batch->run(
         m_ui.session(),
         [&](BatchObserver& progress) {
-            report = m_controller->batchCompile(path, documents, *agreed, progress);
+            report = m_controller->batchCompile(path, documents, *agreed, progress, batch.site);
+            report.inSubfolders = batch.inSubfolders;
             return summaryLine(report, SummaryFor::Window);
         },
         [this] {

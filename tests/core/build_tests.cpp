@@ -1,14 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The build: pouring against a literal oracle, the page from a template, writing it, reading a
-// document with its template, the template cache, and the batch with its headless front end.
+// The build: the page from a template, writing it, reading a document with its template, the
+// template cache, and the batch with its headless front end.
 
 #include "build/batch.h"
 #include "build/batch_report.h"
 #include "build/console_batch.h"
 #include "build/document_read.h"
 #include "build/page.h"
-#include "build/pour.h"
-#include "build/template_check.h"
 #include "formats/text_codec.h"
 #include "support/files.h"
 
@@ -34,224 +32,11 @@ using namespace quillane::test;
 
 namespace {
 
-// The passes exactly as described: a plain replace for the title, then one per slot.
-QString literalReplace(const QString& page, const QString& find, const QString& with) {
-    QString out;
-    qsizetype from = 0;
-    for (;;) {
-        const qsizetype at = page.indexOf(find, from);
-        if (at < 0) break;
-        out += page.mid(from, at - from);
-        out += with;
-        from = at + find.size();
-    }
-    return out + page.mid(from);
-}
-
-// The page after every pass, and the largest it was on the way.
-struct Oracle {
-    QString page;
-    qsizetype peak = 0;
-};
-
-Oracle oraclePour(const QString& page, const QString& title, const QStringList& names,
-                  const QStringList& html) {
-    Oracle o{literalReplace(page, "::title::", title), page.size()};
-    o.peak = std::max(o.peak, o.page.size());
-    for (int slot = 1; slot < names.size(); ++slot) {
-        o.page = literalReplace(o.page, "::" + names[slot], html[slot]);
-        o.peak = std::max(o.peak, o.page.size());
-    }
-    return o;
-}
-
-// The engine's ways of running a pass, each pushed to its extreme: as built; every pass a
-// sweep; every pass in place, with walks that leave notes from the first, second or fourth
-// character on; notes and sweeps together; in place and swept away before almost every pass.
-constexpr qint64 kNever = qint64(1) << 40;
-const PourTuning kTunings[] = {
-    {},       {kNever, 32, 4096}, {0, 0, kNever}, {0, 1, kNever}, {0, 3, kNever}, {64, 1, kNever},
-    {0, 1, 0}};
-
-// Empty when every tuning pours the page as the literal passes do, and refuses it exactly when
-// some pass makes it larger than the limit (checked at the largest size, and one below).
-std::string pourDiffers(const QString& page, const QString& title, const QStringList& names,
-                        const QStringList& html) {
-    const Oracle o = oraclePour(page, title, names, html);
-    for (size_t t = 0; t < std::size(kTunings); ++t) {
-        for (const qsizetype limit : {kMaxPageChars, o.peak, std::max<qsizetype>(o.peak - 1, 0)}) {
-            const PourResult got = pourPageTuned(page, title, names, html, limit, kTunings[t]);
-            const bool refused = got.failure != PourFailure::None;
-            if (refused != (limit < o.peak) || (!refused && got.page != o.page))
-                return "tuning " + std::to_string(t) + " limit " + std::to_string(limit) +
-                       " page '" + page.toStdString() + "' title '" + title.toStdString() +
-                       "' names " + names.join('|').toStdString() + " html " +
-                       html.join('|').toStdString() + "\n got      " +
-                       (refused ? "(refused)" : got.page.toStdString()) + "\n expected " +
-                       o.page.toStdString();
-        }
-    }
-    return {};
-}
-
-} // namespace
-
-TEST(Pour, MatchesTheLiteralPassesOnGeneratedTemplates) {
-    QRandomGenerator rng(20260612);
-    // Few letters, so names are prefixes of each other and colons meet inserted text.
-    const QString alphabet = QStringLiteral("ab:::t");
-    auto word = [&](int maxLen) {
-        QString w;
-        const int n = int(rng.bounded(maxLen + 1));
-        for (int i = 0; i < n; ++i)
-            w += alphabet[int(rng.bounded(int(alphabet.size())))];
-        return w;
-    };
-    for (int round = 0; round < 20000; ++round) {
-        const int slotCount = 1 + int(rng.bounded(6));
-        QStringList names{QString()}, html{QString()};
-        for (int s = 1; s <= slotCount; ++s)
-            names << (rng.bounded(5) == 0 ? QString() : word(3));
-        if (rng.bounded(2)) names.last().clear(); // usually a trailing free slot
-        for (int s = 1; s <= slotCount; ++s) {
-            // Now and then HTML around a placeholder, so that pages may grow pass after pass.
-            const QString h = word(6);
-            html << (rng.bounded(8) == 0 ? h + "::" + names[1 + int(rng.bounded(slotCount))] + h
-                                         : h);
-        }
-        QString page;
-        const int parts = int(rng.bounded(8));
-        for (int i = 0; i < parts; ++i) {
-            const quint32 kind = rng.bounded(4);
-            page += kind == 0   ? "::" + names[1 + int(rng.bounded(slotCount))]
-                    : kind == 1 ? QStringLiteral("::title::")
-                                : word(5);
-        }
-        const std::string diff = pourDiffers(page, word(4), names, html);
-        ASSERT_EQ(diff, "") << round;
-    }
-}
-
-TEST(Pour, MatchesTheLiteralPassesOnLargerPages) {
-    QRandomGenerator rng(7);
-    for (int round = 0; round < 200; ++round) {
-        QStringList names{QString()}, html{QString()};
-        const int slotCount = 2 + int(rng.bounded(40));
-        for (int s = 1; s <= slotCount; ++s) {
-            // Long names now and then: walks that read far and leave notes.
-            const QString base = rng.bounded(9) == 0 ? QString(40, u'n') : QString();
-            names << (s % 7 == 0 ? names[s / 2] + "x"
-                                 : base + QStringLiteral("s%1").arg(rng.bounded(30)));
-            QString h = QStringLiteral("<b>%1</b>").arg(s);
-            if (rng.bounded(4) == 0) h += "::" + names[1 + int(rng.bounded(s))];
-            if (rng.bounded(6) == 0) h += ":";
-            html << h;
-        }
-        names << QString();
-        html << QString();
-        QString page;
-        for (int i = 0; i < 300; ++i) {
-            const int r = int(rng.bounded(10));
-            if (r < 4)
-                page += "::" + names[1 + int(rng.bounded(slotCount))] + (r == 0 ? "::" : "");
-            else if (r == 4)
-                page += ":";
-            else
-                page += "text ";
-        }
-        ASSERT_EQ(pourDiffers(page, "T::", names, html), "") << round;
-    }
-}
-
-TEST(Pour, EdgeCases) {
-    // Names and HTML of slots 1..N, each separated by "|".
-    const struct {
-        const char *what, *page, *title, *names, *html, *expected;
-    } cases[] = {
-        {"both colons", "[::body::]", "", "body|", "B|", "[B]"},
-        {"front colons only", "[::body]", "", "body|", "B|", "[B]"},
-        {"every :: goes", "a::before", "", "", "", "abefore"},
-        {"title colons go", "<t>::title::</t>", "A::B", "", "", "<t>AB</t>"},
-        {"title case matters", "::Title::", "x", "", "", "Title"},
-        {"title inside a section", "::s::", "x", "s|", "::title::|", "title"},
-        {"prefix clash", "::footer::", "", "foot|footer|", "F|G|", "Fer"},
-        {"later placeholder in HTML", "::a::", "", "a|b|", "<::b>|B|", "<B>"},
-        {"earlier placeholder in HTML", "::b::", "", "a|b|", "A|<::a>|", "<a>"},
-        {"own placeholder not again", "::a", "", "a", "x::a", "x::a"},
-        {"colons meet inserted text", ":::a", "", "a|b|", ":b|B|", "B"},
-    };
-    for (const auto& c : cases) {
-        const QStringList names = ("|" + QString(c.names)).split(u'|');
-        const QStringList html = ("|" + QString(c.html)).split(u'|');
-        EXPECT_EQ(pourPage(c.page, c.title, names, html).page, c.expected) << c.what;
-        EXPECT_EQ(oraclePour(c.page, c.title, names, html).page, c.expected) << c.what;
-    }
-}
-
-TEST(Pour, PagesThatGrowTooLargeAreRefusedWithTheirReason) {
-    // Sections that each insert the next one `times` times: the page multiplies every pass.
-    auto chain = [](int count, int times, const QString& last) {
-        std::pair<QStringList, QStringList> t{{QString()}, {QString()}};
-        for (int s = 1; s <= count; ++s) {
-            t.first << QStringLiteral("s%1;").arg(s);
-            t.second << (s < count ? QStringLiteral("::s%1;").arg(s + 1).repeated(times) : last);
-        }
-        t.first << QString();
-        t.second << QString();
-        return t;
-    };
-    const auto [forty, fortyHtml] = chain(40, 3, "x");
-    const auto [ten, tenHtml] = chain(11, 2, QString());
-    QStringList a{"", "a", ""}, aHtml{"", QString("::a").repeated(300), ""};
-    struct Case {
-        const char* what;
-        QString page;
-        QStringList names, html;
-        qsizetype limit;
-        PourFailure failure;
-        QString built;
-    };
-    const Case cases[] = {
-        {"forty sections inserting each other",
-         "::s1;",
-         forty,
-         fortyHtml,
-         100000,
-         PourFailure::SectionsInsertEachOther,
-         {}},
-        // Ten doublings peak at 1024 times "::s11;" before the last pass takes it away.
-        {"peak just over", "::s1;", ten, tenHtml, 6143, PourFailure::SectionsInsertEachOther, {}},
-        {"peak at the limit", "::s1;", ten, tenHtml, 6144, PourFailure::None, ""},
-        // Many placeholders of one large section: too large, but nothing inserts anything.
-        {"one level",
-         QString("::a").repeated(300),
-         a,
-         aHtml,
-         269999,
-         PourFailure::PageTooLarge,
-         {}},
-        {"one level fits", QString("::a").repeated(300), a, aHtml, 270000, PourFailure::None,
-         QString("a").repeated(90000)},
-        {"plain page", QString(1001, u'p'), a, aHtml, 1000, PourFailure::PageTooLarge, {}},
-        {"plain page at the limit", QString(1000, u'p'), a, aHtml, 1000, PourFailure::None,
-         QString(1000, u'p')},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        for (const PourTuning& tuning : kTunings) {
-            const PourResult r = pourPageTuned(c.page, "", c.names, c.html, c.limit, tuning);
-            EXPECT_EQ(r.failure, c.failure);
-            EXPECT_EQ(r.page, c.built);
-        }
-    }
-}
-
-namespace {
-
 struct BuildFixture : ::testing::Test {
     QTemporaryDir dir;
     TemplateCache cache;
     QString put(const QString& name, const QByteArray& bytes) {
+        QDir(dir.path()).mkpath(QFileInfo(name).path());
         return writeFile(dir, name, bytes);
     }
 };
@@ -362,7 +147,7 @@ TEST_F(PageFixture, OnlyAPageIsEverReplaced) {
     const QString access = "Path/File access error: ", denied = "Permission denied: ";
     const QString windows = "Path not found: it is a Windows path, which this system cannot write";
     std::vector<std::pair<QString, QString>> cases = {
-        {"no folder/x.htm", "Path not found: the folder does not exist"},
+        {"index.qht/x.htm", "Path not found: a part of the path is not a folder"},
         {dir.path(), access + "it is a folder"},
         {"fifo.htm", access + "it is a named pipe (FIFO), not a file"},
         {"socket.htm", access + "it is a socket, not a file"},
@@ -386,6 +171,8 @@ TEST_F(PageFixture, OnlyAPageIsEverReplaced) {
     for (const auto& [path, reason] : cases)
         EXPECT_EQ(build(path), refusal(path, reason));
     EXPECT_EQ(snapshot(dir.path()), before) << "nothing changed, no temporary file left";
+    // A missing folder inside the document's own folder is made.
+    EXPECT_EQ(build("no folder/x.htm"), "written");
     if (geteuid() != 0) GTEST_SKIP() << "the device case needs root to make a device node";
 }
 
@@ -695,57 +482,6 @@ TEST_F(Site, ExitStatusesSignalsAndAClosedPipe) {
     EXPECT_EQ(QDir(dir.path()).entryList({"*.htm"}).size(), 3);
 }
 
-// --- The template check ----------------------------------------------------------------------
-
-TEST(TemplateCheck, FindsWhatThePassesDoThatTheTemplateDoesNotSay) {
-    const QString unused = "The section '%1' has no placeholder: ::%1:: is neither in the default "
-                           "HTML nor in the HTML of a section before it, so its HTML never "
-                           "reaches the page.";
-    // Default HTML ("|" between lines), sections "name=HTML;..." -> findings
-    const std::tuple<QString, QString, QString> cases[] = {
-        {"<h1>::title::</h1>|::body::|::footer::", "body=<p>Text</p>;footer=<hr>", ""},
-        {"<b>::top::::main::::bottom::</b>", "top=T;main=M;bottom=B", ""},
-        {"::a::", "a=x ::b:: y;b=B", ""}, // brought in by an earlier section
-        {"::navbar::|::nav::", "navbar=NB;nav=N", ""},
-        {"::title::|::body::|::aside::", "body=B",
-         "The placeholder ::aside:: in the default HTML, line 3, is filled by no section: the "
-         "page shows 'aside' there."},
-        {"::a::", "b=B;a=x ::b::",
-         unused.arg("b") + "\nThe placeholder ::b:: in the HTML of section 'a', line 1, is "
-                           "filled by no section: the page shows 'b' there."},
-        {"::nav::|::navbar::", "nav=N;navbar=NB",
-         "The section 'nav' takes the start of ::navbar:: in the default HTML, line 2: the page "
-         "gets nav's HTML followed by 'bar'. Put section 'navbar' before 'nav', or rename one of "
-         "them.\n" +
-             unused.arg("navbar")},
-        {"::x::::ti::", "x=<b>::title::</b>;ti=T",
-         "The section 'ti' takes the start of ::title:: in the HTML of section 'x', line 1: the "
-         "page gets ti's HTML followed by 'tle'. Rename the section."},
-        {"::body::", "=E;body=B",
-         "Section 1 has no name: its pass puts its HTML in place of every '::' still in the page, "
-         "so the sections after it find no placeholder.\n" +
-             unused.arg("body")},
-        {"::body::", "body=B;body=C",
-         "Sections 1 and 2 are both named 'body': the first fills every ::body, so the HTML of "
-         "the second never reaches the page."},
-        {"<style>a::before { } ::selection { }</style>|<p>::body::</p>", "body=x :: y",
-         "The '::' in the default HTML, line 1 (a::before), belongs to no placeholder: the build "
-         "deletes it, so the page gets 'abefore'.\nThe '::' in the default HTML, line 1 "
-         "(::selection), belongs to no placeholder: the build deletes it, so the page gets "
-         "'selection'.\nThe '::' in the HTML of section 'body', line 1, belongs to no "
-         "placeholder: the build deletes it."},
-    };
-    for (const auto& [html, sections, expected] : cases) {
-        QString text = "#QT1#|T|#DEFAULTHTML#|" + html + "|#ENDDEFAULTHTML#|#STARTSECTION#";
-        for (const QString& s : sections.split(u';'))
-            text += u'|' + s.section(u'=', 0, 0) + "| 1 |" + s.section(u'=', 1) + "|#STARTSECTION#";
-        QStringList found;
-        for (const TemplateProblem& p : checkTemplate(parseTemplate(lines(text), "t.qtf").value))
-            found << p.text;
-        EXPECT_EQ(found.join(u'\n'), expected) << html.toStdString();
-    }
-}
-
 TEST_F(Site, AHeadlessBatchWarnsOnceAboutEachTemplateAndBuildsOn) {
     const QString flawed = put("flawed.qtf", lines("#QT1#|F|#DEFAULTHTML#|::body::|::aside::|"
                                                    "#ENDDEFAULTHTML#|#STARTSECTION#|body| 1 |B|"
@@ -878,6 +614,85 @@ TEST_F(Site, ABatchRemovesTheTemporaryFilesAKilledBuildLeftWhereItWrites) {
     for (const QString& path : kept)
         EXPECT_TRUE(QFile::exists(path)) << path.toStdString();
     EXPECT_EQ(QFile::exists(others), otherUser);
+}
+
+// A site: its sub-folders built in the order of their names, links written relative to each
+// page, folders made inside its output folder and nowhere else, assets copied beside the pages
+// but never over one, and every link of the pages checked.
+TEST_F(Site, ASiteBuildsItsSubFoldersRelativeLinksAssetsAndChecksItsLinks) {
+    const QString site = dir.filePath("site") + u'/';
+    put("site/quillane-site.ini", "[site]\noutput = public\nassets = assets\n");
+    put("site/site.qtf", lines("#QT1#|S|#DEFAULTHTML#|<link href=\"/css/a.css\"><a href=\"/\">"
+                               "h</a>::body::|#ENDDEFAULTHTML#|#STARTSECTION#|body| 1 ||"
+                               "#STARTSECTION#"));
+    const auto page = [&](const QString& name, const QString& output, const QString& body) {
+        const QString up = QString("../").repeated(name.count(u'/'));
+        put("site/" + name, lines("#QH1#|T|" + up + "site.qtf|" + up + output + "|#STARTSECTION#|" +
+                                  body + "|#STARTSECTION#"));
+    };
+    page("index.qht", "public/index.html", "<p id=\"top\"><a href=\"/blog/a.html#x\">a</a>");
+    page("blog/a.qht", "public/blog/a.html", "<h2 id=\"x\"><a href=\"/gone.html\">g</a>");
+    page("blog/old/b.qht", "public/blog/old/b.html", "<a href=\"/#top\">t</a>");
+    page("out.qht", "../outside/x.html", ""); // outside the output, in a folder not there
+    page(".hidden/h.qht", "public/h.html", "");
+    put("site/assets/css/a.css", "body {}");
+    put("site/assets/blog/a.html", "an asset over a page");
+    Run r = headless(site);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, site + "public/blog/a.html\n" + site + "public/blog/old/b.html\n" + site +
+                         "public/index.html\n4 templated documents found, 3 built, 0 unchanged, "
+                         "1 broken link.\n")
+        << "sorted by name, the hidden folder passed over";
+    const QString outside = dir.filePath("outside/x.html");
+    EXPECT_EQ(r.err, site + "out.qht: Quillane BuildEngine: ERROR: Cannot write the page '" +
+                         outside +
+                         "': Path not found: the folder does not exist. Nothing was built.\n" +
+                         site + "out.qht: warning: its page '" + outside +
+                         "' lies outside the site's output folder '" + site +
+                         "public'; its links are left as written and not checked\n" + site +
+                         "assets/blog/a.html: not copied: '" + site +
+                         "public/blog/a.html' is a page of this build\n" + site +
+                         "public/blog/a.html: broken link '../gone.html'\n");
+    EXPECT_EQ(readBytes(site + "public/blog/old/b.html"),
+              lines("<link href=\"../../css/a.css\"><a href=\"../../index.html\">h</a><a "
+                    "href=\"../../index.html#top\">t</a>|"));
+    EXPECT_EQ(readBytes(site + "public/css/a.css"), "body {}");
+
+    // Strictly, the broken link fails the build; a planted missing fragment is told too.
+    page("blog/a.qht", "public/blog/a.html", "<h2 id=\"y\">");
+    ConsoleOptions strict;
+    strict.strict = true;
+    r = headless(site, strict);
+    EXPECT_TRUE(r.err.endsWith(site + "public/index.html: broken link 'blog/a.html#x' (no element "
+                                      "with id 'x')\n"));
+    EXPECT_TRUE(r.out.endsWith("3 built, 2 unchanged, 1 broken link.\n"));
+    EXPECT_EQ(r.status, 1);
+
+    // A site file that is wrong: its line, and nothing built.
+    put("site/quillane-site.ini", "[site]\noutput = .\n");
+    const auto before = snapshot(dir.path());
+    r = headless(site);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(r.err.startsWith(site + "quillane-site.ini:2: ")) << r.err.toStdString();
+    EXPECT_TRUE(r.err.endsWith(" Nothing was built.\n"));
+    EXPECT_EQ(snapshot(dir.path()), before);
+}
+
+TEST_F(Site, WithoutASiteFileNothingChangesButTheHintAboutSubFolders) {
+    put("site.qtf", lines("#QT1#|S|#DEFAULTHTML#|<a href=\"/x/\">::title::</a>|#ENDDEFAULTHTML#|"
+                          "#STARTSECTION#"));
+    put("a.qht", lines("#QH1#|A|site.qtf|pages/a.htm|#STARTSECTION#"));
+    put("sub/b.qht", lines("#QH1#|B|../site.qtf|b.htm|#STARTSECTION#"));
+    put("sub/c.qht", lines("#QH1#|C|../site.qtf|c.htm|#STARTSECTION#"));
+    put("d.qht", lines("#QH1#|D|site.qtf|../no folder/d.htm|#STARTSECTION#"));
+    const Run r = headless(dir.path());
+    EXPECT_TRUE(r.out.endsWith("2 templated documents found, 1 built, 0 unchanged. 2 more "
+                               "templated documents in its sub-folders were not built: a batch "
+                               "builds sub-folders only in a site (put a quillane-site.ini in "
+                               "this folder or above it).\n"));
+    EXPECT_EQ(readBytes(dir.filePath("pages/a.htm")), lines("<a href=\"/x/\">A</a>|"))
+        << "the folder made inside the document's folder; the link as written";
+    EXPECT_TRUE(r.err.contains("d.qht: Quillane BuildEngine: ERROR: Cannot write the page '"));
 }
 
 namespace {

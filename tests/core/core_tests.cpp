@@ -3,6 +3,7 @@
 // editors' controllers driven through scripted views, and the command-line split.
 
 #include "build/batch_report.h"
+#include "build/console_batch.h"
 #include "build/template_charset.h"
 #include "core/command_line.h"
 #include "core/designer_controller.h"
@@ -14,6 +15,7 @@
 #include "formats/template_file.h"
 #include "support/fakes.h"
 
+#include <QCoreApplication>
 #include <QStandardPaths>
 #include <gtest/gtest.h>
 
@@ -586,6 +588,68 @@ TEST_F(Editors, TheWindowBatchBuildsEachDocumentThroughTheEditorAndShowsTheLastO
     EXPECT_EQ(prompter.shown.size(), 3u);
 }
 
+// One folder received from someone else, built three ways: /B:, the window's batch and the
+// designer's rebuild of the template's pages. Every document uses the template; their outputs
+// are pages, a shared page, another document, the template, a hidden file, no page, nothing,
+// a folder that is not there; one has a block too many. The three copies end with the same
+// pages and say the same lines about the same documents.
+TEST_F(Editors, TheThreeBatchesBuildAHostileFolderAlike) {
+    const QStringList outputs = {"pub/a.html",  "pub/shared.html", "pub/shared.html", "b.qht",
+                                 "site.qtf",    ".hidden.html",    "notes.txt",       "",
+                                 "../x/y.html", "pub/z.html"};
+    const auto make = [&](const QString& name) {
+        const QString site = dir.filePath(name) + u'/';
+        QDir().mkpath(site + "pub");
+        writeFile(dir, name + "/site.qtf", kPlainPage);
+        for (qsizetype i = 0; i < outputs.size(); ++i)
+            writeFile(dir, name + QString("/%1.qht").arg(QChar(char16_t(u'a' + i))),
+                      lines("#QH1#|T" + QString::number(i) + "|site.qtf|" + outputs[i] +
+                            "|#STARTSECTION#|<p>" + QString::number(i) + "</p>|" +
+                            (i == 9 ? "#STARTSECTION#|one block too many|" : "") +
+                            "#STARTSECTION#"));
+        return site;
+    };
+    // What each batch says, with its folder left out, sorted; and what it left on disk.
+    QStringList said[3];
+    std::map<std::string, std::string> left[3];
+    const QString folders[3] = {make("console"), make("window"), make("designer")};
+
+    char* text = nullptr;
+    size_t size = 0;
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = open_memstream(&text, &size);
+    runConsoleBatch(folders[0], out, err, {});
+    std::fclose(out);
+    std::fclose(err);
+    said[0] = QString::fromUtf8(text, qsizetype(size)).split(u'\n', Qt::SkipEmptyParts);
+    std::free(text);
+
+    struct Quiet : BatchObserver {
+    } quiet;
+    QList<BatchDocument> documents;
+    QString reason;
+    listBatchDocuments(folders[1], documents, reason);
+    prompter.shown.clear();
+    BatchReport report = hc.batchCompile(folders[1], documents, {}, quiet);
+    said[1] = report.lines;
+
+    ws.CurrentFile = folders[2] + "site.qtf";
+    dc.rebuildPages();
+    said[2] =
+        prompter.shown.empty() ? QStringList() : prompter.shown.back().text.split(kCrLf).mid(1);
+    for (int i = 0; i < 3; ++i) {
+        for (QString& line : said[i])
+            line.replace(folders[i], QString());
+        said[i].sort();
+        left[i] = snapshot(folders[i]);
+    }
+    EXPECT_EQ(said[0], said[1]);
+    EXPECT_EQ(said[0], said[2]);
+    EXPECT_EQ(left[0], left[1]);
+    EXPECT_EQ(left[0], left[2]);
+    EXPECT_EQ(said[0].size(), 8) << said[0].join(u'\n').toStdString();
+}
+
 // --- Template changes ------------------------------------------------------------------------
 
 // A site whose template has a locked nav, editable intro and body and a locked footer; three
@@ -735,29 +799,29 @@ TEST_F(Editors, SaveTellsWhatIsWrongWithTheTemplateAndWritesOnlyOnSaveAnyway) {
     }
 }
 
-TEST_F(Editors, PreviewBuildsTheUnsavedDocumentAsBuildWouldAndLeavesTheOutputAlone) {
+TEST_F(Editors, PreviewServesTheUnsavedDocumentAsBuildWouldAndWritesNothing) {
     qputenv("XDG_CACHE_HOME", dir.filePath("cache").toLocal8Bit());
-    const QString preview =
-        QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + "/preview/example.html";
     openInEditor(examplePath);
     editor.edits = {SectionEdit{"", "", "<p>Unsaved</p>", 0}};
     hc.editSection(1);
     EXPECT_TRUE(hc.preview());
-    EXPECT_EQ(editor.pagesOpened, QStringList{preview});
-    EXPECT_FALSE(QFile::exists(dir.filePath("index.htm")));
+    ASSERT_EQ(editor.pagesOpened.size(), 1);
+    const QUrl url(editor.pagesOpened[0]);
+    EXPECT_EQ(url.host() + url.path(), "127.0.0.1/index.htm") << "the page's own address";
+    EXPECT_FALSE(QFile::exists(dir.filePath("index.htm")) || QFile::exists(dir.filePath("cache")));
     EXPECT_TRUE(ws.IsDirty);
     ASSERT_TRUE(hc.build());
-    EXPECT_EQ(readBytes(preview), readBytes(dir.filePath("index.htm")));
-    EXPECT_TRUE(readBytes(preview).contains("<p>Unsaved</p>"));
-    // Without a browser, where the page is.
+    EXPECT_EQ(s.preview.shown(url), readBytes(dir.filePath("index.htm")));
+    EXPECT_TRUE(s.preview.shown(url).contains("<p>Unsaved</p>"));
+    // Without a browser, the address; the designer's default HTML beside the template.
     editor.browser = designer.browser = false;
     hc.preview();
-    dc.load();
+    ws.CurrentFile.clear();
+    dc.openTemplate(plainPath);
     dc.preview();
-    EXPECT_EQ(rel({told()}), "No web browser could be started. The page is at:\r\n" +
-                                 rel({preview}) +
-                                 "\nNo web browser could be started. The page is at:\r\n"
-                                 "prog/temp.htm");
+    EXPECT_EQ(told(), "No web browser could be started. The page is at:\r\n" + url.toString() +
+                          "\nNo web browser could be started. The page is at:\r\n" +
+                          url.resolved(QUrl("plain.preview.html")).toString());
 }
 
 // --- Sites and authoring ---------------------------------------------------------------------
@@ -1111,4 +1175,11 @@ TEST(CommandLine, SplitsAtTheFirstColonOnly) {
         QStringList args{bad, "/B:x"};
         EXPECT_EQ(takeLeadingOptions(args).badOption, bad);
     }
+}
+
+// The preview server needs an application to run on.
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
 }

@@ -2,9 +2,14 @@
 // The HTML editor window: its keyboard, the section list, the batch build in the window, and
 // what both editors ask before they are left.
 
+#include "build/console_batch.h"
 #include "ui_fixture.h"
 
+#include <QEventLoop>
 #include <QMenuBar>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QTimer>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -371,6 +376,51 @@ TEST_F(HtmlEditor, SitePagesAreFilteredAsYouTypeAndEnterOpensTheDocument) {
     EXPECT_TRUE(modalSteps.empty());
     EXPECT_EQ(ws().CurrentFile, tmp.filePath("about.qht"));
     EXPECT_TRUE(QFile::exists(tmp.filePath("news.htm")));
+}
+
+// The bytes at an address of the preview server, and their type, fetched as a browser would.
+std::pair<QByteArray, QString> fetch(const QUrl& url) {
+    QNetworkAccessManager manager;
+    QNetworkReply* reply = manager.get(QNetworkRequest(url));
+    QEventLoop loop;
+    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+    loop.exec();
+    const QString type = reply->header(QNetworkRequest::ContentTypeHeader).toString();
+    return {reply->error() == QNetworkReply::NoError ? reply->readAll() : QByteArray(), type};
+}
+
+// F5 shows the document as it stands, at its own address in its site: the unsaved title, and
+// the stylesheet it links to from the site's top, served beside it.
+TEST_F(HtmlEditor, F5ShowsTheUnsavedPageInItsSiteWithItsStylesheet) {
+    QDir().mkpath(tmp.filePath("site/assets/css"));
+    QDir().mkpath(tmp.filePath("site/blog"));
+    writeFile(tmp, "site/quillane-site.ini", "[site]\noutput = public\nassets = assets\n");
+    writeFile(tmp, "site/assets/css/a.css", "h1 { color: teal }");
+    writeFile(tmp, "site/t.qtf",
+              lines("#QT1#|T|#DEFAULTHTML#|<link rel=\"stylesheet\" href=\"/css/a.css\">"
+                    "<h1>::title::</h1>|#ENDDEFAULTHTML#|#STARTSECTION#"));
+    const QString doc = writeFile(
+        tmp, "site/blog/p.qht", lines("#QH1#|Post|../t.qtf|../public/blog/p.html|#STARTSECTION#"));
+    // The site built once: its page, the page's folder and the site's assets.
+    std::FILE* out = std::tmpfile();
+    ASSERT_EQ(runConsoleBatch(tmp.filePath("site"), out, out), 0);
+    std::fclose(out);
+    frmHTMLEditor* w = open(doc);
+    QTest::keyClicks(w->txtTitle, " unsaved");
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+    QTest::keyClick(w, Qt::Key_F5);
+    ASSERT_EQ(pagesOpened.size(), 1) << told().toStdString();
+    const QUrl url(pagesOpened[0]);
+    EXPECT_EQ(url.path(), "/blog/p.html");
+    const auto [page, type] = fetch(url);
+    EXPECT_TRUE(page.contains("<link rel=\"stylesheet\" href=\"../css/a.css\"><h1>Post "
+                              "unsaved</h1>"));
+    EXPECT_EQ(type, "text/html; charset=windows-1252");
+    EXPECT_EQ(fetch(url.resolved(QUrl("../css/a.css"))),
+              std::make_pair(QByteArray("h1 { color: teal }"), QString("text/css; charset=utf-8")));
+    EXPECT_FALSE(readBytes(tmp.filePath("site/public/blog/p.html")).contains("unsaved"));
 }
 
 class Batch : public HtmlEditor {
