@@ -370,6 +370,10 @@ bool HtmlEditorController::build() {
     PageOutcome page;
     QStringList broken;
     const bool built = BuildPage(m_s, ws.output, ws.TemplatePath, &page, &broken);
+    if (built) {
+        const QString full = documentOutputPath(ws, ws.output);
+        m_s.builtPages.linksChecked({full}, broken.isEmpty() ? QStringList() : QStringList{full});
+    }
     // A failure has been told in a message; the line must not speak of a page built before.
     const QString output = QDir::toNativeSeparators(documentOutputPath(ws, ws.output));
     QString line = !built ? QString()

@@ -1088,6 +1088,9 @@ TEST_F(Editors, SitePagesTellEachPagesStateAndBuildTheChosenOnes) {
               "not there\n"
               "e.qht,,,,not buildable,it is not a templated document");
     EXPECT_EQ(rel({ws.CurrentFile, editor.titleText}), "site/blog/b.qht | Page blog/b.qht");
+    // Build checks the page's links again: none broken now.
+    ASSERT_TRUE(hc.build());
+    EXPECT_TRUE(s.builtPages.brokenLinks.isEmpty());
 }
 
 // The charset trap: a whole page that declares no charset is offered <meta charset="utf-8">
