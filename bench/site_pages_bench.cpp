@@ -3,6 +3,7 @@
 // model, sorted as the dialog first shows it (the documents read, the pages' and templates'
 // time stamps looked at). Half the pages are built, a tenth of those older than their document.
 
+#include "build/batch_documents.h"
 #include "core/site_pages.h"
 #include "site_generator.h"
 #include "ui/site_pages_dialog.h"
@@ -18,10 +19,8 @@ using namespace quillane;
 
 namespace {
 
-void BM_SitePagesList(benchmark::State& state) {
-    const int count = int(state.range(0));
-    // The disk of the temporary folder, as a user's site would be on theirs.
-    QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/quillane-bench-XXXXXX"));
+// The disk of the temporary folder, as a user's site would be on theirs.
+QString makeSite(const QTemporaryDir& dir, int count) {
     const QString site = dir.filePath(QStringLiteral("site"));
     const QString out = dir.filePath(QStringLiteral("site/public"));
     bench::generateSite(site, out, count, 10);
@@ -33,7 +32,14 @@ void BM_SitePagesList(benchmark::State& state) {
             ::utime(QFile::encodeName(page).constData(), &old);
         }
     }
-    const std::optional<SiteSettings> settings = newSiteSettings(site);
+    bench::writeBytes(QDir(site).filePath(kSiteFileName), "[site]\noutput = public\n");
+    return site;
+}
+
+void BM_SitePagesList(benchmark::State& state) {
+    const int count = int(state.range(0));
+    QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/quillane-bench-XXXXXX"));
+    const QString site = makeSite(dir, count);
     BuiltPages built;
     qsizetype rows = 0;
     for (auto _ : state) {
@@ -43,7 +49,7 @@ void BM_SitePagesList(benchmark::State& state) {
         sorted.setSortRole(Qt::UserRole);
         sorted.setSortCaseSensitivity(Qt::CaseInsensitive);
         sorted.sort(SitePagesModel::Document);
-        model.setList(listSitePages(site, settings, built));
+        model.setList(listSitePages(site, built));
         rows = sorted.rowCount();
         benchmark::DoNotOptimize(rows);
     }
@@ -51,8 +57,21 @@ void BM_SitePagesList(benchmark::State& state) {
     state.counters["documents"] = double(rows);
 }
 
+// The floor: the site's documents listed, as every batch of it lists them, and nothing read.
+void BM_SiteListingAlone(benchmark::State& state) {
+    QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/quillane-bench-XXXXXX"));
+    const QString site = makeSite(dir, int(state.range(0)));
+    for (auto _ : state) {
+        FolderBatch batch;
+        QString problem;
+        readBatchFolder(site, batch, problem);
+        benchmark::DoNotOptimize(batch.documents.size());
+    }
+}
+
 } // namespace
 
+BENCHMARK(BM_SiteListingAlone)->Arg(10000)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_SitePagesList)->Arg(10000)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 BENCHMARK_MAIN();

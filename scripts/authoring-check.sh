@@ -24,8 +24,7 @@ expect() { # what, expected, got
     if [ "$2" = "$3" ]; then echo "   $1"; else fail "$1: expected '$2', got '$3'"; fi
 }
 cp -r "$root/examples/site" "$work/site"
-mkdir -p "$work/site/blog"
-printf '#QH1#\r\nFirst post\r\n../site.qtf\r\n../public/blog/first.html\r\n#STARTSECTION#\r\n<p>x</p>\r\n#STARTSECTION#\r\n<p>y</p>\r\n#STARTSECTION#\r\n' >"$work/site/blog/first.qht"
+rm "$work/site/quillane-site.ini" # made again in the window
 printf '#QT1#\r\nNo charset\r\n#DEFAULTHTML#\r\n<html>\r\n<head>\r\n  <title>::title::</title>\r\n</head>\r\n<body>::body::</body>\r\n</html>\r\n#ENDDEFAULTHTML#\r\n#STARTSECTION#\r\nbody\r\n 1 \r\n<p>x</p>\r\n#STARTSECTION#\r\n' >"$work/site/bare.qtf"
 cd "$work"
 "$work/program/quillane" "/H:$work/site/index.qht" &
@@ -52,7 +51,9 @@ wait_gone 'Quillane Site settings'
 [ -e "$work/site/quillane-site.ini" ] && fail "a site file was written with a folder outside"
 key ctrl+a
 type_text "public"
-key Tab Tab Tab Tab Tab Tab Down # link check: strict
+key Tab Tab
+type_text "assets"
+key Tab Tab Tab Tab Down # link check: strict
 key Escape
 wait_for '^Quillane$' >/dev/null
 shot site-save-question
@@ -60,28 +61,35 @@ key Escape # Cancel: the dialog stays
 sleep 0.5
 key shift+Tab shift+Tab shift+Tab shift+Tab shift+Tab shift+Tab Return # Enter saves
 wait_gone '^Site settings$'
-expect "the site file saved" "output = public|check = strict" \
-    "$(tr -d '\r' <"$work/site/quillane-site.ini" | grep -E '^(output|check) =' | paste -sd '|')"
+expect "the site file saved" "output = public|assets = assets|check = strict" \
+    "$(tr -d '\r' <"$work/site/quillane-site.ini" | grep -E '^(output|assets|check) =' |
+        paste -sd '|')"
 
 step "File > Site pages... (Ctrl+Shift+O): filter, build, Enter opens"
 key ctrl+shift+o
 wait_for '^Site pages$' >/dev/null
 shot site-pages
-type_text "new"
+type_text "contact"
 key Down ctrl+a alt+b
 sleep 2
+# Its links to pages not built yet are broken: the batch says so.
+if xdotool search --onlyvisible --name '^Quillane HTML Editor$' >/dev/null 2>&1; then
+    shot site-pages-report
+    key Return
+    wait_gone '^Quillane HTML Editor$'
+fi
 shot site-pages-built
-[ -s "$work/site/public/news.html" ] || fail "Build selected did not build news.html"
+[ -s "$work/site/public/contact.html" ] || fail "Build selected did not build contact.html"
 [ -e "$work/site/public/index.html" ] && fail "Build selected built a row filtered out"
 key Escape
 wait_gone '^Site pages$'
 key ctrl+shift+o
 wait_for '^Site pages$' >/dev/null
-type_text "first"
+type_text "first-post"
 key Return
 wait_gone '^Site pages$'
 # The document opened last leads the recent files.
-expect "the chosen document opened" "$work/site/blog/first.qht" \
+expect "the chosen document opened" "$work/site/blog/first-post.qht" \
     "$(grep -o '^documents=[^,]*' "$XDG_CONFIG_HOME/Quillane/Quillane.conf" | cut -d= -f2)"
 
 step "Ctrl+T to the page's template, Ctrl+Shift+N to a new page on it"

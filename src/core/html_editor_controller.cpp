@@ -494,7 +494,6 @@ void HtmlEditorController::sitePages() {
         (folder = chooseFolder(QStringLiteral("Choose the site's folder..."), startingFolder()))
             .isEmpty())
         return;
-    std::optional<SiteSettings> site;
     if (const QString file = findSiteFile(folder); !file.isEmpty()) {
         const SiteFileRead read = readSiteFile(file);
         if (!read.settings) {
@@ -504,10 +503,9 @@ void HtmlEditorController::sitePages() {
                      kEditorTitle, MsgIcon::Exclamation);
             return;
         }
-        site = read.settings;
-        folder = site->folder;
+        folder = read.settings->folder;
     }
-    SitePagesController pages(m_s, *this, folder, site);
+    SitePagesController pages(m_s, *this, folder);
     pages.refresh();
     if (const QString chosen = m_view.showSitePages(pages); !chosen.isEmpty()) openAsked(chosen);
 }

@@ -111,40 +111,34 @@ QString pageStateText(PageState state) {
     return QStringLiteral("up to date");
 }
 
-SitePageList listSitePages(const QString& folder, const std::optional<SiteSettings>& site,
-                           const BuiltPages& built) {
+SitePageList listSitePages(const QString& folder, const BuiltPages& built) {
     SitePageList list;
     list.folder = folder;
-    QList<BatchDocument> documents;
-    QStringList skip;
-    if (site) skip << site->output << site->assets;
-    skip.removeAll(QString());
-    const bool listed = site && site->subfolders == SiteSubfolders::Yes
-                            ? listSiteDocuments(folder, skip, documents, list.problem)
-                            : listBatchDocuments(folder, documents, list.problem);
-    if (!listed) return list;
+    FolderBatch batch;
+    if (readBatchFolder(folder, batch, list.problem) != FolderProblem::None) return list;
+    list.site = batch.site;
     QHash<QString, qint64> templateTimes;
-    list.pages.reserve(documents.size());
-    for (const BatchDocument& doc : documents)
+    list.pages.reserve(batch.documents.size());
+    for (const BatchDocument& doc : batch.documents)
         list.pages.append(look(folder, doc, built, templateTimes));
     return list;
 }
 
 SitePagesController::SitePagesController(Session& s, HtmlEditorController& editor,
-                                         const QString& folder,
-                                         const std::optional<SiteSettings>& site)
-    : m_s(s), m_editor(editor), m_site(site) {
+                                         const QString& folder)
+    : m_s(s), m_editor(editor) {
     m_list.folder = folder;
 }
 
 void SitePagesController::refresh() {
     BusyGuard busy(m_s.app);
-    m_list = listSitePages(m_list.folder, m_site, m_s.builtPages);
+    m_list = listSitePages(m_list.folder, m_s.builtPages);
 }
 
 std::optional<BatchRequest> SitePagesController::request(const QStringList& names) {
     BatchRequest request;
     request.folder = m_list.folder;
+    request.site = m_list.site;
     for (const QString& name : names)
         request.documents.append({name, true});
     request.jobs = defaultJobs();

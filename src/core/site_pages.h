@@ -33,20 +33,19 @@ struct SitePage {
 // over it found some.
 struct SitePageList {
     QString folder;
+    std::optional<SiteSettings> site; // the folder's site file, when it has one
     QList<SitePage> pages;
-    QString problem; // why the folder could not be listed
+    QString problem; // why the folder could not be listed, or its site file is wrong
 };
-SitePageList listSitePages(const QString& folder, const std::optional<SiteSettings>& site,
-                           const BuiltPages& built);
+// The documents a batch of the folder builds (readBatchFolder).
+SitePageList listSitePages(const QString& folder, const BuiltPages& built);
 
 // File > Site pages...: the list of a site's pages, and building some of them.
 class SitePagesController {
 public:
-    SitePagesController(Session& s, HtmlEditorController& editor, const QString& folder,
-                        const std::optional<SiteSettings>& site);
+    SitePagesController(Session& s, HtmlEditorController& editor, const QString& folder);
 
     const SitePageList& list() const { return m_list; }
-    const std::optional<SiteSettings>& site() const { return m_site; }
     // Reads the list again.
     void refresh();
     // A batch of these documents (named from the folder), once the user agreed to outputs that
@@ -60,7 +59,6 @@ public:
 private:
     Session& m_s;
     HtmlEditorController& m_editor;
-    std::optional<SiteSettings> m_site;
     SitePageList m_list;
 };
 

@@ -107,10 +107,10 @@ frmSitePages::frmSitePages(UiSession& ui, SitePagesController& pages, QWidget* p
     lblSite = new QLabel(this);
     lblSite->setObjectName(QStringLiteral("lblSite"));
     const QString folder = QDir::toNativeSeparators(pages.list().folder);
-    lblSite->setText(pages.site() ? QStringLiteral("Site: %1 (%2)").arg(folder, kSiteFileName)
-                                  : QStringLiteral("Folder: %1 (no site file: its own "
-                                                   "documents only)")
-                                        .arg(folder));
+    lblSite->setText(pages.list().site ? QStringLiteral("Site: %1 (%2)").arg(folder, kSiteFileName)
+                                       : QStringLiteral("Folder: %1 (no site file: its own "
+                                                        "documents only)")
+                                             .arg(folder));
     txtFilter = new QLineEdit(this);
     txtFilter->setObjectName(QStringLiteral("txtFilter"));
     txtFilter->setPlaceholderText(QStringLiteral("any part of a document, title, output, "

@@ -1028,8 +1028,9 @@ TEST_F(Editors, SitePagesTellEachPagesStateAndBuildTheChosenOnes) {
     put("site/quillane-site.ini", "[site]\r\noutput = public\r\n");
     put("site/site.qtf", kPlainPage);
     const auto doc = [&](const QString& name, const QString& templ, const QString& output) {
-        return put("site/" + name, lines("#QH1#|Page " + name + "|" + templ + "|" + output +
-                                         "|#STARTSECTION#|<p>" + name + "</p>|#STARTSECTION#"));
+        return put("site/" + name,
+                   lines("#QH1#|Page " + name + "|" + templ + "|" + output +
+                         "|#STARTSECTION#|<a href=\"/blog/b.html\">b</a>|#STARTSECTION#"));
     };
     const auto age = [&](const QString& path, int days) {
         QFile f(path);
@@ -1062,13 +1063,13 @@ TEST_F(Editors, SitePagesTellEachPagesStateAndBuildTheChosenOnes) {
         const std::optional<BatchRequest> request = pages.request({"a.qht", "c.qht"});
         FakeDesigner::Stop never;
         EXPECT_EQ(summaryLine(pages.build(*request, never), SummaryFor::Window),
-                  "Batch build finished: 2 built, 0 not built.");
+                  "Batch build finished: 2 built, 0 not built, 0 broken links.");
+        EXPECT_TRUE(readBytes(dir.filePath("site/public/a.html")).contains("\"blog/b.html\""))
+            << "built as the site builds it";
         // Touched but not changed: the page is not written again, and still up to date.
         age(c, -1);
-        EXPECT_EQ(
-            pageStateText(
-                listSitePages(pages.list().folder, pages.site(), s.builtPages).pages[2].state),
-            "out of date");
+        EXPECT_EQ(pageStateText(listSitePages(pages.list().folder, s.builtPages).pages[2].state),
+                  "out of date");
         pages.build(*pages.request({"c.qht"}), never);
         seen << shown(pages);
         return dir.filePath("site/blog/b.qht");
