@@ -142,7 +142,11 @@ std::optional<BatchRequest> SitePagesController::request(const QStringList& name
     for (const QString& name : names)
         request.documents.append({name, true});
     request.jobs = defaultJobs();
-    const auto agreed = m_editor.askAboutOtherFiles(request.folder, request.documents);
+    std::optional<HtmlEditorController::AgreedOutputs> agreed;
+    {
+        BusyGuard busy(m_s.app); // every document is read to its output first
+        agreed = m_editor.askAboutOtherFiles(request.folder, request.documents);
+    }
     if (!agreed) return std::nullopt;
     request.policy.agreed = *agreed;
     return request;
