@@ -69,6 +69,7 @@ public:
         fileTitle = QStringLiteral("any.qht");
     }
     void showSave() override { fileName.clear(); }
+    void showFolder() override { fileName.clear(); }
 
 private:
     QString m_folder;

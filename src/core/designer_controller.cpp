@@ -2,7 +2,9 @@
 #include "core/designer_controller.h"
 
 #include "build/batch_report.h"
+#include "build/template_charset.h"
 #include "build/template_check.h"
+#include "core/recent_files.h"
 #include "core/version.h"
 #include "formats/file_write.h"
 #include "formats/template_file.h"
@@ -31,6 +33,13 @@ QString capped(const QStringList& items, qsizetype cap, const QString& separator
 
 QString counted(qsizetype n, const QString& what) {
     return QStringLiteral("%1 %2%3").arg(n).arg(what, n == 1 ? "" : "s");
+}
+
+// A file dialog's preset for a template: the file, or for a new one the folder of the last.
+QString presetFor(const QString& file) {
+    if (!file.isEmpty()) return file;
+    const QStringList recent = recentFiles(RecentList::Templates);
+    return recent.isEmpty() ? QString() : QFileInfo(recent.first()).absolutePath() + u'/';
 }
 
 } // namespace
@@ -84,22 +93,48 @@ QString DesignerController::chooseFile(bool save, const QString& title, const QS
 void DesignerController::open() {
     SaveQuestion asked(m_s, EditorMode::Designer);
     if (!asked.goOn()) return;
-    const Workspace before = m_s.ws;
-    QString preset = startingFile();
+    QString preset = presetFor(startingFile());
     for (;;) {
         const QString chosen = chooseFile(false, QStringLiteral("Load a template..."), preset);
         if (chosen.isEmpty()) return;
-        m_s.ws.CurrentFile = chosen;
-        if (openTemplate(chosen)) {
+        if (openChosen(chosen)) {
             asked.done();
             return;
         }
-        // The refused file is not the open template: the designer goes back to what it showed,
-        // and the dialog asks again, preset to the refused file.
-        m_s.ws = before;
-        show();
+        // The dialog asks again, preset to the refused file.
         preset = chosen;
     }
+}
+
+bool DesignerController::openChosen(const QString& path) {
+    const Workspace before = m_s.ws;
+    m_s.ws.CurrentFile = path;
+    if (openTemplate(path)) return true;
+    // The refused file is not the open template: the designer goes back to what it showed.
+    m_s.ws = before;
+    show();
+    return false;
+}
+
+void DesignerController::openRecent(const QString& path) {
+    if (recentFileGone(m_s, RecentList::Templates, path, kDesignerTitle)) return;
+    SaveQuestion asked(m_s, EditorMode::Designer);
+    if (asked.goOn() && openChosen(path)) asked.done();
+}
+
+void DesignerController::editTemplate(const QString& path) {
+    m_s.ws.CurrentFile = path;
+    if (!openTemplate(path)) load();
+}
+
+QString DesignerController::pageTemplate() {
+    if (!confirmLeave()) return {};
+    const QString path = startingFile();
+    if (path.isEmpty())
+        m_s.tell(QStringLiteral("This template has not been saved yet, so no page can use it. "
+                                "Save it first."),
+                 kDesignerTitle, MsgIcon::Information);
+    return path;
 }
 
 bool DesignerController::openTemplate(const QString& path) {
@@ -107,13 +142,17 @@ bool DesignerController::openTemplate(const QString& path) {
     ResetEditor(m_s, EditorMode::Designer);
     const bool loaded = LoadFile(m_s, path, LoadMode::Designer).loaded();
     show();
-    if (loaded) m_s.ws.LastFile = QFileInfo(path).absoluteFilePath();
+    if (loaded) {
+        m_s.ws.LastFile = QFileInfo(path).absoluteFilePath();
+        noteRecentFile(RecentList::Templates, path);
+    }
     return loaded;
 }
 
 bool DesignerController::save() {
     Workspace& ws = m_s.ws;
     if (ws.CurrentFile.isEmpty()) return saveAs();
+    if (!charsetSettled()) return false;
     const QString path = ws.CurrentFile;
     TemplateFile file;
     file.name = ws.templateName;
@@ -151,6 +190,7 @@ bool DesignerController::save() {
         }
     }
     if (!saveEditorFile(m_s, path, text)) return false;
+    noteRecentFile(RecentList::Templates, path);
 
     QStringList copies;
     const int updated = pending.isEmpty() ? 0 : updateDocuments(*users, pending, copies);
@@ -161,6 +201,30 @@ bool DesignerController::save() {
     }
     offerBuild(*users, updated, copies);
     return true;
+}
+
+bool DesignerController::charsetSettled() {
+    const QString problem = charsetProblem(m_s.ws.defaultHtml);
+    if (problem.isEmpty()) return true;
+    switch (m_s.tell(Message{
+        problem + kCrLf + kCrLf + QStringLiteral("Add ") + kUtf8Meta +
+            QStringLiteral(" right after <head>, so that they are written "
+                           "in UTF-8?"),
+        kDesignerTitle,
+        MsgIcon::Question,
+        MsgButtons::YesNoCancel,
+        MsgAnswer::Yes,
+        {QStringLiteral("&Add it"), QStringLiteral("&Leave it"), QStringLiteral("Cancel")}})) {
+    case MsgAnswer::Yes:
+        m_s.ws.defaultHtml = withUtf8Charset(m_s.ws.defaultHtml);
+        m_s.ws.IsDirty = true;
+        show();
+        return true;
+    case MsgAnswer::No:
+        return true;
+    default:
+        return false;
+    }
 }
 
 bool DesignerController::problemsAccepted(const TemplateFile& saved) {
@@ -314,8 +378,7 @@ void DesignerController::buildPages(const TemplateUsers& users) {
     request.jobs = defaultJobs();
     BatchReport report;
     m_view.buildPages([&](BatchObserver& progress) {
-        BatchService service(m_s.templates);
-        report = service.run(request, progress);
+        report = runBatch(m_s, request, progress);
         return summaryLine(report, SummaryFor::Designer);
     });
     tellBatchReport(m_s, report, kDesignerTitle);
@@ -351,7 +414,8 @@ void DesignerController::rebuildPages() {
 }
 
 bool DesignerController::saveAs() {
-    const QString chosen = chooseFile(true, QStringLiteral("Save a template..."), startingFile());
+    const QString chosen =
+        chooseFile(true, QStringLiteral("Save a template..."), presetFor(startingFile()));
     return saveUnderName(m_s, chosen, [this] { return save(); });
 }
 

@@ -2,6 +2,9 @@
 #include "core/html_editor_controller.h"
 
 #include "build/batch_report.h"
+#include "core/recent_files.h"
+#include "core/site_pages.h"
+#include "core/site_settings_editor.h"
 #include "formats/document_file.h"
 #include "formats/file_write.h"
 
@@ -19,6 +22,31 @@ const QString HtmlEditorController::kUntitled = QStringLiteral("Untitled HTML Do
 namespace {
 
 const QString kDocumentFilter = QStringLiteral("Quillane templated HTML file|*.qht");
+const QString kTemplateFilter = QStringLiteral("Quillane template file|*.qtf");
+const QString kEditorTitle = QStringLiteral("Quillane HTML Editor");
+
+// A file dialog's preset that names a folder alone.
+QString inFolder(const QString& folder) {
+    return folder.isEmpty() ? QString() : folder + u'/';
+}
+
+// The nearest folder at or above path that exists.
+QString existingFolder(const QString& path) {
+    QFileInfo f(path);
+    while (!f.isDir() && !f.isRoot() && f.filePath() != f.path())
+        f = QFileInfo(f.path());
+    return f.absoluteFilePath();
+}
+
+// The settings of the site that holds path, when it has a site file that can be read.
+std::optional<SiteSettings> siteHolding(const QString& path) {
+    const QString file = findSiteFile(existingFolder(path));
+    return file.isEmpty() ? std::nullopt : readSiteFile(file).settings;
+}
+
+bool isInside(const QString& path, const QString& folder) {
+    return path.startsWith(folder + u'/');
+}
 
 } // namespace
 
@@ -53,6 +81,64 @@ QString HtmlEditorController::chooseFile(const FileUse& use) {
 
 QString HtmlEditorController::startingFile() const {
     return m_s.ws.CurrentFile.isEmpty() ? m_s.ws.LastFile : m_s.ws.CurrentFile;
+}
+
+QString HtmlEditorController::documentFolder() const {
+    const QString file = startingFile();
+    return file.isEmpty() ? QString() : QFileInfo(file).absolutePath();
+}
+
+QString HtmlEditorController::startingFolder() const {
+    if (const QString folder = documentFolder(); !folder.isEmpty()) return folder;
+    const QString& templ = m_s.ws.TemplatePath;
+    if (!templ.isEmpty() && QFileInfo(templ) != QFileInfo(m_s.defaultTemplatePath())) {
+        const std::optional<SiteSettings> site = siteHolding(templ);
+        return site ? site->folder : QFileInfo(templ).absolutePath();
+    }
+    const QStringList recent = recentFiles(RecentList::Documents);
+    return recent.isEmpty() ? QString() : QFileInfo(recent.first()).absolutePath();
+}
+
+QString HtmlEditorController::suggestedDocument() const {
+    const Workspace& ws = m_s.ws;
+    const QString name = QFileInfo(ws.output).completeBaseName();
+    const QString folder = startingFolder();
+    if (name.isEmpty()) return inFolder(folder);
+    const QString output = QDir::cleanPath(documentOutputPath(ws, ws.output));
+    if (!output.isEmpty() && !QDir::isRelativePath(output)) {
+        if (const std::optional<SiteSettings> site = siteHolding(output);
+            site && isInside(output, site->output)) {
+            const QString mirror =
+                QDir(site->folder)
+                    .filePath(QDir(site->output).relativeFilePath(QFileInfo(output).path()));
+            return QDir(QFileInfo(mirror).isDir() ? mirror : site->folder).filePath(name + ".qht");
+        }
+    }
+    return QDir(folder.isEmpty() ? QFileInfo(output).path() : folder).filePath(name + ".qht");
+}
+
+QString HtmlEditorController::suggestedOutput() const {
+    const QString document = startingFile();
+    const QString folder = startingFolder();
+    if (document.isEmpty()) return inFolder(folder);
+    const QString name = QFileInfo(document).completeBaseName() + QStringLiteral(".html");
+    if (const std::optional<SiteSettings> site = siteHolding(folder))
+        return QDir::cleanPath(
+            QDir(site->output)
+                .filePath(QDir(site->folder).relativeFilePath(QDir(folder).filePath(name))));
+    return QDir(folder).filePath(name);
+}
+
+void HtmlEditorController::noteTemplate(const QString& path) const {
+    if (QFileInfo(path) != QFileInfo(m_s.defaultTemplatePath()))
+        noteRecentFile(RecentList::Templates, path);
+}
+
+QString HtmlEditorController::chooseFolder(const QString& title, const QString& preset) {
+    m_dialog.dialogTitle = title;
+    m_dialog.fileName = preset;
+    m_dialog.showFolder();
+    return m_dialog.fileName;
 }
 
 QString HtmlEditorController::templateCaption(const Workspace& ws) {
@@ -90,6 +176,50 @@ void HtmlEditorController::newDocument() {
     load();
 }
 
+bool HtmlEditorController::newOnTemplate(const QString& path) {
+    const Workspace before = m_s.ws;
+    load();
+    BusyGuard busy(m_s.app);
+    m_s.ws.TemplatePath = path;
+    if (!LoadFile(m_s, path, LoadMode::TemplateForEditor).loaded()) {
+        restore(before);
+        return false;
+    }
+    m_s.ws.IsDirty = false;
+    noteTemplate(path);
+    show();
+    return true;
+}
+
+void HtmlEditorController::newFromTemplate() {
+    SaveQuestion asked(m_s, EditorMode::HtmlEditor);
+    if (!asked.goOn()) return;
+    QStringList offered;
+    for (const QString& path : recentFiles(RecentList::Templates))
+        if (QFileInfo(path).isFile()) offered << path;
+    QString chosen;
+    if (!offered.isEmpty()) {
+        const std::optional<QString> picked = m_view.chooseTemplate(
+            offered, std::max(qsizetype(0), offered.indexOf(lastNewTemplate())));
+        if (!picked) return;
+        chosen = *picked;
+    }
+    QString preset = inFolder(startingFolder());
+    for (;;) {
+        if (chosen.isEmpty())
+            chosen = chooseFile(
+                {false, QStringLiteral("Choose template..."), kTemplateFilter, preset, {}});
+        if (chosen.isEmpty()) return;
+        if (newOnTemplate(chosen)) {
+            asked.done();
+            setLastNewTemplate(chosen);
+            return;
+        }
+        preset = chosen;
+        chosen.clear();
+    }
+}
+
 LoadResult HtmlEditorController::readDocument(const QString& path) {
     ResetEditor(m_s, EditorMode::HtmlEditor);
     const LoadResult read = LoadFile(m_s, path, LoadMode::Document);
@@ -102,6 +232,8 @@ LoadResult HtmlEditorController::openDocument(const QString& path) {
     BusyGuard busy(m_s.app);
     const LoadResult read = readDocument(path);
     if (read.loaded()) {
+        noteRecentFile(RecentList::Documents, path);
+        noteTemplate(read.templatePath);
         show();
         return read;
     }
@@ -118,10 +250,18 @@ LoadResult HtmlEditorController::openDocument(const QString& path) {
     return read;
 }
 
+bool HtmlEditorController::openChosen(const QString& path) {
+    const QString before = m_s.ws.CurrentFile;
+    m_s.ws.CurrentFile = path;
+    if (openDocument(path).loaded()) return true;
+    m_s.ws.CurrentFile = before;
+    return false;
+}
+
 void HtmlEditorController::open() {
     SaveQuestion asked(m_s, EditorMode::HtmlEditor);
     if (!asked.goOn()) return;
-    QString preset = startingFile();
+    QString preset = startingFile().isEmpty() ? inFolder(startingFolder()) : startingFile();
     for (;;) {
         const QString chosen = chooseFile({false,
                                            QStringLiteral("Load a template-applied HTML file..."),
@@ -129,15 +269,21 @@ void HtmlEditorController::open() {
                                            preset,
                                            {}});
         if (chosen.isEmpty()) return;
-        const QString before = m_s.ws.CurrentFile;
-        m_s.ws.CurrentFile = chosen;
-        if (openDocument(chosen).loaded()) {
+        if (openChosen(chosen)) {
             asked.done();
             return;
         }
-        m_s.ws.CurrentFile = before;
         preset = chosen;
     }
+}
+
+void HtmlEditorController::openRecent(const QString& path) {
+    if (!recentFileGone(m_s, RecentList::Documents, path, kEditorTitle)) openAsked(path);
+}
+
+void HtmlEditorController::openAsked(const QString& path) {
+    SaveQuestion asked(m_s, EditorMode::HtmlEditor);
+    if (asked.goOn() && openChosen(path)) asked.done();
 }
 
 void HtmlEditorController::changeTemplate() {
@@ -145,18 +291,16 @@ void HtmlEditorController::changeTemplate() {
     SaveQuestion asked(m_s, EditorMode::HtmlEditor);
     if (!asked.goOn()) return;
     const Workspace before = m_s.ws;
-    QString preset = startingFile();
+    QString preset = startingFile().isEmpty() ? inFolder(startingFolder()) : startingFile();
     for (;;) {
-        const QString chosen = chooseFile({false,
-                                           QStringLiteral("Choose template..."),
-                                           QStringLiteral("Quillane template file|*.qtf"),
-                                           preset,
-                                           {}});
+        const QString chosen =
+            chooseFile({false, QStringLiteral("Choose template..."), kTemplateFilter, preset, {}});
         if (chosen.isEmpty()) return;
         BusyGuard busy(m_s.app);
         m_s.ws.TemplatePath = chosen;
         if (LoadFile(m_s, chosen, LoadMode::TemplateForEditor).loaded()) {
             asked.done();
+            noteTemplate(chosen);
             // The document no longer matches its file.
             m_s.ws.IsDirty = true;
             show();
@@ -183,21 +327,27 @@ bool HtmlEditorController::save() {
     if (!saveEditorFile(m_s, path, documentFileText(file))) return false;
     ws.storedTemplatePath = file.templateStored;
     ws.storedOutputPath = file.outputStored;
+    noteRecentFile(RecentList::Documents, path);
+    noteTemplate(ws.TemplatePath);
     return true;
 }
 
 bool HtmlEditorController::saveAs() {
-    const QString chosen = chooseFile({true, QStringLiteral("Save a template-applied HTML file..."),
-                                       kDocumentFilter, startingFile(), QStringLiteral(".qht")});
+    const QString chosen = chooseFile(
+        {true, QStringLiteral("Save a template-applied HTML file..."), kDocumentFilter,
+         startingFile().isEmpty() ? suggestedDocument() : startingFile(), QStringLiteral(".qht")});
     return saveUnderName(m_s, chosen, [this] { return save(); });
 }
 
 void HtmlEditorController::chooseOutput() {
     Workspace& ws = m_s.ws;
-    const QString full = documentOutputPath(ws, ws.output);
-    const QString chosen = chooseFile({true, QStringLiteral("Choose where to output file..."),
-                                       QStringLiteral("HTML Files|*.htm;*.html"),
-                                       full.isEmpty() ? ws.output : full, QStringLiteral(".htm")});
+    QString preset = documentOutputPath(ws, ws.output);
+    if (preset.isEmpty())
+        preset =
+            ws.output.isEmpty() ? suggestedOutput() : QDir(startingFolder()).filePath(ws.output);
+    const QString chosen =
+        chooseFile({true, QStringLiteral("Choose where to output file..."),
+                    QStringLiteral("HTML Files|*.htm;*.html"), preset, QStringLiteral(".htm")});
     // The same path again changes nothing, as the same text set into the field does not.
     if (chosen.isEmpty() || chosen == ws.output) return;
     ws.output = chosen;
@@ -220,6 +370,10 @@ bool HtmlEditorController::build() {
     PageOutcome page;
     QStringList broken;
     const bool built = BuildPage(m_s, ws.output, ws.TemplatePath, &page, &broken);
+    if (built) {
+        const QString full = documentOutputPath(ws, ws.output);
+        m_s.builtPages.linksChecked({full}, broken.isEmpty() ? QStringList() : QStringList{full});
+    }
     // A failure has been told in a message; the line must not speak of a page built before.
     const QString output = QDir::toNativeSeparators(documentOutputPath(ws, ws.output));
     QString line = !built ? QString()
@@ -288,8 +442,88 @@ void HtmlEditorController::editSection(int slot) {
     if (edit) ws.IsDirty = true;
 }
 
+void HtmlEditorController::siteSettings() {
+    const QString siteTitle = QStringLiteral("Choose the site's folder...");
+    QString folder = documentFolder();
+    const bool picked = folder.isEmpty();
+    if (picked && (folder = chooseFolder(siteTitle, QString())).isEmpty()) return;
+    QString file = findSiteFile(folder);
+    if (file.isEmpty() && !picked) {
+        const QString native = QDir::toNativeSeparators(folder);
+        const MsgAnswer answer = m_s.tell(Message{
+            QStringLiteral("There is no site file (%1) in '%2' or the folders above it. Make one "
+                           "in '%2'?")
+                .arg(kSiteFileName, native),
+            SiteSettingsEditor::kTitle,
+            MsgIcon::Question,
+            MsgButtons::YesNoCancel,
+            MsgAnswer::Yes,
+            {QStringLiteral("&Make it here"), QStringLiteral("&Other folder..."),
+             QStringLiteral("Cancel")}});
+        if (answer == MsgAnswer::Cancel) return;
+        if (answer == MsgAnswer::No) {
+            if ((folder = chooseFolder(siteTitle, folder)).isEmpty()) return;
+            // The folder chosen is the site's: its own file, or a new one.
+            const QString own = QDir(folder).filePath(kSiteFileName);
+            if (QFileInfo::exists(own)) file = own;
+        }
+    }
+    SiteSettings settings = newSiteSettings(folder);
+    if (!file.isEmpty()) {
+        const SiteFileRead read = readSiteFile(file);
+        if (read.settings) {
+            settings = *read.settings;
+        } else {
+            if (m_s.tell(QStringLiteral("The site file cannot be used as it is:") + kCrLf +
+                             read.problem + kCrLf + kCrLf +
+                             QStringLiteral("Start from the default settings? Saving then writes "
+                                            "the file anew; No leaves it as it is."),
+                         SiteSettingsEditor::kTitle, MsgIcon::Exclamation, MsgButtons::YesNo,
+                         MsgAnswer::No) != MsgAnswer::Yes)
+                return;
+            settings = newSiteSettings(QFileInfo(file).absolutePath());
+        }
+    }
+    SiteSettingsEditor editor(m_s, m_dialog, settings, !file.isEmpty());
+    m_view.editSiteSettings(editor);
+}
+
+void HtmlEditorController::sitePages() {
+    QString folder = documentFolder();
+    if (folder.isEmpty() &&
+        (folder = chooseFolder(QStringLiteral("Choose the site's folder..."), startingFolder()))
+            .isEmpty())
+        return;
+    if (const QString file = findSiteFile(folder); !file.isEmpty()) {
+        const SiteFileRead read = readSiteFile(file);
+        if (!read.settings) {
+            m_s.tell(QStringLiteral("The site file cannot be used as it is:") + kCrLf +
+                         read.problem + kCrLf + kCrLf +
+                         QStringLiteral("Correct it with File > Site settings... first."),
+                     kEditorTitle, MsgIcon::Exclamation);
+            return;
+        }
+        folder = read.settings->folder;
+    }
+    SitePagesController pages(m_s, *this, folder);
+    pages.refresh();
+    if (const QString chosen = m_view.showSitePages(pages); !chosen.isEmpty()) openAsked(chosen);
+}
+
 bool HtmlEditorController::confirmLeave() {
     return ConfirmSaveChanges(m_s, EditorMode::HtmlEditor);
+}
+
+QString HtmlEditorController::templateToEdit() {
+    const QString path = m_s.ws.TemplatePath;
+    if (!QFileInfo(path).isFile()) {
+        m_s.tell(QStringLiteral("The template of this page, '%1', is not there, so it cannot be "
+                                "edited. Choose another with File > Change template.")
+                     .arg(QDir::toNativeSeparators(path)),
+                 kEditorTitle, MsgIcon::Exclamation);
+        return {};
+    }
+    return confirmLeave() ? path : QString();
 }
 
 QString HtmlEditorController::chooseBatchFolder() {
@@ -408,23 +642,17 @@ BatchReport HtmlEditorController::batchCompile(const QString& folder,
     request.policy.agreed = agreed;
     request.keepDocuments = true;
     // Each document goes through the editor before the window hears of it.
-    struct ThroughTheEditor : BatchObserver {
+    struct ThroughTheEditor : ForwardingObserver {
         HtmlEditorController& editor;
-        BatchObserver& window;
-        ThroughTheEditor(HtmlEditorController& e, BatchObserver& w) : editor(e), window(w) {}
-        void batchStarted(const BatchReport& r) override { window.batchStarted(r); }
-        void documentStarted(const QString& path, int index) override {
-            window.documentStarted(path, index);
-        }
+        ThroughTheEditor(HtmlEditorController& e, BatchObserver& window)
+            : ForwardingObserver(window), editor(e) {}
         void documentFinished(const DocumentReport& r) override {
             editor.showBatchDocument(r);
-            window.documentFinished(r);
+            ForwardingObserver::documentFinished(r);
         }
-        bool stopRequested() override { return window.stopRequested(); }
     } through(*this, observer);
     m_sinceEvents.invalidate(); // the first document is shown at once
-    BatchService service(m_s.templates);
-    BatchReport report = service.run(request, through);
+    BatchReport report = runBatch(m_s, request, through);
     show(); // the last document read
     return report;
 }

@@ -28,7 +28,16 @@ public:
 
     void load(); // Form_Load
     void newDocument();
+    // File > New from template...: a new document on a template the user used before (most
+    // recent first, the one this command took last chosen) or picks, after the save question.
+    void newFromTemplate();
+    // A new document on the template at path, as New makes one on the default template; false
+    // after the reader told why the template cannot be used.
+    bool newOnTemplate(const QString& path);
     void open();
+    // File > Open recent: the document at path, after the save question. One that is gone is
+    // told and taken off the list.
+    void openRecent(const QString& path);
     // Reads a document into the editor (Open, /H:). A document that cannot be read has been
     // told to the user and leaves the editor as it was.
     LoadResult openDocument(const QString& path);
@@ -45,8 +54,20 @@ public:
     // the browser. The output path is not touched.
     bool preview();
     void editSection(int slot);
+    // Site settings: the settings of the document's site (the nearest site file above its
+    // folder; for a new document, above a folder the user picks) in their dialog. Without a
+    // site file, one is made in the document's folder or another the user picks, written only
+    // when the user saves it.
+    void siteSettings();
+    // Site pages: the documents of the document's site (or folder; for a new document, of a
+    // folder the user picks) with the state of their pages; the one the user chooses is
+    // opened, after the save question.
+    void sitePages();
     // Asks to save what changed; true when the editor may be left.
     bool confirmLeave();
+    // File > Edit this page's template: the document's template, once the save question let
+    // the editor go; empty when it stays (the template is not there, or the user cancelled).
+    QString templateToEdit();
 
     // What the user typed in the title or the output field: the document changes.
     void titleEdited(const QString& text);
@@ -77,6 +98,25 @@ private:
     struct FileUse;
     QString chooseFile(const FileUse& use);
     QString startingFile() const;
+    // The folder of the document's file; empty for a new document.
+    QString documentFolder() const;
+    // Where the file dialogs start: the document's folder; for a new document the site (or
+    // the folder) of its template, or the folder of the document opened last.
+    QString startingFolder() const;
+    // What Save As offers a new document: a name from its output path, in the folder that
+    // mirrors the page's within its site.
+    QString suggestedDocument() const;
+    // Where Change... starts when the output is empty: a page named after the document, in the
+    // folder that mirrors the document's within the site's output.
+    QString suggestedOutput() const;
+    // The document's template counts as used (the program's own default template does not).
+    void noteTemplate(const QString& path) const;
+    // Reads a document the user chose into the editor; false (the editor as it was) when it
+    // could not be read.
+    bool openChosen(const QString& path);
+    // Opens a document the user chose from a list, after the save question.
+    void openAsked(const QString& path);
+    QString chooseFolder(const QString& title, const QString& preset);
     // Shows the document as it now stands.
     void show() const;
     // Puts a document back as it was, and shows it.

@@ -34,6 +34,8 @@ enum class SectionDialogUse {
 };
 
 struct Workspace;
+class SiteSettingsEditor;
+class SitePagesController;
 
 // An editor's window as its controller sees it: it shows the open template or document, and
 // offers the dialogs. What the user types in it the window tells the controller.
@@ -69,6 +71,14 @@ class HtmlEditorView : public EditorView {
 public:
     // One line on the window's status line ("" clears it).
     virtual void showStatus(const QString& text) = 0;
+    // The site settings dialog, modal, on the settings the editor holds.
+    virtual void editSiteSettings(SiteSettingsEditor& editor) = 0;
+    // New from template: the user picks one of the templates (`selected` chosen at first):
+    // its path; "" to pick another in the file dialog; nothing when cancelled.
+    virtual std::optional<QString> chooseTemplate(const QStringList& templates,
+                                                  qsizetype selected) = 0;
+    // The site's pages, modal: the full path of the document the user chose to open, or "".
+    virtual QString showSitePages(SitePagesController& pages) = 0;
 };
 
 // The common file dialog. Settings persist between uses, so a use that does not set one keeps
@@ -87,6 +97,9 @@ public:
     bool hideReadOnly = true;
     virtual void showOpen() = 0;
     virtual void showSave() = 0;
+    // A folder that exists: fileName is the chosen folder ("" = cancelled), preset with the
+    // folder to start in. Only the title and the preset are used.
+    virtual void showFolder() = 0;
 };
 
 // The few program-wide acts.

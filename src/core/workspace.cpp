@@ -5,6 +5,7 @@
 #include "formats/read_failure.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 namespace quillane {
 
@@ -138,6 +139,40 @@ void resetWorkspace(Workspace& ws, EditorMode mode) {
     ws.storedTemplatePath.clear();
     ws.storedOutputPath.clear();
     ws.IsDirty = false;
+}
+
+QString BuiltPages::pagePath(const QString& page) {
+    return QDir::cleanPath(QFileInfo(page).absoluteFilePath());
+}
+
+void BuiltPages::built(const DocumentReport& report) {
+    if (report.built() && !report.output.isEmpty())
+        sources.insert(pagePath(report.output),
+                       {report.documentSeen.modifiedNs, report.templateSeen.modifiedNs});
+}
+
+void BuiltPages::linksChecked(const QStringList& pages, const QStringList& broken) {
+    for (const QString& page : pages)
+        brokenLinks.remove(pagePath(page));
+    for (const QString& page : broken)
+        brokenLinks.insert(pagePath(page));
+}
+
+BatchReport runBatch(Session& s, const BatchRequest& request, BatchObserver& observer) {
+    struct Noting : ForwardingObserver {
+        BuiltPages& pages;
+        QStringList built;
+        Noting(BuiltPages& p, BatchObserver& next) : ForwardingObserver(next), pages(p) {}
+        void documentFinished(const DocumentReport& r) override {
+            pages.built(r);
+            if (r.built()) built << r.output;
+            ForwardingObserver::documentFinished(r);
+        }
+    } noting(s.builtPages, observer);
+    BatchService service(s.templates);
+    const BatchReport report = service.run(request, noting);
+    s.builtPages.linksChecked(noting.built, report.brokenPages);
+    return report;
 }
 
 void tellBatchReport(const Session& s, const BatchReport& report, const QString& title) {

@@ -6,7 +6,9 @@
 #include "core/ports.h"
 #include "formats/section_table.h"
 
+#include <QHash>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <functional>
 
@@ -43,6 +45,25 @@ struct Workspace {
     QString storedOutputPath;
 };
 
+// What this session's builds learnt of the pages they built, for the site's page list; pages
+// are named by their clean full paths (pagePath). A page whose bytes were on disk already is
+// not written again and keeps its old time stamp, so its time alone would call it out of date:
+// the documents and templates it was built from, as they were then, say it is not.
+struct BuiltPages {
+    struct Sources {
+        qint64 documentNs = 0, templateNs = 0; // modification times
+    };
+    QHash<QString, Sources> sources;
+    QSet<QString> brokenLinks; // the pages the link check found broken links in
+
+    // A page a batch built (written or found unchanged).
+    void built(const DocumentReport& report);
+    // The link check ran over `pages` and found broken links in `broken`, those of
+    // BatchReport::brokenPages (the pages of a batch, or the one page of a Build).
+    void linksChecked(const QStringList& pages, const QStringList& broken);
+    static QString pagePath(const QString& page);
+};
+
 // The workspace together with the ports that lead to the open windows and to the user.
 // `designer` and `htmlEditor` are null while their window is not open.
 struct Session {
@@ -54,6 +75,7 @@ struct Session {
     QString programFolder; // holds default.qtf
     TemplateCache templates;
     PagePreview preview; // the pages the windows preview, through the preview server
+    BuiltPages builtPages;
 
     MsgAnswer tell(const QString& text, const QString& title, MsgIcon icon,
                    MsgButtons buttons = MsgButtons::Ok,
@@ -114,6 +136,25 @@ private:
 void ResetEditor(Session& s, EditorMode mode);
 // ResetEditor's change to the workspace alone, shown later (a batch shows at its own pace).
 void resetWorkspace(Workspace& ws, EditorMode mode);
+
+// Passes everything of a batch on to another observer; a subclass adds its own part.
+class ForwardingObserver : public BatchObserver {
+public:
+    explicit ForwardingObserver(BatchObserver& next) : m_next(next) {}
+    void batchStarted(const BatchReport& r) override { m_next.batchStarted(r); }
+    void documentStarted(const QString& path, int index) override {
+        m_next.documentStarted(path, index);
+    }
+    void documentFinished(const DocumentReport& r) override { m_next.documentFinished(r); }
+    bool stopRequested() override { return m_next.stopRequested(); }
+
+private:
+    BatchObserver& m_next;
+};
+
+// Runs a batch on the batch service, noting in the session what it built and what its link
+// check found.
+BatchReport runBatch(Session& s, const BatchRequest& request, BatchObserver& observer);
 
 // After a batch, what it had to say beyond the pages it built (the lines /B: prints on
 // standard error), in one message titled as the window is; nothing when there was nothing.

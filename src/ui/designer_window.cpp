@@ -4,7 +4,9 @@
 #include "ui/about_box.h"
 #include "ui/batch_progress.h"
 #include "ui/code_editor.h"
+#include "ui/html_editor_window.h"
 #include "ui/keys.h"
+#include "ui/recent_menu.h"
 #include "ui/section_editor.h"
 #include "ui/twips.h"
 #include "ui/ui_session.h"
@@ -76,8 +78,13 @@ frmTemplates::frmTemplates(UiSession& ui, QWidget* parent)
     mnuFile = named(bar->addMenu(QStringLiteral("&File")), "mnuFile");
     mnuFileNew = named(mnuFile->addAction(QStringLiteral("&New")), "mnuFileNew");
     mnuFileNew->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    mnuFileNewPage =
+        named(mnuFile->addAction(QStringLiteral("New &page from this template")), "mnuFileNewPage");
+    mnuFileNewPage->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N));
     mnuFIleOpen = named(mnuFile->addAction(QStringLiteral("&Open...")), "mnuFIleOpen");
     mnuFIleOpen->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    mnuFileRecent = addRecentMenu(mnuFile, RecentList::Templates,
+                                  [this](const QString& path) { m_controller->openRecent(path); });
     mnuFileBar1 = named(mnuFile->addSeparator(), "mnuFileBar1");
     mnuFileSave = named(mnuFile->addAction(QStringLiteral("&Save")), "mnuFileSave");
     mnuFileSave->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
@@ -94,7 +101,8 @@ frmTemplates::frmTemplates(UiSession& ui, QWidget* parent)
     mnuHelpAbout = named(mnuHelp->addAction(QStringLiteral("&About Quillane")), "mnuHelpAbout");
     mnuSpaces = named(bar->addAction(QString(12, u' ')), "mnuSpaces");
     mnuChange = named(bar->addAction(QStringLiteral("CHANGE TO HTML EDITOR")), "mnuChange");
-    for (QAction* a : {mnuFileNew, mnuFIleOpen, mnuFileSave, mnuFileSaveAs, mnuFileRebuild})
+    for (QAction* a :
+         {mnuFileNew, mnuFileNewPage, mnuFIleOpen, mnuFileSave, mnuFileSaveAs, mnuFileRebuild})
         a->setShortcutContext(Qt::WindowShortcut);
 
     // Controls, in tab order.
@@ -159,6 +167,7 @@ frmTemplates::frmTemplates(UiSession& ui, QWidget* parent)
     connect(cmdDelete, &QPushButton::clicked, this, &frmTemplates::cmdDelete_Click);
     connect(cmdPreview, &QPushButton::clicked, this, &frmTemplates::cmdPreview_Click);
     connect(mnuFileNew, &QAction::triggered, this, &frmTemplates::mnuFileNew_Click);
+    connect(mnuFileNewPage, &QAction::triggered, this, &frmTemplates::mnuFileNewPage_Click);
     connect(mnuFIleOpen, &QAction::triggered, this, &frmTemplates::mnuFIleOpen_Click);
     connect(mnuFileSave, &QAction::triggered, this, &frmTemplates::mnuFileSave_Click);
     connect(mnuFileSaveAs, &QAction::triggered, this, &frmTemplates::mnuFileSaveAs_Click);
@@ -181,6 +190,15 @@ void frmTemplates::Form_Load() {
 
 void frmTemplates::mnuFileNew_Click() {
     m_controller->newTemplate();
+}
+
+void frmTemplates::mnuFileNewPage_Click() {
+    const QString path = m_controller->pageTemplate();
+    if (path.isEmpty()) return;
+    // The HTML editor opens before this window closes, so the program never runs out of windows.
+    frmHTMLEditor* editor = m_ui.showHtmlEditor();
+    m_ui.closeDesigner();
+    editor->controller().newOnTemplate(path);
 }
 
 void frmTemplates::mnuFIleOpen_Click() {

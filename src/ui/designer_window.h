@@ -42,7 +42,9 @@ public:
 
     QMenu* mnuFile = nullptr;
     QAction* mnuFileNew = nullptr;
+    QAction* mnuFileNewPage = nullptr;
     QAction* mnuFIleOpen = nullptr;
+    QMenu* mnuFileRecent = nullptr;
     QAction* mnuFileBar1 = nullptr;
     QAction* mnuFileSave = nullptr;
     QAction* mnuFileSaveAs = nullptr;
@@ -67,6 +69,9 @@ public:
     // True when the preview page was written (and handed to the browser).
     bool cmdPreview_Click();
     void mnuFileNew_Click();
+    // Switches to the HTML editor on a new page that uses the saved template, after the save
+    // question.
+    void mnuFileNewPage_Click();
     void mnuFIleOpen_Click();
     // True when the template was written.
     bool mnuFileSave_Click();

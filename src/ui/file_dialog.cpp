@@ -101,4 +101,23 @@ void QtFileDialog::run(bool save) {
     m_lastFolder = QFileInfo(fileName).absolutePath();
 }
 
+void QtFileDialog::showFolder() {
+    QFileDialog dlg(m_owner, dialogTitle);
+    dlg.setOption(QFileDialog::DontUseNativeDialog);
+    dlg.setFileMode(QFileDialog::Directory);
+    dlg.setOption(QFileDialog::ShowDirsOnly);
+    QString folder = existingFolder(fileName);
+    if (folder.isEmpty()) folder = existingFolder(m_lastFolder);
+    dlg.setDirectory(folder.isEmpty() ? QDir::homePath() : folder);
+    bool chosen;
+    {
+        ModalGuard modal;
+        chosen = dlg.exec() == QDialog::Accepted && !dlg.selectedFiles().isEmpty();
+    }
+    fileName = chosen ? QDir::cleanPath(QFileInfo(dlg.selectedFiles().first()).absoluteFilePath())
+                      : QString();
+    fileTitle = QFileInfo(fileName).fileName();
+    if (chosen) m_lastFolder = fileName;
+}
+
 } // namespace quillane

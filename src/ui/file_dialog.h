@@ -18,6 +18,7 @@ public:
     explicit QtFileDialog(QWidget* owner) : m_owner(owner) {}
     void showOpen() override { run(false); }
     void showSave() override { run(true); }
+    void showFolder() override;
 
 private:
     void run(bool save);

@@ -6,7 +6,11 @@
 #include "ui/batch_progress.h"
 #include "ui/designer_window.h"
 #include "ui/keys.h"
+#include "ui/recent_menu.h"
 #include "ui/section_editor.h"
+#include "ui/site_pages_dialog.h"
+#include "ui/site_settings_dialog.h"
+#include "ui/template_chooser.h"
 #include "ui/twips.h"
 #include "ui/ui_session.h"
 
@@ -173,10 +177,20 @@ void frmHTMLEditor::buildMenus() {
     mnuFile->setObjectName(QStringLiteral("mnuFile"));
     mnuFileNew = command(mnuFile, "mnuFileNew", QStringLiteral("&New"),
                          QKeySequence(Qt::CTRL | Qt::Key_N), &frmHTMLEditor::mnuFileNew_Click);
+    mnuFileNewFromTemplate =
+        command(mnuFile, "mnuFileNewFromTemplate", QStringLiteral("New from &template..."),
+                QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N),
+                &frmHTMLEditor::mnuFileNewFromTemplate_Click);
     mnuFIleOpen = command(mnuFile, "mnuFIleOpen", QStringLiteral("&Open..."),
                           QKeySequence(Qt::CTRL | Qt::Key_O), &frmHTMLEditor::mnuFIleOpen_Click);
+    mnuFileRecent = addRecentMenu(mnuFile, RecentList::Documents,
+                                  [this](const QString& path) { mnuFileRecent_Click(path); });
+    m_commands.push_back(mnuFileRecent->menuAction());
     mnuFileChange = command(mnuFile, "mnuFileChange", QStringLiteral("&Change template..."),
                             QKeySequence(Qt::Key_F2), &frmHTMLEditor::mnuFileChange_Click);
+    mnuFileEditTemplate =
+        command(mnuFile, "mnuFileEditTemplate", QStringLiteral("E&dit this page's template"),
+                QKeySequence(Qt::CTRL | Qt::Key_T), &frmHTMLEditor::mnuFileEditTemplate_Click);
     mnuFileBar1 = separator(mnuFile, "mnuFileBar1");
     mnuFileSave = command(mnuFile, "mnuFileSave", QStringLiteral("&Save"),
                           QKeySequence(Qt::CTRL | Qt::Key_S), nullptr);
@@ -189,6 +203,12 @@ void frmHTMLEditor::buildMenus() {
                              QKeySequence(Qt::Key_F5), &frmHTMLEditor::mnuFilePreview_Click);
     mnuFileBatch = command(mnuFile, "mnuFileBatch", QStringLiteral("&Batch build..."),
                            QKeySequence(), &frmHTMLEditor::mnuFileBatch_Click);
+    mnuFileSitePages = command(mnuFile, "mnuFileSitePages", QStringLiteral("Site &pages..."),
+                               QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O),
+                               &frmHTMLEditor::mnuFileSitePages_Click);
+    mnuFileSiteSettings =
+        command(mnuFile, "mnuFileSiteSettings", QStringLiteral("S&ite settings..."), QKeySequence(),
+                &frmHTMLEditor::mnuFileSiteSettings_Click);
     mnuFileBar3 = separator(mnuFile, "mnuFileBar3");
     mnuFileExit = command(mnuFile, "mnuFileExit", QStringLiteral("E&xit"), QKeySequence(),
                           &frmHTMLEditor::mnuFileExit_Click);
@@ -288,8 +308,26 @@ void frmHTMLEditor::mnuFileNew_Click() {
     if (commandAllowed()) m_controller->newDocument();
 }
 
+void frmHTMLEditor::mnuFileNewFromTemplate_Click() {
+    if (commandAllowed()) m_controller->newFromTemplate();
+}
+
 void frmHTMLEditor::mnuFIleOpen_Click() {
     if (commandAllowed()) m_controller->open();
+}
+
+void frmHTMLEditor::mnuFileRecent_Click(const QString& path) {
+    if (commandAllowed()) m_controller->openRecent(path);
+}
+
+void frmHTMLEditor::mnuFileEditTemplate_Click() {
+    if (!commandAllowed()) return;
+    const QString path = m_controller->templateToEdit();
+    if (path.isEmpty()) return;
+    // The designer opens before this window closes, so the program never runs out of windows.
+    frmTemplates* designer = m_ui.showDesigner();
+    m_ui.closeHtmlEditor();
+    designer->controller().editTemplate(path);
 }
 
 void frmHTMLEditor::mnuFileChange_Click() {
@@ -319,6 +357,32 @@ void frmHTMLEditor::mnuFileBatch_Click() {
     BusyGuard busy(m_ui.session().app);
     BatchCompile(folder);
     setWindowTitle(kDesignCaption);
+}
+
+void frmHTMLEditor::mnuFileSitePages_Click() {
+    if (commandAllowed()) m_controller->sitePages();
+}
+
+QString frmHTMLEditor::showSitePages(SitePagesController& pages) {
+    frmSitePages dialog(m_ui, pages, this);
+    m_ui.runModal(dialog);
+    return dialog.chosen();
+}
+
+void frmHTMLEditor::mnuFileSiteSettings_Click() {
+    if (commandAllowed()) m_controller->siteSettings();
+}
+
+void frmHTMLEditor::editSiteSettings(SiteSettingsEditor& editor) {
+    frmSiteSettings dialog(editor, this);
+    m_ui.runModal(dialog);
+}
+
+std::optional<QString> frmHTMLEditor::chooseTemplate(const QStringList& templates,
+                                                     qsizetype selected) {
+    frmChooseTemplate dialog(templates, selected, this);
+    m_ui.runModal(dialog);
+    return dialog.result() == QDialog::Accepted ? dialog.choice() : std::nullopt;
 }
 
 void frmHTMLEditor::showStatus(const QString& text) {

@@ -48,14 +48,19 @@ public:
     // Menu bar.
     QMenu* mnuFile = nullptr;
     QAction* mnuFileNew = nullptr;
+    QAction* mnuFileNewFromTemplate = nullptr;
     QAction* mnuFIleOpen = nullptr;
+    QMenu* mnuFileRecent = nullptr;
     QAction* mnuFileChange = nullptr;
+    QAction* mnuFileEditTemplate = nullptr;
     QAction* mnuFileBar1 = nullptr;
     QAction* mnuFileSave = nullptr;
     QAction* mnuFileSaveAs = nullptr;
     QAction* mnuFileBar2 = nullptr;
     QAction* mnuFilePreview = nullptr;
     QAction* mnuFileBatch = nullptr;
+    QAction* mnuFileSitePages = nullptr;
+    QAction* mnuFileSiteSettings = nullptr;
     QAction* mnuFileBar3 = nullptr;
     QAction* mnuFileExit = nullptr;
     QMenu* mnuHelp = nullptr;
@@ -78,13 +83,19 @@ public:
     void cmdChangeOutput_Click();
     void cmdBuild_Click();
     void mnuFileNew_Click();
+    void mnuFileNewFromTemplate_Click();
     void mnuFIleOpen_Click();
+    void mnuFileRecent_Click(const QString& path);
     void mnuFileChange_Click();
+    // Switches to the designer on the document's template, after the save question.
+    void mnuFileEditTemplate_Click();
     // True when the document was written.
     bool mnuFileSave_Click();
     bool mnuFileSaveAs_Click();
     void mnuFilePreview_Click();
     void mnuFileBatch_Click();
+    void mnuFileSitePages_Click();
+    void mnuFileSiteSettings_Click();
     void mnuFileExit_Click();
     void mnuHelpAbout_Click();
     void mnuChange_Click();
@@ -106,6 +117,10 @@ public:
     bool openPage(const QString& path) override;
     // A line of its own, or a batch's outcome, on as many lines as it needs (also its tooltip).
     void showStatus(const QString& text) override;
+    void editSiteSettings(SiteSettingsEditor& editor) override;
+    std::optional<QString> chooseTemplate(const QStringList& templates,
+                                          qsizetype selected) override;
+    QString showSitePages(SitePagesController& pages) override;
 
     HtmlEditorController& controller() { return *m_controller; }
 

@@ -2,10 +2,14 @@
 // The workspace's shared routines, the reader and the build as the editors use them, the two
 // editors' controllers driven through scripted views, and the command-line split.
 
+#include "build/batch_report.h"
 #include "build/console_batch.h"
+#include "build/template_charset.h"
 #include "core/command_line.h"
 #include "core/designer_controller.h"
 #include "core/html_editor_controller.h"
+#include "core/recent_files.h"
+#include "core/site_settings_editor.h"
 #include "core/template_update.h"
 #include "formats/document_file.h"
 #include "formats/template_file.h"
@@ -40,6 +44,7 @@ struct Editors : ::testing::Test {
     QString defaultPath, plainPath, examplePath;
 
     void SetUp() override {
+        settingsIn(dir.filePath("settings"));
         s.prompter = &prompter;
         s.app = &app;
         s.designer = &designer;
@@ -309,14 +314,15 @@ TEST_F(Editors, SaveOfANeverSavedFileAsksWhereThenWritesItAndAFailedSaveChangesN
          [&] { return dc.save(); }, [&] { return dc.saveAs(); },
          "save | Save a template... | Quillane template file|*.qtf |  | .qtf | overwrite | ",
          "t é.qtf", "#QT1#\r\n" + cafe + "\r\n" + kPlainPage.mid(kPlainPage.indexOf("#DEF"))},
-        // Paths in the document's folder or below it are stored relative.
+        // Paths in the document's folder or below it are stored relative. Save As offers a
+        // name from the output path.
         {[&] {
              hc.load(), hc.titleEdited(QString::fromLatin1(cafe));
              hc.outputEdited(dir.filePath("out/page.htm"));
          },
          [&] { return hc.save(); }, [&] { return hc.saveAs(); },
          "save | Save a template-applied HTML file... | " + kDocFilter +
-             " |  | .qht | overwrite | ",
+             " | out/page.qht | .qht | overwrite | ",
          "d é.qht",
          "#QH1#\r\n" + cafe + "\r\n" +
              lines("prog/default.qtf|out/page.htm|#STARTSECTION#|<p>Text</p>|#STARTSECTION#")},
@@ -816,6 +822,328 @@ TEST_F(Editors, PreviewServesTheUnsavedDocumentAsBuildWouldAndWritesNothing) {
     EXPECT_EQ(told(), "No web browser could be started. The page is at:\r\n" + url.toString() +
                           "\nNo web browser could be started. The page is at:\r\n" +
                           url.resolved(QUrl("plain.preview.html")).toString());
+}
+
+// --- Sites and authoring ---------------------------------------------------------------------
+
+// The dialog's settings are checked as the site file will be read: a problem names the field,
+// writes nothing; a good set is written where the user said, and found again from below.
+TEST_F(Editors, SiteSettingsAreCheckedBeforeTheyAreWrittenWhereTheUserSays) {
+    QDir().mkpath(dir.filePath("site/blog"));
+    const auto document = [&](const QString& title) {
+        return lines("#QH1#|" + title + "|" + plainPath + "|a.htm|#STARTSECTION#|x|#STARTSECTION#");
+    };
+    openInEditor(put("site/blog/a.qht", document("A")));
+    const QString file = dir.filePath("site/blog/quillane-site.ini");
+    QStringList problems;
+    editor.onSiteSettings = [&](SiteSettingsEditor& e) {
+        EXPECT_EQ(rel({e.form().file, e.form().output, e.form().exists ? "exists" : "new"}),
+                  "site/blog/quillane-site.ini | public | new");
+        const std::tuple<QString, QString, SiteField> tries[] = {
+            {"", "", SiteField::Output},
+            {"../out", "", SiteField::Output},
+            {"pages", "pages/css", SiteField::Assets},
+            {"pages", "assets", SiteField::None},
+        };
+        for (const auto& [output, assets, field] : tries) {
+            e.outputEdited(output);
+            e.assetsEdited(assets);
+            e.checkChosen(SiteCheck::Strict);
+            EXPECT_EQ(e.save(), field == SiteField::None);
+            EXPECT_EQ(e.problemField(), field);
+            EXPECT_EQ(QFile::exists(file), field == SiteField::None);
+        }
+        problems = prompter.texts();
+        EXPECT_TRUE(e.confirmClose()) << "saved: nothing to ask";
+    };
+    prompter.answers = {MsgAnswer::Yes}; // make it here
+    hc.siteSettings();
+    EXPECT_EQ(rel(problems).replace(" | ", "\n"),
+              "There is no site file (quillane-site.ini) in 'site/blog' or the folders above "
+              "it. Make one in 'site/blog'?\n"
+              "The site settings were not saved: name the folder the pages go to, such as "
+              "public.\n"
+              "The site settings were not saved: the output folder '../out' does not lie inside "
+              "the site folder 'site/blog': name a folder inside it, such as public.\n"
+              "The site settings were not saved: the assets folder 'pages/css' lies inside the "
+              "output folder 'pages': name a folder of its own inside the site folder, such as "
+              "assets.");
+    const SiteFileRead read = readSiteFile(file);
+    ASSERT_TRUE(read.settings) << read.problem.toStdString();
+    EXPECT_EQ(rel({read.settings->output, read.settings->assets}),
+              "site/blog/pages | site/blog/assets");
+    EXPECT_EQ(read.settings->check, SiteCheck::Strict);
+    prompter.shown.clear();
+
+    // From a document below it the file is found and shown; Browse writes the folder relative
+    // to the site; closing with changes asks, and Cancel keeps the dialog.
+    QDir().mkpath(dir.filePath("site/blog/deep/x"));
+    openInEditor(put("site/blog/deep/b.qht", document("B")));
+    editor.onSiteSettings = [&](SiteSettingsEditor& e) {
+        EXPECT_EQ(rel({e.form().output, e.form().assets, e.form().exists ? "exists" : "new"}),
+                  "pages | assets | exists");
+        dialog.choices = {dir.filePath("site/blog/deep/x")};
+        EXPECT_TRUE(e.browse(SiteField::Output));
+        EXPECT_EQ(rel({dialog.uses.back().fileName, e.form().output}), "site/blog/pages | deep/x");
+        prompter.answers = {MsgAnswer::Cancel, MsgAnswer::No};
+        EXPECT_FALSE(e.confirmClose());
+        EXPECT_TRUE(e.confirmClose());
+    };
+    hc.siteSettings();
+    EXPECT_EQ(told(), "Do you want to save your changes to site/blog/quillane-site.ini?\n"
+                      "Do you want to save your changes to site/blog/quillane-site.ini?");
+    EXPECT_EQ(readSiteFile(file).settings->output, dir.filePath("site/blog/pages"));
+
+    // A new document asks for the site's folder; a file that cannot be read is told, and only
+    // Yes starts from the defaults.
+    hc.load();
+    writeFile(dir, "site/blog/quillane-site.ini", "[site]\r\nouput = x\r\n");
+    int shown = 0;
+    editor.onSiteSettings = [&](SiteSettingsEditor& e) {
+        ++shown;
+        EXPECT_EQ(rel({e.form().output, e.form().exists ? "exists" : "new"}), "public | exists");
+    };
+    for (const MsgAnswer answer : {MsgAnswer::No, MsgAnswer::Yes}) {
+        dialog.choices = {dir.filePath("site/blog/deep")};
+        prompter.answers = {answer};
+        hc.siteSettings();
+    }
+    EXPECT_EQ(shown, 1);
+    EXPECT_TRUE(dialog.uses.back().folder);
+    EXPECT_EQ(rel({dialog.uses.back().dialogTitle, prompter.shown[0].text}),
+              "Choose the site's folder... | The site file cannot be used as it is:\r\n"
+              "site/blog/quillane-site.ini:2: unknown key 'ouput': the keys are output, assets, "
+              "subfolders, links and check, in lower case\r\n\r\nStart from the default "
+              "settings? Saving then writes the file anew; No leaves it as it is.");
+}
+
+// A page in a few keystrokes: the designer hands its saved template to a new document; New
+// from template offers the templates used before and remembers its choice; the recent files of
+// both editors, most recent first; and back to the designer on the page's template.
+TEST_F(Editors, ANewPageStartsOnATemplateUsedBeforeAndRecentFilesAreKept) {
+    dc.load();
+    dc.templateNameEdited("Mine");
+    prompter.answers = {MsgAnswer::No}; // never saved, and not now either
+    EXPECT_EQ(dc.pageTemplate(), "");
+    EXPECT_EQ(told(), "Do you want to save your changes to Mine?\nThis template has not been "
+                      "saved yet, so no page can use it. Save it first.");
+    const QString mine = dir.filePath("mine.qtf");
+    dc.templateNameEdited("Mine");
+    prompter.answers = {MsgAnswer::Yes};
+    dialog.choices = {mine};
+    ASSERT_EQ(dc.pageTemplate(), mine);
+    told();
+    hc.load();
+    ASSERT_TRUE(hc.newOnTemplate(mine));
+    EXPECT_EQ(editorShows(), "Untitled HTML Document |  | Template used: Mine | body:1 |  | "
+                             "mine.qtf | unchanged");
+
+    // New from template: the templates used, those gone left out, the last choice marked.
+    openInEditor(examplePath); // uses plain.qtf
+    put("gone.qtf", kPlainPage);
+    noteRecentFile(RecentList::Templates, dir.filePath("gone.qtf"));
+    QFile::remove(dir.filePath("gone.qtf"));
+    editor.templateChosen = mine;
+    hc.newFromTemplate();
+    EXPECT_EQ(rel(editor.templatesOffered), "plain.qtf* | mine.qtf");
+    EXPECT_EQ(editor.caption, "Template used: Mine");
+    editor.templateChosen = ""; // another, from the file dialog, which starts in its folder
+    dialog.choices = {plainPath};
+    hc.newFromTemplate();
+    EXPECT_EQ(rel(editor.templatesOffered), "mine.qtf* | plain.qtf");
+    EXPECT_EQ(lastUse(), "open | Choose template... | Quillane template file|*.qtf |  | .qtf |  | "
+                         "exists");
+    EXPECT_EQ(rel({lastNewTemplate(), ws.TemplatePath}), "plain.qtf | plain.qtf");
+    editor.templateChosen.reset(); // cancelled: the document stays
+    hc.titleEdited("Kept");
+    prompter.answers = {MsgAnswer::No};
+    hc.newFromTemplate();
+    EXPECT_EQ(ws.title + (ws.IsDirty ? " changed" : ""), "Kept changed");
+    EXPECT_EQ(told(), "Do you want to save your changes to Kept?");
+
+    // Open recent: the last eight documents, most recent first; one that is gone is told and
+    // dropped.
+    for (int i = 0; i < 10; ++i)
+        noteRecentFile(RecentList::Documents, dir.filePath(QString("d%1.qht").arg(i)));
+    noteRecentFile(RecentList::Documents, examplePath);
+    EXPECT_EQ(rel(recentFiles(RecentList::Documents)),
+              "example.qht | d9.qht | d8.qht | d7.qht | d6.qht | d5.qht | d4.qht | d3.qht");
+    hc.openRecent(dir.filePath("d9.qht"));
+    EXPECT_EQ(told(), "The document 'd9.qht' is no longer there, so it was taken off the list of "
+                      "recent files.");
+    EXPECT_EQ(recentFiles(RecentList::Documents).size(), 7);
+    prompter.answers = {MsgAnswer::No};
+    hc.openRecent(examplePath);
+    EXPECT_EQ(rel({ws.CurrentFile, editor.titleText}), "example.qht | My first page");
+    EXPECT_EQ(told(), "Do you want to save your changes to Kept?");
+
+    // Back to the designer on the page's template, which Save then writes.
+    EXPECT_EQ(hc.templateToEdit(), plainPath);
+    dc.editTemplate(plainPath);
+    EXPECT_EQ(designerShows(), "Plain page | <h1>::title::</h1>\r\n::body::\r\n::footer:: | "
+                               "body,footer | plain.qtf | unchanged");
+    EXPECT_EQ(rel(recentFiles(RecentList::Templates)), "plain.qtf | mine.qtf | gone.qtf");
+    told();
+    ws.TemplatePath = dir.filePath("nowhere.qtf");
+    EXPECT_EQ(hc.templateToEdit(), "");
+    EXPECT_EQ(told(), "The template of this page, 'nowhere.qtf', is not there, so it cannot be "
+                      "edited. Choose another with File > Change template.");
+}
+
+// Open, Change template, Save As and Change... start in the document's folder; a new document
+// in the site of its template, Save As naming it after its output where it mirrors the page,
+// Change... naming the page after the document where it mirrors it in the site's output.
+TEST_F(Editors, FileDialogsStartInTheDocumentsFolderOrItsSite) {
+    QDir().mkpath(dir.filePath("site/blog"));
+    put("site/quillane-site.ini", "[site]\r\noutput = public\r\n");
+    const QString site = put("site/site.qtf", kPlainPage);
+    hc.load();
+    ASSERT_TRUE(hc.newOnTemplate(site));
+    hc.outputEdited(dir.filePath("site/public/blog/first.html"));
+    const auto uses = [&](const std::function<void()>& command) {
+        dialog.choices = {""};
+        command();
+        return rel({dialog.uses.back().fileName});
+    };
+    prompter.answers = {MsgAnswer::No, MsgAnswer::No};
+    EXPECT_EQ(uses([&] { hc.open(); }), "site/");
+    EXPECT_EQ(uses([&] { hc.changeTemplate(); }), "site/");
+    EXPECT_EQ(uses([&] { hc.saveAs(); }), "site/blog/first.qht");
+    hc.outputEdited("");
+    EXPECT_EQ(uses([&] { hc.chooseOutput(); }), "site/");
+
+    dialog.choices = {dir.filePath("site/blog/second.qht")};
+    ASSERT_TRUE(hc.saveAs());
+    EXPECT_EQ(uses([&] { hc.chooseOutput(); }), "site/public/blog/second.html");
+    prompter.answers = {MsgAnswer::No};
+    EXPECT_EQ(uses([&] { hc.open(); }), "site/blog/second.qht");
+}
+
+// Site pages: each document of the site (sub-folders included, the output folder passed over)
+// with its page's state from time stamps and the session's builds; Build builds the chosen
+// ones, and a page found unchanged by it counts as up to date though its time stays old.
+TEST_F(Editors, SitePagesTellEachPagesStateAndBuildTheChosenOnes) {
+    QDir().mkpath(dir.filePath("site/blog"));
+    QDir().mkpath(dir.filePath("site/public/blog"));
+    put("site/quillane-site.ini", "[site]\r\noutput = public\r\n");
+    put("site/site.qtf", kPlainPage);
+    const auto doc = [&](const QString& name, const QString& templ, const QString& output) {
+        return put("site/" + name,
+                   lines("#QH1#|Page " + name + "|" + templ + "|" + output +
+                         "|#STARTSECTION#|<a href=\"/blog/b.html\">b</a>|#STARTSECTION#"));
+    };
+    const auto age = [&](const QString& path, int days) {
+        QFile f(path);
+        f.open(QIODevice::ReadWrite);
+        f.setFileTime(QDateTime::currentDateTime().addDays(-days),
+                      QFileDevice::FileModificationTime);
+    };
+    age(dir.filePath("site/site.qtf"), 3);
+    doc("a.qht", "site.qtf", "public/a.html");
+    doc("blog/b.qht", "../site.qtf", "../public/blog/b.html");
+    const QString c = doc("c.qht", "site.qtf", "public/c.html");
+    doc("d.qht", "gone.qtf", "public/d.html");
+    put("site/e.qht", "hello");
+    doc("public/x.qht", "../site.qtf", "x.html");
+    put("site/public/blog/b.html", "b");
+    age(put("site/public/c.html", "c"), 2);
+    s.builtPages.linksChecked({}, {dir.filePath("site/public/blog/b.html")});
+
+    openInEditor(c);
+    const auto shown = [&](const SitePagesController& pages) {
+        QStringList rows;
+        for (const SitePage& p : pages.list().pages)
+            rows << rel({p.name, p.title, p.output, p.templatePath, pageStateText(p.state), p.why})
+                        .replace(" | ", ",");
+        return rows.join("\n");
+    };
+    QStringList seen;
+    editor.onSitePages = [&](SitePagesController& pages) {
+        seen << shown(pages);
+        const std::optional<BatchRequest> request = pages.request({"a.qht", "c.qht"});
+        FakeDesigner::Stop never;
+        EXPECT_EQ(summaryLine(pages.build(*request, never), SummaryFor::Window),
+                  "Batch build finished: 2 built, 0 not built, 0 broken links.");
+        EXPECT_TRUE(readBytes(dir.filePath("site/public/a.html")).contains("\"blog/b.html\""))
+            << "built as the site builds it";
+        // Touched but not changed: the page is not written again, and still up to date.
+        age(c, -1);
+        EXPECT_EQ(pageStateText(listSitePages(pages.list().folder, s.builtPages).pages[2].state),
+                  "out of date");
+        pages.build(*pages.request({"c.qht"}), never);
+        seen << shown(pages);
+        return dir.filePath("site/blog/b.qht");
+    };
+    hc.sitePages();
+    EXPECT_EQ(seen.join("\n--\n"),
+              "a.qht,Page a.qht,site/public/a.html,site/site.qtf,missing,\n"
+              "blog/b.qht,Page blog/b.qht,site/public/blog/b.html,site/site.qtf,broken links,\n"
+              "c.qht,Page c.qht,site/public/c.html,site/site.qtf,out of date,\n"
+              "d.qht,Page d.qht,site/public/d.html,site/gone.qtf,not buildable,its template is "
+              "not there\n"
+              "e.qht,,,,not buildable,it is not a templated document\n--\n"
+              "a.qht,Page a.qht,site/public/a.html,site/site.qtf,up to date,\n"
+              "blog/b.qht,Page blog/b.qht,site/public/blog/b.html,site/site.qtf,broken links,\n"
+              "c.qht,Page c.qht,site/public/c.html,site/site.qtf,up to date,\n"
+              "d.qht,Page d.qht,site/public/d.html,site/gone.qtf,not buildable,its template is "
+              "not there\n"
+              "e.qht,,,,not buildable,it is not a templated document");
+    EXPECT_EQ(rel({ws.CurrentFile, editor.titleText}), "site/blog/b.qht | Page blog/b.qht");
+    // Build checks the page's links again: none broken now.
+    ASSERT_TRUE(hc.build());
+    EXPECT_TRUE(s.builtPages.brokenLinks.isEmpty());
+}
+
+// The charset trap: a whole page that declares no charset is offered <meta charset="utf-8">
+// right after <head> before the template's own check; Cancel writes nothing, Leave it saves it
+// as it is. A fragment, or a page declaring a charset of its own, is not asked about.
+TEST_F(Editors, SaveOffersToDeclareUtf8WhereAWholePageDeclaresNoCharset) {
+    const QString page = "<html>\r\n<head>\r\n  <title>::title::</title>\r\n</head>\r\n"
+                         "<body>::body::\r\n::footer::</body></html>";
+    dc.load();
+    ws.CurrentFile = dir.filePath("t.qtf");
+    const std::tuple<QString, MsgAnswer, QString> cases[] = {
+        {page, MsgAnswer::Cancel, ""},
+        {page, MsgAnswer::No, page},
+        {page, MsgAnswer::Yes,
+         "<html>\r\n<head>\r\n  <meta charset=\"utf-8\">\r\n  <title>::title::</title>\r\n"
+         "</head>\r\n<body>::body::\r\n::footer::</body></html>"},
+        {"<HEAD lang=x><title>x</title>::body::::footer::", MsgAnswer::Yes,
+         "<HEAD lang=x><meta charset=\"utf-8\"><title>x</title>::body::::footer::"},
+        {"<header>::body::::footer::</header>", MsgAnswer::Ok,
+         "<header>::body::::footer::</header>"},
+        {"<head><meta charset=windows-1252>::body::::footer::", MsgAnswer::Ok,
+         "<head><meta charset=windows-1252>::body::::footer::"},
+    };
+    for (const auto& [html, answer, saved] : cases) {
+        SCOPED_TRACE(html.toStdString());
+        QFile::remove(ws.CurrentFile);
+        dc.defaultHtmlEdited(html);
+        prompter.answers = {answer};
+        EXPECT_EQ(dc.save(), answer != MsgAnswer::Cancel);
+        EXPECT_EQ(answer == MsgAnswer::Ok ? "" : describe(prompter.last()),
+                  answer == MsgAnswer::Ok
+                      ? ""
+                      : "The default HTML declares no charset, so its pages are written in "
+                        "windows-1252, which a web server that announces UTF-8 (most do) shows "
+                        "as garbage wherever a character is not plain ASCII.\r\n\r\nAdd <meta "
+                        "charset=\"utf-8\"> right after <head>, so that they are written in "
+                        "UTF-8? | Quillane Template designer | question | &Add it/&Leave "
+                        "it/Cancel");
+        EXPECT_EQ(prompter.shown.size(), answer == MsgAnswer::Ok ? 0u : 1u);
+        prompter.shown.clear();
+        const QByteArray file = readBytes(ws.CurrentFile);
+        EXPECT_EQ(file.mid(file.indexOf("#DEFAULTHTML#\r\n") + 15).split('#').value(0),
+                  saved.isEmpty() ? QByteArray() : saved.toUtf8() + "\r\n");
+        EXPECT_EQ(ws.defaultHtml, saved.isEmpty() ? html : saved);
+        if (answer == MsgAnswer::Yes) {
+            EXPECT_EQ(designer.html, saved) << "shown as it is saved";
+        }
+    }
+    EXPECT_EQ(charsetWarning(page),
+              "The default HTML declares no charset, so its pages are written in windows-1252, "
+              "which a web server that announces UTF-8 (most do) shows as garbage wherever a "
+              "character is not plain ASCII: add <meta charset=\"utf-8\"> right after <head>.");
 }
 
 // --- Command line ----------------------------------------------------------------------------

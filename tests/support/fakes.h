@@ -6,9 +6,12 @@
 
 #include "core/html_editor_controller.h"
 #include "core/ports.h"
+#include "core/site_pages.h"
+#include "core/site_settings_editor.h"
 #include "core/workspace.h"
 #include "support/files.h"
 
+#include <QSettings>
 #include <deque>
 #include <functional>
 #include <new>
@@ -16,6 +19,12 @@
 #include <vector>
 
 namespace quillane::test {
+
+// The user's settings (recent files) in a folder of the test's own.
+inline void settingsIn(const QString& folder) {
+    QSettings::setDefaultFormat(QSettings::IniFormat);
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, folder);
+}
 
 class ScriptedPrompter : public Prompter {
 public:
@@ -49,17 +58,19 @@ public:
         bool save;
         QString dialogTitle, filter, fileName, defaultExt;
         bool overwritePrompt, pathMustExist, hideReadOnly;
+        bool folder = false;
     };
     std::vector<Use> uses;
     std::deque<QString> choices;
 
     void showOpen() override { answer(false); }
     void showSave() override { answer(true); }
+    void showFolder() override { answer(false, true); }
 
 private:
-    void answer(bool save) {
+    void answer(bool save, bool folder = false) {
         uses.push_back({save, dialogTitle, filter, fileName, defaultExt, overwritePrompt,
-                        pathMustExist, hideReadOnly});
+                        pathMustExist, hideReadOnly, folder});
         fileName = choices.empty() ? QString() : choices.front();
         if (!choices.empty()) choices.pop_front();
         fileTitle = fileName.isEmpty() ? QString() : fileName.mid(fileName.lastIndexOf(u'/') + 1);
@@ -126,11 +137,13 @@ public:
     // The pages build runs at once; `stopAfter` documents, it asks to stop.
     QStringList buildSummaries;
     int stopAfter = -1;
+    // Asks to stop when `left` documents are done (never when it starts at 0 or below).
+    struct Stop : BatchObserver {
+        int left = 0;
+        bool stopRequested() override { return --left == 0; }
+    };
     void buildPages(const std::function<QString(BatchObserver&)>& build) override {
-        struct Stop : BatchObserver {
-            int left = 0;
-            bool stopRequested() override { return --left == 0; }
-        } stop;
+        Stop stop;
         stop.left = stopAfter;
         buildSummaries << build(stop);
     }
@@ -152,6 +165,24 @@ public:
 
     void clearSectionSelection() override { ++selectionClears; }
     void showStatus(const QString& text) override { status = text; }
+    // The site settings dialog: what the test does in it.
+    std::function<void(SiteSettingsEditor&)> onSiteSettings = [](SiteSettingsEditor&) {};
+    void editSiteSettings(SiteSettingsEditor& editor) override { onSiteSettings(editor); }
+    // New from template: the templates offered (the one chosen at first marked "*"), and the
+    // answer.
+    QStringList templatesOffered;
+    std::optional<QString> templateChosen;
+    // Site pages: what the test does with the list, and the document it opens.
+    std::function<QString(SitePagesController&)> onSitePages = [](SitePagesController&) {
+        return QString();
+    };
+    QString showSitePages(SitePagesController& pages) override { return onSitePages(pages); }
+    std::optional<QString> chooseTemplate(const QStringList& templates,
+                                          qsizetype selected) override {
+        templatesOffered = templates;
+        templatesOffered[selected] += u'*';
+        return templateChosen;
+    }
 
 protected:
     void showFields(const Workspace& ws) override {

@@ -68,12 +68,19 @@ TEST_F(HtmlEditor, TheKeyboardReachesEveryControlAndEnterBuildsThePage) {
 }
 
 // The menu bars as the user finds them: each command under its name, caption and shortcut, in
-// order (separators by name alone). Regression: F5 could go from File > Preview page unnoticed.
+// order (separators by name alone), and no access key twice in one menu. Regression: F5 could
+// go from File > Preview page unnoticed.
 TEST_F(HtmlEditor, EveryMenuCommandHasItsCaptionAndShortcut) {
     const auto menus = [](QMainWindow* w) {
         QStringList items;
         std::function<void(const QList<QAction*>&)> walk = [&](const QList<QAction*>& actions) {
+            QString keys;
             for (const QAction* a : actions) {
+                const QString text = QString(a->text()).remove("&&");
+                if (const qsizetype at = text.indexOf(u'&'); at >= 0) {
+                    EXPECT_FALSE(keys.contains(text[at + 1].toLower())) << text.toStdString();
+                    keys += text[at + 1].toLower();
+                }
                 items << QStringList{a->menu() ? a->menu()->objectName() : a->objectName(),
                                      a->text(), a->shortcut().toString()}
                              .join(u'|');
@@ -84,16 +91,23 @@ TEST_F(HtmlEditor, EveryMenuCommandHasItsCaptionAndShortcut) {
         return items.join(u'\n').replace(QString(12, u' '), "(12 spaces)");
     };
     EXPECT_EQ(menus(ui->showDesigner()),
-              "mnuFile|&File|\nmnuFileNew|&New|Ctrl+N\nmnuFIleOpen|&Open...|Ctrl+O\nmnuFileBar1||\n"
+              "mnuFile|&File|\nmnuFileNew|&New|Ctrl+N\n"
+              "mnuFileNewPage|New &page from this template|Ctrl+Shift+N\n"
+              "mnuFIleOpen|&Open...|Ctrl+O\nmnuFileRecent|Open r&ecent|\nmnuFileBar1||\n"
               "mnuFileSave|&Save|Ctrl+S\nmnuFileSaveAs|Save &As...|F12\nmnuFileBar2||\n"
               "mnuFileRebuild|&Rebuild pages using this template...|Ctrl+B\nmnuFileBar3||\n"
               "mnuFileExit|E&xit|\nmnuHelp|&Help|\nmnuHelpAbout|&About Quillane|\n"
               "mnuSpaces|(12 spaces)|\nmnuChange|CHANGE TO HTML EDITOR|");
     EXPECT_EQ(menus(ui->showHtmlEditor()),
-              "mnuFile|&File|\nmnuFileNew|&New|Ctrl+N\nmnuFIleOpen|&Open...|Ctrl+O\n"
-              "mnuFileChange|&Change template...|F2\nmnuFileBar1||\nmnuFileSave|&Save|Ctrl+S\n"
-              "mnuFileSaveAs|Save &As...|F12\nmnuFileBar2||\nmnuFilePreview|Pre&view page|F5\n"
-              "mnuFileBatch|&Batch build...|\nmnuFileBar3||\nmnuFileExit|E&xit|\n"
+              "mnuFile|&File|\nmnuFileNew|&New|Ctrl+N\n"
+              "mnuFileNewFromTemplate|New from &template...|Ctrl+Shift+N\n"
+              "mnuFIleOpen|&Open...|Ctrl+O\nmnuFileRecent|Open r&ecent|\n"
+              "mnuFileChange|&Change template...|F2\n"
+              "mnuFileEditTemplate|E&dit this page's template|Ctrl+T\nmnuFileBar1||\n"
+              "mnuFileSave|&Save|Ctrl+S\nmnuFileSaveAs|Save &As...|F12\nmnuFileBar2||\n"
+              "mnuFilePreview|Pre&view page|F5\nmnuFileBatch|&Batch build...|\n"
+              "mnuFileSitePages|Site &pages...|Ctrl+Shift+O\n"
+              "mnuFileSiteSettings|S&ite settings...|\nmnuFileBar3||\nmnuFileExit|E&xit|\n"
               "mnuHelp|&Help|\nmnuHelpAbout|&About Quillane|\nmnuSpaces|(12 spaces)|\n"
               "mnuChange|CHANGE TO TEMPLATE DESIGNER|");
 }
@@ -226,6 +240,142 @@ TEST_F(HtmlEditor, LeavingAnEditorAsksToSaveChangesFirst) {
         QObject::disconnect(watch);
         QCoreApplication::processEvents(); // lets a window that was switched from go
     }
+}
+
+// Site settings, keyboard only: Tab visits every field in order, Browse puts the chosen folder
+// in relative, the choices change with the arrow keys, Escape asks to save what changed (Cancel
+// stays), and Enter saves.
+TEST_F(HtmlEditor, SiteSettingsAreEditedWithTheKeyboard) {
+    frmHTMLEditor* w = open(examplePath);
+    QDir().mkpath(tmp.filePath("css"));
+    prompter.answers = {MsgAnswer::Yes, MsgAnswer::Cancel}; // make it here; then stay
+    modalSteps.push_back([&](QDialog& d) {
+        auto& s = static_cast<frmSiteSettings&>(d);
+        EXPECT_EQ(tabCycle(s.txtOutput, 8),
+                  QStringList({"txtOutput", "cmdBrowseOutput", "txtAssets", "cmdBrowseAssets",
+                               "cboSubfolders", "cboLinks", "cboCheck", "cmdSave", "cmdCancel"}));
+        EXPECT_EQ(s.lblFile->text(),
+                  tmp.filePath("quillane-site.ini") + " (new: written when you save)");
+        dialog->choices = {tmp.filePath("css")};
+        s.cmdBrowseAssets->setFocus();
+        QTest::keyClick(s.cmdBrowseAssets, Qt::Key_Return);
+        EXPECT_EQ(s.txtAssets->text(), "css");
+        s.cboCheck->setFocus();
+        QTest::keyClick(s.cboCheck, Qt::Key_Down);
+        QTest::keyClick(&s, Qt::Key_Escape);
+        EXPECT_TRUE(s.isVisible());
+        s.txtOutput->selectAll();
+        QTest::keyClicks(s.txtOutput, "www");
+        QTest::keyClick(s.txtOutput, Qt::Key_Return);
+        EXPECT_FALSE(s.isVisible());
+    });
+    w->mnuFileSiteSettings->trigger();
+    EXPECT_TRUE(modalSteps.empty());
+    EXPECT_EQ(prompter.shown.size(), 2u);
+    const std::optional<SiteSettings> saved =
+        readSiteFile(tmp.filePath("quillane-site.ini")).settings;
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(QStringList({saved->output, saved->assets}),
+              QStringList({tmp.filePath("www"), tmp.filePath("css")}));
+    EXPECT_EQ(saved->check, SiteCheck::Strict);
+}
+
+// A page in a few keystrokes, by the shortcuts: Ctrl+Shift+N in the designer starts a page on
+// its template; Ctrl+T goes back to the template; Ctrl+Shift+N in the HTML editor offers the
+// templates used before; File > Open recent lists the documents.
+TEST_F(HtmlEditor, APageTakesAFewKeystrokes) {
+    const auto press = [](QWidget* field, Qt::KeyboardModifiers mods, Qt::Key key) {
+        field->window()->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(field->window()));
+        field->setFocus();
+        QTest::keyClick(field, key, mods);
+        QCoreApplication::processEvents();
+    };
+    frmTemplates* d = ui->showDesigner();
+    dialog->choices = {tmp.filePath("plain.qtf")};
+    d->mnuFIleOpen_Click();
+    press(d->rtxDefaultHTML, Qt::ControlModifier | Qt::ShiftModifier, Qt::Key_N);
+    frmHTMLEditor* w = ui->htmlEditor();
+    ASSERT_TRUE(w && !ui->designer());
+    EXPECT_EQ(w->lblTemplate->text() + " " + w->txtTitle->text(),
+              "Template used: Plain page Untitled HTML Document");
+
+    press(w->txtTitle, Qt::ControlModifier, Qt::Key_T);
+    d = ui->designer();
+    ASSERT_TRUE(d && !ui->htmlEditor());
+    EXPECT_EQ(d->txtTemplate->text() + " " + ws().CurrentFile,
+              "Plain page " + tmp.filePath("plain.qtf"));
+
+    d->mnuChange->trigger();
+    w = ui->htmlEditor();
+    modalSteps.push_back([&](QDialog& dlg) {
+        auto& c = static_cast<frmChooseTemplate&>(dlg);
+        EXPECT_EQ(entries(c.lstTemplates), QStringList{"plain.qtf  (" + tmp.path() + ")"});
+        EXPECT_EQ(c.lstTemplates->currentRow(), 0);
+        QTest::keyClick(c.lstTemplates, Qt::Key_Return);
+    });
+    press(w->txtTitle, Qt::ControlModifier | Qt::ShiftModifier, Qt::Key_N);
+    EXPECT_TRUE(modalSteps.empty());
+    EXPECT_EQ(ws().TemplatePath, tmp.filePath("plain.qtf"));
+
+    open(examplePath);
+    w->mnuFile->popup({}); // fills the list
+    w->mnuFile->hide();
+    const QList<QAction*> recent = w->mnuFileRecent->actions();
+    ASSERT_EQ(recent.size(), 1);
+    EXPECT_EQ(recent[0]->text(), "&1 example.qht (" + tmp.path() + ")");
+    w->txtTitle->setText("Changed");
+    prompter.answers = {MsgAnswer::No};
+    recent[0]->trigger();
+    EXPECT_EQ(w->txtTitle->text(), "My first page");
+}
+
+// Site pages, keyboard only: Ctrl+Shift+O lists the folder's documents; typing filters them,
+// Sort by sorts them, Ctrl+A and Build selected build the pages shown, and Enter in the filter
+// opens the document of the row.
+TEST_F(HtmlEditor, SitePagesAreFilteredAsYouTypeAndEnterOpensTheDocument) {
+    for (const char* name : {"news", "about"})
+        writeFile(
+            tmp, QString(name) + ".qht",
+            lines(QString("#QH1#|%1|plain.qtf|%1.htm|#STARTSECTION#|x|#STARTSECTION#").arg(name)));
+    frmHTMLEditor* w = open(examplePath);
+    modalSteps.push_back([&](QDialog& d) {
+        auto& p = static_cast<frmSitePages&>(d);
+        const auto rows = [&] {
+            QStringList out;
+            QAbstractItemModel* m = p.tblPages->model();
+            for (int r = 0; r < m->rowCount(); ++r)
+                out << m->index(r, 0).data().toString() + ":" +
+                           m->index(r, SitePagesModel::Page).data().toString();
+            return out.join(' ');
+        };
+        EXPECT_EQ(p.lblSite->text(), "Folder: " + tmp.path() +
+                                         " (no site file: its own "
+                                         "documents only)");
+        EXPECT_EQ(p.progress->lblStatus->text(), "3 templated documents: 3 missing");
+        EXPECT_EQ(rows(), "about.qht:missing example.qht:missing news.qht:missing");
+        QTest::keyClicks(p.txtFilter, "new");
+        EXPECT_EQ(rows(), "news.qht:missing");
+        QTest::keyClick(p.txtFilter, Qt::Key_Down);
+        QTest::keyClick(p.tblPages, Qt::Key_A, Qt::ControlModifier);
+        p.cmdBuild->setFocus();
+        QTest::keyClick(p.cmdBuild, Qt::Key_Return);
+        EXPECT_EQ(p.progress->lblStatus->text(), "Batch build finished: 1 built, 0 not built.");
+        p.txtFilter->clear();
+        p.cboSort->setFocus();
+        for (int i = 0; i < 4; ++i) // to Page: the states by their weight
+            QTest::keyClick(p.cboSort, Qt::Key_Down);
+        EXPECT_EQ(rows(), "about.qht:missing example.qht:missing news.qht:up to date");
+        QTest::keyClicks(p.txtFilter, "about");
+        QTest::keyClick(p.txtFilter, Qt::Key_Return);
+        EXPECT_FALSE(p.isVisible());
+    });
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+    QTest::keyClick(w->txtTitle, Qt::Key_O, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_TRUE(modalSteps.empty());
+    EXPECT_EQ(ws().CurrentFile, tmp.filePath("about.qht"));
+    EXPECT_TRUE(QFile::exists(tmp.filePath("news.htm")));
 }
 
 // The bytes at an address of the preview server, and their type, fetched as a browser would.

@@ -7,24 +7,30 @@
 
 #include "support/fakes.h"
 #include "ui/about_box.h"
+#include "ui/batch_progress.h"
 #include "ui/code_editor.h"
 #include "ui/designer_window.h"
 #include "ui/html_editor_window.h"
 #include "ui/main_routine.h"
 #include "ui/section_editor.h"
+#include "ui/site_pages_dialog.h"
+#include "ui/site_settings_dialog.h"
 #include "ui/splash.h"
 #include "ui/start_window.h"
+#include "ui/template_chooser.h"
 #include "ui/ui_session.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTableView>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -50,6 +56,7 @@ protected:
         ASSERT_TRUE(home.path().startsWith(QDir::tempPath()) && tmp.isValid());
         home.removeRecursively();
         home.mkpath(QStringLiteral("."));
+        settingsIn(tmp.filePath(QStringLiteral("settings")));
         programFolder = tmp.filePath(QStringLiteral("prog"));
         QDir().mkpath(programFolder);
         writeFile(tmp, QStringLiteral("prog/default.qtf"), kPlainPage);
