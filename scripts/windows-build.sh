@@ -62,9 +62,11 @@ fetch_source() {
     [ -d "$deps/src/$name" ] && return 0
     enable_sources
     mkdir -p "$deps/src/download"
-    (cd "$deps/src/download" && rm -rf ./* && apt-get source -qq "$package" >/dev/null)
+    (cd "$deps/src/download" && rm -rf ./* && apt-get source -qq "$package" >/dev/null) ||
+        { rm -rf "$deps/src/download"; return 1; }
     local dir
     dir="$(find "$deps/src/download" -mindepth 1 -maxdepth 1 -type d | head -n 1)"
+    [ -n "$dir" ] || return 1
     mv "$dir" "$deps/src/$name"
     rm -rf "$deps/src/download"
 }
@@ -102,11 +104,15 @@ build_qtbase() {
     cmake --install "$deps/build/qtbase"
 }
 
-# Qt WebSockets and Qt HTTP Server: the preview server's modules.
+# Qt WebSockets and Qt HTTP Server: the preview server's modules. Without them the
+# Windows program is built without --serve and without served previews.
 build_qt_module() {
     local package="$1" name="$2" marker="$3"
     [ -f "$qt/lib/cmake/$marker/${marker}Config.cmake" ] && return 0
-    fetch_source "$package" "$name"
+    if ! fetch_source "$package" "$name"; then
+        say "could not fetch the source of $package; building without it"
+        return 0
+    fi
     say "building $name for $triple"
     rm -rf "$deps/build/$name"
     "$qt/bin/qt-cmake" -S "$deps/src/$name" -B "$deps/build/$name" -G Ninja \
@@ -135,6 +141,23 @@ build_qscintilla() {
     cp "$deps/src/qscintilla/src/Qsci/"*.h "$qt/include/Qsci/"
 }
 
+# gumbo, the HTML parser of the link check: a static library and a pkg-config file.
+build_gumbo() {
+    [ -f "$qt/lib/libgumbo.a" ] && return 0
+    fetch_source gumbo-parser gumbo
+    say "building gumbo for $triple"
+    local build="$deps/build/gumbo"
+    rm -rf "$build" && mkdir -p "$build"
+    (cd "$build" && for c in "$deps/src/gumbo/src/"*.c; do
+        "$cc" -std=gnu99 -O2 -c "$c" -o "$(basename "$c" .c).o" || exit 1
+    done && "$triple-ar" rcs libgumbo.a ./*.o)
+    cp "$build/libgumbo.a" "$qt/lib/"
+    cp "$deps/src/gumbo/src/gumbo.h" "$deps/src/gumbo/src/tag_enum.h" "$qt/include/"
+    mkdir -p "$qt/lib/pkgconfig"
+    printf '%s\n' "prefix=$qt" 'Name: gumbo' 'Description: HTML5 parser' 'Version: 0.10.1' \
+        'Libs: -L${prefix}/lib -lgumbo' 'Cflags: -I${prefix}/include' >"$qt/lib/pkgconfig/gumbo.pc"
+}
+
 build_deps() {
     install_tools
     mkdir -p "$deps/src" "$deps/build"
@@ -143,6 +166,7 @@ build_deps() {
     build_qt_module qt6-websockets qtwebsockets Qt6WebSockets
     build_qt_module qt6-httpserver qthttpserver Qt6HttpServer
     build_qscintilla
+    build_gumbo
     say "dependencies ready in $deps ($((SECONDS - start)) s this run)"
 }
 
