@@ -2,6 +2,7 @@
 #include "build/template_check.h"
 
 #include "build/passes.h"
+#include "build/template_charset.h"
 
 #include <QHash>
 #include <QSet>
@@ -228,6 +229,8 @@ QStringList templateWarnings(const TemplateFile& templ, const QString& path) {
     QStringList lines;
     for (const TemplateProblem& p : checkTemplate(templ))
         lines << path + QStringLiteral(": warning: ") + p.text;
+    const QString charset = charsetWarning(templ.defaultHtml);
+    if (!charset.isEmpty()) lines << path + QStringLiteral(": warning: ") + charset;
     return lines;
 }
 

@@ -7,6 +7,7 @@
 #include "build/console_batch.h"
 #include "build/document_read.h"
 #include "build/page.h"
+#include "build/template_charset.h"
 #include "formats/text_codec.h"
 #include "support/files.h"
 
@@ -483,16 +484,18 @@ TEST_F(Site, ExitStatusesSignalsAndAClosedPipe) {
 }
 
 TEST_F(Site, AHeadlessBatchWarnsOnceAboutEachTemplateAndBuildsOn) {
-    const QString flawed = put("flawed.qtf", lines("#QT1#|F|#DEFAULTHTML#|::body::|::aside::|"
-                                                   "#ENDDEFAULTHTML#|#STARTSECTION#|body| 1 |B|"
-                                                   "#STARTSECTION#"));
+    const QString flawed = put("flawed.qtf", lines("#QT1#|F|#DEFAULTHTML#|<head></head>::body::|"
+                                                   "::aside::|#ENDDEFAULTHTML#|#STARTSECTION#|"
+                                                   "body| 1 |B|#STARTSECTION#"));
     for (const QString name : {"a", "b"})
         put(name + ".qht", lines("#QH1#|T|flawed.qtf|" + name + ".htm|#STARTSECTION#"));
     doc("c.qht", "C", "c.htm");
     const Run r = headless(dir.path());
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err, flawed + ": warning: The placeholder ::aside:: in the default HTML, line 2, "
-                              "is filled by no section: the page shows 'aside' there.\n");
+    EXPECT_EQ(r.err, flawed +
+                         ": warning: The placeholder ::aside:: in the default HTML, line 2, "
+                         "is filled by no section: the page shows 'aside' there.\n" +
+                         flawed + ": warning: " + charsetWarning("<head>") + "\n");
     EXPECT_TRUE(r.out.endsWith("3 templated documents found, 3 built, 0 unchanged.\n"));
 }
 
