@@ -13,7 +13,7 @@
 #   sitefull   full, on the same site as a site: a site file, links from the site's top made
 #              relative to each page, an asset, every link checked
 #   sitesame   the same site with nothing changed
-# Runs alternate, RUNS times (5); the table gives the medians of wall and cpu (user + system)
+# Runs alternate, RUNS times (5), each after a sync; the table gives the medians of wall and cpu (user + system)
 # time, then the ratios the project holds itself to. With a third argument, the peak memory of
 # /B: on that many documents as well (/usr/bin/time -v).
 #
@@ -64,15 +64,23 @@ declare -A wall cpu
 measure() { # name command...
     local name=$1 w u s
     shift
+    sync # what an earlier run left to write back is not this run's cost
     /usr/bin/time -o "$work/time" -f '%e %U %S' "$@" >/dev/null 2>&1 || true
     read -r w u s <"$work/time"
     wall[$name]+="$w "
     cpu[$name]+="$(awk -v u="$u" -v s="$s" 'BEGIN {print u + s}') "
 }
 
+site_full() {
+    flip "$work"/sited/t*.qtf
+    measure sitefull "$quillane" /B:"$work/sited"
+}
 for ((run = 1; run <= runs; run++)); do
+    # full and sitefull side by side, in turn first, as their ratio is a goal
+    ((run % 2)) || site_full
     flip "$work"/site/t*.qtf
     measure full "$quillane" /B:"$work/site"
+    ((run % 2)) && site_full
     measure baseline "$build/bench/baseline" "$work/base"
     if [[ -n $hugo_bin ]]; then
         flip "$work"/hugo/layouts/_default/t*.html
@@ -86,8 +94,6 @@ for ((run = 1; run <= runs; run++)); do
         echo "run $run: a page's time stamp moved in the no-change rebuild"
     flip "$work/site/t0.qtf"
     measure onetmpl "$quillane" /B:"$work/site"
-    flip "$work"/sited/t*.qtf
-    measure sitefull "$quillane" /B:"$work/sited"
     measure sitesame "$quillane" /B:"$work/sited"
     rm -rf "$work/site/public" && mkdir "$work/site/public"
     measure first "$quillane" /B:"$work/site"
