@@ -19,22 +19,10 @@ for needed in chromium python3 "$tool"; do
 done
 cdp=(python3 "$root/scripts/lib/cdp.py")
 
-work="$(mktemp -d /tmp/quillane-serve-XXXXXX)"
-pids=()
-cleanup() {
-    local p
-    exec 3>&- 2>/dev/null || true
-    for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-failures=0
-fail() {
-    echo "FAIL: $*"
-    failures=$((failures + 1))
-}
-free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
+work_name=serve
+# shellcheck source=../scripts/lib/work.sh
+source "$root/scripts/lib/work.sh"
+before_cleanup() { exec 3>&- 2>/dev/null || true; }
 
 site="$work/site/output"
 mkdir -p "$site/css" "$site/img"

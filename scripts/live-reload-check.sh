@@ -17,21 +17,9 @@ for needed in chromium python3 "$program"; do
 done
 cdp=(python3 "$root/scripts/lib/cdp.py")
 
-work="$(mktemp -d /tmp/quillane-live-XXXXXX)"
-pids=()
-cleanup() {
-    local p
-    for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-failures=0
-fail() {
-    echo "FAIL: $*"
-    failures=$((failures + 1))
-}
-free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
+work_name=live
+# shellcheck source=lib/work.sh
+source "$root/scripts/lib/work.sh"
 now() { date +%s.%N; }
 since() { python3 -c "print(f'{$(now) - $1:.2f}')"; }
 

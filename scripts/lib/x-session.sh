@@ -17,15 +17,8 @@ if [ ${#missing[@]} -gt 0 ]; then
         $(printf '%s\n' "${missing[@]}" | sort -u)
 fi
 
-work="$(mktemp -d /tmp/quillane-check-XXXXXX)"
-pids=()
-cleanup() {
-    local p
-    for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
+# shellcheck source=work.sh
+source "$(dirname "${BASH_SOURCE[0]}")/work.sh"
 
 export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config"
 export XDG_DATA_HOME="$work/home/.local/share" XDG_CACHE_HOME="$work/home/.cache"
@@ -51,11 +44,6 @@ openbox >/dev/null 2>&1 &
 pids+=($!)
 sleep 1
 
-failures=0
-fail() {
-    echo "FAIL: $*"
-    failures=$((failures + 1))
-}
 step() { echo "-- $*"; }
 
 # Waits until a window whose title matches is shown (and has the keyboard); the check ends
