@@ -2,11 +2,18 @@
 #include "platform/file_system.h"
 
 #include <QString>
+#include <algorithm>
 #include <atomic>
+#include <iterator>
+#include <string>
 #include <utility>
 
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
+
+#ifndef ERROR_DISK_QUOTA_EXCEEDED
+#define ERROR_DISK_QUOTA_EXCEEDED 1295L // not in every SDK's headers
+#endif
 
 namespace quillane::platform {
 
@@ -78,7 +85,7 @@ qint64 fileTimeNs(const FILETIME& t) {
     return qint64((quint64(t.dwHighDateTime) << 32) | t.dwLowDateTime) * 100;
 }
 
-FileFacts factsOf(const BY_HANDLE_FILE_INFORMATION& info, DWORD type) {
+FileFacts factsOf(HANDLE h, const BY_HANDLE_FILE_INFORMATION& info, DWORD type) {
     FileFacts f;
     if (type == FILE_TYPE_CHAR)
         f.kind = FileKind::Device;
@@ -93,7 +100,11 @@ FileFacts factsOf(const BY_HANDLE_FILE_INFORMATION& info, DWORD type) {
     f.inode = (quint64(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
     f.mode = (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) ? 0444 : 0666;
     f.modifiedNs = fileTimeNs(info.ftLastWriteTime);
-    f.changedNs = f.modifiedNs;
+    // The change time moves with a rename over the file or a change of its attributes too.
+    FILE_BASIC_INFO basic{};
+    f.changedNs = GetFileInformationByHandleEx(h, FileBasicInfo, &basic, sizeof basic)
+                      ? basic.ChangeTime.QuadPart * 100
+                      : f.modifiedNs;
     f.writable = !(info.dwFileAttributes & FILE_ATTRIBUTE_READONLY);
     return f;
 }
@@ -148,7 +159,7 @@ bool look(const QByteArray& path, bool followLinks, FileFacts& facts, SystemErro
     }
     BY_HANDLE_FILE_INFORMATION info{};
     if (!GetFileInformationByHandle(h.h, &info)) return failed(error);
-    facts = factsOf(info, GetFileType(h.h));
+    facts = factsOf(h.h, info, GetFileType(h.h));
     return true;
 }
 
@@ -316,10 +327,19 @@ bool NewFile::close(SystemError& error) {
 
 bool NewFile::replace(const QByteArray& target, bool durable, SystemError& error) {
     if (m_handle != -1 && !close(error)) return false;
-    // Replaces in one step, as rename does elsewhere; readers of the old file keep it.
-    if (!MoveFileExW(wide(m_path).c_str(), wide(target).c_str(),
-                     MOVEFILE_REPLACE_EXISTING | (durable ? MOVEFILE_WRITE_THROUGH : 0)))
-        return failed(error);
+    // Replaces in one step, as rename does elsewhere: the old file is never written to, and
+    // whoever has it open keeps reading it whole. A virus scanner or indexer that has just
+    // opened the target, without letting it be replaced meanwhile, is waited for a little.
+    const std::wstring from = wide(m_path), to = wide(target);
+    const DWORD flags = MOVEFILE_REPLACE_EXISTING | (durable ? MOVEFILE_WRITE_THROUGH : 0);
+    for (int attempt = 0;; ++attempt) {
+        if (MoveFileExW(from.c_str(), to.c_str(), flags)) break;
+        const DWORD err = GetLastError();
+        if (attempt == 20 || (err != ERROR_SHARING_VIOLATION && err != ERROR_ACCESS_DENIED &&
+                              err != ERROR_LOCK_VIOLATION))
+            return failed(error, err);
+        Sleep(25);
+    }
     m_path.clear();
     return true;
 }
