@@ -614,15 +614,13 @@ TEST_F(Editors, TheThreeBatchesBuildAHostileFolderAlike) {
     std::map<std::string, std::string> left[3];
     const QString folders[3] = {make("console"), make("window"), make("designer")};
 
-    char* text = nullptr;
-    size_t size = 0;
-    std::FILE* out = std::tmpfile();
-    std::FILE* err = open_memstream(&text, &size);
+    QTemporaryDir streams;
+    std::FILE* out = std::fopen(qPrintable(streams.filePath("out")), "wb");
+    std::FILE* err = std::fopen(qPrintable(streams.filePath("err")), "wb");
     runConsoleBatch(folders[0], out, err, {});
     std::fclose(out);
     std::fclose(err);
-    said[0] = QString::fromUtf8(text, qsizetype(size)).split(u'\n', Qt::SkipEmptyParts);
-    std::free(text);
+    said[0] = QString::fromUtf8(readBytes(streams.filePath("err"))).split(u'\n', Qt::SkipEmptyParts);
 
     struct Quiet : BatchObserver {
     } quiet;
