@@ -10,8 +10,10 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QTimer>
+#ifndef _WIN32
 #include <fcntl.h>
 #include <unistd.h>
+#endif
 
 namespace quillane::test {
 namespace {
@@ -483,6 +485,7 @@ TEST_F(Batch, BuildsEachDocumentOfTheFolderThroughTheWindow) {
     EXPECT_FALSE(w->txtTitle->isReadOnly());
 }
 
+#ifndef _WIN32 // a name that is not valid UTF-8 cannot be made where names are UTF-16
 // The status line counts the documents whose outputs the user refused, and names those whose
 // names cannot be read, as not built.
 TEST_F(Batch, AsksOnceBeforeWritingOtherFilesThanPagesAndCountsUnreadableNames) {
@@ -512,6 +515,7 @@ TEST_F(Batch, AsksOnceBeforeWritingOtherFilesThanPagesAndCountsUnreadableNames) 
     }
     ::unlink(cafe);
 }
+#endif
 
 // The Stop button stops the batch after the current document; so does the window manager's
 // close, which leaves the window open. An empty folder builds nothing.
