@@ -129,10 +129,10 @@ HANDLE openToLook(const QByteArray& path, bool followLinks) {
 }
 
 bool look(const QByteArray& path, bool followLinks, FileFacts& facts, SystemError& error) {
+    // Opening one would open the device, in any folder: refused by its name alone.
     if (reservedName(path)) {
-        facts = FileFacts();
-        facts.kind = FileKind::Device;
-        return true;
+        error = {Failure::ReservedName, {}};
+        return false;
     }
     const DWORD attributes = GetFileAttributesW(wide(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
