@@ -23,6 +23,7 @@
 #include <thread>
 #ifdef _WIN32
 #include "platform/console.h"
+
 #include <io.h>
 #else
 #include <sys/mount.h>

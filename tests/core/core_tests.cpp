@@ -620,7 +620,8 @@ TEST_F(Editors, TheThreeBatchesBuildAHostileFolderAlike) {
     runConsoleBatch(folders[0], out, err, {});
     std::fclose(out);
     std::fclose(err);
-    said[0] = QString::fromUtf8(readBytes(streams.filePath("err"))).split(u'\n', Qt::SkipEmptyParts);
+    said[0] =
+        QString::fromUtf8(readBytes(streams.filePath("err"))).split(u'\n', Qt::SkipEmptyParts);
 
     struct Quiet : BatchObserver {
     } quiet;

@@ -51,8 +51,8 @@ QString written(const QString& path, const QByteArray& bytes) {
 TEST(WindowsFiles, DeviceNamesAreRefusedWhereverTheyAre) {
     QTemporaryDir dir;
     const QString reserved = "75 Path/File access error: the name is reserved for a device";
-    for (const QString name : {"NUL", "con.qtf", "COM1", "lpt9.htm", "Aux.html", "nul .htm",
-                               "CONOUT$"}) {
+    for (const QString name :
+         {"NUL", "con.qtf", "COM1", "lpt9.htm", "Aux.html", "nul .htm", "CONOUT$"}) {
         const QString path = dir.filePath(name);
         QByteArray bytes;
         FileError e;
@@ -151,8 +151,7 @@ TEST(WindowsFiles, CtrlCAsksTheRunningBatchToStop) {
     platform::StopRequests stops;
     EXPECT_EQ(platform::StopRequests::pending(), 0);
     EXPECT_EQ(platform::StopRequests::name(SIGINT), "Ctrl+C");
-    if (!GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0))
-        GTEST_SKIP() << "no console to send Ctrl+C to";
+    if (!GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0)) GTEST_SKIP() << "no console to send Ctrl+C to";
     QElapsedTimer timer;
     timer.start();
     while (!platform::StopRequests::pending() && timer.elapsed() < 3000)

@@ -9,8 +9,8 @@
 #include "formats/section_table.h"
 
 #include <QDirIterator>
-#include <QFileInfo>
 #include <QFile>
+#include <QFileInfo>
 #include <QString>
 #include <QTemporaryDir>
 #include <map>

@@ -6,8 +6,8 @@
 #include <io.h>
 
 #define WIN32_LEAN_AND_MEAN
-#include <windows.h>
 #include <shellapi.h>
+#include <windows.h>
 
 namespace quillane::platform {
 

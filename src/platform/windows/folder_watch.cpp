@@ -70,13 +70,15 @@ bool FolderWatch::wait(int ms) {
         }
         bool changed = false;
         for (size_t first = 0; first < handles.size() && !changed; first += MAXIMUM_WAIT_OBJECTS) {
-            const DWORD count = DWORD(std::min<size_t>(MAXIMUM_WAIT_OBJECTS, handles.size() - first));
+            const DWORD count =
+                DWORD(std::min<size_t>(MAXIMUM_WAIT_OBJECTS, handles.size() - first));
             const DWORD r = WaitForMultipleObjects(count, handles.data() + first, FALSE,
                                                    first == 0 ? DWORD(step) : 0);
             changed = r < WAIT_OBJECT_0 + count || r == WAIT_FAILED;
         }
         if (!changed && (waited + step) % 500 < 50)
-            for (auto it = m_state->folders.cbegin(); it != m_state->folders.cend() && !changed; ++it)
+            for (auto it = m_state->folders.cbegin(); it != m_state->folders.cend() && !changed;
+                 ++it)
                 changed = !folderThere(it.key());
         if (changed) {
             // Every notice that came is taken, so that the next wait waits for a new one.
