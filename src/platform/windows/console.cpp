@@ -6,8 +6,9 @@
 #include <io.h>
 
 #define WIN32_LEAN_AND_MEAN
-#include <shellapi.h>
 #include <windows.h>
+// (needs windows.h before it)
+#include <shellapi.h>
 
 namespace quillane::platform {
 
