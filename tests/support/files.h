@@ -29,6 +29,13 @@
 
 namespace quillane::test {
 
+// Whether the program was built with its preview server (Qt HTTP Server was there).
+#ifdef QUILLANE_NO_SERVER
+inline constexpr bool kPreviewServer = false;
+#else
+inline constexpr bool kPreviewServer = true;
+#endif
+
 // Lines joined with CR LF, each one ended by it.
 inline QByteArray crlf(std::initializer_list<const char*> lines) {
     QByteArray out;
