@@ -375,7 +375,7 @@ struct Site : BuildFixture {
     }
 };
 
-QStringList sortedLines(const QString& text) {
+[[maybe_unused]] QStringList sortedLines(const QString& text) {
     QStringList lines = text.split(u'\n', Qt::SkipEmptyParts);
     lines.sort();
     return lines;
