@@ -4,9 +4,11 @@
 #include <QString>
 #include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <iterator>
 #include <string>
 #include <utility>
+#include <vector>
 
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
@@ -30,7 +32,11 @@ SystemError fromWin32(DWORD err) {
     case ERROR_INVALID_DRIVE:
     case ERROR_BAD_NETPATH:
     case ERROR_BAD_NET_NAME:
-        return {err == ERROR_PATH_NOT_FOUND ? Failure::NotFolder : Failure::NotFound, {}};
+        // A folder on the way that is not there is what ENOENT says elsewhere: the caller may
+        // make it. (A file on the way answers ERROR_DIRECTORY.)
+        return {Failure::NotFound, {}};
+    case ERROR_DIRECTORY:
+        return {Failure::NotFolder, {}};
     case ERROR_ACCESS_DENIED:
     case ERROR_SHARING_VIOLATION:
     case ERROR_LOCK_VIOLATION:
@@ -164,6 +170,26 @@ bool look(const QByteArray& path, bool followLinks, FileFacts& facts, SystemErro
 }
 
 std::atomic<unsigned> g_counter = 0;
+
+bool renamePosix(const std::wstring& from, const std::wstring& to, bool durable) {
+    Handle h(CreateFileW(from.c_str(), DELETE | SYNCHRONIZE | (durable ? GENERIC_WRITE : 0),
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, 0, nullptr));
+    if (!h.ok()) return false;
+    if (durable) FlushFileBuffers(h.h);
+    std::vector<char> buffer(sizeof(FILE_RENAME_INFO) + (to.size() + 1) * sizeof(wchar_t));
+    auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    // Where ReplaceIfExists is, Windows 10 reads flags: replace, as POSIX does (these and the
+    // class below are Windows 10's, which older SDK headers leave out).
+    const DWORD flags = 0x1 | 0x2; // FILE_RENAME_FLAG_REPLACE_IF_EXISTS | _POSIX_SEMANTICS
+    std::memcpy(buffer.data(), &flags, sizeof flags);
+    info->RootDirectory = nullptr;
+    info->FileNameLength = DWORD(to.size() * sizeof(wchar_t));
+    std::copy(to.begin(), to.end(), info->FileName);
+    info->FileName[to.size()] = 0;
+    constexpr auto kFileRenameInfoEx = FILE_INFO_BY_HANDLE_CLASS(22);
+    return SetFileInformationByHandle(h.h, kFileRenameInfoEx, info, DWORD(buffer.size()));
+}
 
 } // namespace
 
@@ -331,6 +357,12 @@ bool NewFile::replace(const QByteArray& target, bool durable, SystemError& error
     // whoever has it open keeps reading it whole. A virus scanner or indexer that has just
     // opened the target, without letting it be replaced meanwhile, is waited for a little.
     const std::wstring from = wide(m_path), to = wide(target);
+    // Windows 10 and later replace as POSIX does, also a file that someone holds open (who
+    // lets it be deleted); older systems refuse that, and MoveFileEx is left.
+    if (renamePosix(from, to, durable)) {
+        m_path.clear();
+        return true;
+    }
     const DWORD flags = MOVEFILE_REPLACE_EXISTING | (durable ? MOVEFILE_WRITE_THROUGH : 0);
     for (int attempt = 0;; ++attempt) {
         if (MoveFileExW(from.c_str(), to.c_str(), flags)) break;
