@@ -5,6 +5,8 @@
 ;   makensis -DVERSION=0.1.2 -DSTAGE=<folder with the program> -DOUTFILE=<installer.exe>
 ;            -DICON=<quillane.ico> -DFILES=<install list> -DUNFILES=<uninstall list> quillane.nsi
 Unicode true
+; A 64-bit installer for a 64-bit program (it also runs where Windows has no 32-bit part).
+Target amd64-unicode
 SetCompressor /SOLID lzma
 !include "MUI2.nsh"
 !include "x64.nsh"
