@@ -66,7 +66,10 @@ struct Editors : ::testing::Test {
     }
     // Texts with the test's folder left out of the paths.
     QString rel(const QStringList& parts) const {
-        return parts.join(" | ").replace(dir.path() + u'/', QString());
+        // Messages name paths as the system writes them (backslashes on Windows).
+        return parts.join(" | ")
+            .replace(dir.path() + u'/', QString())
+            .replace(QDir::toNativeSeparators(dir.path() + u'/'), QString());
     }
     // What each editor shows, and what the workspace knows of its file.
     QString designerShows() const {
