@@ -32,7 +32,8 @@ void showStartWindowAndSplash(UiSession& ui) {
 
 CommandLine asFileOption(const QString& text) {
     CommandLine cl = splitCommandLine(text);
-    if (cl.hasColon) return cl;
+    // A file on its own, also one whose path has a drive ("C:\site\a.qht": a file dropped on
+    // the program in Explorer), whose colon is no option's.
     const QFileInfo file(text);
     if (!file.isFile()) return cl;
     const QString suffix = file.suffix().toLower();
