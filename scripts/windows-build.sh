@@ -141,19 +141,33 @@ build_qscintilla() {
     cp "$deps/src/qscintilla/src/Qsci/"*.h "$qt/include/Qsci/"
 }
 
+# Where Debian's source of gumbo cannot be had, the same release (0.10.1) as the npm package
+# gumbo-parser 0.3.0 carries it.
+fetch_gumbo_from_npm() {
+    say "Debian's gumbo source is not reachable; taking gumbo 0.10.1 from the npm package gumbo-parser"
+    command -v npm >/dev/null || { $sudo apt-get install -y -qq --no-install-recommends npm; }
+    rm -rf "$deps/src/download" && mkdir -p "$deps/src/download"
+    (cd "$deps/src/download" && npm pack -q gumbo-parser@0.3.0 >/dev/null &&
+        tar xzf gumbo-parser-0.3.0.tgz) || return 1
+    grep -q 'AC_INIT(\[gumbo\], \[0.10.1\]' "$deps/src/download/package/deps/gumbo-parser/configure.ac" ||
+        { say "the npm package holds another gumbo release"; return 1; }
+    mv "$deps/src/download/package/deps/gumbo-parser" "$deps/src/gumbo"
+    rm -rf "$deps/src/download"
+}
+
 # gumbo, the HTML parser of the link check: a static library and a pkg-config file.
 build_gumbo() {
     [ -f "$qt/lib/libgumbo.a" ] && return 0
-    fetch_source gumbo-parser gumbo
+    fetch_source gumbo-parser gumbo || fetch_gumbo_from_npm
     say "building gumbo for $triple"
     local build="$deps/build/gumbo"
     rm -rf "$build" && mkdir -p "$build"
     (cd "$build" && for c in "$deps/src/gumbo/src/"*.c; do
         "$cc" -std=gnu99 -O2 -c "$c" -o "$(basename "$c" .c).o" || exit 1
     done && "$triple-ar" rcs libgumbo.a ./*.o)
+    mkdir -p "$qt/lib/pkgconfig" "$qt/include"
     cp "$build/libgumbo.a" "$qt/lib/"
     cp "$deps/src/gumbo/src/gumbo.h" "$deps/src/gumbo/src/tag_enum.h" "$qt/include/"
-    mkdir -p "$qt/lib/pkgconfig"
     printf '%s\n' "prefix=$qt" 'Name: gumbo' 'Description: HTML5 parser' 'Version: 0.10.1' \
         'Libs: -L${prefix}/lib -lgumbo' 'Cflags: -I${prefix}/include' >"$qt/lib/pkgconfig/gumbo.pc"
 }

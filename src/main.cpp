@@ -15,9 +15,7 @@
 #endif
 
 int main(int argc, char* argv[]) {
-    QStringList args;
-    for (int i = 1; i < argc; ++i)
-        args.append(QString::fromLocal8Bit(argv[i]));
+    QStringList args = quillane::platform::programArguments(argc, argv);
     const quillane::LeadingOptions options = quillane::takeLeadingOptions(args);
     const QString text = quillane::argumentText(args);
 
@@ -77,6 +75,7 @@ int main(int argc, char* argv[]) {
         return 2;
     }
 #ifdef QUILLANE_HAS_UI
+    quillane::platform::leaveOwnConsole();
     return quillane::runWindows(argc, argv, text);
 #else
     std::fputs("This build of Quillane has no windows; only /B:<folder>, --help and --version "

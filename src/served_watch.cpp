@@ -13,6 +13,12 @@
 namespace quillane {
 
 int runServedWatch(const QString& folder, const ConsoleOptions& options, int port) {
+    if (!PreviewServer::isAvailable()) {
+        std::fputs("--serve: this Quillane was built without its preview server (Qt HTTP Server "
+                   "was missing); run /W:<folder> alone, or a build that has it.\n",
+                   stderr);
+        return 2;
+    }
     PreviewServer server;
     QString root;
     int status = 0;

@@ -255,6 +255,10 @@ PreviewServer::~PreviewServer() {
     close();
 }
 
+bool PreviewServer::isAvailable() {
+    return true;
+}
+
 bool PreviewServer::start(const QString& rootFolder, quint16 port, const ServeLimits& limits) {
     close();
     m_error.clear();

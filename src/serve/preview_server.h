@@ -35,6 +35,9 @@ public:
     explicit PreviewServer(QObject* parent = nullptr);
     ~PreviewServer() override;
 
+    // Whether this build has the server at all (it needs Qt HTTP Server and Qt WebSockets).
+    static bool isAvailable();
+
     // Serves rootFolder (which need not exist yet: its addresses are "not found" until it
     // does) on 127.0.0.1 only: on port, or with port 0 on the first free port from
     // limits.firstPort. False, with errorString(), when it cannot listen; a server already

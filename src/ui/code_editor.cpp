@@ -250,7 +250,7 @@ void CodeEditor::markPlaceholders(int fromLine, int toLine) {
         const long lineStart =
             SendScintilla(SCI_POSITIONFROMLINE, static_cast<unsigned long>(line));
         QByteArray bytes(SendScintilla(SCI_LINELENGTH, static_cast<unsigned long>(line)) + 1, '\0');
-        SendScintilla(SCI_GETLINE, static_cast<unsigned long>(line), bytes.data());
+        SendScintilla(SCI_GETLINE, static_cast<uintptr_t>(line), bytes.data());
         for (qsizetype at = bytes.indexOf("::"); at >= 0; at = bytes.indexOf("::", at)) {
             qsizetype name = at + 2;
             while (name < bytes.size() && bytes[name] && isNameByte(bytes[name]))

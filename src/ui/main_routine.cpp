@@ -32,13 +32,16 @@ void showStartWindowAndSplash(UiSession& ui) {
 
 CommandLine asFileOption(const QString& text) {
     CommandLine cl = splitCommandLine(text);
-    if (cl.hasColon) return cl;
+    // A file on its own, also one whose path has a drive ("C:\site\a.qht": a file dropped on
+    // the program in Explorer), whose colon is no option's.
     const QFileInfo file(text);
-    if (!file.isFile()) return cl;
+    const bool drive = text.size() >= 3 && text[0].isLetter() && text[1] == u':' &&
+                       (text[2] == u'\\' || text[2] == u'/');
+    if (!file.isFile()) return drive ? CommandLine{text, QString(), false} : cl;
     const QString suffix = file.suffix().toLower();
     if (suffix == QLatin1String("qtf")) return {QStringLiteral("/T"), text, true};
     if (suffix == QLatin1String("qht")) return {QStringLiteral("/H"), text, true};
-    return cl;
+    return drive ? CommandLine{text, QString(), false} : cl;
 }
 
 void Main(UiSession& ui, const QString& text) {

@@ -28,6 +28,9 @@ void say(std::FILE* err, const QString& text) {
 } // namespace
 
 bool displayAvailable() {
+    // Asked for by whoever starts the program (the Windows installer's /A:): no window, and
+    // so no message box to wait on.
+    if (!qEnvironmentVariableIsEmpty("QUILLANE_NO_DISPLAY")) return false;
 #if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN) && !defined(Q_OS_ANDROID)
     if (!qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
         return true;

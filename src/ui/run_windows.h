@@ -11,7 +11,8 @@ namespace quillane {
 int runWindows(int& argc, char** argv, const QString& argumentText);
 
 // True when windows can be shown: an X11 or Wayland display, or a Qt platform chosen in
-// QT_QPA_PLATFORM that needs none (offscreen, vnc, ...). Always on other systems.
+// QT_QPA_PLATFORM that needs none (offscreen, vnc, ...). Always on other systems. Never when
+// QUILLANE_NO_DISPLAY is set to anything but "".
 bool displayAvailable();
 
 // The start-up routine without a display: /A: registers the file types, an invalid option is

@@ -10,18 +10,31 @@
 
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QString>
 #include <QTemporaryDir>
 #include <map>
 #include <ostream>
 #include <string>
+#ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#else
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/un.h>
 #include <unistd.h>
+#endif
 
 namespace quillane::test {
+
+// Whether the program was built with its preview server (Qt HTTP Server was there).
+#ifdef QUILLANE_NO_SERVER
+inline constexpr bool kPreviewServer = false;
+#else
+inline constexpr bool kPreviewServer = true;
+#endif
 
 // Lines joined with CR LF, each one ended by it.
 inline QByteArray crlf(std::initializer_list<const char*> lines) {
@@ -83,6 +96,37 @@ inline QByteArray fsName(const QString& path) {
     return QFile::encodeName(path);
 }
 
+// Puts `from` in place of `to` in one step, as an editor's save by rename does.
+inline bool renameOver(const QString& from, const QString& to) {
+#ifdef _WIN32
+    return MoveFileExW(reinterpret_cast<const wchar_t*>(from.utf16()),
+                       reinterpret_cast<const wchar_t*>(to.utf16()), MOVEFILE_REPLACE_EXISTING);
+#else
+    return ::rename(fsName(from).constData(), fsName(to).constData()) == 0;
+#endif
+}
+
+#ifdef _WIN32
+// Every entry under a folder: kind, attributes, content (or the size alone over 1 MiB).
+inline std::map<std::string, std::string> snapshot(const QString& folder) {
+    std::map<std::string, std::string> all;
+    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QFileInfo info(path);
+        QFile f(path);
+        QByteArray d =
+            QByteArray::number(int(info.permissions()), 16) + (info.isDir() ? " d " : " f ");
+        if (info.isFile() && info.size() <= (1 << 20) && f.open(QIODevice::ReadOnly))
+            d += f.readAll();
+        else
+            d += QByteArray::number(info.size());
+        all[path.mid(folder.size()).toStdString()] = d.toStdString();
+    }
+    return all;
+}
+#else
 // A named pipe and a socket; a null device of its own only for root.
 inline bool makeFifoAndSocket(const QString& fifo, const QString& socket) {
     sockaddr_un addr{AF_UNIX, {}};
@@ -117,6 +161,7 @@ inline std::map<std::string, std::string> snapshot(const QString& folder) {
     }
     return all;
 }
+#endif
 
 } // namespace quillane::test
 

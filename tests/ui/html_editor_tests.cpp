@@ -10,8 +10,10 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QTimer>
+#ifndef _WIN32
 #include <fcntl.h>
 #include <unistd.h>
+#endif
 
 namespace quillane::test {
 namespace {
@@ -393,6 +395,7 @@ std::pair<QByteArray, QString> fetch(const QUrl& url) {
 // F5 shows the document as it stands, at its own address in its site: the unsaved title, and
 // the stylesheet it links to from the site's top, served beside it.
 TEST_F(HtmlEditor, F5ShowsTheUnsavedPageInItsSiteWithItsStylesheet) {
+    if (!kPreviewServer) GTEST_SKIP() << "built without the preview server (Qt HTTP Server)";
     QDir().mkpath(tmp.filePath("site/assets/css"));
     QDir().mkpath(tmp.filePath("site/blog"));
     writeFile(tmp, "site/quillane-site.ini", "[site]\noutput = public\nassets = assets\n");
@@ -483,6 +486,7 @@ TEST_F(Batch, BuildsEachDocumentOfTheFolderThroughTheWindow) {
     EXPECT_FALSE(w->txtTitle->isReadOnly());
 }
 
+#ifndef _WIN32 // a name that is not valid UTF-8 cannot be made where names are UTF-16
 // The status line counts the documents whose outputs the user refused, and names those whose
 // names cannot be read, as not built.
 TEST_F(Batch, AsksOnceBeforeWritingOtherFilesThanPagesAndCountsUnreadableNames) {
@@ -512,6 +516,7 @@ TEST_F(Batch, AsksOnceBeforeWritingOtherFilesThanPagesAndCountsUnreadableNames) 
     }
     ::unlink(cafe);
 }
+#endif
 
 // The Stop button stops the batch after the current document; so does the window manager's
 // close, which leaves the window open. An empty folder builds nothing.

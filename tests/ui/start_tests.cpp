@@ -77,10 +77,13 @@ TEST_F(StartUp, EachArgumentOpensItsWindowOrSaysWhy) {
         EXPECT_EQ(windows(*ui), open);
         EXPECT_EQ(modalTitles.size(), splashes);
         EXPECT_EQ(ui->ending(), argument == "/T:@/missing.qtf");
+#ifndef _WIN32 // the registry's keys are scripts/windows-check.sh's
         EXPECT_EQ(associated(), argument == "/A:");
+#endif
         if (!open.contains("editor") && !open.contains("designer")) continue;
         dialog->choices = {""};
         (ui->designer() ? ui->designer()->mnuFileSave : ui->htmlEditor()->mnuFileSave)->trigger();
+        ASSERT_TRUE(dialog && !dialog->uses.empty());
         EXPECT_EQ(QString(dialog->uses.back().fileName).replace(tmp.path() + u'/', ""), preset);
     }
 }

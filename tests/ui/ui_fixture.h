@@ -51,11 +51,17 @@ protected:
     int sysInfoStarts = 0;
 
     void SetUp() override {
+#ifdef _WIN32
+        // Windows takes the home folder from the user's profile, never from the environment:
+        // it is left alone, and nothing here writes there.
+        ASSERT_TRUE(tmp.isValid());
+#else
         // The home and XDG folders of ui_test_main.cpp start empty for every test.
         QDir home(QDir::homePath());
         ASSERT_TRUE(home.path().startsWith(QDir::tempPath()) && tmp.isValid());
         home.removeRecursively();
         home.mkpath(QStringLiteral("."));
+#endif
         settingsIn(tmp.filePath(QStringLiteral("settings")));
         programFolder = tmp.filePath(QStringLiteral("prog"));
         QDir().mkpath(programFolder);
@@ -113,7 +119,9 @@ protected:
         SetUp();
     }
 
-    Workspace& ws() { return ui->ws(); }
+    Workspace& ws() {
+        return ui->ws();
+    }
 
     static QByteArray example(const QString& title) {
         return lines("#QH1#|" + title + "|plain.qtf|index.htm|#STARTSECTION#|<p>Hello</p>|" +

@@ -62,4 +62,13 @@ bool isTerminal(std::FILE* stream) {
     return ::isatty(::fileno(stream)) == 1;
 }
 
+QStringList programArguments(int argc, char* argv[]) {
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args.append(QString::fromLocal8Bit(argv[i]));
+    return args;
+}
+
+void leaveOwnConsole() {}
+
 } // namespace quillane::platform

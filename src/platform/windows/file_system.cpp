@@ -2,11 +2,20 @@
 #include "platform/file_system.h"
 
 #include <QString>
+#include <algorithm>
 #include <atomic>
+#include <cstring>
+#include <iterator>
+#include <string>
 #include <utility>
+#include <vector>
 
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
+
+#ifndef ERROR_DISK_QUOTA_EXCEEDED
+#define ERROR_DISK_QUOTA_EXCEEDED 1295L // not in every SDK's headers
+#endif
 
 namespace quillane::platform {
 
@@ -23,7 +32,11 @@ SystemError fromWin32(DWORD err) {
     case ERROR_INVALID_DRIVE:
     case ERROR_BAD_NETPATH:
     case ERROR_BAD_NET_NAME:
-        return {err == ERROR_PATH_NOT_FOUND ? Failure::NotFolder : Failure::NotFound, {}};
+        // A folder on the way that is not there is what ENOENT says elsewhere: the caller may
+        // make it. (A file on the way answers ERROR_DIRECTORY.)
+        return {Failure::NotFound, {}};
+    case ERROR_DIRECTORY:
+        return {Failure::NotFolder, {}};
     case ERROR_ACCESS_DENIED:
     case ERROR_SHARING_VIOLATION:
     case ERROR_LOCK_VIOLATION:
@@ -78,7 +91,7 @@ qint64 fileTimeNs(const FILETIME& t) {
     return qint64((quint64(t.dwHighDateTime) << 32) | t.dwLowDateTime) * 100;
 }
 
-FileFacts factsOf(const BY_HANDLE_FILE_INFORMATION& info, DWORD type) {
+FileFacts factsOf(HANDLE h, const BY_HANDLE_FILE_INFORMATION& info, DWORD type) {
     FileFacts f;
     if (type == FILE_TYPE_CHAR)
         f.kind = FileKind::Device;
@@ -93,7 +106,11 @@ FileFacts factsOf(const BY_HANDLE_FILE_INFORMATION& info, DWORD type) {
     f.inode = (quint64(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
     f.mode = (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) ? 0444 : 0666;
     f.modifiedNs = fileTimeNs(info.ftLastWriteTime);
-    f.changedNs = f.modifiedNs;
+    // The change time moves with a rename over the file or a change of its attributes too.
+    FILE_BASIC_INFO basic{};
+    f.changedNs = GetFileInformationByHandleEx(h, FileBasicInfo, &basic, sizeof basic)
+                      ? basic.ChangeTime.QuadPart * 100
+                      : f.modifiedNs;
     f.writable = !(info.dwFileAttributes & FILE_ATTRIBUTE_READONLY);
     return f;
 }
@@ -118,10 +135,10 @@ HANDLE openToLook(const QByteArray& path, bool followLinks) {
 }
 
 bool look(const QByteArray& path, bool followLinks, FileFacts& facts, SystemError& error) {
+    // Opening one would open the device, in any folder: refused by its name alone.
     if (reservedName(path)) {
-        facts = FileFacts();
-        facts.kind = FileKind::Device;
-        return true;
+        error = {Failure::ReservedName, {}};
+        return false;
     }
     const DWORD attributes = GetFileAttributesW(wide(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
@@ -148,11 +165,31 @@ bool look(const QByteArray& path, bool followLinks, FileFacts& facts, SystemErro
     }
     BY_HANDLE_FILE_INFORMATION info{};
     if (!GetFileInformationByHandle(h.h, &info)) return failed(error);
-    facts = factsOf(info, GetFileType(h.h));
+    facts = factsOf(h.h, info, GetFileType(h.h));
     return true;
 }
 
 std::atomic<unsigned> g_counter = 0;
+
+bool renamePosix(const std::wstring& from, const std::wstring& to, bool durable) {
+    Handle h(CreateFileW(from.c_str(), DELETE | SYNCHRONIZE | (durable ? GENERIC_WRITE : 0),
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, 0, nullptr));
+    if (!h.ok()) return false;
+    if (durable) FlushFileBuffers(h.h);
+    std::vector<char> buffer(sizeof(FILE_RENAME_INFO) + (to.size() + 1) * sizeof(wchar_t));
+    auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    // Where ReplaceIfExists is, Windows 10 reads flags: replace, as POSIX does (these and the
+    // class below are Windows 10's, which older SDK headers leave out).
+    const DWORD flags = 0x1 | 0x2; // FILE_RENAME_FLAG_REPLACE_IF_EXISTS | _POSIX_SEMANTICS
+    std::memcpy(buffer.data(), &flags, sizeof flags);
+    info->RootDirectory = nullptr;
+    info->FileNameLength = DWORD(to.size() * sizeof(wchar_t));
+    std::copy(to.begin(), to.end(), info->FileName);
+    info->FileName[to.size()] = 0;
+    constexpr auto kFileRenameInfoEx = FILE_INFO_BY_HANDLE_CLASS(22);
+    return SetFileInformationByHandle(h.h, kFileRenameInfoEx, info, DWORD(buffer.size()));
+}
 
 } // namespace
 
@@ -316,10 +353,25 @@ bool NewFile::close(SystemError& error) {
 
 bool NewFile::replace(const QByteArray& target, bool durable, SystemError& error) {
     if (m_handle != -1 && !close(error)) return false;
-    // Replaces in one step, as rename does elsewhere; readers of the old file keep it.
-    if (!MoveFileExW(wide(m_path).c_str(), wide(target).c_str(),
-                     MOVEFILE_REPLACE_EXISTING | (durable ? MOVEFILE_WRITE_THROUGH : 0)))
-        return failed(error);
+    // Replaces in one step, as rename does elsewhere: the old file is never written to, and
+    // whoever has it open keeps reading it whole. A virus scanner or indexer that has just
+    // opened the target, without letting it be replaced meanwhile, is waited for a little.
+    const std::wstring from = wide(m_path), to = wide(target);
+    // Windows 10 and later replace as POSIX does, also a file that someone holds open (who
+    // lets it be deleted); older systems refuse that, and MoveFileEx is left.
+    if (renamePosix(from, to, durable)) {
+        m_path.clear();
+        return true;
+    }
+    const DWORD flags = MOVEFILE_REPLACE_EXISTING | (durable ? MOVEFILE_WRITE_THROUGH : 0);
+    for (int attempt = 0;; ++attempt) {
+        if (MoveFileExW(from.c_str(), to.c_str(), flags)) break;
+        const DWORD err = GetLastError();
+        if (attempt == 20 || (err != ERROR_SHARING_VIOLATION && err != ERROR_ACCESS_DENIED &&
+                              err != ERROR_LOCK_VIOLATION))
+            return failed(error, err);
+        Sleep(25);
+    }
     m_path.clear();
     return true;
 }

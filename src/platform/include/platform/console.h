@@ -4,6 +4,7 @@
 // What a build without a window needs of the console it runs in.
 
 #include <QString>
+#include <QStringList>
 #include <cstdio>
 
 namespace quillane::platform {
@@ -31,5 +32,13 @@ public:
 
 // Whether the stream goes to a person at a terminal (rather than a file or a pipe).
 bool isTerminal(std::FILE* stream);
+
+// The program's arguments as they were given: on Windows from the UTF-16 command line, as
+// argv holds them in the ANSI code page, which may not have every character of a path.
+QStringList programArguments(int argc, char* argv[]);
+
+// Before the program opens its windows: a console the system opened for it alone (started from
+// Explorer or the Start menu rather than a command prompt) is closed. Nothing elsewhere.
+void leaveOwnConsole();
 
 } // namespace quillane::platform
