@@ -19,20 +19,13 @@ build="$(realpath "${2:-$root/build-windows}")"
 qt="${QUILLANE_WIN_DEPS:-$HOME/.cache/quillane/windows-deps}/qt"
 triple=x86_64-w64-mingw32
 
-work="$(mktemp -d /tmp/quillane-windows-XXXXXX)"
+work_name=windows
+# shellcheck source=lib/work.sh
+source "$root/scripts/lib/work.sh"
+before_cleanup() { wineserver -k >/dev/null 2>&1 || true; }
 # No Mono or Gecko prompts, and no menu entries of Wine's own in the real home folder.
 export WINEPREFIX="$work/prefix" WINEARCH=win64 WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-cleanup() {
-    wineserver -k >/dev/null 2>&1 || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-failures=0
-fail() {
-    echo "FAIL: $*"
-    failures=$((failures + 1))
-}
 say() { echo "windows-check: $*"; }
 winpath() { echo "Z:${1//\//\\}"; }
 # Wine's note about its missing 32-bit half is noise here.

@@ -107,24 +107,12 @@ inline bool renameOver(const QString& from, const QString& to) {
 }
 
 #ifdef _WIN32
-// Every entry under a folder: kind, attributes, content (or the size alone over 1 MiB).
-inline std::map<std::string, std::string> snapshot(const QString& folder) {
-    std::map<std::string, std::string> all;
-    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        const QFileInfo info(path);
-        QFile f(path);
-        QByteArray d =
-            QByteArray::number(int(info.permissions()), 16) + (info.isDir() ? " d " : " f ");
-        if (info.isFile() && info.size() <= (1 << 20) && f.open(QIODevice::ReadOnly))
-            d += f.readAll();
-        else
-            d += QByteArray::number(info.size());
-        all[path.mid(folder.size()).toStdString()] = d.toStdString();
-    }
-    return all;
+// What a snapshot says of an entry before its content: kind and attributes.
+inline QByteArray entryFacts(const QString& path, bool& regular, qint64& size) {
+    const QFileInfo info(path);
+    regular = info.isFile();
+    size = info.size();
+    return QByteArray::number(int(info.permissions()), 16) + (info.isDir() ? " d " : " f ");
 }
 #else
 // A named pipe and a socket; a null device of its own only for root.
@@ -140,28 +128,36 @@ inline bool makeDevice(const QString& path) {
     return ::mknod(fsName(path).constData(), S_IFCHR | 0666, makedev(1, 3)) == 0;
 }
 
-// Every entry under a folder: kind and mode, links, link target, content (or the size alone
-// over 1 MiB).
+// What a snapshot says of an entry before its content: kind and mode, links, link target.
+inline QByteArray entryFacts(const QString& path, bool& regular, qint64& size) {
+    struct stat st {};
+    ::lstat(fsName(path).constData(), &st);
+    regular = S_ISREG(st.st_mode);
+    size = st.st_size;
+    return QByteArray::number(st.st_mode, 8) + ' ' + QByteArray::number(st.st_nlink) + ' ' +
+           fsName(QFile::symLinkTarget(path)) + ' ';
+}
+#endif
+
+// Every entry under a folder: its facts and content (or the size alone over 1 MiB).
 inline std::map<std::string, std::string> snapshot(const QString& folder) {
     std::map<std::string, std::string> all;
     QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
                     QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString path = it.next();
-        struct stat st {};
-        ::lstat(fsName(path).constData(), &st);
+        bool regular = false;
+        qint64 size = 0;
+        QByteArray d = entryFacts(path, regular, size);
         QFile f(path);
-        QByteArray d = QByteArray::number(st.st_mode, 8) + ' ' + QByteArray::number(st.st_nlink) +
-                       ' ' + fsName(QFile::symLinkTarget(path)) + ' ';
-        if (S_ISREG(st.st_mode) && st.st_size <= (1 << 20) && f.open(QIODevice::ReadOnly))
+        if (regular && size <= (1 << 20) && f.open(QIODevice::ReadOnly))
             d += f.readAll();
         else
-            d += QByteArray::number(qint64(st.st_size));
+            d += QByteArray::number(size);
         all[path.mid(folder.size()).toStdString()] = d.toStdString();
     }
     return all;
 }
-#endif
 
 } // namespace quillane::test
 
