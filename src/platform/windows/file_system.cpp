@@ -87,8 +87,15 @@ bool reservedName(const QByteArray& path) {
            name[3] >= '1' && name[3] <= '9';
 }
 
+// Nanoseconds since 1970, as on POSIX: counted from 1601, as Windows counts, they no longer fit
+// in 64 bits after 1893.
+qint64 fileTimeNs(qint64 ticks) {
+    constexpr qint64 k1601To1970 = 116444736000000000; // in 100 ns ticks
+    return (ticks - k1601To1970) * 100;
+}
+
 qint64 fileTimeNs(const FILETIME& t) {
-    return qint64((quint64(t.dwHighDateTime) << 32) | t.dwLowDateTime) * 100;
+    return fileTimeNs(qint64((quint64(t.dwHighDateTime) << 32) | t.dwLowDateTime));
 }
 
 FileFacts factsOf(HANDLE h, const BY_HANDLE_FILE_INFORMATION& info, DWORD type) {
@@ -109,7 +116,7 @@ FileFacts factsOf(HANDLE h, const BY_HANDLE_FILE_INFORMATION& info, DWORD type) 
     // The change time moves with a rename over the file or a change of its attributes too.
     FILE_BASIC_INFO basic{};
     f.changedNs = GetFileInformationByHandleEx(h, FileBasicInfo, &basic, sizeof basic)
-                      ? basic.ChangeTime.QuadPart * 100
+                      ? fileTimeNs(basic.ChangeTime.QuadPart)
                       : f.modifiedNs;
     f.writable = !(info.dwFileAttributes & FILE_ATTRIBUTE_READONLY);
     return f;
