@@ -141,6 +141,20 @@ HANDLE openToLook(const QByteArray& path, bool followLinks) {
         FILE_FLAG_BACKUP_SEMANTICS | (followLinks ? 0 : FILE_FLAG_OPEN_REPARSE_POINT), nullptr);
 }
 
+// Whether a file stands where the path needs a folder (a.htm\x), which Windows reports as a
+// path not found, as it does a missing folder.
+bool fileOnTheWay(QByteArray path) {
+    for (;;) {
+        const qsizetype cut = std::max(path.lastIndexOf('/'), path.lastIndexOf('\\'));
+        if (cut <= 0) return false;
+        path.truncate(cut);
+        const DWORD attributes = GetFileAttributesW(wide(path).c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES) return !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+        const DWORD err = GetLastError();
+        if (err != ERROR_FILE_NOT_FOUND && err != ERROR_PATH_NOT_FOUND) return false;
+    }
+}
+
 bool look(const QByteArray& path, bool followLinks, FileFacts& facts, SystemError& error) {
     // Opening one would open the device, in any folder: refused by its name alone.
     if (reservedName(path)) {
@@ -150,6 +164,8 @@ bool look(const QByteArray& path, bool followLinks, FileFacts& facts, SystemErro
     const DWORD attributes = GetFileAttributesW(wide(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         const DWORD err = GetLastError();
+        if (err == ERROR_PATH_NOT_FOUND && fileOnTheWay(path))
+            return failed(error, ERROR_DIRECTORY);
         if (err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND) {
             facts = FileFacts();
             return true;
