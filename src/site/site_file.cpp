@@ -124,13 +124,14 @@ std::optional<SiteFileRead> Parser::folders(SiteSettings& s) {
     if (!isInside(s.output, s.folder))
         return fail(output.line, QStringLiteral("the output folder ") + quoted(output.value) +
                                      QStringLiteral(" does not lie inside the site folder ") +
-                                     quoted(s.folder) +
+                                     quoted(QDir::toNativeSeparators(s.folder)) +
                                      QStringLiteral(": name a folder inside it, such as public"));
     if (assets.line == 0) return std::nullopt;
     s.assets = QDir::cleanPath(site.absoluteFilePath(assets.value));
     QString why;
     if (!isInside(s.assets, s.folder) && s.assets != s.folder)
-        why = QStringLiteral(" does not lie inside the site folder ") + quoted(s.folder);
+        why = QStringLiteral(" does not lie inside the site folder ") +
+              quoted(QDir::toNativeSeparators(s.folder));
     else if (s.assets == s.output)
         why = QStringLiteral(" is the output folder too");
     else if (isInside(s.assets, s.output))
