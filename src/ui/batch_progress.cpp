@@ -50,11 +50,13 @@ public:
         m_frame.restart();
         if (m_showDocument) m_showDocument();
         QLabel* line = m_p.lblStatus;
-        const QString text =
-            QStringLiteral("Building %1 of %2: %3").arg(m_index + 1).arg(m_found).arg(m_name) +
-            (m_p.m_stopRequested ? QStringLiteral(" (stopping...)") : QString());
-        line->setText(
-            line->fontMetrics().elidedText(text, Qt::ElideMiddle, std::max(line->width(), 1)));
+        // A name too long for the line is shortened, never the counts.
+        const QString counts = QStringLiteral("Building %1 of %2: ").arg(m_index + 1).arg(m_found);
+        const QString stopping = m_p.m_stopRequested ? QStringLiteral(" (stopping...)") : QString();
+        const QFontMetrics metrics = line->fontMetrics();
+        const int room = line->width() - metrics.horizontalAdvance(counts + stopping);
+        line->setText(counts + metrics.elidedText(m_name, Qt::ElideMiddle, std::max(room, 1)) +
+                      stopping);
         m_p.prgBatch->setValue(m_done);
         m_p.m_window->setUpdatesEnabled(true);
         m_p.m_window->repaint();
