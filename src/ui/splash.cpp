@@ -54,6 +54,7 @@ QString versionCaption(const VersionRecord& version) {
 frmSplash::frmSplash(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint) {
     setObjectName(QStringLiteral("frmSplash"));
     setModal(true);
+    setFont(layoutFont()); // the captions' places are drawn for it, as in the other windows
     setFixedSize(twips(this, 4815), twips(this, 3555));
 
     fraMainFrame = new QFrame(this);
