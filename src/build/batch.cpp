@@ -219,7 +219,7 @@ private:
             r.outcome = DocumentOutcome::BuildFailed;
             return;
         }
-        const QString key = m_rule.absolute(r.output);
+        const QString key = platform::sameFileKey(m_rule.absolute(r.output));
         m_pagesBuilt.insert(key);
         if (!p.pagePath.isEmpty())
             m_checkedPages.push_back({r.output, p.pagePath, std::move(p.page.links)});
@@ -399,7 +399,7 @@ private:
     std::deque<WriteRecord> m_log;     // the writer's own
     QHash<QString, qsizetype> m_builtOutputs;
     QSet<QString> m_swept;                   // folders cleared of a killed build's temporary files
-    QSet<QString> m_pagesBuilt;              // cleaned absolute, for the assets
+    QSet<QString> m_pagesBuilt;              // sameFileKey of the absolute, for the assets
     std::vector<CheckedPage> m_checkedPages; // a site's pages built, for the link check
 
     std::mutex m_mutex;

@@ -70,7 +70,7 @@ private:
     void copy(const QString& path) {
         const QString source = m_site.assets + u'/' + path;
         const QString target = m_site.output + u'/' + path;
-        if (m_pages.contains(target)) {
+        if (m_pages.contains(platform::sameFileKey(target))) {
             refuse(path,
                    QStringLiteral("'") + target + QStringLiteral("' is a page of this build"));
             return;

@@ -25,8 +25,8 @@ struct AssetsCopied {
 // not written; regular files only; a link is followed only when it leads to a file inside the
 // assets folder, and links to folders not at all; hidden files and folders are left out unless
 // the policy allows other files. An asset is never written over a page (one of `pages`, the
-// pages of the batch, cleaned absolute paths), a template or a templated document, or anything
-// that is not a regular file, with the same rules as a page.
+// pages of the batch, the sameFileKey of each cleaned absolute path), a template or a templated
+// document, or anything that is not a regular file, with the same rules as a page.
 AssetsCopied copySiteAssets(const SiteSettings& site, const WritePolicy& policy,
                             const QSet<QString>& pages);
 

@@ -525,6 +525,23 @@ TEST_F(Site, AHeadlessBatchWarnsOnceAboutEachTemplateAndBuildsOn) {
     EXPECT_TRUE(r.out.endsWith("3 templated documents found, 3 built, 0 unchanged.\n"));
 }
 
+#ifdef _WIN32
+// Windows does not tell 'Page.htm' from 'page.htm': two documents writing them share one page,
+// which the batch says as it does for the same spelling, and no asset is copied over it.
+TEST_F(Site, OutputsDifferingOnlyInCaseAreOnePageOnWindows) {
+    put("cased/quillane-site.ini", "[site]\r\noutput = pub\r\nassets = assets\r\n");
+    put("cased/t.qtf", kPlainPage);
+    put("cased/a.qht", lines("#QH1#|A|t.qtf|pub/Page.htm|#STARTSECTION#|a|#STARTSECTION#"));
+    put("cased/b.qht", lines("#QH1#|B|t.qtf|pub/page.htm|#STARTSECTION#|b|#STARTSECTION#"));
+    put("cased/assets/PAGE.HTM", "asset");
+    const Run r = headless(dir.filePath("cased"));
+    const QString said = r.out + r.err;
+    EXPECT_TRUE(said.contains("' is also the output of '")) << said.toStdString();
+    EXPECT_TRUE(said.contains("PAGE.HTM: not copied: ")) << said.toStdString();
+    EXPECT_TRUE(readBytes(dir.filePath("cased/pub/page.htm")).contains("<h1>B</h1>"));
+}
+#endif
+
 // --- Many workers, and watching --------------------------------------------------------------
 
 TEST_F(Site, ManyWorkersBuildExactlyWhatOneBuilds) {

@@ -128,6 +128,10 @@ QString decodePath(const QByteArray& path) {
     return QFile::decodeName(path);
 }
 
+QString sameFileKey(const QString& path) {
+    return path;
+}
+
 bool lookAt(const QByteArray& path, bool followLinks, FileFacts& facts, SystemError& error) {
     struct stat st {};
     if ((followLinks ? ::stat(path.constData(), &st) : ::lstat(path.constData(), &st)) != 0) {

@@ -224,6 +224,10 @@ QString decodePath(const QByteArray& path) {
     return QString::fromUtf8(path);
 }
 
+QString sameFileKey(const QString& path) {
+    return path.toCaseFolded();
+}
+
 bool lookAt(const QByteArray& path, bool followLinks, FileFacts& facts, SystemError& error) {
     return look(path, followLinks, facts, error);
 }

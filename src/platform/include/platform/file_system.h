@@ -17,6 +17,10 @@ namespace quillane::platform {
 QByteArray encodePath(const QString& path);
 QString decodePath(const QByteArray& path);
 
+// The same text for two absolute paths exactly when they name the same file as far as their
+// spelling goes: Windows does not tell letters' case apart in names, POSIX does.
+QString sameFileKey(const QString& path);
+
 // Why a call failed, in the terms the program tells the user.
 enum class Failure {
     None,
