@@ -394,9 +394,16 @@ bool NewFile::replace(const QByteArray& target, bool durable, SystemError& error
     for (int attempt = 0;; ++attempt) {
         if (MoveFileExW(from.c_str(), to.c_str(), flags)) break;
         const DWORD err = GetLastError();
-        if (attempt == 20 || (err != ERROR_SHARING_VIOLATION && err != ERROR_ACCESS_DENIED &&
-                              err != ERROR_LOCK_VIOLATION))
-            return failed(error, err);
+        const bool inUse = err == ERROR_SHARING_VIOLATION || err == ERROR_ACCESS_DENIED ||
+                           err == ERROR_LOCK_VIOLATION;
+        if (!inUse) return failed(error, err);
+        if (attempt == 20) {
+            // The new file was made beside it, so the folder is not what refuses.
+            error = {Failure::Other, QStringLiteral("another program holds the file open, or it "
+                                                    "is read-only: close it there, or make it "
+                                                    "writable, and build again")};
+            return false;
+        }
         Sleep(25);
     }
     m_path.clear();
