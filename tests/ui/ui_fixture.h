@@ -34,8 +34,33 @@
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
+#ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#endif
 
 namespace quillane::test {
+
+#ifdef _WIN32
+// The file types the tests register (/A:, Associate files) go to an empty key of their own,
+// which this process sees as HKEY_CLASSES_ROOT: the user's own registrations are never touched.
+inline std::wstring ownClassesRoot() {
+    return L"Software\\Quillane tests\\" + std::to_wstring(GetCurrentProcessId());
+}
+
+inline bool useOwnClassesRoot() {
+    const std::wstring own = ownClassesRoot();
+    RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
+    RegDeleteTreeW(HKEY_CURRENT_USER, own.c_str());
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, own.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                        &key, nullptr) != ERROR_SUCCESS)
+        return false;
+    const bool overridden = RegOverridePredefKey(HKEY_CLASSES_ROOT, key) == ERROR_SUCCESS;
+    RegCloseKey(key);
+    return overridden;
+}
+#endif
 
 class UiTest : public ::testing::Test {
 protected:
@@ -54,7 +79,7 @@ protected:
 #ifdef _WIN32
         // Windows takes the home folder from the user's profile, never from the environment:
         // it is left alone, and nothing here writes there.
-        ASSERT_TRUE(tmp.isValid());
+        ASSERT_TRUE(tmp.isValid() && useOwnClassesRoot());
 #else
         // The home and XDG folders of ui_test_main.cpp start empty for every test.
         QDir home(QDir::homePath());

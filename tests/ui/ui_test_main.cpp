@@ -6,6 +6,9 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#ifdef _WIN32
+#include "ui_fixture.h"
+#endif
 
 int main(int argc, char** argv) {
     QTemporaryDir home;
@@ -18,5 +21,14 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
+#ifdef _WIN32
+    if (!quillane::test::useOwnClassesRoot()) return 1; // before anything could register
+    const int status = RUN_ALL_TESTS();
+    RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
+    RegDeleteTreeW(HKEY_CURRENT_USER, quillane::test::ownClassesRoot().c_str());
+    RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Quillane tests"); // unless another run uses it
+    return status;
+#else
     return RUN_ALL_TESTS();
+#endif
 }
