@@ -226,11 +226,13 @@ TEST_F(Editors, BuildPageTakesARelativeOutputFromTheDocumentsFolderOnly) {
     EXPECT_EQ(readBytes(dir.filePath("docs/abs.htm")), page);
     // The document is never its own page, and a Windows path is no relative path.
     EXPECT_FALSE(BuildPage(s, "d.qht", plainPath));
-    EXPECT_FALSE(BuildPage(s, "C:\\site\\x.htm", plainPath));
     EXPECT_EQ(told(), "ERROR: Cannot write the page 'docs/d.qht': Permission denied: it is the "
-                      "templated document being built. Nothing was built.\nERROR: Cannot write "
-                      "the page 'C:\\site\\x.htm': Path not found: it is a Windows path, which "
-                      "this system cannot write. Nothing was built.");
+                      "templated document being built. Nothing was built.");
+#ifndef _WIN32 // where there are drives it is a path like any other
+    EXPECT_FALSE(BuildPage(s, "C:\\site\\x.htm", plainPath));
+    EXPECT_EQ(told(), "ERROR: Cannot write the page 'C:\\site\\x.htm': Path not found: it is a "
+                      "Windows path, which this system cannot write. Nothing was built.");
+#endif
     EXPECT_EQ(QDir(dir.filePath("docs")).entryList(QDir::Files), (QStringList{"abs.htm", "d.qht"}));
 }
 
@@ -861,16 +863,20 @@ TEST_F(Editors, SiteSettingsAreCheckedBeforeTheyAreWrittenWhereTheUserSays) {
     };
     prompter.answers = {MsgAnswer::Yes}; // make it here
     hc.siteSettings();
+    const QString blog = native("site/blog");
     EXPECT_EQ(rel(problems).replace(" | ", "\n"),
-              "There is no site file (quillane-site.ini) in 'site/blog' or the folders above "
-              "it. Make one in 'site/blog'?\n"
-              "The site settings were not saved: name the folder the pages go to, such as "
-              "public.\n"
-              "The site settings were not saved: the output folder '../out' does not lie inside "
-              "the site folder 'site/blog': name a folder inside it, such as public.\n"
-              "The site settings were not saved: the assets folder 'pages/css' lies inside the "
-              "output folder 'pages': name a folder of its own inside the site folder, such as "
-              "assets.");
+              "There is no site file (quillane-site.ini) in '" + blog +
+                  "' or the folders above it. Make one in '" + blog +
+                  "'?\n"
+                  "The site settings were not saved: name the folder the pages go to, such as "
+                  "public.\n"
+                  "The site settings were not saved: the output folder '../out' does not lie "
+                  "inside the site folder '" +
+                  blog +
+                  "': name a folder inside it, such as public.\n"
+                  "The site settings were not saved: the assets folder 'pages/css' lies inside the "
+                  "output folder 'pages': name a folder of its own inside the site folder, such as "
+                  "assets.");
     const SiteFileRead read = readSiteFile(file);
     ASSERT_TRUE(read.settings) << read.problem.toStdString();
     EXPECT_EQ(rel({read.settings->output, read.settings->assets}),
@@ -893,8 +899,10 @@ TEST_F(Editors, SiteSettingsAreCheckedBeforeTheyAreWrittenWhereTheUserSays) {
         EXPECT_TRUE(e.confirmClose());
     };
     hc.siteSettings();
-    EXPECT_EQ(told(), "Do you want to save your changes to site/blog/quillane-site.ini?\n"
-                      "Do you want to save your changes to site/blog/quillane-site.ini?");
+    EXPECT_EQ(told(), QString("Do you want to save your changes to %1?\n")
+                          .repeated(2)
+                          .chopped(1)
+                          .arg(native("site/blog/quillane-site.ini")));
     EXPECT_EQ(readSiteFile(file).settings->output, dir.filePath("site/blog/pages"));
 
     // A new document asks for the site's folder; a file that cannot be read is told, and only

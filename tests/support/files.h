@@ -8,6 +8,7 @@
 #include "formats/message.h"
 #include "formats/section_table.h"
 
+#include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
@@ -35,6 +36,11 @@ inline constexpr bool kPreviewServer = false;
 #else
 inline constexpr bool kPreviewServer = true;
 #endif
+
+// A path as messages show it: with the system's separators (backslashes on Windows).
+inline QString native(const QString& path) {
+    return QDir::toNativeSeparators(path);
+}
 
 // Lines joined with CR LF, each one ended by it.
 inline QByteArray crlf(std::initializer_list<const char*> lines) {

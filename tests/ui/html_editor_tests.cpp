@@ -65,7 +65,7 @@ TEST_F(HtmlEditor, TheKeyboardReachesEveryControlAndEnterBuildsThePage) {
                                    "<p>Contact</p>\r\n\r\n")
             << box->objectName().toStdString();
     }
-    EXPECT_EQ(w->lblStatus->text(), "Built: " + page + " was written.");
+    EXPECT_EQ(w->lblStatus->text(), "Built: " + native(page) + " was written.");
     EXPECT_EQ(told(), "");
 }
 
@@ -257,7 +257,7 @@ TEST_F(HtmlEditor, SiteSettingsAreEditedWithTheKeyboard) {
                   QStringList({"txtOutput", "cmdBrowseOutput", "txtAssets", "cmdBrowseAssets",
                                "cboSubfolders", "cboLinks", "cboCheck", "cmdSave", "cmdCancel"}));
         EXPECT_EQ(s.lblFile->text(),
-                  tmp.filePath("quillane-site.ini") + " (new: written when you save)");
+                  native(tmp.filePath("quillane-site.ini")) + " (new: written when you save)");
         dialog->choices = {tmp.filePath("css")};
         s.cmdBrowseAssets->setFocus();
         QTest::keyClick(s.cmdBrowseAssets, Qt::Key_Return);
@@ -312,7 +312,7 @@ TEST_F(HtmlEditor, APageTakesAFewKeystrokes) {
     w = ui->htmlEditor();
     modalSteps.push_back([&](QDialog& dlg) {
         auto& c = static_cast<frmChooseTemplate&>(dlg);
-        EXPECT_EQ(entries(c.lstTemplates), QStringList{"plain.qtf  (" + tmp.path() + ")"});
+        EXPECT_EQ(entries(c.lstTemplates), QStringList{"plain.qtf  (" + native(tmp.path()) + ")"});
         EXPECT_EQ(c.lstTemplates->currentRow(), 0);
         QTest::keyClick(c.lstTemplates, Qt::Key_Return);
     });
@@ -325,7 +325,7 @@ TEST_F(HtmlEditor, APageTakesAFewKeystrokes) {
     w->mnuFile->hide();
     const QList<QAction*> recent = w->mnuFileRecent->actions();
     ASSERT_EQ(recent.size(), 1);
-    EXPECT_EQ(recent[0]->text(), "&1 example.qht (" + tmp.path() + ")");
+    EXPECT_EQ(recent[0]->text(), "&1 example.qht (" + native(tmp.path()) + ")");
     w->txtTitle->setText("Changed");
     prompter.answers = {MsgAnswer::No};
     recent[0]->trigger();
@@ -351,7 +351,7 @@ TEST_F(HtmlEditor, SitePagesAreFilteredAsYouTypeAndEnterOpensTheDocument) {
                            m->index(r, SitePagesModel::Page).data().toString();
             return out.join(' ');
         };
-        EXPECT_EQ(p.lblSite->text(), "Folder: " + tmp.path() +
+        EXPECT_EQ(p.lblSite->text(), "Folder: " + native(tmp.path()) +
                                          " (no site file: its own "
                                          "documents only)");
         EXPECT_EQ(p.progress->lblStatus->text(), "3 templated documents: 3 missing");
