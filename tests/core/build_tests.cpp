@@ -878,6 +878,14 @@ TEST_F(Site, WatchingBuildsSharedPagesAsABatchDoesAndSaysWhenItsFolderGoes) {
     ASSERT_TRUE(QDir().rename(site + "2", site));
     EXPECT_TRUE(watch.says(1, "'" + site + "' is back; building it again."));
     EXPECT_TRUE(watch.says(0, "1 templated document found, 1 built, 1 unchanged."));
+#ifdef _WIN32
+    // Wine keeps a folder that a Windows program deleted, fully there, as long as the watch
+    // holds a handle on it; deleted from Linux the watch says it is gone (windows-check.sh).
+    if (underWine()) {
+        EXPECT_EQ(watch.stop(), 0);
+        return;
+    }
+#endif
     ASSERT_TRUE(QDir(site).removeRecursively());
     EXPECT_TRUE(watch.says(1, gone));
     EXPECT_EQ(watch.stop(), 0);

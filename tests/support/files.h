@@ -113,6 +113,12 @@ inline bool renameOver(const QString& from, const QString& to) {
 }
 
 #ifdef _WIN32
+// Wine, which runs the Windows tests on Linux, and differs from Windows in a few places.
+inline bool underWine() {
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll && GetProcAddress(ntdll, "wine_get_version");
+}
+
 // What a snapshot says of an entry before its content: kind and attributes.
 inline QByteArray entryFacts(const QString& path, bool& regular, qint64& size) {
     const QFileInfo info(path);
