@@ -5,6 +5,7 @@
 #include "ui/twips.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QHBoxLayout>
@@ -28,7 +29,7 @@ public:
         m_frame.start();
     }
     void documentStarted(const QString& fullPath, int index) override {
-        if (m_p.m_captions) m_p.m_window->setWindowTitle(fullPath);
+        if (m_p.m_captions) m_p.m_window->setWindowTitle(QDir::toNativeSeparators(fullPath));
         m_index = index;
         m_name = fullPath.mid(fullPath.lastIndexOf(u'/') + 1);
         if (m_p.m_window->updatesEnabled()) m_p.m_window->setUpdatesEnabled(false);

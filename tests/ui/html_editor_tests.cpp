@@ -479,7 +479,8 @@ TEST_F(Batch, BuildsEachDocumentOfTheFolderThroughTheWindow) {
     EXPECT_TRUE(refusedWhileRunning);
     EXPECT_EQ(captions.takeLast(), kCaption);
     captions.sort(); // in the folder's order
-    EXPECT_EQ(captions, QStringList({folder + "a.qht", folder + "b.qht", folder + "bad.qht"}));
+    EXPECT_EQ(captions, QStringList({native(folder + "a.qht"), native(folder + "b.qht"),
+                                     native(folder + "bad.qht")}));
     EXPECT_EQ(w->lblStatus->text(), "Batch build finished: 2 built, 1 not built.");
     EXPECT_FALSE(w->prgBatch->isVisible() || w->cmdStopBatch->isVisible());
     EXPECT_TRUE(w->mnuFileSave->isEnabled() && w->cmdBuild->isEnabled());
@@ -527,7 +528,7 @@ TEST_F(Batch, StopsAfterTheCurrentDocumentAndSaysWhatItDid) {
     for (const int stopAt : {1, 2}) { // the second run finds p0.htm built by the first
         int started = 0;
         const auto watch = QObject::connect(w, &QWidget::windowTitleChanged, [&](const QString& t) {
-            if (!t.startsWith(folder) || ++started != stopAt) return;
+            if (!t.startsWith(native(folder)) || ++started != stopAt) return;
             if (stopAt == 1)
                 QTest::mouseClick(w->cmdStopBatch, Qt::LeftButton);
             else
