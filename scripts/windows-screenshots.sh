@@ -101,14 +101,15 @@ xdotool key Escape
 sleep 0.5
 xdotool key Return
 # Shots a second apart while it runs; the last one that shows the progress is kept.
-for i in 1 2 3 4 5 6; do
+last=20
+for i in $(seq "$last"); do
     sleep 1
     import -window root "$work/batch-$i.png"
 done
-for i in 6 5 4 3 2 1; do
+for i in $(seq "$last" -1 1); do
     cp "$work/batch-$i.png" "$work/screen.png"
     if [ "$i" = 1 ] || [ "$(convert "$work/batch-$i.png" -format '%[fx:mean]' info:)" != \
-        "$(convert "$work/batch-6.png" -format '%[fx:mean]' info:)" ]; then
+        "$(convert "$work/batch-$last.png" -format '%[fx:mean]' info:)" ]; then
         break
     fi
 done
