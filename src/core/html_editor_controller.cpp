@@ -529,11 +529,15 @@ QString HtmlEditorController::templateToEdit() {
 QString HtmlEditorController::chooseBatchFolder() {
     SaveQuestion asked(m_s, EditorMode::HtmlEditor);
     if (!asked.goOn()) return QString();
-    // This use sets neither a starting file nor a default extension.
+    // This use sets neither a starting file nor a default extension: the dialog keeps what its
+    // last use left. Its first use starts in the folder of the open document (or where Open
+    // would start), not wherever the program was started.
+    std::optional<QString> folder;
+    if (m_dialog.fileName.isEmpty()) folder = inFolder(startingFolder());
     if (chooseFile({false,
                     QStringLiteral("Choose template folder, dont worry about which file"),
                     kDocumentFilter,
-                    {},
+                    folder,
                     {}})
             .isEmpty())
         return QString();

@@ -533,6 +533,12 @@ TEST_F(Editors, TheWindowBatchBuildsEachDocumentThroughTheEditorAndShowsTheLastO
                   "|#STARTSECTION#|<p>" + doc + "</p>|#STARTSECTION#"));
     put("site/bad.qht", "not a document\r\n");
     hc.load();
+    ws.CurrentFile = folder + "Alpha.qht"; // its first use starts beside the open document
+    dialog.choices = {""};
+    EXPECT_EQ(hc.chooseBatchFolder(), "");
+    EXPECT_EQ(lastUse(), "open | Choose template folder, dont worry about which file | " +
+                             kDocFilter + " | site/ |  |  | exists");
+    ws.CurrentFile.clear();
     hc.titleEdited("Unsaved");
     prompter.answers = {MsgAnswer::No};
     dialog.fileName = "left by the last use";
