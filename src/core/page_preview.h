@@ -4,9 +4,14 @@
 // The windows' preview: a page as it stands, unsaved edits included, shown in the browser at
 // its own address inside its site, through the one preview server the program runs while it
 // needs one. Nothing is written to disk; the server stops when the program ends.
+//
+// Built without the server (Qt HTTP Server missing, as for Windows here), the page is written
+// into a temporary folder of the program's own instead, with a <base> that points its relative
+// links back into its folder; that folder goes when the program ends.
 
 #include <QByteArray>
 #include <QString>
+#include <QTemporaryDir>
 #include <QUrl>
 #include <memory>
 
@@ -31,8 +36,18 @@ public:
     QByteArray shown(const QUrl& url) const;
 
 private:
+    QUrl showFromFile(const QString& root, const QString& page, const QByteArray& bytes,
+                      QString& problem);
+
     std::unique_ptr<PreviewServer> m_server;
     QString m_root;
+    std::unique_ptr<QTemporaryDir> m_files; // the previews written without a server
 };
+
+// Writes `bytes`, the page at `page` inside `root`, below `folder` at the same place relative
+// to `root`, with a <base> after <head> (or first) so that its relative links lead where the
+// page's own would. The file's address, or an empty one with the reason.
+QUrl writePreviewFile(const QString& folder, const QString& root, const QString& page,
+                      const QByteArray& bytes, QString& problem);
 
 } // namespace quillane

@@ -195,7 +195,8 @@ bool showPreview(Session& s, EditorView& view, const QString& root, const QStrin
                MsgIcon::Exclamation);
         return false;
     }
-    if (!showing && !view.openPage(url.toString())) tellNoBrowser(s, url.toString(), title);
+    if (!showing && !view.openPage(url.toString()))
+        tellNoBrowser(s, url.isLocalFile() ? url.toLocalFile() : url.toString(), title);
     return true;
 }
 

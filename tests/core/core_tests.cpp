@@ -8,6 +8,7 @@
 #include "core/command_line.h"
 #include "core/designer_controller.h"
 #include "core/html_editor_controller.h"
+#include "core/page_preview.h"
 #include "core/recent_files.h"
 #include "core/site_settings_editor.h"
 #include "core/template_update.h"
@@ -807,6 +808,38 @@ TEST_F(Editors, SaveTellsWhatIsWrongWithTheTemplateAndWritesOnlyOnSaveAnyway) {
                   "exclamation | Save anyway/Cancel");
         EXPECT_EQ(prompter.last().defaultButton, MsgAnswer::No);
     }
+}
+
+// Without the server a preview is a file of the program's own, whose <base> leads the page's
+// relative links back into its folder; nothing is written beside the document.
+TEST_F(Editors, APreviewWithoutTheServerIsATemporaryFileWhoseLinksLeadHome) {
+    const QString out = dir.filePath("previews"), site = dir.filePath("site");
+    const auto base = [](const QString& folder) {
+        return "<base href=\"" + QUrl::fromLocalFile(folder + "/").toEncoded() + "\">";
+    };
+    QString problem;
+    QUrl url = writePreviewFile(out, site, site + "/blog/\u00e9 a.html",
+                                "<html><HEAD lang=\"fr\"><link href=\"s.css\"></head>", problem);
+    ASSERT_TRUE(url.isLocalFile()) << problem.toStdString();
+    EXPECT_EQ(url.toLocalFile(), out + "/blog/\u00e9 a.html");
+    EXPECT_EQ(readBytes(url.toLocalFile()),
+              "<html><HEAD lang=\"fr\">" + base(site + "/blog") + "<link href=\"s.css\"></head>");
+    // No <head>: first, after a byte-order mark; a page outside the root by its name alone.
+    url = writePreviewFile(out, site, dir.filePath("p.html"), "\xEF\xBB\xBFhi", problem);
+    EXPECT_EQ(readBytes(url.toLocalFile()), "\xEF\xBB\xBF" + base(dir.path()) + "hi");
+    EXPECT_EQ(url.toLocalFile(), out + "/p.html");
+    EXPECT_TRUE(
+        writePreviewFile(put("plainfile", "x"), site, site + "/a.html", "a", problem).isEmpty());
+    EXPECT_TRUE(problem.startsWith("it could not be written to '" +
+                                   QDir::toNativeSeparators(dir.filePath("plainfile"))));
+    if (kPreviewServer) return;
+    openInEditor(examplePath);
+    EXPECT_TRUE(hc.preview());
+    ASSERT_EQ(editor.pagesOpened.size(), 1);
+    url = QUrl(editor.pagesOpened[0]);
+    EXPECT_TRUE(url.isLocalFile() && url.toLocalFile().endsWith("/index.htm"));
+    EXPECT_TRUE(s.preview.shown(url).contains(base(dir.path()) + "<h1>My first page</h1>"));
+    EXPECT_FALSE(QFile::exists(dir.filePath("index.htm")));
 }
 
 TEST_F(Editors, PreviewServesTheUnsavedDocumentAsBuildWouldAndWritesNothing) {
