@@ -127,16 +127,12 @@ say "/A: $(wine reg query 'HKCR\Quillane HTML file\Shell\Open\Command' 2>/dev/nu
 
 # wine start <document>: Windows opens it through the keys /A: wrote, in the HTML editor.
 if command -v Xvfb >/dev/null && command -v xdotool >/dev/null; then
-    n=90
-    while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-    pids+=($!)
-    sleep 1
+    start_display
     cp -r "$root/examples/site" "$drive_c/started"
-    DISPLAY=":$n" wine start 'C:\started\index.qht' >/dev/null 2>&1 || true
+    DISPLAY="$display" wine start 'C:\started\index.qht' >/dev/null 2>&1 || true
     editor=""
     for _ in $(seq 60); do
-        editor="$(DISPLAY=":$n" xdotool search --onlyvisible --name 'HTML Editor' 2>/dev/null || true)"
+        editor="$(DISPLAY="$display" xdotool search --onlyvisible --name 'HTML Editor' 2>/dev/null || true)"
         [ -n "$editor" ] && break
         sleep 0.5
     done

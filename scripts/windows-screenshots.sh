@@ -11,28 +11,16 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="$(realpath "${1:-$root/build-windows}")"
 out="$root/docs/screenshots"
 
-work="$(mktemp -d /tmp/quillane-winshots-XXXXXX)"
+work_name=winshots
+# shellcheck source=lib/work.sh
+source "$root/scripts/lib/work.sh"
+before_cleanup() { wineserver -k >/dev/null 2>&1 || true; }
 # No Mono or Gecko prompts, and no menu entries of Wine's own in the real home folder.
 export WINEPREFIX="$work/prefix" WINEARCH=win64 WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-pids=()
-cleanup() {
-    wineserver -k >/dev/null 2>&1 || true
-    local p
-    for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
 
-n=90
-while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
-Xvfb ":$n" -screen 0 1024x768x24 -dpi 96 -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
-export DISPLAY=":$n"
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-openbox >/dev/null 2>&1 &
-pids+=($!)
+start_display openbox
+export DISPLAY="$display"
 
 wineboot --init >/dev/null 2>&1 || true
 wineserver -w || true

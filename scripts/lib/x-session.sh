@@ -34,14 +34,8 @@ printf '#!/bin/sh\nprintf "%%s\\n" "$1" >> "%s/opened"\n' "$work" >"$work/bin/xd
 chmod +x "$work/bin/xdg-open"
 export PATH="$work/bin:$PATH" BROWSER="$work/bin/xdg-open"
 
-n=90
-while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
-Xvfb ":$n" -screen 0 1024x768x24 -dpi 96 -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
-export DISPLAY=":$n" QT_QPA_PLATFORM=xcb
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-openbox >/dev/null 2>&1 &
-pids+=($!)
+start_display openbox
+export DISPLAY="$display" QT_QPA_PLATFORM=xcb
 sleep 1
 
 step() { echo "-- $*"; }
