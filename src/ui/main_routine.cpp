@@ -37,8 +37,7 @@ CommandLine asFileOption(const QString& text) {
     const QFileInfo file(text);
     const bool drive = text.size() >= 3 && text[0].isLetter() && text[1] == u':' &&
                        (text[2] == u'\\' || text[2] == u'/');
-    if (!file.isFile()) return drive ? CommandLine{text, QString(), false} : cl;
-    const QString suffix = file.suffix().toLower();
+    const QString suffix = file.isFile() ? file.suffix().toLower() : QString();
     if (suffix == QLatin1String("qtf")) return {QStringLiteral("/T"), text, true};
     if (suffix == QLatin1String("qht")) return {QStringLiteral("/H"), text, true};
     return drive ? CommandLine{text, QString(), false} : cl;
